@@ -1,0 +1,47 @@
+# The README's commands. Each one first installs what is missing (apt-get),
+# then configures and builds with CMake.
+BUILD      ?= build
+JOBS       ?= $(shell nproc)
+FUZZ_TIME  ?= 60
+CMAKE_ARGS ?=
+
+.PHONY: all deps build run test bench fuzz clean
+
+all: build
+
+deps:
+	@bash scripts/install-deps.sh
+
+build: deps
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CMAKE_ARGS)
+	cmake --build $(BUILD) -j $(JOBS)
+
+run: build
+	@if [ -x $(BUILD)/bin/kavelomaker ]; then $(BUILD)/bin/kavelomaker; \
+	 else $(BUILD)/bin/kavelo --help; fi
+
+test: build
+	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
+
+bench: deps
+	cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DKAVELO_BUILD_BENCH=ON \
+	  -DKAVELO_BUILD_TESTS=OFF -DKAVELO_BUILD_UI=OFF
+	cmake --build build-bench -j $(JOBS)
+	@set -e; for b in build-bench/bin/bench_*; do echo "== $$b"; $$b; done
+
+fuzz: deps
+	CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DKAVELO_BUILD_FUZZ=ON -DKAVELO_BUILD_TESTS=OFF -DKAVELO_BUILD_UI=OFF \
+	  -DCMAKE_CXX_FLAGS="-fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=undefined" \
+	  -DCMAKE_EXE_LINKER_FLAGS="-fsanitize=address,undefined"
+	cmake --build build-fuzz -j $(JOBS)
+	@set -e; for f in build-fuzz/bin/fuzz_*; do \
+	  name=$$(basename $$f); name=$${name#fuzz_}; \
+	  mkdir -p fuzz-out/$$name; \
+	  echo "== $$name ($(FUZZ_TIME) s)"; \
+	  $$f -max_total_time=$(FUZZ_TIME) -malloc_limit_mb=256 -rss_limit_mb=2048 -timeout=5 \
+	      -print_final_stats=1 fuzz-out/$$name fuzz/corpus/$$name 2>&1 | tail -n 12; \
+	done
+
+clean:
+	rm -rf build build-bench build-fuzz

@@ -1,0 +1,29 @@
+// The subcommands of kavelo. Each source file registers its own commands
+// with a static CommandRegistrar; main.cpp dispatches and prints the help.
+#pragma once
+
+#include <string>
+#include <vector>
+
+struct Command {
+    int order;            // place in the help text
+    const char* name;     // "compress"
+    const char* usage;    // "IN OUT"
+    const char* summary;  // one line for --help
+    // args excludes the program and the command name; returns the exit code.
+    int (*run)(const std::vector<std::string>& args);
+};
+
+struct CommandRegistrar {
+    explicit CommandRegistrar(const Command& command);
+};
+
+const std::vector<Command>& AllCommands();
+
+// Prints "kavelo: <what>" to stderr and returns 1, for one-line error exits.
+int Fail(const std::string& what);
+
+// Reads or writes a whole file; on failure prints "kavelo: <path>: <reason>"
+// and returns false.
+bool ReadWholeFile(const std::string& path, std::string& bytes);
+bool WriteWholeFile(const std::string& path, const std::string& bytes);

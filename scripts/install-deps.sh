@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Installs with apt-get the packages the build, the tests, the benchmarks and
+# the fuzzers need, and only those that are missing.
+set -euo pipefail
+
+packages=(
+  g++ make cmake pkg-config
+  libgtest-dev libgmock-dev libbenchmark-dev
+  zlib1g-dev
+  clang libclang-rt-14-dev
+  qt6-base-dev libgl-dev xvfb xauth
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$p")
+  fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+  exit 0
+fi
+
+echo "Installing: ${missing[*]}"
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update -qq
+$SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"

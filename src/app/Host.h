@@ -1,0 +1,30 @@
+// What the core asks of the program around it: message boxes, the progress
+// window while packing, and the debugger window's text. The editor implements
+// it with windows; the CLI and the tests with plain text or nothing.
+#pragma once
+
+#include <string>
+
+struct ProgressSink;
+
+class Host {
+public:
+    virtual ~Host() = default;
+    // A message box with the error icon and an OK button, titled "KaveloMaker".
+    virtual void ShowError(const std::string& text) = 0;
+    // A message box with an OK button and no icon.
+    virtual void ShowMessage(const std::string& text) { ShowError(text); }
+    // Disables the main window, shows the progress window and returns its bar
+    // (or null when there is nothing to show progress on).
+    virtual ProgressSink* BeginPacking() { return nullptr; }
+    // Closes the progress window and enables the main window again.
+    virtual void EndPacking() {}
+    // The debugger window's text box is to show this text (called only while
+    // the debugger window is open).
+    virtual void DebugTextChanged(const std::string& text) { (void)text; }
+};
+
+// The host in use; a silent one that writes errors to stderr until the
+// program installs its own. SetHost(nullptr) restores that default.
+Host& GetHost();
+void SetHost(Host* host);

@@ -1,0 +1,128 @@
+#include "app/Module1.h"
+
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+
+#include "app/Host.h"
+
+SetupProject gProject;
+RunState gRun;
+
+namespace {
+
+const std::string kCrLf = "\r\n";
+
+class StderrHost : public Host {
+public:
+    void ShowError(const std::string& text) override {
+        std::fprintf(stderr, "%s\n", text.c_str());
+    }
+};
+
+StderrHost gDefaultHost;
+Host* gHost = &gDefaultHost;
+
+std::string LowerAscii(std::string s) {
+    for (char& c : s)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return s;
+}
+
+int32_t LittleEndian32(const std::string& bytes, size_t at) {
+    uint32_t v = 0;
+    for (int i = 3; i >= 0; --i) v = (v << 8) | static_cast<unsigned char>(bytes[at + i]);
+    return static_cast<int32_t>(v);
+}
+
+}  // namespace
+
+Host& GetHost() { return *gHost; }
+void SetHost(Host* host) { gHost = host ? host : &gDefaultHost; }
+
+int32_t FindFile(const std::string& name) {
+    for (int32_t k = 0; k < gProject.FileCount; ++k)
+        if (gProject.Name(k) == name) return k;
+    return -1;
+}
+
+bool AddFile(const std::string& name, const std::string& data, bool packed) {
+    if (gProject.FileCount >= kMaxFiles) return false;
+    const int32_t k = gProject.FileCount++;
+    gProject.Name(k) = name;
+    gProject.Data(k) = data;
+    gProject.Packed[k] = packed;
+    return true;
+}
+
+void RemoveFile(int32_t k) {
+    if (k < 0 || k >= gProject.FileCount) return;
+    for (int32_t j = k; j + 1 < gProject.FileCount; ++j) {
+        gProject.Name(j) = std::move(gProject.Name(j + 1));
+        gProject.Data(j) = std::move(gProject.Data(j + 1));
+        gProject.Packed[j] = gProject.Packed[j + 1];
+    }
+    const int32_t last = --gProject.FileCount;
+    gProject.Name(last).clear();
+    gProject.Data(last).clear();
+    gProject.Packed[last] = false;
+}
+
+void SplitLines(std::span<std::string> target, const std::string& text,
+                const std::string& separator) {
+    if (target.empty() || separator.empty()) return;
+    // The text is read as if one separator followed it, so the last line
+    // (even an empty one) is always stored.
+    size_t from = 0;
+    for (size_t i = 0; i < target.size(); ++i) {
+        size_t at = text.find(separator, from);
+        if (at == std::string::npos) {
+            if (from > text.size()) return;
+            target[i] = text.substr(from);
+            return;
+        }
+        target[i] = text.substr(from, at - from);
+        from = at + separator.size();
+    }
+}
+
+std::string LoadPictureFile(const std::string& path, bool allowTmp, bool checkSize) {
+    if (path.size() < 4) return {};
+    const std::string ext = LowerAscii(path.substr(path.size() - 4));
+    if (ext != ".bmp" && ext != ".jpg" && ext != ".gif" && ext != ".ico" && ext != ".tmp")
+        return {};
+    if (ext == ".tmp" && !allowTmp) return {};
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return {};
+    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (in.bad()) return {};
+    if (bytes.size() <= 93) return {};
+    // The width and height of the bitmap information header that follows
+    // the 14-byte file header.
+    if (checkSize && (LittleEndian32(bytes, 18) != 128 || LittleEndian32(bytes, 22) != 320))
+        return {};
+    return bytes;
+}
+
+void DebugPrint(const std::string& line) {
+    if (gRun.DebugLineCount >= kMaxDebugLines) {
+        const size_t end = gRun.DebugText.find(kCrLf);
+        gRun.DebugText.erase(0, end == std::string::npos ? gRun.DebugText.size() : end + 2);
+        gRun.DebugText += kCrLf;
+        gRun.DebugText += line;
+        gRun.DebugLineCount = kMaxDebugLines;
+    } else {
+        if (gRun.DebugLineCount == 0)
+            gRun.DebugText = line;
+        else
+            gRun.DebugText += kCrLf + line;
+        ++gRun.DebugLineCount;
+    }
+    if (gRun.DebugOpen) GetHost().DebugTextChanged(gRun.DebugText);
+}
+
+void DebugClear() {
+    gRun.DebugLineCount = 0;
+    gRun.DebugText.clear();
+    if (gRun.DebugOpen) GetHost().DebugTextChanged(gRun.DebugText);
+}
