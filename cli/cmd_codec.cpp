@@ -1,0 +1,1 @@
+// kavelo compress / decompress: the raw compressed stream.

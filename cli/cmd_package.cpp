@@ -1,0 +1,1 @@
+// kavelo list: the package directory of any file.

@@ -1,0 +1,1 @@
+// kavelo new / info / add / remove / set / script / extract: editing a setup.

@@ -1,0 +1,1 @@
+// kavelo panel / simulate: trying a setup's scripts.
