@@ -1,0 +1,60 @@
+// Every on-disk constant of the package container in one place: the magic
+// strings, the header, record and trailer layouts, and the block size used to
+// move and clear file data. Reader and writer take their numbers from here.
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+// The header at P starts with this magic.
+inline constexpr std::string_view kPackageMagic = "qkpA";
+// The trailer (last 10 bytes of the file) is "eof", P as 4 bytes, "qkp".
+inline constexpr std::string_view kTrailerHead = "eof";
+inline constexpr std::string_view kTrailerTail = "qkp";
+
+// Package header: magic, entry count, names length, data total.
+inline constexpr int64_t kHeaderSize = 16;
+inline constexpr int64_t kHeaderCountAt = 4;
+inline constexpr int64_t kHeaderNamesLengthAt = 8;
+inline constexpr int64_t kHeaderDataTotalAt = 12;
+
+// A 13-byte record: flags, a 4-byte field (name length in the directory,
+// data offset in a DirectoryRecord, 0 or a source offset in an EntryRecord),
+// stored size, uncompressed size.
+inline constexpr int64_t kRecordSize = 13;
+inline constexpr int64_t kRecordFlagsAt = 0;
+inline constexpr int64_t kRecordFieldAt = 1;
+inline constexpr int64_t kRecordStoredSizeAt = 5;
+inline constexpr int64_t kRecordUncompressedSizeAt = 9;
+// Bit 0 of the flags byte: the stored bytes are a compressed stream.
+inline constexpr uint8_t kFlagCompressed = 0x01;
+
+// Trailer: "eof" at 0, P at 3, "qkp" at 7.
+inline constexpr int64_t kTrailerSize = 10;
+inline constexpr int64_t kTrailerOffsetAt = 3;
+inline constexpr int64_t kTrailerTailAt = 7;
+
+// The smallest file that can carry a package: an empty header and the trailer.
+inline constexpr int64_t kMinPackageFileSize = kHeaderSize + kTrailerSize;  // 26
+
+// Every offset and size in a package is an unsigned 32-bit number.
+inline constexpr int64_t kMaxPackageNumber = 0xFFFFFFFFLL;
+
+// Data is moved and cleared through a buffer of at most this many bytes.
+inline constexpr int64_t kMoveBlockSize = 4194048;  // 0x3FFF00
+
+// Limits of WritePackage's working data.
+inline constexpr int32_t kMaxWriteItems = 65536;
+inline constexpr int32_t kMaxKeptRuns = 32768;
+
+// The leading byte that marks a PackageItem source as inline data.
+inline constexpr char kInlineDataMark = '\0';
+
+// Name conflict policies of WritePackage.
+enum NameConflictPolicy : int32_t {
+    ConflictIgnore = 0,       // old entries are not examined (empty packages only)
+    ConflictAbort = 1,        // end without writing anything
+    ConflictReplaceOld = 2,   // drop the old entry, the new item replaces it
+    ConflictKeepOld = 3,      // drop the new item, the old entry stays
+    ConflictRaiseError = 4,   // throw PackageNameConflict to the caller
+};
