@@ -9,7 +9,7 @@
 #include <string>
 
 class BinaryFile {
-public:
+  public:
     BinaryFile() = default;
     ~BinaryFile();
     BinaryFile(BinaryFile&& other) noexcept;
@@ -44,7 +44,11 @@ public:
     // Closes the handle; safe to call twice. Errors on close are thrown.
     void Close();
 
-private:
+    // True when both handles are open on the same file on disk (the same
+    // object, or two opens of one path).
+    bool SameFileAs(const BinaryFile& other) const;
+
+  private:
     BinaryFile(int fd, std::string path, bool writable);
     [[noreturn]] void ThrowError(const char* what) const;
     void RequireOpen() const;

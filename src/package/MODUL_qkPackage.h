@@ -22,7 +22,7 @@
 // A package or record that does not hold together (counts or offsets past the
 // end of the file, a record too short for its stored size, ...).
 class PackageError : public std::runtime_error {
-public:
+  public:
     explicit PackageError(const std::string& what) : std::runtime_error(what) {}
     // 0 for damage; PackageNameConflict gives 1.
     virtual int Number() const { return 0; }
@@ -30,7 +30,7 @@ public:
 
 // The writer's name-conflict error (policy 4): number 1.
 class PackageNameConflict : public PackageError {
-public:
+  public:
     explicit PackageNameConflict(const std::string& name)
         : PackageError("an entry named \"" + name + "\" already exists in the package") {}
     int Number() const override { return 1; }

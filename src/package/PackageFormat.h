@@ -35,13 +35,13 @@ inline constexpr int64_t kTrailerOffsetAt = 3;
 inline constexpr int64_t kTrailerTailAt = 7;
 
 // The smallest file that can carry a package: an empty header and the trailer.
-inline constexpr int64_t kMinPackageFileSize = kHeaderSize + kTrailerSize;  // 26
+inline constexpr int64_t kMinPackageFileSize = kHeaderSize + kTrailerSize; // 26
 
 // Every offset and size in a package is an unsigned 32-bit number.
 inline constexpr int64_t kMaxPackageNumber = 0xFFFFFFFFLL;
 
 // Data is moved and cleared through a buffer of at most this many bytes.
-inline constexpr int64_t kMoveBlockSize = 4194048;  // 0x3FFF00
+inline constexpr int64_t kMoveBlockSize = 4194048; // 0x3FFF00
 
 // Limits of WritePackage's working data.
 inline constexpr int32_t kMaxWriteItems = 65536;
@@ -52,9 +52,9 @@ inline constexpr char kInlineDataMark = '\0';
 
 // Name conflict policies of WritePackage.
 enum NameConflictPolicy : int32_t {
-    ConflictIgnore = 0,       // old entries are not examined (empty packages only)
-    ConflictAbort = 1,        // end without writing anything
-    ConflictReplaceOld = 2,   // drop the old entry, the new item replaces it
-    ConflictKeepOld = 3,      // drop the new item, the old entry stays
-    ConflictRaiseError = 4,   // throw PackageNameConflict to the caller
+    ConflictIgnore = 0,     // old entries are not examined (empty packages only)
+    ConflictAbort = 1,      // end without writing anything
+    ConflictReplaceOld = 2, // drop the old entry, the new item replaces it
+    ConflictKeepOld = 3,    // drop the new item, the old entry stays
+    ConflictRaiseError = 4, // throw PackageNameConflict to the caller
 };

@@ -1,0 +1,156 @@
+#include "package/BinaryFile.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <stdexcept>
+#include <sys/stat.h>
+#include <system_error>
+#include <unistd.h>
+#include <utility>
+
+static_assert(sizeof(off_t) == 8, "package offsets need a 64-bit off_t");
+
+namespace {
+int OpenOrThrow(const std::string& path, int flags) {
+    int fd;
+    do {
+        fd = ::open(path.c_str(), flags | O_CLOEXEC, 0644);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0) throw std::system_error(errno, std::generic_category(), path);
+    return fd;
+}
+} // namespace
+
+BinaryFile::BinaryFile(int fd, std::string path, bool writable)
+    : fd_(fd), writable_(writable), path_(std::move(path)) {}
+
+BinaryFile::~BinaryFile() {
+    if (fd_ >= 0) ::close(fd_);
+}
+
+BinaryFile::BinaryFile(BinaryFile&& other) noexcept
+    : fd_(std::exchange(other.fd_, -1)), writable_(std::exchange(other.writable_, false)),
+      path_(std::move(other.path_)) {}
+
+BinaryFile& BinaryFile::operator=(BinaryFile&& other) noexcept {
+    if (this != &other) {
+        if (fd_ >= 0) ::close(fd_);
+        fd_ = std::exchange(other.fd_, -1);
+        writable_ = std::exchange(other.writable_, false);
+        path_ = std::move(other.path_);
+    }
+    return *this;
+}
+
+BinaryFile BinaryFile::OpenRead(const std::string& path) {
+    const int fd = OpenOrThrow(path, O_RDONLY);
+    struct stat st {};
+    if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+        ::close(fd);
+        throw std::system_error(EISDIR, std::generic_category(), path);
+    }
+    return BinaryFile(fd, path, false);
+}
+
+BinaryFile BinaryFile::OpenReadWrite(const std::string& path) {
+    return BinaryFile(OpenOrThrow(path, O_RDWR | O_CREAT), path, true);
+}
+
+BinaryFile BinaryFile::CreateEmpty(const std::string& path) {
+    return BinaryFile(OpenOrThrow(path, O_RDWR | O_CREAT | O_TRUNC), path, true);
+}
+
+void BinaryFile::ThrowError(const char* what) const {
+    const int err = errno;
+    throw std::system_error(err, std::generic_category(), path_ + ": " + what);
+}
+
+void BinaryFile::RequireOpen() const {
+    if (fd_ < 0) throw std::system_error(EBADF, std::generic_category(), path_ + ": file not open");
+}
+
+int64_t BinaryFile::Length() const {
+    RequireOpen();
+    struct stat st {};
+    if (::fstat(fd_, &st) != 0) ThrowError("cannot get the file's length");
+    return static_cast<int64_t>(st.st_size);
+}
+
+std::string BinaryFile::ReadAt(int64_t offset, size_t count) const {
+    RequireOpen();
+    // Check against the length first so a hostile count never allocates.
+    const int64_t length = Length();
+    if (offset < 0 || offset > length || static_cast<uint64_t>(length - offset) < count)
+        throw std::out_of_range(path_ + ": read of " + std::to_string(count) + " bytes at " +
+                                std::to_string(offset) + " runs past the end of the file (" +
+                                std::to_string(length) + " bytes)");
+    std::string bytes(count, '\0');
+    ReadAt(offset, bytes.data(), count);
+    return bytes;
+}
+
+void BinaryFile::ReadAt(int64_t offset, char* buffer, size_t count) const {
+    RequireOpen();
+    if (offset < 0)
+        throw std::out_of_range(path_ + ": read at negative offset " + std::to_string(offset));
+    size_t done = 0;
+    while (done < count) {
+        const ssize_t n = ::pread(fd_, buffer + done, count - done,
+                                  static_cast<off_t>(offset + static_cast<int64_t>(done)));
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            ThrowError("read error");
+        }
+        if (n == 0)
+            throw std::out_of_range(path_ + ": read of " + std::to_string(count) + " bytes at " +
+                                    std::to_string(offset) + " runs past the end of the file");
+        done += static_cast<size_t>(n);
+    }
+}
+
+void BinaryFile::WriteAt(int64_t offset, const std::string& bytes) {
+    WriteAt(offset, bytes.data(), bytes.size());
+}
+
+void BinaryFile::WriteAt(int64_t offset, const char* data, size_t count) {
+    RequireOpen();
+    if (offset < 0)
+        throw std::out_of_range(path_ + ": write at negative offset " + std::to_string(offset));
+    size_t done = 0;
+    while (done < count) {
+        const ssize_t n = ::pwrite(fd_, data + done, count - done,
+                                   static_cast<off_t>(offset + static_cast<int64_t>(done)));
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            ThrowError("write error");
+        }
+        done += static_cast<size_t>(n);
+    }
+}
+
+void BinaryFile::Resize(int64_t length) {
+    RequireOpen();
+    if (length < 0) throw std::out_of_range(path_ + ": negative file length");
+    if (::ftruncate(fd_, static_cast<off_t>(length)) != 0) ThrowError("cannot set the length");
+}
+
+void BinaryFile::Flush() {
+    RequireOpen();
+    if (::fsync(fd_) != 0 && errno != EINVAL) ThrowError("cannot flush to disk");
+}
+
+void BinaryFile::Close() {
+    if (fd_ < 0) return;
+    const int fd = std::exchange(fd_, -1);
+    writable_ = false;
+    if (::close(fd) != 0 && errno != EINTR) ThrowError("error on close");
+}
+
+bool BinaryFile::SameFileAs(const BinaryFile& other) const {
+    if (this == &other) return true;
+    if (fd_ < 0 || other.fd_ < 0) return false;
+    struct stat a {
+    }, b{};
+    if (::fstat(fd_, &a) != 0 || ::fstat(other.fd_, &b) != 0) return false;
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
