@@ -17,6 +17,8 @@ public:
     // Disables the main window, shows the progress window and returns its bar
     // (or null when there is nothing to show progress on).
     virtual ProgressSink* BeginPacking() { return nullptr; }
+    // The progress window's label: the name of the file being packed.
+    virtual void PackingLabel(const std::string& text) { (void)text; }
     // Closes the progress window and enables the main window again.
     virtual void EndPacking() {}
     // The debugger window's text box is to show this text (called only while

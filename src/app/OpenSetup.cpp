@@ -1,0 +1,122 @@
+// Opening a setup executable: its package becomes the project again. The four
+// setup files are extracted; user files stay packed as they were stored.
+#include <cstdint>
+#include <exception>
+#include <string>
+
+#include "app/Messages.h"
+#include "app/Module1.h"
+#include "package/BinaryFile.h"
+#include "package/MODUL_qkPackage.h"
+#include "package/MODUL_qkPackage_Update.h"
+
+namespace {
+
+const std::string kSetupPrefix = "setup\\";
+
+std::string LowerAscii(std::string s) {
+    for (char& c : s)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return s;
+}
+
+// A name our writer could never have stored: a ".." part, an absolute path or
+// a drive, or nothing after the last backslash. Such a package is damaged.
+bool IsUnsafeEntryName(const std::string& name) {
+    if (name.empty() || name[0] == '\\' || name[0] == '/') return true;
+    if (name.size() >= 2 && name[1] == ':') return true;
+    if (name.back() == '\\' || name.back() == '/') return true;
+    size_t start = 0;
+    while (start <= name.size()) {
+        size_t end = name.find_first_of("\\/", start);
+        if (end == std::string::npos) end = name.size();
+        if (name.compare(start, end - start, "..") == 0) return true;
+        start = end + 1;
+    }
+    return name.find('\0') != std::string::npos;
+}
+
+struct DamagedPackage : std::exception {
+    const char* what() const noexcept override { return "damaged package"; }
+};
+
+// Reads every entry of the package at p into the project; returns the setup
+// text. Throws on anything damaged.
+std::string ReadPackageIntoProject(BinaryFile& file, int64_t p) {
+    if (static_cast<uint32_t>(GetEntryCount(file, p)) > static_cast<uint32_t>(kMaxFiles))
+        throw DamagedPackage();
+    int64_t total = 0;
+    const int32_t n = ReadDirectory(file, p, gProject.Files, kFileSlots, total, 2, 0);
+    if (n < 0 || n > kMaxFiles) throw DamagedPackage();
+
+    std::string setupText;
+    int32_t c = 0;
+    for (int32_t k = 0; k < n; ++k) {
+        const std::string record = gProject.Files[2 * k];
+        if (record.size() < 13) throw DamagedPackage();
+        const std::string name = LowerAscii(record.substr(13));
+        if (IsUnsafeEntryName(name)) throw DamagedPackage();
+        std::string entry = ReadEntry(file, record);
+        if (name.compare(0, kSetupPrefix.size(), kSetupPrefix) == 0) {
+            const std::string rest = name.substr(kSetupPrefix.size());
+            int64_t size = 0;
+            if (rest == "picture.bmp") {
+                gProject.Picture = ExtractEntry(entry, size);
+                gProject.PicturePacked = std::move(entry);
+            } else if (rest == "setup.txt") {
+                setupText = ExtractEntry(entry, size);
+            } else if (rest == "script.txt") {
+                gProject.ScriptText = ExtractEntry(entry, size);
+            } else if (rest == "strings.txt") {
+                gProject.StringsText = ExtractEntry(entry, size);
+            }
+            continue;
+        }
+        // Slots 2c and 2c+1 are free: c never exceeds k.
+        gProject.Name(c) = name.substr(name.find_last_of('\\') + 1);
+        gProject.Data(c) = std::move(entry);
+        gProject.Packed[c] = true;
+        ++c;
+    }
+    gProject.FileCount = c;
+    for (int32_t k = c; k < n; ++k) {
+        gProject.Name(k).clear();
+        gProject.Data(k).clear();
+    }
+    return setupText;
+}
+
+}  // namespace
+
+bool OpenSetup() {
+    const std::string path = gProject.ProjectPath;
+    BinaryFile file;
+    int64_t p = -1;
+    try {
+        file = BinaryFile::OpenRead(path);
+        p = FindPackage(file);
+    } catch (const std::exception&) {
+        p = -1;
+    }
+
+    NewProject(false);
+    std::string setupText;
+    bool result = false;
+    if (p >= 0) {
+        try {
+            setupText = ReadPackageIntoProject(file, p);
+            result = true;
+        } catch (const std::exception&) {
+            // A damaged package leaves the project as for a file without one.
+            NewProject(false);
+            setupText.clear();
+        }
+    }
+    if (!result) ShowErrorWithPath(32, path);
+    SplitLines(gProject.SetupLines, setupText, "\r\n");
+    try {
+        file.Close();
+    } catch (const std::exception&) {
+    }
+    return result;
+}
