@@ -1,6 +1,7 @@
 #include "app/Module1.h"
 
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 
@@ -16,7 +17,17 @@ const std::string kCrLf = "\r\n";
 class StderrHost : public Host {
 public:
     void ShowError(const std::string& text) override {
-        std::fprintf(stderr, "%s\n", text.c_str());
+        // Message texts break lines with CR; a terminal wants LF.
+        std::string out;
+        for (size_t i = 0; i < text.size(); ++i) {
+            if (text[i] == '\r') {
+                if (i + 1 < text.size() && text[i + 1] == '\n') ++i;
+                out += '\n';
+            } else {
+                out += text[i];
+            }
+        }
+        std::fprintf(stderr, "%s\n", out.c_str());
     }
 };
 
@@ -66,6 +77,42 @@ void RemoveFile(int32_t k) {
     gProject.Name(last).clear();
     gProject.Data(last).clear();
     gProject.Packed[last] = false;
+}
+
+DropResult DropFiles(const std::vector<std::string>& paths) {
+    DropResult result;
+    for (const std::string& path : paths) {
+        const size_t slash = path.find_last_of("\\/");
+        const std::string name = LowerAscii(slash == std::string::npos ? path : path.substr(slash + 1));
+        std::error_code ec;
+        if (name.empty() || !std::filesystem::is_regular_file(path, ec)) {
+            result.Skipped.push_back(path);
+            continue;
+        }
+        std::ifstream in(path, std::ios::binary);
+        if (!in) {
+            result.Skipped.push_back(path);
+            continue;
+        }
+        std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        if (in.bad()) {
+            result.Skipped.push_back(path);
+            continue;
+        }
+        const int32_t k = FindFile(name);
+        if (k >= 0) {
+            gProject.Data(k) = std::move(bytes);
+            gProject.Packed[k] = false;
+            ++result.Replaced;
+        } else if (AddFile(name, bytes, false)) {
+            ++result.Added;
+            if (name.size() >= 4 && name.compare(name.size() - 4, 4, ".txt") == 0)
+                result.AddedTxt = true;
+        } else {
+            result.Refused.push_back(path);
+        }
+    }
+    return result;
 }
 
 void SplitLines(std::span<std::string> target, const std::string& text,

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <vector>
 
 inline constexpr int kMaxFiles = 512;      // entries of the file table
 inline constexpr int kFileSlots = 1024;    // name/data slots: 2k name, 2k+1 data
@@ -77,6 +78,20 @@ int32_t FindFile(const std::string& name);
 // Appends a file to the table; false (and nothing changed) when the table
 // already holds kMaxFiles entries.
 bool AddFile(const std::string& name, const std::string& data, bool packed);
+
+// What a drop of files on the file manager did.
+struct DropResult {
+    int Added = 0;
+    int Replaced = 0;
+    bool AddedTxt = false;              // a new ".txt" file: the licence list changes
+    std::vector<std::string> Skipped;   // paths that could not be read (folders too)
+    std::vector<std::string> Refused;   // new files past the 512-entry table
+};
+
+// Adds each readable file under its lower-cased name without folders, as raw
+// bytes to be packed by the next save; a name already in the list gets the
+// new contents and keeps its place.
+DropResult DropFiles(const std::vector<std::string>& paths);
 
 // Removes entry k, moving the later entries down one place.
 void RemoveFile(int32_t k);
