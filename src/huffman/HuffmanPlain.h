@@ -1,0 +1,13 @@
+// The decoder in its plain form: the code tree walked one bit at a time,
+// straight from the stream's rules. DecompressHuffman must give the same
+// bytes and the same errors; the tests and the benchmark compare the two.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "huffman/Progress.h"
+
+std::string DecompressHuffmanPlain(const std::string& input, ProgressSink* progress = nullptr,
+                                   int32_t progressBase = 0, int32_t progressScale = 0,
+                                   int32_t progressSpan = 0);

@@ -1,0 +1,332 @@
+// The Huffman codec: the worked streams byte for byte, round trips, the
+// open cases (0, 1 and single-value inputs), progress reporting, and the fast
+// decoder against the plain tree walk on good, skewed and damaged streams.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <map>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "huffman/Huffman.h"
+#include "huffman/HuffmanPlain.h"
+
+namespace {
+
+std::string Bytes(std::initializer_list<int> values) {
+    std::string s;
+    for (int v : values)
+        s.push_back(static_cast<char>(v));
+    return s;
+}
+
+// A stream put together by hand: table entries with their code bits given as
+// '0'/'1' text, then N and the data bits.
+std::string MakeStream(const std::vector<std::pair<int, std::string>>& entries, uint32_t n,
+                       const std::string& dataBits) {
+    auto pack = [](const std::string& bits) {
+        std::string out((bits.size() + 7) / 8, '\0');
+        for (size_t i = 0; i < bits.size(); ++i)
+            if (bits[i] == '1') out[i / 8] = static_cast<char>(out[i / 8] | 0x80 >> (i % 8));
+        return out;
+    };
+    auto be32 = [](uint32_t v) {
+        return Bytes({int(v >> 24), int(v >> 16 & 255), int(v >> 8 & 255), int(v & 255)});
+    };
+    std::string s = be32(static_cast<uint32_t>(2 * entries.size()));
+    std::string codeBits;
+    for (const auto& [symbol, code] : entries) {
+        s += Bytes({symbol, static_cast<int>(code.size())});
+        codeBits += code;
+    }
+    return s + pack(codeBits) + be32(n) + pack(dataBits);
+}
+
+// Which way a decode ended: its bytes, or the kind of error.
+std::string Outcome(std::string (*decode)(const std::string&, ProgressSink*, int32_t, int32_t,
+                                          int32_t),
+                    const std::string& stream) {
+    try {
+        return "ok:" + decode(stream, nullptr, 0, 0, 0);
+    } catch (const HuffmanError&) {
+        return "dead end";
+    } catch (const std::out_of_range&) {
+        return "range";
+    }
+}
+
+// Returns the outcome's kind: "ok", "dead end" or "range".
+std::string ExpectSameAsPlain(const std::string& stream) {
+    const std::string plain = Outcome(DecompressHuffmanPlain, stream);
+    const std::string fast = Outcome(DecompressHuffman, stream);
+    EXPECT_EQ(plain.size(), fast.size());
+    EXPECT_TRUE(plain == fast) << "first difference at "
+                               << std::mismatch(plain.begin(), plain.end(), fast.begin()).first -
+                                      plain.begin();
+    return plain.substr(0, 3) == "ok:" ? "ok" : plain;
+}
+
+struct Worked {
+    const char* name;
+    std::string input;
+    std::string stream;
+};
+
+const std::vector<Worked>& WorkedStreams() {
+    static const std::vector<Worked> streams = {
+        {"abracadabra", "abracadabra",
+         Bytes({0x00, 0x00, 0x00, 0x0A, 0x61, 0x01, 0x62, 0x03, 0x63, 0x03, 0x64, 0x03,
+                0x72, 0x03, 0xA2, 0x18, 0x00, 0x00, 0x00, 0x0B, 0xA7, 0x31, 0x4E})},
+        {"ab", "ab", Bytes({0, 0, 0, 4, 0x61, 1, 0x62, 1, 0x80, 0, 0, 0, 2, 0x80})},
+        {"abc", "abc", Bytes({0, 0, 0, 6, 0x61, 2, 0x62, 2, 0x63, 1, 0x48, 0, 0, 0, 3, 0x48})},
+        {"aab", "aab", Bytes({0, 0, 0, 4, 0x61, 1, 0x62, 1, 0x80, 0, 0, 0, 3, 0xC0})},
+        // The open case: one distinct value gets the 1-bit code 0.
+        {"single value", "aaaaaaaaa", Bytes({0, 0, 0, 2, 0x61, 1, 0x00, 0, 0, 0, 9, 0x00, 0x00})},
+    };
+    return streams;
+}
+
+TEST(Huffman, WorkedStreamsCompressByteExact) {
+    for (const auto& w : WorkedStreams())
+        EXPECT_EQ(CompressHuffman(w.input), w.stream) << w.name;
+}
+
+TEST(Huffman, WorkedStreamsDecompress) {
+    for (const auto& w : WorkedStreams()) {
+        EXPECT_EQ(DecompressHuffman(w.stream), w.input) << w.name;
+        EXPECT_EQ(DecompressHuffmanPlain(w.stream), w.input) << w.name;
+    }
+}
+
+TEST(Huffman, EmptyAndOneByteGiveEmptyStream) {
+    EXPECT_EQ(CompressHuffman(""), "");
+    EXPECT_EQ(CompressHuffman("x"), "");
+    EXPECT_EQ(DecompressHuffman(""), "");
+    EXPECT_EQ(DecompressHuffmanPlain(""), "");
+}
+
+TEST(Huffman, DeadEndRaisesErrorTen) {
+    const std::string stream = Bytes({0, 0, 0, 4, 0x61, 1, 0x62, 2, 0xA0, 0, 0, 0, 1, 0x00});
+    for (auto decode : {DecompressHuffman, DecompressHuffmanPlain}) {
+        try {
+            decode(stream, nullptr, 0, 0, 0);
+            ADD_FAILURE() << "no error";
+        } catch (const HuffmanError& e) {
+            EXPECT_EQ(e.Number(), 10);
+            EXPECT_STREQ(e.Source(), "DecompressHuffman");
+            EXPECT_STREQ(e.what(), "We zijn de boom tot op een dood punt genaderd, "
+                                   "waarschijnlijk is de header beschadigd");
+        }
+    }
+}
+
+TEST(Huffman, TrailingBytesAreIgnored) {
+    const auto& abra = WorkedStreams()[0];
+    EXPECT_EQ(DecompressHuffman(abra.stream + Bytes({0xFF, 0x00, 0x12})), abra.input);
+    // The padding bit may be anything too.
+    std::string padded = abra.stream;
+    padded.back() = static_cast<char>(0x4F);
+    EXPECT_EQ(DecompressHuffman(padded), abra.input);
+}
+
+TEST(Huffman, TruncatedStreamsGiveRangeError) {
+    const auto& abra = WorkedStreams()[0];
+    // Every cut: inside the header, the table, the code bits, N or the data.
+    for (size_t len = 1; len < abra.stream.size(); ++len) {
+        const std::string cut = abra.stream.substr(0, len);
+        EXPECT_THROW(DecompressHuffman(cut), std::out_of_range) << len;
+        EXPECT_THROW(DecompressHuffmanPlain(cut), std::out_of_range) << len;
+    }
+}
+
+TEST(Huffman, OversizedTablesAndTreesGiveRangeError) {
+    // T = 514: 257 entries.
+    std::string big = Bytes({0, 0, 2, 2}) + std::string(514 + 100, '\x01');
+    EXPECT_THROW(DecompressHuffman(big), std::out_of_range);
+    // Two codes of 255 bits that part at the root fill 511 nodes; c needs two more.
+    std::vector<std::pair<int, std::string>> entries = {
+        {'a', "0" + std::string(254, '0')}, {'b', "1" + std::string(254, '0')}, {'c', "111"}};
+    EXPECT_THROW(DecompressHuffman(MakeStream(entries, 1, "111")), std::out_of_range);
+    entries.pop_back();
+    EXPECT_EQ(DecompressHuffman(MakeStream(entries, 1, "1" + std::string(254, '0'))), "b");
+}
+
+TEST(Huffman, DeclaredSizeBeyondTheDataFailsAtOnce) {
+    // 14 bytes that promise 4 GB: a runs out of bits after eight bytes.
+    const std::string bomb =
+        Bytes({0, 0, 0, 4, 0x61, 1, 0x62, 2, 0xA0, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF});
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_THROW(DecompressHuffman(bomb), std::out_of_range);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+    // The same promise with data that reaches a dead end first gives error 10,
+    // as the plain walk does.
+    const std::string deadEnd =
+        Bytes({0, 0, 0, 4, 0x61, 1, 0x62, 2, 0xA0, 0xFF, 0xFF, 0xFF, 0xFF, 0xFC});
+    EXPECT_THROW(DecompressHuffman(deadEnd), HuffmanError);
+    EXPECT_THROW(DecompressHuffmanPlain(deadEnd), HuffmanError);
+}
+
+TEST(Huffman, OddTableLengthReadsOneEntryMore) {
+    // T = 3 reads two entries; the second entry's length (9) is also the first
+    // byte of the code bits: a = 0, b = 000010010.
+    const std::string stream = Bytes({0, 0, 0, 3, 0x61, 1, 0x62, 0x09, 0x00, 0, 0, 0, 2, 0x00});
+    EXPECT_EQ(DecompressHuffman(stream), "aa");
+    ExpectSameAsPlain(stream);
+}
+
+TEST(Huffman, RepeatedSymbolJoinsItsCodeBits) {
+    // The entries (a, 1) and (a, 1) append both bits to a's code: a = 01.
+    const std::string stream = MakeStream({{'a', "0"}, {'a', "1"}}, 2, "0101");
+    EXPECT_EQ(DecompressHuffman(stream), "aa");
+    ExpectSameAsPlain(stream);
+}
+
+TEST(Huffman, CodesLongerThan64BitsDecode) {
+    const std::string longCode = std::string(99, '1') + "0";
+    const std::string stream =
+        MakeStream({{'x', "0"}, {'y', longCode}, {'z', std::string(100, '1')}}, 5,
+                   "0" + longCode + "0" + std::string(100, '1') + longCode);
+    EXPECT_EQ(DecompressHuffman(stream), "xyxzy");
+    ExpectSameAsPlain(stream);
+}
+
+std::string RandomText(std::mt19937& rng, size_t n, int alphabet) {
+    std::geometric_distribution<int> pick(0.15);
+    std::string s(n, '\0');
+    for (auto& c : s)
+        c = static_cast<char>('A' + pick(rng) % alphabet);
+    return s;
+}
+
+// Fibonacci counts give the deepest trees a given length allows.
+std::string Fibonacci(int symbols) {
+    std::string s;
+    uint64_t a = 1, b = 1;
+    for (int i = 0; i < symbols; ++i) {
+        s.append(a, static_cast<char>(i));
+        b = a + b;
+        a = b - a;
+    }
+    std::shuffle(s.begin(), s.end(), std::mt19937(7));
+    return s;
+}
+
+TEST(Huffman, RoundTripsAndRecompressesToTheSameStream) {
+    std::mt19937 rng(1);
+    std::vector<std::string> inputs = {"ab", "ba", std::string(5000, '\0'), Fibonacci(28)};
+    for (size_t n : {2u, 3u, 17u, 1023u, 1024u, 1025u, 70000u}) {
+        std::string bytes(n, '\0');
+        for (auto& c : bytes)
+            c = static_cast<char>(rng());
+        inputs.push_back(bytes);
+        inputs.push_back(RandomText(rng, n, 40));
+    }
+    for (const auto& input : inputs) {
+        const std::string stream = CompressHuffman(input);
+        ASSERT_EQ(DecompressHuffman(stream), input) << input.size();
+        EXPECT_EQ(DecompressHuffmanPlain(stream), input);
+        EXPECT_EQ(CompressHuffman(DecompressHuffman(stream)), stream);
+    }
+}
+
+TEST(Huffman, FastDecoderMatchesPlainWalkOnDamagedStreams) {
+    std::mt19937 rng(2);
+    std::vector<std::string> streams;
+    for (const std::string& input :
+         {RandomText(rng, 3000, 30), Fibonacci(20), std::string("abracadabra")}) {
+        const std::string good = CompressHuffman(input);
+        for (int i = 0; i < 300; ++i) {
+            std::string bad = good;
+            const int flips = 1 + static_cast<int>(rng() % 3);
+            for (int f = 0; f < flips; ++f) {
+                // Mostly in the header, where damage changes the tree.
+                const size_t limit = rng() % 2 ? std::min<size_t>(bad.size(), 64) : bad.size();
+                bad[rng() % limit] ^= static_cast<char>(1 << (rng() % 8));
+            }
+            if (rng() % 4 == 0) bad.resize(rng() % bad.size());
+            streams.push_back(bad);
+        }
+    }
+    for (int i = 0; i < 300; ++i) {
+        // Small random trees with gaps and random data.
+        std::vector<std::pair<int, std::string>> entries;
+        for (int e = 1 + rng() % 6; e > 0; --e) {
+            std::string code;
+            for (int k = 1 + rng() % 14; k > 0; --k)
+                code += rng() % 2 ? '1' : '0';
+            entries.push_back({static_cast<int>(rng() % 256), code});
+        }
+        std::string data;
+        for (int k = rng() % 3000; k > 0; --k)
+            data += rng() % 2 ? '1' : '0';
+        streams.push_back(MakeStream(entries, rng() % 1200, data));
+    }
+    std::map<std::string, int> kinds;
+    for (const auto& s : streams)
+        ++kinds[ExpectSameAsPlain(s)];
+    // The cases cover all three endings.
+    EXPECT_GT(kinds["ok"], 50);
+    EXPECT_GT(kinds["dead end"], 50);
+    EXPECT_GT(kinds["range"], 50);
+}
+
+struct Recorder : ProgressSink {
+    std::vector<float> values;
+    void ValueSet(float v) override { values.push_back(v); }
+};
+
+struct Untouchable : ProgressSink {
+    void ValueSet(float) override { ADD_FAILURE() << "sink touched with scale 0"; }
+};
+
+TEST(Huffman, ProgressRisesToTheCallersShare) {
+    std::mt19937 rng(3);
+    const std::string input = RandomText(rng, 100000, 50);
+    int yields = 0;
+    const auto previous = SetYieldHook([&] { ++yields; });
+
+    Recorder c;
+    const std::string stream = CompressHuffman(input, &c, 1000, 301000, 100000);
+    ASSERT_FALSE(c.values.empty());
+    EXPECT_TRUE(std::is_sorted(c.values.begin(), c.values.end()));
+    EXPECT_FLOAT_EQ(c.values.back(), 101000.0f / 301000);
+    EXPECT_GE(c.values.front(), 1000.0f / 301000);
+    // Counting and coding each report every 1024 bytes.
+    EXPECT_GE(c.values.size(), 2u * (100000 / 1024));
+    EXPECT_GT(yields, 190);
+
+    Recorder d;
+    const int before = yields;
+    EXPECT_EQ(DecompressHuffman(stream, &d, 500, 100500, 100000), input);
+    EXPECT_EQ(yields - before, static_cast<int>(d.values.size()));
+    Recorder p;
+    DecompressHuffmanPlain(stream, &p, 500, 100500, 100000);
+    EXPECT_EQ(d.values, p.values);
+    // One report before decoding, then one at 1023, 2047, ...
+    ASSERT_EQ(d.values.size(), 1u + 100000 / 1024);
+    EXPECT_FLOAT_EQ(d.values.front(), (500.0f + 1000) / 100500);
+    EXPECT_TRUE(std::is_sorted(d.values.begin(), d.values.end()));
+    EXPECT_NEAR(d.values.back(), (500 + 99327.0 / 100000 * 99000) / 100500, 1e-6);
+    SetYieldHook(previous);
+
+    Untouchable none;
+    EXPECT_EQ(CompressHuffman(input, &none, 5, 0, 7), stream);
+    EXPECT_EQ(DecompressHuffman(stream, &none, 5, 0, 7), input);
+}
+
+TEST(Huffman, ProgressStopsWhereTheDecodeFails) {
+    // The plain walk reports the points it reaches before the error.
+    std::string input(5000, 'a');
+    input[4000] = 'b';
+    std::string stream = CompressHuffman(input);
+    stream.resize(stream.size() - 200);
+    Recorder fast, plain;
+    EXPECT_THROW(DecompressHuffman(stream, &fast, 0, 100, 100), std::out_of_range);
+    EXPECT_THROW(DecompressHuffmanPlain(stream, &plain, 0, 100, 100), std::out_of_range);
+    EXPECT_EQ(fast.values, plain.values);
+    EXPECT_EQ(fast.values.size(), 4u);
+}
+
+} // namespace
