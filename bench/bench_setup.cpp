@@ -1,0 +1,162 @@
+// Saving and opening a project of 200 files, 100 MB in all (half text-like,
+// half binary-like): the first save packs every file, the second finds them
+// all packed, and opening reads the package back without unpacking user files.
+// Peak memory is measured in a child process that does one first save.
+#include <benchmark/benchmark.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <string>
+
+#include "app/Host.h"
+#include "app/MODUL_ApplicationBase.h"
+#include "app/Module1.h"
+#include "app/SaveSetup.h"
+
+namespace {
+
+constexpr int kFiles = 200;
+constexpr size_t kTotal = 100u << 20;
+
+class QuietHost : public Host {
+public:
+    void ShowError(const std::string& text) override { std::fprintf(stderr, "%s\n", text.c_str()); }
+};
+
+std::string TextLike(size_t n, std::mt19937& rng) {
+    static const char* const kWords[] = {"the ", "setup ", "installs ", "files ", "into ",
+                                         "folder ", "of ", "a ", "program ", "and\r\n", "with ",
+                                         "shortcuts ", "for ", "each ", "user ", "component. "};
+    std::string s;
+    s.reserve(n + 16);
+    while (s.size() < n) s += kWords[rng() % 16];
+    s.resize(n);
+    return s;
+}
+
+std::string BinaryLike(size_t n, std::mt19937& rng) {
+    std::string s(n, '\0');
+    for (size_t i = 0; i < n; ++i) {
+        // Mostly small values and zero runs, as in machine code and tables.
+        const uint32_t r = rng();
+        s[i] = static_cast<char>((r & 3) == 0 ? 0 : (r >> 8) % ((r & 4) ? 256 : 24));
+    }
+    return s;
+}
+
+const std::string& Dir() {
+    static const std::string dir = [] {
+        std::string pattern = (std::filesystem::temp_directory_path() / "kavelo-bench-XXXXXX").string();
+        return std::string(mkdtemp(pattern.data()));
+    }();
+    return dir;
+}
+
+// cached: keep the generated contents for the next project (timing runs);
+// otherwise the project holds the only copy (memory runs).
+void MakeProject(bool cached = true) {
+    if (!cached) {
+        std::mt19937 rng(7);
+        NewProject(false);
+        for (int i = 0; i < kFiles; ++i)
+            AddFile("file" + std::to_string(i) + ".dat",
+                    i % 2 ? BinaryLike(kTotal / kFiles, rng) : TextLike(kTotal / kFiles, rng), false);
+        gProject.ProjectPath = Dir() + "/bench.exe";
+        return;
+    }
+    static std::vector<std::string> files;
+    if (files.empty()) {
+        std::mt19937 rng(7);
+        for (int i = 0; i < kFiles; ++i)
+            files.push_back(i % 2 ? BinaryLike(kTotal / kFiles, rng) : TextLike(kTotal / kFiles, rng));
+    }
+    NewProject(false);
+    for (int i = 0; i < kFiles; ++i) AddFile("file" + std::to_string(i) + ".dat", files[i], false);
+    gProject.ProjectPath = Dir() + "/bench.exe";
+}
+
+void Prepare() {
+    static QuietHost host;
+    SetHost(&host);
+    SetProgramPathForTesting(Dir() + "/kavelomaker");
+    SetBuiltInRuntimeForTesting(std::string(200000, 'R'));
+}
+
+void BM_FirstSave(benchmark::State& state) {
+    Prepare();
+    for (auto _ : state) {
+        state.PauseTiming();
+        MakeProject();
+        state.ResumeTiming();
+        if (!SaveSetup()) state.SkipWithError("save failed");
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kTotal));
+}
+
+void BM_SecondSave(benchmark::State& state) {
+    Prepare();
+    MakeProject();
+    if (!SaveSetup()) state.SkipWithError("save failed");
+    for (auto _ : state)
+        if (!SaveSetup()) state.SkipWithError("save failed");
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kTotal));
+}
+
+void BM_Open(benchmark::State& state) {
+    Prepare();
+    MakeProject();
+    if (!SaveSetup()) state.SkipWithError("save failed");
+    for (auto _ : state)
+        if (!OpenSetup()) state.SkipWithError("open failed");
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kTotal));
+}
+
+long StatusKb(const char* field) {
+    std::ifstream in("/proc/self/status");
+    std::string line;
+    while (std::getline(in, line))
+        if (line.rfind(field, 0) == 0) return std::stol(line.substr(std::strlen(field)));
+    return -1;
+}
+
+// Peak memory of a whole process that builds the project and saves it once,
+// as a multiple of the project's unpacked size.
+void BM_FirstSavePeakMemory(benchmark::State& state) {
+    for (auto _ : state) {
+        int pipeFds[2];
+        if (pipe(pipeFds) != 0) state.SkipWithError("pipe");
+        const pid_t child = fork();
+        if (child == 0) {
+            Prepare();
+            MakeProject(false);
+            const long before = StatusKb("VmRSS:");
+            SaveSetup();
+            const long peak = StatusKb("VmHWM:");
+            long values[2] = {before, peak};
+            if (write(pipeFds[1], values, sizeof values) != sizeof values) _exit(1);
+            _exit(0);
+        }
+        long values[2] = {0, 0};
+        if (read(pipeFds[0], values, sizeof values) != sizeof values) state.SkipWithError("child");
+        waitpid(child, nullptr, 0);
+        close(pipeFds[0]);
+        close(pipeFds[1]);
+        state.counters["rss_before_MB"] = values[0] / 1024.0;
+        state.counters["peak_MB"] = values[1] / 1024.0;
+        state.counters["peak_per_unpacked"] = values[1] * 1024.0 / kTotal;
+    }
+}
+
+}  // namespace
+
+BENCHMARK(BM_FirstSave)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_SecondSave)->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(BM_Open)->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(BM_FirstSavePeakMemory)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+BENCHMARK_MAIN();
