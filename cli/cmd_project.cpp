@@ -2,6 +2,7 @@
 // Every change opens the setup with OpenSetup and writes it with SaveSetup, so
 // the tool edits exactly what the editor would.
 #include <cstdio>
+#include <filesystem>
 #include <map>
 
 #include "Commands.h"
@@ -156,6 +157,9 @@ int RunExtract(const std::vector<std::string>& args) {
     BinaryFile file = BinaryFile::OpenRead(args[0]);
     const auto entries = ReadSetupEntries(file);
     if (!entries) return Fail(args[0] + ": no package found");
+    std::error_code ec;
+    std::filesystem::create_directories(args[1], ec);
+    if (ec) return Fail(args[1] + ": " + ec.message());
     int status = 0;
     for (const SetupEntry& e : *entries) {
         const auto relative = SafeRelativePath(e.Name);
