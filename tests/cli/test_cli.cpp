@@ -1,0 +1,153 @@
+// The kavelo tool and the setup runtime end to end: building a setup from the
+// command line, running it, and unpacking hostile setups safely.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <array>
+#include <cstdio>
+#include <filesystem>
+
+#include "../app/PackageBuilder.h"
+#include "../app/TestHost.h"
+#include "SetupFile.h"
+
+namespace {
+
+struct ShellResult {
+    int status;
+    std::string out;
+};
+
+// Runs a shell command line, returning its exit status and its standard output.
+ShellResult Shell(const std::string& command) {
+    ShellResult r{-1, {}};
+    FILE* p = popen(command.c_str(), "r");
+    if (!p) return r;
+    std::array<char, 4096> buffer;
+    size_t n;
+    while ((n = fread(buffer.data(), 1, buffer.size(), p)) > 0) r.out.append(buffer.data(), n);
+    const int status = pclose(p);
+    r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return r;
+}
+
+const std::string kKavelo = KAVELO_PATH;
+const std::string kRuntime = RUNTIME_PATH;
+
+TEST(SafeRelativePath, KeepsEntriesInsideTheFolder) {
+    struct Case {
+        std::string name;
+        std::optional<std::string> expected;
+    };
+    const std::vector<Case> cases = {
+        {"setup\\script.txt", "setup/script.txt"},
+        {"readme.txt", "readme.txt"},
+        {"a\\.\\b", "a/b"},
+        {"\\abs\\x", "abs/x"},
+        {"/etc/passwd", "etc/passwd"},
+        {"C:\\Windows\\x.dll", "Windows/x.dll"},
+        {"..\\..\\evil", std::nullopt},
+        {"a\\..\\b", std::nullopt},
+        {"a/../../b", std::nullopt},
+        {"..", std::nullopt},
+        {"", std::nullopt},
+        {"\\\\", std::nullopt},
+        {"a..b\\c..", "a..b/c.."},
+    };
+    for (const auto& c : cases) {
+        const auto got = SafeRelativePath(c.name);
+        ASSERT_EQ(got.has_value(), c.expected.has_value()) << c.name;
+        if (got) {
+            EXPECT_EQ(got->string(), *c.expected) << c.name;
+        }
+    }
+}
+
+TEST(Cli, NewAddListInfoExtract) {
+    TempDir dir;
+    const std::string setup = dir / "demo";
+    ASSERT_EQ(Shell(kKavelo + " new " + setup).status, 0);
+    ASSERT_TRUE(std::filesystem::exists(setup + ".exe"));
+    WriteFile(dir / "Notes.TXT", "some notes\r\n");
+    ASSERT_EQ(Shell(kKavelo + " add " + setup + ".exe " + (dir / "Notes.TXT")).status, 0);
+    ASSERT_EQ(Shell(kKavelo + " set " + setup + ".exe caption 'Notes setup'").status, 0);
+    ASSERT_EQ(Shell(kKavelo + " set " + setup + ".exe license notes.txt").status, 0);
+    EXPECT_NE(Shell(kKavelo + " set " + setup + ".exe license missing.txt 2>/dev/null").status, 0);
+    EXPECT_NE(Shell(kKavelo + " set " + setup + ".exe colour red 2>/dev/null").status, 0);
+
+    const ShellResult list = Shell(setup + ".exe --list");
+    ASSERT_EQ(list.status, 0);
+    for (const char* name : {"setup\\picture.bmp", "setup\\script.txt", "setup\\setup.txt",
+                             "setup\\strings.txt", "myapp.exe", "notes.txt"})
+        EXPECT_NE(list.out.find(name), std::string::npos) << name;
+
+    const ShellResult welcome = Shell(setup + ".exe " + setup + ".exe");
+    EXPECT_EQ(welcome.status, 0);
+    EXPECT_EQ(welcome.out.rfind("Notes setup\n\nThis will install My Application\n", 0), 0u);
+
+    const ShellResult info = Shell(kKavelo + " info " + setup + ".exe");
+    EXPECT_NE(info.out.find("license           notes.txt"), std::string::npos);
+    EXPECT_NE(info.out.find("2 file(s)"), std::string::npos);
+
+    ASSERT_EQ(Shell(setup + ".exe --extract " + (dir / "out")).status, 0);
+    EXPECT_EQ(ReadFile(dir / "out/notes.txt"), "some notes\r\n");
+    EXPECT_EQ(ReadFile(dir / "out/setup/strings.txt").size(), 64u);
+
+    ASSERT_EQ(Shell(kKavelo + " remove " + setup + ".exe NOTES.TXT").status, 0);
+    EXPECT_EQ(Shell(setup + ".exe --list").out.find("notes.txt"), std::string::npos);
+    EXPECT_NE(Shell(kKavelo + " remove " + setup + ".exe nothere 2>/dev/null").status, 0);
+}
+
+TEST(Cli, ScriptIsReplacedAndPrinted) {
+    TempDir dir;
+    const std::string setup = dir / "s.exe";
+    ASSERT_EQ(Shell(kKavelo + " new " + setup + " --empty").status, 0);
+    WriteFile(dir / "script.txt", "[Create]\r\nLabel 1\r\n");
+    WriteFile(dir / "strings.txt", "Hello\r\n");
+    ASSERT_EQ(Shell(kKavelo + " script " + setup + " --set " + (dir / "script.txt") +
+                    " --strings " + (dir / "strings.txt"))
+                  .status,
+              0);
+    const ShellResult shown = Shell(kKavelo + " script " + setup);
+    EXPECT_EQ(shown.out, "[Create]\r\nLabel 1\r\n\n[strings]\nHello\r\n");
+}
+
+TEST(Cli, ErrorsNameTheFile) {
+    TempDir dir;
+    WriteFile(dir / "plain.bin", std::string(100, 'x'));
+    const ShellResult r = Shell(kKavelo + " info " + (dir / "plain.bin") + " 2>&1");
+    EXPECT_NE(r.status, 0);
+    EXPECT_NE(r.out.find("Error opening setup file"), std::string::npos);
+    EXPECT_NE(r.out.find(dir / "plain.bin"), std::string::npos);
+    EXPECT_NE(Shell(kKavelo + " nosuchcommand 2>/dev/null").status, 0);
+    EXPECT_EQ(Shell(kKavelo + " --help").status, 0);
+}
+
+// A setup whose entry names climb out of the target folder writes nothing
+// outside it.
+TEST(Runtime, ExtractNeverLeavesTheFolder) {
+    TempDir dir;
+    const std::string runtime = ReadFile(kRuntime);
+    ASSERT_FALSE(runtime.empty());
+    const std::string setup = dir / "evil.exe";
+    WriteFile(setup, BuildSetup(runtime, {{"..\\escaped.txt", "x"},
+                                          {"sub\\..\\..\\escaped2.txt", "y"},
+                                          {"/tmp/abs-kavelo.txt", "z"},
+                                          {"fine\\file.txt", "ok"}}));
+    std::filesystem::permissions(setup, std::filesystem::perms::owner_all);
+    std::filesystem::create_directory(dir / "target");
+    // A symbolic link planted in the target folder is not followed.
+    std::filesystem::create_directory_symlink(dir.Path(), dir / "target/fine");
+    const ShellResult r = Shell(setup + " --extract " + (dir / "target") + " 2>/dev/null");
+    EXPECT_NE(r.status, 0);
+    EXPECT_FALSE(std::filesystem::exists(dir / "escaped.txt"));
+    EXPECT_FALSE(std::filesystem::exists(dir / "escaped2.txt"));
+    EXPECT_FALSE(std::filesystem::exists(dir / "file.txt"));
+    EXPECT_EQ(ReadFile(dir / "target/tmp/abs-kavelo.txt"), "z");
+
+    const ShellResult plain = Shell(kRuntime + " 2>&1");
+    EXPECT_NE(plain.status, 0);
+    EXPECT_NE(plain.out.find("carries no package"), std::string::npos);
+}
+
+}  // namespace
