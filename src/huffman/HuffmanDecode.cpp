@@ -112,16 +112,20 @@ struct Lookup {
     uint32_t symbols;
     uint8_t count;
     uint8_t bits;
+    int16_t node; // with count 0: the node after all kLookupBits bits, or -1 for a dead end
 };
 
 std::vector<Lookup> BuildLookup(const CodeTree& tree) {
     std::vector<Lookup> table(size_t{1} << kLookupBits);
     for (uint32_t x = 0; x < table.size(); ++x) {
-        Lookup e{0, 0, 0};
+        Lookup e{0, 0, 0, -1};
         int node = 0;
         for (int i = 0; i < kLookupBits && e.count < 4; ++i) {
             const int c = tree.child[node][x >> (kLookupBits - 1 - i) & 1];
-            if (c < 0) break;
+            if (c < 0) {
+                node = -1;
+                break;
+            }
             node = c;
             if (tree.leaf[node] >= 0) {
                 e.symbols |= static_cast<uint32_t>(tree.leaf[node]) << (8 * e.count);
@@ -130,40 +134,73 @@ std::vector<Lookup> BuildLookup(const CodeTree& tree) {
                 node = 0;
             }
         }
+        if (e.count == 0) e.node = static_cast<int16_t>(node);
         table[x] = e;
     }
     return table;
 }
 
+// Where a decode chain stood after one of its first lookups: a bit position
+// at which it was back at the root, and how many bytes it had put out.
+struct Bound {
+    uint64_t pos;
+    uint64_t out;
+};
+
+// Calls back at every output count of 1023, 2047, ... as the plain walk
+// reports; does nothing without a progress scale.
+struct ReportPoints {
+    ProgressSink* sink;
+    int32_t base;
+    int32_t scale;
+    double spanLeft;
+    uint32_t n;
+
+    void At(uint64_t count) const {
+        if (sink)
+            sink->ValueSet(
+                static_cast<float>((base + static_cast<double>(count) / n * spanLeft) / scale));
+        YieldToEventLoop();
+    }
+};
+
 class Decoder {
   public:
-    Decoder(const CodeTree& tree, const uint8_t* data, uint64_t bytes, uint8_t* out)
-        : tree_(tree), data_(data), bytes_(bytes), bits_(8 * bytes), out_(out) {}
+    Decoder(const CodeTree& tree, const uint8_t* data, uint64_t bytes, uint8_t* out, uint32_t n,
+            const ReportPoints& report)
+        : tree_(tree), data_(data), bits_(8 * bytes), out_(out), n_(n), report_(report),
+          nextReport_(report.scale != 0 ? kReportEvery - 1 : UINT64_MAX),
+          safeEnd_(bytes >= 8 ? 8 * (bytes - 8) : 0), minDepth_(tree.MinLeafDepth()) {}
 
-    // Decodes until count symbols are out; throws like the plain walk.
-    void DecodeTo(uint64_t count) {
-        if (count - count_ >= 64 && lookup_.empty()) lookup_ = BuildLookup(tree_);
-        if (!lookup_.empty()) {
-            const Lookup* table = lookup_.data();
-            while (count_ + 4 <= count && (pos_ >> 3) + 8 <= bytes_) {
-                const uint64_t w = LoadBigEndian64(data_ + (pos_ >> 3)) << (pos_ & 7);
-                const Lookup e = table[w >> (64 - kLookupBits)];
-                if (e.count == 0) {
-                    out_[count_++] = DecodeOne();
-                    continue;
-                }
-                std::memcpy(out_ + count_, &e.symbols, 4);
-                count_ += e.count;
-                pos_ += e.bits;
+    // Decodes all N bytes; throws as the plain walk does.
+    void Run() {
+        if (n_ >= 256 && minDepth_ > 0) {
+            lookup_ = BuildLookup(tree_);
+            while (Window()) {
             }
+            Sequential(safeEnd_, n_);
         }
-        while (count_ < count)
+        while (count_ < n_) {
             out_[count_++] = DecodeOne();
+            Report();
+        }
     }
 
-    uint64_t Count() const { return count_; }
-
   private:
+    static constexpr int kLanes = 4;
+    static constexpr uint64_t kLaneBits = 8 * 16384;
+    static constexpr int kBounds = 48;
+    // Room left past the window for lookups that run over its end and for a
+    // long code taken bit by bit (at most 511 bits with 512 nodes).
+    static constexpr uint64_t kMargin = 1024;
+
+    void Report() {
+        while (count_ >= nextReport_) {
+            report_.At(nextReport_);
+            nextReport_ += kReportEvery;
+        }
+    }
+
     // One symbol, one bit at a time.
     uint8_t DecodeOne() {
         int node = 0;
@@ -177,14 +214,166 @@ class Decoder {
         }
     }
 
+    Lookup Peek(uint64_t pos) const {
+        const uint64_t w = LoadBigEndian64(data_ + (pos >> 3)) << (pos & 7);
+        return lookup_[w >> (64 - kLookupBits)];
+    }
+
+    // One chain of lookups from the decoder's own position until it reaches
+    // limitPos or would put out more than limitCount bytes.
+    void Sequential(uint64_t limitPos, uint64_t limitCount) {
+        limitPos = std::min(limitPos, safeEnd_);
+        while (pos_ < limitPos && count_ + 4 <= limitCount) {
+            const Lookup e = Peek(pos_);
+            if (e.count == 0) {
+                out_[count_++] = DecodeOne();
+            } else {
+                std::memcpy(out_ + count_, &e.symbols, 4);
+                count_ += e.count;
+                pos_ += e.bits;
+            }
+            if (count_ >= nextReport_) Report();
+        }
+    }
+
+    struct Lane {
+        uint64_t pos;
+        uint64_t end;
+        uint8_t* out;
+        uint8_t* first;
+        Bound bounds[kBounds];
+        int bounded;
+    };
+
+    // A lane takes one lookup, or for a long code walks on bit by bit from
+    // where the lookup ended. False on a dead end or at the end of the data,
+    // where the lane stops: its guess may be wrong, and if it is not, the
+    // single chain meets the same error in order.
+    bool Step(Lane& lane) const {
+        const Lookup e = Peek(lane.pos);
+        std::memcpy(lane.out, &e.symbols, 4);
+        lane.out += e.count;
+        lane.pos += e.bits;
+        if (e.count != 0) [[likely]]
+            return true;
+        return LongCode(lane, e.node);
+    }
+
+    [[gnu::noinline]] bool LongCode(Lane& lane, int node) const {
+        if (node < 0) return false;
+        for (uint64_t p = lane.pos + kLookupBits; p < bits_;) {
+            node = tree_.child[node][data_[p >> 3] >> (7 - (p & 7)) & 1];
+            ++p;
+            if (node < 0) return false;
+            if (tree_.leaf[node] >= 0) {
+                *lane.out++ = static_cast<uint8_t>(tree_.leaf[node]);
+                lane.pos = p;
+                return true;
+            }
+        }
+        return false;
+    }
+
+    // Decodes the next stretch of the stream with kLanes chains at once. Lane
+    // 0 starts at the decoder's position; the others start at guessed bit
+    // positions and, as prefix codes resynchronise, soon fall into step with
+    // the true symbol boundaries. Each lane records its first positions; the
+    // decoder then walks symbol by symbol from the end of one lane until it
+    // stands on a position the next lane recorded, and takes that lane's
+    // output from there. A lane that never meets the true boundaries within
+    // its record is decoded again by the single chain.
+    bool Window() {
+        const uint64_t left = n_ - count_;
+        if (left < 2 * kMargin) return false;
+        uint64_t bits = std::min<uint64_t>(kLanes * kLaneBits, (left - 16) * minDepth_ - kMargin);
+        if (pos_ + kMargin >= safeEnd_) return false;
+        bits = std::min(bits, safeEnd_ - pos_ - kMargin);
+        if (bits < kLanes * 512) return false;
+
+        const uint64_t seg = bits / kLanes;
+        if (scratch_.empty()) scratch_.resize((kLanes - 1) * ScratchPerLane());
+        Lane lanes[kLanes];
+        for (int j = 0; j < kLanes; ++j) {
+            Lane& l = lanes[j];
+            l.pos = pos_ + j * seg;
+            l.end = j == kLanes - 1 ? pos_ + bits : l.pos + seg;
+            l.first = j == 0 ? out_ + count_ : scratch_.data() + (j - 1) * ScratchPerLane();
+            l.out = l.first;
+            l.bounds[0] = {l.pos, 0};
+            l.bounded = 1;
+        }
+        RunLanes(lanes);
+
+        for (int j = 0; j < kLanes; ++j) {
+            Lane& l = lanes[j];
+            if (pos_ < l.bounds[0].pos) Sequential(l.bounds[0].pos, n_);
+            int k = 0;
+            for (;;) {
+                while (k < l.bounded && l.bounds[k].pos < pos_)
+                    ++k;
+                if (k == l.bounded || l.bounds[k].pos == pos_) break;
+                out_[count_++] = DecodeOne();
+                Report();
+            }
+            if (k == l.bounded) continue;
+            const uint64_t from = l.bounds[k].out;
+            const uint64_t len = static_cast<uint64_t>(l.out - l.first) - from;
+            if (j != 0) std::memcpy(out_ + count_, l.first + from, len);
+            count_ += len;
+            pos_ = l.pos;
+            Report();
+        }
+        return true;
+    }
+
+    void RunLanes(Lane* lanes) const {
+        bool live[kLanes];
+        for (int j = 0; j < kLanes; ++j)
+            live[j] = true;
+        // The first lookups, recording where each lane stands.
+        for (int r = 1; r < kBounds; ++r) {
+            for (int j = 0; j < kLanes; ++j) {
+                Lane& l = lanes[j];
+                if (!live[j]) continue;
+                if (l.pos >= l.end || !Step(l)) {
+                    live[j] = false;
+                    continue;
+                }
+                l.bounds[l.bounded++] = {l.pos, static_cast<uint64_t>(l.out - l.first)};
+            }
+        }
+        // Then all lanes in lockstep, while every one of them runs.
+        if (live[0] && live[1] && live[2] && live[3]) {
+            Lane &a = lanes[0], &b = lanes[1], &c = lanes[2], &d = lanes[3];
+            while (a.pos < a.end && b.pos < b.end && c.pos < c.end && d.pos < d.end) {
+                const bool ok = Step(a) & Step(b) & Step(c) & Step(d);
+                if (!ok) break;
+            }
+        }
+        // Each lane that still runs goes on alone.
+        for (int j = 0; j < kLanes; ++j) {
+            if (!live[j]) continue;
+            Lane& l = lanes[j];
+            while (l.pos < l.end && Step(l)) {
+            }
+        }
+    }
+
+    size_t ScratchPerLane() const { return (2 * kLaneBits + kMargin) / minDepth_ + 16; }
+
     const CodeTree& tree_;
     const uint8_t* data_;
-    uint64_t bytes_;
     uint64_t bits_;
     uint8_t* out_;
+    uint32_t n_;
+    ReportPoints report_;
+    uint64_t nextReport_;
+    uint64_t safeEnd_;
+    int minDepth_;
     uint64_t pos_ = 0;
     uint64_t count_ = 0;
     std::vector<Lookup> lookup_;
+    std::vector<uint8_t> scratch_;
 };
 
 } // namespace
@@ -212,19 +401,9 @@ std::string DecompressHuffman(const std::string& input, ProgressSink* progress,
     const uint64_t room = std::min<uint64_t>(h.n, possible);
 
     std::string out(room + 8, '\0');
-    Decoder decoder(h.tree, in + h.dataStart, dataBytes, reinterpret_cast<uint8_t*>(out.data()));
-    if (progressScale == 0) {
-        decoder.DecodeTo(h.n);
-    } else {
-        for (uint64_t next = kReportEvery - 1;; next += kReportEvery) {
-            decoder.DecodeTo(std::min<uint64_t>(next, h.n));
-            if (next > h.n) break;
-            if (progress)
-                progress->ValueSet(static_cast<float>(
-                    (progressBase + static_cast<double>(next) / h.n * spanLeft) / progressScale));
-            YieldToEventLoop();
-        }
-    }
+    Decoder decoder(h.tree, in + h.dataStart, dataBytes, reinterpret_cast<uint8_t*>(out.data()),
+                    h.n, {progress, progressBase, progressScale, spanLeft, h.n});
+    decoder.Run();
     out.resize(h.n);
     return out;
 }

@@ -272,6 +272,47 @@ TEST(Huffman, FastDecoderMatchesPlainWalkOnDamagedStreams) {
     EXPECT_GT(kinds["range"], 50);
 }
 
+TEST(Huffman, FastDecoderMatchesPlainWalkOnLongDamagedData) {
+    // Long enough for the decoder's parallel chains; damage in the data bits
+    // moves symbol boundaries, hits dead ends or cuts the stream short.
+    std::mt19937 rng(4);
+    std::string text = RandomText(rng, 300000, 60);
+    for (int i = 0; i < 200; ++i)
+        text[rng() % text.size()] = static_cast<char>(rng());
+    const std::string good = CompressHuffman(text);
+    ASSERT_EQ(DecompressHuffman(good), text);
+    std::map<std::string, int> kinds;
+    for (int i = 0; i < 40; ++i) {
+        std::string bad = good;
+        for (int f = 1 + i % 4; f > 0; --f)
+            bad[600 + rng() % (bad.size() - 600)] ^= static_cast<char>(1 << (rng() % 8));
+        if (i % 5 == 0) bad.resize(bad.size() - 1 - rng() % 1000);
+        if (i % 7 == 0) bad += std::string(5000, '\xFF');
+        ++kinds[ExpectSameAsPlain(bad)];
+    }
+    EXPECT_GT(kinds["ok"], 10);
+    EXPECT_GT(kinds["range"], 3);
+}
+
+TEST(Huffman, FastDecoderMatchesPlainWalkOnLongStreamsWithDeadEnds) {
+    // The branch 1111 is empty, so chains that start at a wrong boundary
+    // meet dead ends, and a planted 1111 far into the data is a real one.
+    const std::vector<std::pair<int, std::string>> entries = {
+        {'a', "0"}, {'b', "10"}, {'c', "110"}, {'d', "1110"}};
+    std::mt19937 rng(5);
+    std::map<std::string, int> kinds;
+    for (int i = 0; i < 12; ++i) {
+        std::string bits;
+        uint32_t n = 0;
+        for (; n < 150000; ++n)
+            bits += entries[rng() % 4].second;
+        if (i % 3 != 0) bits.insert(bits.size() / 2 + rng() % (bits.size() / 2), "1111");
+        ++kinds[ExpectSameAsPlain(MakeStream(entries, n - (i % 2) * 100, bits))];
+    }
+    EXPECT_GT(kinds["ok"], 2);
+    EXPECT_GT(kinds["dead end"], 4);
+}
+
 struct Recorder : ProgressSink {
     std::vector<float> values;
     void ValueSet(float v) override { values.push_back(v); }
