@@ -89,6 +89,8 @@ TEST(ResStrings, TableCoversEveryNumberBlockOnce) {
     for (const ResString& s : table) {
         EXPECT_TRUE(ids.insert(s.Id).second) << "number twice: " << s.Id;
         EXPECT_FALSE(s.Text.empty()) << s.Id;
+        // line breaks are written as "|" only
+        EXPECT_EQ(s.Text.find_first_of("\r\n"), std::string_view::npos) << s.Id;
         EXPECT_EQ(GetResString(s.Id, false), s.Text) << s.Id;
     }
     for (const Expected& e : kExpected)
