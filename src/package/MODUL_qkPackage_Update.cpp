@@ -199,8 +199,6 @@ int32_t WritePackage(BinaryFile& file, int64_t P, std::span<const std::string> i
     const int64_t oldCount = CharsToLong(oldHeader, kHeaderCountAt);
     const int64_t oldNamesLength = CharsToLong(oldHeader, kHeaderNamesLengthAt);
     const int64_t oldNamesAt = P + kHeaderSize + kRecordSize * oldCount;
-    if (oldNamesAt + oldNamesLength > areaEnd)
-        throw PackageError(Where(file) + "the package directory runs past the end of the file");
 
     // Merge: kept old entries keep their records and names; their data
     // blocks form runs.
@@ -210,6 +208,10 @@ int32_t WritePackage(BinaryFile& file, int64_t P, std::span<const std::string> i
     int64_t keptTotal = 0;
     int64_t keptCount = 0;
     if (policy != ConflictIgnore && oldCount != 0) {
+        // Only a merge reads the old directory; with policy 0 a damaged one is
+        // simply overwritten.
+        if (oldNamesAt + oldNamesLength > areaEnd)
+            throw PackageError(Where(file) + "the package directory runs past the end of the file");
         const std::string oldDirectory =
             file.ReadAt(P + kHeaderSize, static_cast<size_t>(kRecordSize * oldCount));
         const std::string oldNames = file.ReadAt(oldNamesAt, static_cast<size_t>(oldNamesLength));

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <filesystem>
 #include <functional>
 #include <vector>
 
@@ -276,4 +277,21 @@ TEST(HostilePackages, TruncatedAtEverySeventhByte) {
         // And cut at the end, losing the trailer.
         EXPECT_EQ(ReadLikeTheOpener(good.substr(0, cut)), "-1") << "cut at " << cut;
     }
+}
+
+// Every damaged package kept in tests/data/malformed reads as no package or
+// fails cleanly.
+TEST(HostilePackages, KeptMalformedFilesFailCleanly) {
+    int seen = 0;
+    for (const auto& e : std::filesystem::directory_iterator(KAVELO_MALFORMED_DIR)) {
+        const std::string name = e.path().filename().string();
+        if (name.rfind("package_", 0) != 0) continue;
+        ++seen;
+        const std::string result = ReadLikeTheOpener(ReadBytes(e.path().string()));
+        EXPECT_NE(result, "none") << name;
+        if (name.find("trailer_offset") != std::string::npos) {
+            EXPECT_EQ(result, "-1") << name;
+        }
+    }
+    EXPECT_GE(seen, 10);
 }

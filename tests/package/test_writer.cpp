@@ -333,6 +333,26 @@ TEST(WritePackage, BadArgumentsAreRefusedBeforeWriting) {
     EXPECT_EQ(ReadBytes(dir.File("p.bin")), ModelPackage({}, 0));
 }
 
+TEST(WritePackage, DamagedOldDirectoryIsOverwrittenOrRefused) {
+    ScratchDir dir;
+    std::string damaged = "host" + ModelPackage({Raw("a", "1")}, 4);
+    damaged.replace(4 + 4, 4, LongToChars(0xFFFFFFFFu)); // count
+    Items items;
+    items.Add(Inline("new"), "b", "");
+    // A merge must read the old directory: refused before anything is written.
+    WriteBytes(dir.File("d.bin"), damaged);
+    {
+        BinaryFile f = BinaryFile::OpenReadWrite(dir.File("d.bin"));
+        EXPECT_THROW(WritePackage(f, 4, items.slots, 1, "", false, false, 2, true), PackageError);
+        EXPECT_EQ(ReadBytes(dir.File("d.bin")), damaged);
+    }
+    // Policy 0 does not look at the old entries and writes a sound package.
+    BinaryFile f = BinaryFile::OpenReadWrite(dir.File("d.bin"));
+    EXPECT_EQ(WritePackage(f, 4, items.slots, 1, "", false, false, 0, true), 1);
+    ExpectPackageFile(ReadBytes(dir.File("d.bin")), "host", {Raw("b", "new")}, damaged.size(),
+                      true);
+}
+
 // Merging: old entries a, B, c (names compared without regard to case).
 struct MergeCase {
     const char* what;
