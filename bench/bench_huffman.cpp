@@ -232,9 +232,10 @@ class RatioReporter : public benchmark::ConsoleReporter {
     void PrintRatios() const {
         std::printf("\nSpeed ratios (same run):\n");
         for (int c = 0; c < 3; ++c) {
-            const std::string k = "/" + std::to_string(c);
             auto get = [&](const char* name) {
-                auto it = speed_.find(std::string(name) + k);
+                char key[64];
+                std::snprintf(key, sizeof key, "%s/%d", name, c);
+                auto it = speed_.find(key);
                 return it == speed_.end() ? 0.0 : it->second;
             };
             auto ratio = [](double a, double b) { return b > 0 ? a / b : 0.0; };

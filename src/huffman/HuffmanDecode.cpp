@@ -346,7 +346,7 @@ class Decoder {
         if (live[0] && live[1] && live[2] && live[3]) {
             Lane &a = lanes[0], &b = lanes[1], &c = lanes[2], &d = lanes[3];
             while (a.pos < a.end && b.pos < b.end && c.pos < c.end && d.pos < d.end) {
-                const bool ok = Step(a) & Step(b) & Step(c) & Step(d);
+                const int ok = int{Step(a)} & int{Step(b)} & int{Step(c)} & int{Step(d)};
                 if (!ok) break;
             }
         }
