@@ -98,6 +98,20 @@ TEST(Cli, NewAddListInfoExtract) {
     EXPECT_NE(Shell(kKavelo + " remove " + setup + ".exe nothere 2>/dev/null").status, 0);
 }
 
+TEST(Cli, ListShowsTheDirectoryOrSaysThereIsNone) {
+    TempDir dir;
+    WriteFile(dir / "pkg.bin", BuildSetup("HOSTBYTES", {{"setup\\a.txt", "aaaa"}, {"b.bin", ""}}));
+    const ShellResult list = Shell(kKavelo + " list " + (dir / "pkg.bin"));
+    EXPECT_EQ(list.status, 0);
+    EXPECT_NE(list.out.find("setup\\a.txt"), std::string::npos);
+    EXPECT_NE(list.out.find("b.bin"), std::string::npos);
+    WriteFile(dir / "plain.bin", "just bytes, no package at all");
+    const ShellResult none = Shell(kKavelo + " list " + (dir / "plain.bin") + " 2>&1");
+    EXPECT_EQ(none.status, 1);
+    EXPECT_NE(none.out.find((dir / "plain.bin") + ": no package found"), std::string::npos);
+    EXPECT_NE(Shell(kKavelo + " list " + (dir / "missing") + " 2>/dev/null").status, 0);
+}
+
 TEST(Cli, ScriptIsReplacedAndPrinted) {
     TempDir dir;
     const std::string setup = dir / "s.exe";
