@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "huffman/BitIo.h"
+#include "huffman/LargeBuffer.h"
 
 HuffmanError::HuffmanError()
     : std::runtime_error("We zijn de boom tot op een dood punt genaderd, waarschijnlijk is de "
@@ -239,7 +240,8 @@ std::string CompressHuffman(const std::string& input, ProgressSink* progress, in
     const uint64_t headerSize = 4 + t + (codeBits + 7) / 8 + 4;
     const uint64_t total = headerSize + (dataBits + 7) / 8;
 
-    std::string out(total + 8, '\0');
+    std::string out;
+    ResizeForFill(out, total + 8);
     auto* o = reinterpret_cast<uint8_t*>(out.data());
     base += share3;
     span -= share3;

@@ -11,6 +11,7 @@
 
 #include "huffman/BitIo.h"
 #include "huffman/Huffman.h"
+#include "huffman/LargeBuffer.h"
 
 namespace {
 
@@ -400,7 +401,8 @@ std::string DecompressHuffman(const std::string& input, ProgressSink* progress,
     const uint64_t possible = minDepth == 0 ? 0 : 8 * dataBytes / minDepth;
     const uint64_t room = std::min<uint64_t>(h.n, possible);
 
-    std::string out(room + 8, '\0');
+    std::string out;
+    ResizeForFill(out, room + 8);
     Decoder decoder(h.tree, in + h.dataStart, dataBytes, reinterpret_cast<uint8_t*>(out.data()),
                     h.n, {progress, progressBase, progressScale, spanLeft, h.n});
     decoder.Run();
