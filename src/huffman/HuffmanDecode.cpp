@@ -175,7 +175,8 @@ class Decoder {
 
     // Decodes all N bytes; throws as the plain walk does.
     void Run() {
-        if (n_ >= 256 && minDepth_ > 0) {
+        // Building the table costs about as much as decoding a few thousand bytes bit by bit.
+        if (n_ >= 2048 && minDepth_ > 0) {
             lookup_ = BuildLookup(tree_);
             while (Window()) {
             }

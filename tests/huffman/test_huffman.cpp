@@ -259,9 +259,9 @@ TEST(Huffman, FastDecoderMatchesPlainWalkOnDamagedStreams) {
             entries.push_back({static_cast<int>(rng() % 256), code});
         }
         std::string data;
-        for (int k = rng() % 3000; k > 0; --k)
+        for (int k = rng() % 12000; k > 0; --k)
             data += rng() % 2 ? '1' : '0';
-        streams.push_back(MakeStream(entries, rng() % 1200, data));
+        streams.push_back(MakeStream(entries, rng() % 5000, data));
     }
     std::map<std::string, int> kinds;
     for (const auto& s : streams)
