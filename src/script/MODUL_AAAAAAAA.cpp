@@ -143,7 +143,7 @@ InstallCommand ParseInstallCommand(const std::string& line) {
 }
 
 std::string ExtractSection(const std::string& text, const std::string& name) {
-    const std::string header = "[" + LowerAscii(name) + "]";
+    const std::string header = std::string("[").append(LowerAscii(name)).append("]");
     const std::string work = text + kCrLf;
     std::string section;
     bool inside = false;

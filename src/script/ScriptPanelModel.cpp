@@ -286,7 +286,16 @@ void ScriptPanelModel::PickItem(int k, int item) {
 
 void ScriptPanelModel::RunEvent(ElementKind kind, int k, int v) {
     if (kind < KindCheck || kind > KindCombo || k < 1 || k > kindCounts_[kind]) return;
-    if (v < 0 || v > kMaxComboItems) return;
+    // The control shows the value it raises: 0 or 1 for checks and options,
+    // an item number for lists; any other value is refused.
+    PanelControl& control = controls_[kind][k - 1];
+    if (kind == KindCombo) {
+        if (v < 1 || v > static_cast<int>(control.Items.size())) return;
+        control.Selected = v;
+    } else {
+        if (v != 0 && v != 1) return;
+        control.Checked = v == 1;
+    }
     suppressEvents_ = true;
     const int32_t id = controlMap_[kind][k - 1];
     elementValues_[id] = v;
@@ -297,9 +306,9 @@ void ScriptPanelModel::RunEvent(ElementKind kind, int k, int v) {
             const std::string command = commands.substr(from, bar - from);
             const size_t blank = command.find(' ');
             const std::string keyword = command.substr(0, blank);
-            const std::string list =
-                "," + (blank == std::string::npos ? std::string() : command.substr(blank + 1)) +
-                ",";
+            std::string list(1, ',');
+            if (blank != std::string::npos) list.append(command, blank + 1, std::string::npos);
+            list += ',';
             if (keyword == "clear")
                 ApplySelection(list, 1, 0);
             else if (keyword == "fill")
@@ -317,7 +326,8 @@ void ScriptPanelModel::ApplySelection(const std::string& list, int valueListed, 
     for (ElementKind kind : {KindOption, KindCheck}) {
         for (int k = 1; k <= kindCounts_[kind]; ++k) {
             const int32_t id = controlMap_[kind][k - 1];
-            const bool listed = list.find("," + std::to_string(id + 1) + ",") != std::string::npos;
+            const std::string item = std::string(1, ',').append(std::to_string(id + 1)).append(",");
+            const bool listed = list.find(item) != std::string::npos;
             const int value = listed ? valueListed : valueOthers;
             if (value != 0 && value != 1) continue;
             SetTicked(kind, k, value == 1);

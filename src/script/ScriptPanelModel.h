@@ -76,7 +76,8 @@ class ScriptPanelModel {
     void ClickOption(int k);        // ticks option element k; a ticked one stays ticked
     void PickItem(int k, int item); // drop-down list k selects item (from 1)
 
-    // Stores v as the element's value and runs the commands of slot v.
+    // Stores v as the element's value (the control follows it) and runs the
+    // commands of slot v. Values a control cannot show are ignored.
     void RunEvent(ElementKind kind, int k, int v);
     // Ticks or unticks check and option elements: listed ones get
     // valueListed, the others valueOthers (0, 1 or kKeepValue).

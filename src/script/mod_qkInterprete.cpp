@@ -201,7 +201,7 @@ double NumberValue(const std::string& text) {
         if (expNegative) exponent = -exponent;
     }
     std::string literal = mantissa;
-    if (exponent != 0) literal += "e" + std::to_string(exponent);
+    if (exponent != 0) literal.append("e").append(std::to_string(exponent));
     double value = 0.0;
     const auto [end, ec] = std::from_chars(literal.data(), literal.data() + literal.size(), value);
     (void)end;
@@ -329,7 +329,7 @@ void EvaluateComparisons(std::string& text, const std::string& op) {
         }
         const double left = NumberValue(text.substr(l, p - l));
         const double right = NumberValue(text.substr(p + opLen, r - (p + opLen) + 1));
-        text.replace(l, r - l + 1, Compare(op, left, right) ? "1" : "0");
+        text.replace(l, r - l + 1, 1, Compare(op, left, right) ? '1' : '0');
         from = l + 1;
     }
 }

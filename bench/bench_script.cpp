@@ -1,0 +1,113 @@
+// The script languages at the sizes the editor meets: the panel is rebuilt on
+// every keystroke, the simulation runs on each Install, guards on every guard
+// line of it.
+#include <benchmark/benchmark.h>
+
+#include <array>
+#include <string>
+
+#include "app/Module1.h"
+#include "script/MODUL_AAAAAAAA.h"
+#include "script/ScriptPanelModel.h"
+#include "script/mod_qkInterprete.h"
+
+namespace {
+
+// 2,000 lines: 64 elements of every kind, comments between them, and one
+// event section for each element.
+std::string LargeComponentScript() {
+    std::string s = "// A component script of two thousand lines\r\n[Create]\r\n";
+    int lines = 2;
+    for (int id = 1; id <= 64; ++id) {
+        switch (id % 4) {
+        case 0:
+            s += "Label 1            // a heading\r\n";
+            break;
+        case 1:
+            s += "  Check 3          // checked and bold\r\n";
+            break;
+        case 2:
+            s += "    Option 2\r\n";
+            break;
+        case 3:
+            s += "  Combo 4,2        // four items\r\n";
+            break;
+        }
+        s += "break 1\r\n";
+        lines += 2;
+    }
+    // Labels take no ID: top up to 64 elements.
+    for (int i = 0; i < 16; ++i, ++lines)
+        s += "check 2\r\n";
+    for (int id = 1; id <= 64; ++id) {
+        s += "[Event_" + std::to_string(id) + "_1]   // ticked\r\n";
+        s +=
+            "Add " + std::to_string(id % 64 + 1) + "," + std::to_string((id * 7) % 64 + 1) + "\r\n";
+        s += "Rem " + std::to_string((id * 3) % 64 + 1) + "\r\n";
+        lines += 3;
+    }
+    while (lines < 2000) {
+        s += "// a comment line explaining the script to the user, as the template does\r\n";
+        ++lines;
+    }
+    return s;
+}
+
+// 1,000 lines: a guard before every three commands.
+std::string LargeInstallScript() {
+    std::string s = "[Install]\r\n";
+    for (int i = 0; i < 250; ++i) {
+        const std::string n = std::to_string(i % 64 + 1);
+        s += "{val(" + n + ")=1 and not val(" + std::to_string((i * 5) % 64 + 1) +
+             ")=0 or val(3)>2}\r\n";
+        s += "Copy myapp.exe,1,Sub" + n + ",MyApp" + n + ".exe,ADQS 4,,1.0\r\n";
+        s += "Del ,1,..\\Old,old" + n + ".log          // old log\r\n";
+        s += "Link myapp.exe,99,D:\\Apps,,S 4,,,-x\r\n";
+    }
+    return s;
+}
+
+void BM_LoadScript(benchmark::State& state) {
+    const std::string script = LargeComponentScript();
+    std::array<std::string, kMaxStrings> strings;
+    for (int i = 0; i < kMaxStrings; ++i)
+        strings[static_cast<size_t>(i)] = "Component text number " + std::to_string(i + 1);
+    ScriptPanelModel panel;
+    for (auto _ : state) {
+        const bool loaded = panel.LoadScript(script, strings, kMaxStrings);
+        benchmark::DoNotOptimize(loaded);
+    }
+    if (panel.ElementCount() != 64) state.SkipWithError("expected 64 elements");
+}
+BENCHMARK(BM_LoadScript)->Unit(benchmark::kMicrosecond);
+
+void BM_SimulateInstall(benchmark::State& state) {
+    gProject.ScriptText = LargeInstallScript();
+    gProject.StringsText =
+        "Components to install:\r\nMy Application\r\n\r\nStart My Application\r\n";
+    if (gProject.FileCount == 0) AddFile("myapp.exe", "", false);
+    std::string selection(64, '\0');
+    for (size_t i = 0; i < selection.size(); i += 2)
+        selection[i] = '\x01';
+    for (auto _ : state) {
+        DebugClear();
+        SimulateInstall(selection);
+        benchmark::DoNotOptimize(gRun.DebugLineCount);
+    }
+}
+BENCHMARK(BM_SimulateInstall)->Unit(benchmark::kMicrosecond);
+
+void BM_EvaluateCondition200(benchmark::State& state) {
+    const std::string piece = " or (12>=3 and (2<>2 xor 1) eqv not (007=7))";
+    std::string guard = "(1=1 and not 0)";
+    while (guard.size() + piece.size() <= 200)
+        guard += piece;
+    guard.resize(200, ' ');
+    for (auto _ : state)
+        benchmark::DoNotOptimize(EvaluateCondition(guard));
+}
+BENCHMARK(BM_EvaluateCondition200)->Unit(benchmark::kMicrosecond);
+
+} // namespace
+
+BENCHMARK_MAIN();
