@@ -340,6 +340,12 @@ void ScriptPanelModel::SetTicked(ElementKind kind, int k, bool ticked) {
     controls_[kind][k - 1].Checked = ticked;
 }
 
+int ScriptPanelModel::ComboWidth(int k, int innerWidth) const {
+    if (k < 1 || k > kindCounts_[KindCombo]) return 0;
+    const int32_t id = controlMap_[KindCombo][k - 1];
+    return std::max(innerWidth - kPanelMargin - elementIndent_[id], 0);
+}
+
 std::vector<const PanelControl*> ScriptPanelModel::ControlsInLineOrder() const {
     std::vector<const PanelControl*> out;
     out.reserve(lineOrder_.size());

@@ -93,6 +93,10 @@ class ScriptPanelModel {
     // The control that carries element ID id; null when there is none.
     const PanelControl* FindElement(int id) const;
 
+    // Width of drop-down list k in a panel whose inner width is innerWidth:
+    // it ends 8 pixels short of the right edge; 0 when that leaves nothing.
+    int ComboWidth(int k, int innerWidth) const;
+
     int ElementCount() const { return elementCount_; }
     int32_t ElementValue(int id) const { return elementValues_[id - 1]; }
     int ElementIndent(int id) const { return elementIndent_[id - 1]; }

@@ -359,6 +359,14 @@ TEST_F(Panel, SixteenthItemStoresItsValueOnly) {
     EXPECT_EQ(panel.ElementValue(1), 0);
 }
 
+TEST_F(Panel, DropDownListsReachTheRightEdge) {
+    Load({"[create]", "combo 2", "    combo 2"});
+    EXPECT_EQ(panel.ComboWidth(1, 321), 321 - 8 - 8);
+    EXPECT_EQ(panel.ComboWidth(2, 321), 321 - 8 - 40);
+    EXPECT_EQ(panel.ComboWidth(2, 40), 0);
+    EXPECT_EQ(panel.ComboWidth(3, 321), 0);
+}
+
 TEST_F(Panel, ReloadStartsAfresh) {
     Load({"[create]", "check", "combo 3", "check", "check"});
     panel.ClickCheck(1);
