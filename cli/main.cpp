@@ -4,8 +4,8 @@
 #include <cstdio>
 #include <cstring>
 #include <exception>
+#include <filesystem>
 #include <fstream>
-#include <iterator>
 
 #include "Commands.h"
 
@@ -42,13 +42,25 @@ int Fail(const std::string& what) {
 }
 
 bool ReadWholeFile(const std::string& path, std::string& bytes) {
-    std::ifstream in(path, std::ios::binary);
+    std::error_code ec;
+    if (std::filesystem::is_directory(path, ec)) {
+        Fail(path + ": is a folder");
+        return false;
+    }
+    std::ifstream in(path, std::ios::binary | std::ios::ate);
     if (!in) {
         Fail(path + ": " + std::strerror(errno));
         return false;
     }
-    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    if (in.bad()) {
+    // One read of the whole file; a folder or a pipe reports no size.
+    const std::streamoff size = in.tellg();
+    if (size < 0) {
+        Fail(path + ": not a readable file");
+        return false;
+    }
+    bytes.resize(static_cast<size_t>(size));
+    in.seekg(0);
+    if (!in.read(bytes.data(), size)) {
         Fail(path + ": read error");
         return false;
     }
