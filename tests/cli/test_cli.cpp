@@ -126,6 +126,32 @@ TEST(Cli, ScriptIsReplacedAndPrinted) {
     EXPECT_EQ(shown.out, "[Create]\r\nLabel 1\r\n\n[strings]\nHello\r\n");
 }
 
+// The Install button on a new project: the seven lines of the template's
+// install script, then the two empty lines the test window adds.
+TEST(Cli, SimulateOnANewProjectPrintsTheTemplatesInstallation) {
+    TempDir dir;
+    const std::string setup = dir / "x.exe";
+    ASSERT_EQ(Shell(kKavelo + " new " + setup).status, 0);
+    const std::string target = "C:\\Programmes\\MyDirectory\\MyApp.exe";
+    const std::string shortcut = "name=Start My Application; Target=" + target + "; Params=\n";
+    const ShellResult sim = Shell(kKavelo + " simulate " + setup);
+    EXPECT_EQ(sim.status, 0);
+    EXPECT_EQ(sim.out, "    AbortInstallation if < 1.0): " + target + "\n" +
+                           "        Check ,1,,MyApp.exe,,,1.0\n" +
+                           "    (DeleteFile): C:\\Programmes\\MyDirectory\\MyApp.log\n" +
+                           "    Copy: MyApp.exe -> " + target + "\n" +
+                           "    CreateShortcut " + shortcut +
+                           "    CreateDesktopIcon " + shortcut +
+                           "    (CreateQuickLaunchIcon) " + shortcut + "\n\n");
+
+    // Unticking the check box runs its event, which ticks it again.
+    const ShellResult panel = Shell(kKavelo + " panel " + setup + " --click 1 --json");
+    EXPECT_EQ(panel.status, 0);
+    EXPECT_NE(panel.out.find("\"kind\": \"check\", \"index\": 1, \"id\": 1"), std::string::npos);
+    EXPECT_NE(panel.out.find("\"checked\": true, \"value\": 1}"), std::string::npos);
+    EXPECT_NE(Shell(kKavelo + " panel " + setup + " --click 99 2>/dev/null").status, 0);
+}
+
 TEST(Cli, ErrorsNameTheFile) {
     TempDir dir;
     WriteFile(dir / "plain.bin", std::string(100, 'x'));
