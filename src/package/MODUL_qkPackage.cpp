@@ -108,12 +108,11 @@ std::string ReadEntry(const BinaryFile& file, const std::string& directoryRecord
     const int64_t stored = CharsToLong(directoryRecord, kRecordStoredSizeAt);
     if (at + stored > PackageAreaEnd(file.Length()))
         throw PackageError(Where(file) + "the data of an entry lies past the end of the file");
-    std::string entry;
-    entry.reserve(static_cast<size_t>(kRecordSize + stored));
-    entry += directoryRecord[kRecordFlagsAt];
-    entry += LongToChars(0);
-    entry.append(directoryRecord, kRecordStoredSizeAt, 8);
-    entry += file.ReadAt(at, static_cast<size_t>(stored));
+    // The stored bytes are read straight into the record, behind its header.
+    std::string entry(static_cast<size_t>(kRecordSize + stored), '\0');
+    entry[kRecordFlagsAt] = directoryRecord[kRecordFlagsAt];
+    directoryRecord.copy(entry.data() + kRecordStoredSizeAt, 8, kRecordStoredSizeAt);
+    file.ReadAt(at, entry.data() + kRecordSize, static_cast<size_t>(stored));
     return entry;
 }
 

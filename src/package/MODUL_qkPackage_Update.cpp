@@ -49,12 +49,16 @@ bool KeepStream(const std::string& stream, int64_t length, int32_t thresholdPerc
            static_cast<double>(length) * thresholdPercent / 100.0;
 }
 
-// One item of WritePackage's list once it has been sized.
+// One item of WritePackage's list once it has been sized. It points into the
+// caller's items, which outlive the call, so no item's bytes are copied.
 struct Item {
-    std::string source;
-    std::string name;
-    std::string entry;
+    const std::string* source;
+    const std::string* name;
+    const std::string* entry;
     int64_t size = 0;
+    const std::string& Source() const { return *source; }
+    const std::string& Name() const { return *name; }
+    const std::string& Entry() const { return *entry; }
 };
 
 // A run of kept old data blocks: consecutive blocks that touch are one run.
@@ -71,36 +75,37 @@ bool IsInline(const std::string& source) {
 // The size of an item (step "Sizes"); std::nullopt when its source cannot be
 // read: a missing file, a directory, or a source offset past its end.
 std::optional<int64_t> SizeItem(const Item& item) {
-    if (!item.entry.empty()) {
-        if (item.entry.size() < static_cast<size_t>(kRecordSize))
-            throw PackageError("the entry record of \"" + item.name +
+    if (!item.Entry().empty()) {
+        if (item.Entry().size() < static_cast<size_t>(kRecordSize))
+            throw PackageError("the entry record of \"" + item.Name() +
                                "\" is shorter than 13 bytes");
-        const int64_t stored = CharsToLong(item.entry, kRecordStoredSizeAt);
-        const int64_t offset = CharsToLong(item.entry, kRecordFieldAt);
+        const int64_t stored = CharsToLong(item.Entry(), kRecordStoredSizeAt);
+        const int64_t offset = CharsToLong(item.Entry(), kRecordFieldAt);
         if (offset == 0) {
-            if (stored != static_cast<int64_t>(item.entry.size()) - kRecordSize)
-                throw PackageError("the entry record of \"" + item.name +
+            if (stored != static_cast<int64_t>(item.Entry().size()) - kRecordSize)
+                throw PackageError("the entry record of \"" + item.Name() +
                                    "\" does not hold its stored size");
             return stored;
         }
         // The stored bytes lie at offset in the source file.
         std::error_code ec;
-        if (item.source.empty() || IsInline(item.source) ||
-            std::filesystem::is_directory(item.source, ec))
+        if (item.Source().empty() || IsInline(item.Source()) ||
+            std::filesystem::is_directory(item.Source(), ec))
             return std::nullopt;
         try {
-            BinaryFile source = BinaryFile::OpenRead(item.source);
+            BinaryFile source = BinaryFile::OpenRead(item.Source());
             if (offset + stored > source.Length()) return std::nullopt;
         } catch (const std::system_error&) {
             return std::nullopt;
         }
         return stored;
     }
-    if (IsInline(item.source)) return static_cast<int64_t>(item.source.size()) - 1;
+    if (IsInline(item.Source())) return static_cast<int64_t>(item.Source().size()) - 1;
     std::error_code ec;
-    if (item.source.empty() || std::filesystem::is_directory(item.source, ec)) return std::nullopt;
+    if (item.Source().empty() || std::filesystem::is_directory(item.Source(), ec))
+        return std::nullopt;
     try {
-        return BinaryFile::OpenRead(item.source).Length();
+        return BinaryFile::OpenRead(item.Source()).Length();
     } catch (const std::system_error&) {
         return std::nullopt;
     }
@@ -178,7 +183,7 @@ int32_t WritePackage(BinaryFile& file, int64_t P, std::span<const std::string> i
     std::vector<Item> list;
     list.reserve(static_cast<size_t>(itemCount));
     for (int32_t k = 0; k < itemCount; ++k)
-        list.push_back({items[3 * k], items[3 * k + 1], items[3 * k + 2], 0});
+        list.push_back({&items[3 * k], &items[3 * k + 1], &items[3 * k + 2], 0});
     for (size_t k = list.size(); k-- > 0;) {
         const std::optional<int64_t> size = SizeItem(list[k]);
         if (!size) {
@@ -231,7 +236,7 @@ int32_t WritePackage(BinaryFile& file, int64_t P, std::span<const std::string> i
             if (keep) {
                 const std::string upper = UpperAscii(name);
                 for (size_t j = 0; j < list.size();) {
-                    if (UpperAscii(list[j].name) != upper) {
+                    if (UpperAscii(list[j].Name()) != upper) {
                         ++j;
                         continue;
                     }
@@ -273,9 +278,9 @@ int32_t WritePackage(BinaryFile& file, int64_t P, std::span<const std::string> i
     std::string newNames;
     for (const Item& item : list) {
         newDirectory += RecordHeader(
-            0, CheckedNumber(static_cast<int64_t>(item.name.size()), "the length of a name"), 0,
+            0, CheckedNumber(static_cast<int64_t>(item.Name().size()), "the length of a name"), 0,
             static_cast<uint32_t>(item.size));
-        newNames += item.name;
+        newNames += item.Name();
     }
     const int64_t namesLength = static_cast<int64_t>(keptNames.size() + newNames.size());
     CheckedNumber(count, "the number of entries");
@@ -320,21 +325,21 @@ int32_t WritePackage(BinaryFile& file, int64_t P, std::span<const std::string> i
         char* record = newDirectory.data() + k * kRecordSize;
         uint8_t flags = 0;
         if (item.size != 0) {
-            if (!item.entry.empty()) {
-                const int64_t offset = CharsToLong(item.entry, kRecordFieldAt);
+            if (!item.Entry().empty()) {
+                const int64_t offset = CharsToLong(item.Entry(), kRecordFieldAt);
                 if (offset != 0) {
-                    BinaryFile source = BinaryFile::OpenRead(item.source);
+                    BinaryFile source = BinaryFile::OpenRead(item.Source());
                     MoveFileData(source, item.size, offset, writeAt, &target, 1, kMoveBlockSize);
                 } else {
-                    target.WriteAt(writeAt, item.entry.data() + kRecordSize,
+                    target.WriteAt(writeAt, item.Entry().data() + kRecordSize,
                                    static_cast<size_t>(item.size));
                 }
-                flags = static_cast<uint8_t>(item.entry[kRecordFlagsAt]);
-                item.entry.copy(record + kRecordUncompressedSizeAt, 4, kRecordUncompressedSizeAt);
+                flags = static_cast<uint8_t>(item.Entry()[kRecordFlagsAt]);
+                item.Entry().copy(record + kRecordUncompressedSizeAt, 4, kRecordUncompressedSizeAt);
             } else if (compressRawItems) {
-                const std::string data = IsInline(item.source)
-                                             ? item.source.substr(1)
-                                             : BinaryFile::OpenRead(item.source)
+                const std::string data = IsInline(item.Source())
+                                             ? item.Source().substr(1)
+                                             : BinaryFile::OpenRead(item.Source())
                                                    .ReadAt(0, static_cast<size_t>(item.size));
                 std::string stream = CompressHuffman(data, nullptr, 0, 0, 0);
                 if (KeepStream(stream, item.size, rawThresholdPercent)) {
@@ -344,10 +349,10 @@ int32_t WritePackage(BinaryFile& file, int64_t P, std::span<const std::string> i
                 } else {
                     target.WriteAt(writeAt, data);
                 }
-            } else if (IsInline(item.source)) {
-                target.WriteAt(writeAt, item.source.data() + 1, static_cast<size_t>(item.size));
+            } else if (IsInline(item.Source())) {
+                target.WriteAt(writeAt, item.Source().data() + 1, static_cast<size_t>(item.size));
             } else {
-                BinaryFile source = BinaryFile::OpenRead(item.source);
+                BinaryFile source = BinaryFile::OpenRead(item.Source());
                 MoveFileData(source, item.size, 0, writeAt, &target, 1, kMoveBlockSize);
             }
         }
