@@ -154,9 +154,11 @@ void BM_FirstSavePeakMemory(benchmark::State& state) {
 
 }  // namespace
 
+// The memory run goes first, while this process is still small: its child
+// starts as a copy of it.
+BENCHMARK(BM_FirstSavePeakMemory)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(BM_FirstSave)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_SecondSave)->Unit(benchmark::kMillisecond)->Iterations(5);
 BENCHMARK(BM_Open)->Unit(benchmark::kMillisecond)->Iterations(5);
-BENCHMARK(BM_FirstSavePeakMemory)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 BENCHMARK_MAIN();

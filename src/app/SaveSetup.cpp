@@ -26,8 +26,8 @@
 
 namespace {
 
-constexpr int32_t kTextThreshold = 100;  // setup files: only when smaller
-constexpr int32_t kFileThreshold = 110;  // user files: unless 10 % larger
+constexpr int32_t kTextThreshold = 100; // setup files: only when smaller
+constexpr int32_t kFileThreshold = 110; // user files: unless 10 % larger
 constexpr int32_t kRawThreshold = 95;
 
 std::optional<std::string>& BuiltInOverride() {
@@ -44,13 +44,14 @@ std::string ReadWholeFile(const std::string& path) {
 
 // Progress counters are 32-bit; a project beyond 2 GB is shown at a coarser scale.
 class ProgressScale {
-public:
+  public:
     explicit ProgressScale(int64_t total) {
-        while ((total >> shift_) > std::numeric_limits<int32_t>::max()) ++shift_;
+        while ((total >> shift_) > std::numeric_limits<int32_t>::max())
+            ++shift_;
     }
     int32_t operator()(int64_t bytes) const { return static_cast<int32_t>(bytes >> shift_); }
 
-private:
+  private:
     int shift_ = 0;
 };
 
@@ -85,16 +86,16 @@ void MakeExecutable(const std::string& tempPath, const std::string& target) {
 }
 
 class PackingWindow {
-public:
+  public:
     PackingWindow() : bar_(GetHost().BeginPacking()) { YieldToEventLoop(); }
     ~PackingWindow() { GetHost().EndPacking(); }
     ProgressSink* Bar() const { return bar_; }
 
-private:
+  private:
     ProgressSink* bar_;
 };
 
-}  // namespace
+} // namespace
 
 std::string JoinedSetupLines() {
     std::string joined;
@@ -168,6 +169,8 @@ bool SaveSetup() {
 
         if (gProject.PicturePacked.empty())
             gProject.PicturePacked = pack(gProject.Picture, kTextThreshold);
+        // The user files' records are moved into the item list for the write
+        // and back afterwards, so a save holds no second copy of them.
         std::vector<std::string> items;
         items.reserve(3 * (4 + static_cast<size_t>(gProject.FileCount)));
         auto addItem = [&](const std::string& name, std::string entry) {
@@ -186,13 +189,24 @@ bool SaveSetup() {
                 gProject.Data(k) = pack(gProject.Data(k), kFileThreshold);
                 gProject.Packed[k] = true;
             }
-            addItem(gProject.Name(k), gProject.Data(k));
+        }
+        struct GiveBack {
+            std::vector<std::string>& items;
+            int32_t moved = 0;
+            ~GiveBack() {
+                for (int32_t k = 0; k < moved; ++k)
+                    gProject.Data(k) = std::move(items[3 * (4 + static_cast<size_t>(k)) + 2]);
+            }
+        } giveBack{items};
+        for (int32_t k = 0; k < gProject.FileCount; ++k) {
+            addItem(gProject.Name(k), std::string());
+            items.back() = std::move(gProject.Data(k));
+            ++giveBack.moved;
         }
 
         const int32_t count = static_cast<int32_t>(items.size() / 3);
         WritePackage(file, p, items, count, "", true, false, ConflictIgnore, true, nullptr, -1,
                      kRawThreshold);
-        items.clear();
         file.Flush();
         file.Close();
         MakeExecutable(tempPath, target);
