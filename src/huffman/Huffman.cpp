@@ -143,7 +143,7 @@ uint8_t* WriteDataLong(const uint8_t* in, uint64_t n,
 
 } // namespace
 
-std::string CompressHuffman(const std::string& input, ProgressSink* progress, int32_t progressBase,
+std::string CompressHuffman(std::string_view input, ProgressSink* progress, int32_t progressBase,
                             int32_t progressScale, int32_t progressSpan) {
     const uint64_t n = input.size();
     if (n < 2) return {};

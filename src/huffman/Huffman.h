@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 
 #include "huffman/Progress.h"
 
@@ -19,13 +20,13 @@ public:
 
 // Compresses input. progress may be null when progressScale is 0; the value
 // shown is (progressBase + the part of progressSpan done) / progressScale.
-std::string CompressHuffman(const std::string& input, ProgressSink* progress = nullptr,
+std::string CompressHuffman(std::string_view input, ProgressSink* progress = nullptr,
                             int32_t progressBase = 0, int32_t progressScale = 0,
                             int32_t progressSpan = 0);
 
 // Decompresses a stream. Throws HuffmanError on a dead end in the code tree
 // and std::out_of_range for a stream that is truncated or whose tables are
 // too large.
-std::string DecompressHuffman(const std::string& input, ProgressSink* progress = nullptr,
+std::string DecompressHuffman(std::string_view input, ProgressSink* progress = nullptr,
                               int32_t progressBase = 0, int32_t progressScale = 0,
                               int32_t progressSpan = 0);

@@ -380,7 +380,7 @@ class Decoder {
 
 } // namespace
 
-std::string DecompressHuffman(const std::string& input, ProgressSink* progress,
+std::string DecompressHuffman(std::string_view input, ProgressSink* progress,
                               int32_t progressBase, int32_t progressScale, int32_t progressSpan) {
     if (input.empty()) return {};
     const auto* in = reinterpret_cast<const uint8_t*>(input.data());
