@@ -10,7 +10,7 @@
 
 namespace {
 
-std::string Outcome(std::string (*decode)(const std::string&, ProgressSink*, int32_t, int32_t,
+std::string Outcome(std::string (*decode)(std::string_view, ProgressSink*, int32_t, int32_t,
                                           int32_t),
                     const std::string& stream) {
     try {

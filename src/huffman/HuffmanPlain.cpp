@@ -19,12 +19,12 @@ struct Node {
 constexpr size_t kMaxNodes = 512;
 constexpr size_t kMaxEntries = 256;
 
-uint8_t ByteAt(const std::string& input, uint64_t offset) {
+uint8_t ByteAt(std::string_view input, uint64_t offset) {
     if (offset >= input.size()) throw std::out_of_range("DecompressHuffman: stream ends early");
     return static_cast<uint8_t>(input[offset]);
 }
 
-uint32_t Long(const std::string& input, uint64_t offset) {
+uint32_t Long(std::string_view input, uint64_t offset) {
     uint32_t v = 0;
     for (int i = 0; i < 4; ++i)
         v = v << 8 | ByteAt(input, offset + i);
@@ -33,7 +33,7 @@ uint32_t Long(const std::string& input, uint64_t offset) {
 
 } // namespace
 
-std::string DecompressHuffmanPlain(const std::string& input, ProgressSink* progress,
+std::string DecompressHuffmanPlain(std::string_view input, ProgressSink* progress,
                                    int32_t progressBase, int32_t progressScale,
                                    int32_t progressSpan) {
     if (input.empty()) return {};

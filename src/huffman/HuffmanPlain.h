@@ -5,9 +5,10 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "huffman/Progress.h"
 
-std::string DecompressHuffmanPlain(const std::string& input, ProgressSink* progress = nullptr,
+std::string DecompressHuffmanPlain(std::string_view input, ProgressSink* progress = nullptr,
                                    int32_t progressBase = 0, int32_t progressScale = 0,
                                    int32_t progressSpan = 0);

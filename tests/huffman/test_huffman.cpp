@@ -45,7 +45,7 @@ std::string MakeStream(const std::vector<std::pair<int, std::string>>& entries, 
 }
 
 // Which way a decode ended: its bytes, or the kind of error.
-std::string Outcome(std::string (*decode)(const std::string&, ProgressSink*, int32_t, int32_t,
+std::string Outcome(std::string (*decode)(std::string_view, ProgressSink*, int32_t, int32_t,
                                           int32_t),
                     const std::string& stream) {
     try {
