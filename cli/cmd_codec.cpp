@@ -5,6 +5,10 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+#include <utility>
 #include <cstring>
 #include <stdexcept>
 #include <string_view>
@@ -17,7 +21,7 @@ namespace {
 // The input file mapped into memory: the codec reads the page cache directly,
 // which saves a copy of the whole file and the faults of a fresh buffer.
 class MappedInput {
-public:
+  public:
     ~MappedInput() {
         if (data_) munmap(data_, size_);
     }
@@ -45,11 +49,121 @@ public:
     }
     std::string_view View() const { return view_; }
 
-private:
+  private:
     void* data_ = nullptr;
     size_t size_ = 0;
     std::string copy_;
     std::string_view view_;
+};
+
+// Writes a codec's result to a file while the codec still makes it: the codec
+// thread tells which leading bytes are final, a second thread writes them.
+// The result is written to a temporary file beside OUT and renamed over it
+// only when complete, so a damaged input never destroys an existing OUT.
+class BackgroundWriter {
+  public:
+    explicit BackgroundWriter(std::string path) : path_(std::move(path)) {
+        std::string pattern = path_ + ".partial-XXXXXX";
+        fd_ = mkstemp(pattern.data());
+        if (fd_ < 0) {
+            error_ = path_ + ": " + std::strerror(errno);
+            return;
+        }
+        temp_ = pattern;
+        thread_ = std::thread([this] { Loop(); });
+    }
+    ~BackgroundWriter() {
+        Stop();
+        if (fd_ >= 0) close(fd_);
+        if (!temp_.empty()) unlink(temp_.c_str());
+    }
+
+    // Called by the codec: bytes [0, count) at data are final.
+    void Finished(const char* data, size_t count) {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            data_ = data;
+            ready_ = count;
+        }
+        wake_.notify_one();
+    }
+
+    // After the codec returned result: writes what is left, gives the file
+    // the usual permissions and puts it in place. False (message printed) on
+    // any error.
+    bool Complete(const std::string& result) {
+        Stop();
+        if (error_.empty()) WriteAll(result.data() + written_, result.size() - written_);
+        if (error_.empty() && fchmod(fd_, 0666 & ~CurrentUmask()) != 0)
+            error_ = path_ + ": " + std::strerror(errno);
+        if (error_.empty() && close(std::exchange(fd_, -1)) != 0)
+            error_ = path_ + ": " + std::strerror(errno);
+        if (error_.empty() && rename(temp_.c_str(), path_.c_str()) != 0)
+            error_ = path_ + ": " + std::strerror(errno);
+        if (!error_.empty()) return Fail(error_), false;
+        temp_.clear();
+        return true;
+    }
+
+  private:
+    static mode_t CurrentUmask() {
+        const mode_t mask = umask(0);
+        umask(mask);
+        return mask;
+    }
+
+    void Loop() {
+        std::unique_lock<std::mutex> lock(mutex_);
+        for (;;) {
+            wake_.wait(lock, [this] { return stop_ || ready_ >= written_ + kChunk; });
+            if (stop_) return;
+            const char* from = data_ + written_;
+            const size_t count = ready_ - written_;
+            lock.unlock();
+            const bool ok = WriteAll(from, count);
+            lock.lock();
+            if (!ok) return;
+            written_ += count;
+        }
+    }
+
+    // Stops the thread once its current write is done; the codec's buffer is
+    // not read after this.
+    void Stop() {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            stop_ = true;
+        }
+        wake_.notify_one();
+        if (thread_.joinable()) thread_.join();
+    }
+
+    bool WriteAll(const char* data, size_t count) {
+        while (count > 0) {
+            const ssize_t n = write(fd_, data, count);
+            if (n < 0) {
+                if (errno == EINTR) continue;
+                error_ = path_ + ": cannot write: " + std::strerror(errno);
+                return false;
+            }
+            data += n;
+            count -= static_cast<size_t>(n);
+        }
+        return true;
+    }
+
+    static constexpr size_t kChunk = size_t{1} << 20;
+    std::string path_;
+    std::string temp_;
+    int fd_ = -1;
+    std::string error_; // written by one thread at a time: the writer, then after Stop the caller
+    std::thread thread_;
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    const char* data_ = nullptr;
+    size_t ready_ = 0;
+    size_t written_ = 0;
+    bool stop_ = false;
 };
 
 int Usage(const char* name) {
@@ -60,15 +174,18 @@ int RunCompress(const std::vector<std::string>& args) {
     if (args.size() != 2) return Usage("compress");
     MappedInput input;
     if (!input.Open(args[0])) return 1;
-    const std::string_view bytes = input.View();
+    if (input.View().size() == 1) return Fail(args[0] + ": a single byte has no compressed form");
+    // The result is declared first so it outlives the writer thread reading it.
     std::string stream;
+    BackgroundWriter writer(args[1]);
     try {
-        stream = CompressHuffman(bytes);
+        CompressHuffmanStreaming(input.View(), stream, [&](const char* data, size_t count) {
+            writer.Finished(data, count);
+        });
     } catch (const std::exception& e) {
         return Fail(args[0] + ": " + e.what());
     }
-    if (bytes.size() == 1) return Fail(args[0] + ": a single byte has no compressed form");
-    return WriteWholeFile(args[1], stream) ? 0 : 1;
+    return writer.Complete(stream) ? 0 : 1;
 }
 
 int RunDecompress(const std::vector<std::string>& args) {
@@ -76,8 +193,11 @@ int RunDecompress(const std::vector<std::string>& args) {
     MappedInput input;
     if (!input.Open(args[0])) return 1;
     std::string bytes;
+    BackgroundWriter writer(args[1]);
     try {
-        bytes = DecompressHuffman(input.View());
+        DecompressHuffmanStreaming(input.View(), bytes, [&](const char* data, size_t count) {
+            writer.Finished(data, count);
+        });
     } catch (const HuffmanError& e) {
         return Fail(args[0] + ": damaged stream: error " + std::to_string(e.Number()) + " (" +
                     e.Source() + "): " + e.what());
@@ -85,7 +205,7 @@ int RunDecompress(const std::vector<std::string>& args) {
         // Cut short, or tables larger than the format allows.
         return Fail(args[0] + ": damaged stream: " + e.what());
     }
-    return WriteWholeFile(args[1], bytes) ? 0 : 1;
+    return writer.Complete(bytes) ? 0 : 1;
 }
 
 const CommandRegistrar compress({10, "compress", "IN OUT",

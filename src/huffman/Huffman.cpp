@@ -29,6 +29,18 @@ struct Reporter {
 };
 
 constexpr size_t kReportEvery = 1024;
+constexpr uint64_t kFinishedEvery = uint64_t{1} << 20;
+
+// Hands the leading bytes of the stream that are written for good to a
+// streaming caller.
+struct Finished {
+    const FinishedBytes* sink = nullptr;
+    const uint8_t* start = nullptr;
+
+    void At(const uint8_t* end) const {
+        if (sink) (*sink)(reinterpret_cast<const char*>(start), static_cast<size_t>(end - start));
+    }
+};
 
 // Counts byte values in four interleaved tables so that runs of one value do
 // not wait on the same counter.
@@ -79,6 +91,8 @@ class BitWriter {
         acc_ = whole == 64 ? 0 : acc_ << whole;
         bits_ -= whole;
     }
+    // Bytes before this one are written for good.
+    const uint8_t* Position() const { return out_; }
     // Writes the last partial byte, padded with 0 bits.
     uint8_t* Finish() {
         Flush();
@@ -100,7 +114,7 @@ class BitWriter {
 // chunk; PerFlush codes go into the accumulator between stores.
 template <int PerFlush>
 uint8_t* WriteData(const uint8_t* in, uint64_t n, const uint64_t* packed, uint8_t* out,
-                   const Reporter& reporter, double base, double span) {
+                   const Reporter& reporter, double base, double span, const Finished& finished) {
     BitWriter writer(out);
     for (uint64_t start = 0; start < n; start += kReportEvery) {
         const uint64_t end = std::min<uint64_t>(n, start + kReportEvery);
@@ -120,6 +134,7 @@ uint8_t* WriteData(const uint8_t* in, uint64_t n, const uint64_t* packed, uint8_
         if (end - start == kReportEvery)
             reporter.Report(base +
                             static_cast<double>(end - 1) / static_cast<double>(n - 1) * span);
+        if (end % kFinishedEvery == 0) finished.At(writer.Position());
     }
     return writer.Finish();
 }
@@ -143,10 +158,14 @@ uint8_t* WriteDataLong(const uint8_t* in, uint64_t n,
 
 } // namespace
 
-std::string CompressHuffman(std::string_view input, ProgressSink* progress, int32_t progressBase,
-                            int32_t progressScale, int32_t progressSpan) {
+namespace {
+
+void Compress(std::string_view input, ProgressSink* progress, int32_t progressBase,
+              int32_t progressScale, int32_t progressSpan, const FinishedBytes* sink,
+              std::string& out) {
+    out.clear();
     const uint64_t n = input.size();
-    if (n < 2) return {};
+    if (n < 2) return;
     // N is a 32-bit field.
     if (n > 0xFFFFFFFFu) throw std::length_error("CompressHuffman: input larger than 4 GB");
 
@@ -223,7 +242,7 @@ std::string CompressHuffman(std::string_view input, ProgressSink* progress, int3
             else if (tree.zero[p] == node)
                 code.push_back(false);
             else
-                return {}; // "error creating bitpatern": cannot happen with the tree above
+                return; // "error creating bitpatern": cannot happen with the tree above
         }
         if (leaves == 1) code.push_back(false);
         std::reverse(code.begin(), code.end());
@@ -240,7 +259,6 @@ std::string CompressHuffman(std::string_view input, ProgressSink* progress, int3
     const uint64_t headerSize = 4 + t + (codeBits + 7) / 8 + 4;
     const uint64_t total = headerSize + (dataBits + 7) / 8;
 
-    std::string out;
     ResizeForFill(out, total + 8);
     auto* o = reinterpret_cast<uint8_t*>(out.data());
     base += share3;
@@ -262,6 +280,7 @@ std::string CompressHuffman(std::string_view input, ProgressSink* progress, int3
     StoreBigEndian32(o + headerSize - 4, static_cast<uint32_t>(n));
 
     uint8_t* data = o + headerSize;
+    const Finished finished{sink, o};
     uint8_t* end;
     const double b = static_cast<double>(base), s = static_cast<double>(span);
     if (maxLength <= 57) {
@@ -275,17 +294,30 @@ std::string CompressHuffman(std::string_view input, ProgressSink* progress, int3
             packed[v] = len == 0 ? 0 : (code << (64 - len)) | len;
         }
         if (maxLength <= 14)
-            end = WriteData<4>(in, n, packed, data, reporter, b, s);
+            end = WriteData<4>(in, n, packed, data, reporter, b, s, finished);
         else if (maxLength <= 18)
-            end = WriteData<3>(in, n, packed, data, reporter, b, s);
+            end = WriteData<3>(in, n, packed, data, reporter, b, s, finished);
         else if (maxLength <= 28)
-            end = WriteData<2>(in, n, packed, data, reporter, b, s);
+            end = WriteData<2>(in, n, packed, data, reporter, b, s, finished);
         else
-            end = WriteData<1>(in, n, packed, data, reporter, b, s);
+            end = WriteData<1>(in, n, packed, data, reporter, b, s, finished);
     } else {
         end = WriteDataLong(in, n, codes, data, reporter, b, s);
     }
     out.resize(static_cast<size_t>(end - o));
     reporter.Report(b + s);
+}
+
+} // namespace
+
+std::string CompressHuffman(std::string_view input, ProgressSink* progress, int32_t progressBase,
+                            int32_t progressScale, int32_t progressSpan) {
+    std::string out;
+    Compress(input, progress, progressBase, progressScale, progressSpan, nullptr, out);
     return out;
+}
+
+void CompressHuffmanStreaming(std::string_view input, std::string& out,
+                              const FinishedBytes& finished) {
+    Compress(input, nullptr, 0, 0, 0, &finished, out);
 }

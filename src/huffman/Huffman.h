@@ -3,7 +3,9 @@
 // give equal streams, and the template files are stored in this form.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -30,3 +32,16 @@ std::string CompressHuffman(std::string_view input, ProgressSink* progress = nul
 std::string DecompressHuffman(std::string_view input, ProgressSink* progress = nullptr,
                               int32_t progressBase = 0, int32_t progressScale = 0,
                               int32_t progressSpan = 0);
+
+// Tells which leading bytes of a result are final while it is being made: the
+// result's first byte and how many bytes from there will not change.
+using FinishedBytes = std::function<void(const char* data, size_t count)>;
+
+// CompressHuffman and DecompressHuffman into out, without progress, calling
+// finished about every megabyte, so that a caller can write the result out
+// while the rest is still being made. out belongs to the caller, so on an
+// error it outlives whatever still reads from it.
+void CompressHuffmanStreaming(std::string_view input, std::string& out,
+                              const FinishedBytes& finished);
+void DecompressHuffmanStreaming(std::string_view input, std::string& out,
+                                const FinishedBytes& finished);

@@ -168,8 +168,9 @@ struct ReportPoints {
 class Decoder {
   public:
     Decoder(const CodeTree& tree, const uint8_t* data, uint64_t bytes, uint8_t* out, uint32_t n,
-            const ReportPoints& report)
+            const ReportPoints& report, const FinishedBytes* finished)
         : tree_(tree), data_(data), bits_(8 * bytes), out_(out), n_(n), report_(report),
+          finished_(finished),
           nextReport_(report.scale != 0 ? kReportEvery - 1 : UINT64_MAX),
           safeEnd_(bytes >= 8 ? 8 * (bytes - 8) : 0), minDepth_(tree.MinLeafDepth()) {}
 
@@ -178,7 +179,12 @@ class Decoder {
         // Building the table costs about as much as decoding a few thousand bytes bit by bit.
         if (n_ >= 2048 && minDepth_ > 0) {
             lookup_ = BuildLookup(tree_);
+            uint64_t told = 0;
             while (Window()) {
+                if (finished_ && count_ - told >= kFinishedEvery) {
+                    (*finished_)(reinterpret_cast<const char*>(out_), count_);
+                    told = count_;
+                }
             }
             Sequential(safeEnd_, n_);
         }
@@ -189,6 +195,7 @@ class Decoder {
     }
 
   private:
+    static constexpr uint64_t kFinishedEvery = uint64_t{1} << 20;
     static constexpr int kLanes = 4;
     static constexpr uint64_t kLaneBits = 8 * 16384;
     static constexpr int kBounds = 48;
@@ -369,6 +376,7 @@ class Decoder {
     uint8_t* out_;
     uint32_t n_;
     ReportPoints report_;
+    const FinishedBytes* finished_;
     uint64_t nextReport_;
     uint64_t safeEnd_;
     int minDepth_;
@@ -380,9 +388,13 @@ class Decoder {
 
 } // namespace
 
-std::string DecompressHuffman(std::string_view input, ProgressSink* progress,
-                              int32_t progressBase, int32_t progressScale, int32_t progressSpan) {
-    if (input.empty()) return {};
+namespace {
+
+void Decompress(std::string_view input, ProgressSink* progress, int32_t progressBase,
+                int32_t progressScale, int32_t progressSpan, const FinishedBytes* finished,
+                std::string& out) {
+    out.clear();
+    if (input.empty()) return;
     const auto* in = reinterpret_cast<const uint8_t*>(input.data());
     const Header h = ReadHeader(in, input.size());
 
@@ -402,11 +414,23 @@ std::string DecompressHuffman(std::string_view input, ProgressSink* progress,
     const uint64_t possible = minDepth == 0 ? 0 : 8 * dataBytes / minDepth;
     const uint64_t room = std::min<uint64_t>(h.n, possible);
 
-    std::string out;
     ResizeForFill(out, room + 8);
     Decoder decoder(h.tree, in + h.dataStart, dataBytes, reinterpret_cast<uint8_t*>(out.data()),
-                    h.n, {progress, progressBase, progressScale, spanLeft, h.n});
+                    h.n, {progress, progressBase, progressScale, spanLeft, h.n}, finished);
     decoder.Run();
     out.resize(h.n);
+}
+
+} // namespace
+
+std::string DecompressHuffman(std::string_view input, ProgressSink* progress,
+                              int32_t progressBase, int32_t progressScale, int32_t progressSpan) {
+    std::string out;
+    Decompress(input, progress, progressBase, progressScale, progressSpan, nullptr, out);
     return out;
+}
+
+void DecompressHuffmanStreaming(std::string_view input, std::string& out,
+                                const FinishedBytes& finished) {
+    Decompress(input, nullptr, 0, 0, 0, &finished, out);
 }

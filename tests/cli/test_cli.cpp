@@ -25,7 +25,8 @@ ShellResult Shell(const std::string& command) {
     if (!p) return r;
     std::array<char, 4096> buffer;
     size_t n;
-    while ((n = fread(buffer.data(), 1, buffer.size(), p)) > 0) r.out.append(buffer.data(), n);
+    while ((n = fread(buffer.data(), 1, buffer.size(), p)) > 0)
+        r.out.append(buffer.data(), n);
     const int status = pclose(p);
     r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     return r;
@@ -139,9 +140,8 @@ TEST(Cli, SimulateOnANewProjectPrintsTheTemplatesInstallation) {
     EXPECT_EQ(sim.out, "    AbortInstallation if < 1.0): " + target + "\n" +
                            "        Check ,1,,MyApp.exe,,,1.0\n" +
                            "    (DeleteFile): C:\\Programmes\\MyDirectory\\MyApp.log\n" +
-                           "    Copy: MyApp.exe -> " + target + "\n" +
-                           "    CreateShortcut " + shortcut +
-                           "    CreateDesktopIcon " + shortcut +
+                           "    Copy: MyApp.exe -> " + target + "\n" + "    CreateShortcut " +
+                           shortcut + "    CreateDesktopIcon " + shortcut +
                            "    (CreateQuickLaunchIcon) " + shortcut + "\n\n");
 
     // Unticking the check box runs its event, which ticks it again.
@@ -150,6 +150,41 @@ TEST(Cli, SimulateOnANewProjectPrintsTheTemplatesInstallation) {
     EXPECT_NE(panel.out.find("\"kind\": \"check\", \"index\": 1, \"id\": 1"), std::string::npos);
     EXPECT_NE(panel.out.find("\"checked\": true, \"value\": 1}"), std::string::npos);
     EXPECT_NE(Shell(kKavelo + " panel " + setup + " --click 99 2>/dev/null").status, 0);
+}
+
+TEST(Cli, CompressAndDecompressFiles) {
+    TempDir dir;
+    std::string data;
+    for (int i = 0; data.size() < (3u << 20); ++i)
+        data += "line " + std::to_string(i * 7919 % 1000) + "\n";
+    WriteFile(dir / "in.txt", data);
+    ASSERT_EQ(Shell(kKavelo + " compress " + (dir / "in.txt") + " " + (dir / "in.hz")).status, 0);
+    EXPECT_LT(ReadFile(dir / "in.hz").size(), data.size());
+    ASSERT_EQ(Shell(kKavelo + " decompress " + (dir / "in.hz") + " " + (dir / "out.txt")).status,
+              0);
+    EXPECT_EQ(ReadFile(dir / "out.txt"), data);
+
+    // A damaged stream says so, names the file and leaves an existing output alone.
+    WriteFile(dir / "cut.hz", ReadFile(dir / "in.hz").substr(0, 5000));
+    const ShellResult bad =
+        Shell(kKavelo + " decompress " + (dir / "cut.hz") + " " + (dir / "out.txt") + " 2>&1");
+    EXPECT_NE(bad.status, 0);
+    EXPECT_NE(bad.out.find((dir / "cut.hz") + ": damaged stream"), std::string::npos);
+    EXPECT_EQ(ReadFile(dir / "out.txt"), data);
+    int files = 0;
+    for (const auto& e : std::filesystem::directory_iterator(dir.Path()))
+        files += e.is_regular_file();
+    EXPECT_EQ(files, 4);
+
+    WriteFile(dir / "one", "x");
+    EXPECT_NE(
+        Shell(kKavelo + " compress " + (dir / "one") + " " + (dir / "one.hz") + " 2>/dev/null")
+            .status,
+        0);
+    EXPECT_NE(
+        Shell(kKavelo + " compress " + (dir / "missing") + " " + (dir / "x.hz") + " 2>/dev/null")
+            .status,
+        0);
 }
 
 TEST(Cli, ErrorsNameTheFile) {
@@ -190,4 +225,4 @@ TEST(Runtime, ExtractNeverLeavesTheFolder) {
     EXPECT_NE(plain.out.find("carries no package"), std::string::npos);
 }
 
-}  // namespace
+} // namespace

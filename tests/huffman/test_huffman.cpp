@@ -370,4 +370,51 @@ TEST(Huffman, ProgressStopsWhereTheDecodeFails) {
     EXPECT_EQ(fast.values.size(), 4u);
 }
 
+// The streaming forms give the same bytes, and every prefix they call final
+// is already the result's own.
+TEST(Huffman, StreamingCallsBackWithFinalPrefixes) {
+    std::mt19937 rng(11);
+    const std::string input = RandomText(rng, 5 << 20, 40);
+    struct Call {
+        const char* data;
+        size_t count;
+        std::string head; // the first and last bytes of the prefix at the time of the call
+    };
+    auto recorder = [](std::vector<Call>& calls) {
+        return [&calls](const char* data, size_t count) {
+            calls.push_back({data, count,
+                             std::string(data, std::min<size_t>(count, 64)) +
+                                 std::string(data + count - std::min<size_t>(count, 64),
+                                             std::min<size_t>(count, 64))});
+        };
+    };
+    std::vector<Call> calls;
+    std::string stream;
+    CompressHuffmanStreaming(input, stream, recorder(calls));
+    EXPECT_EQ(stream, CompressHuffman(input));
+    std::string output;
+    std::vector<Call> decodeCalls;
+    DecompressHuffmanStreaming(stream, output, recorder(decodeCalls));
+    EXPECT_EQ(output, input);
+    for (auto* list : {&calls, &decodeCalls}) {
+        const std::string& result = list == &calls ? stream : output;
+        EXPECT_GE(list->size(), 3u);
+        size_t last = 0;
+        for (const Call& c : *list) {
+            EXPECT_EQ(c.data, result.data());
+            EXPECT_GE(c.count, last);
+            EXPECT_LE(c.count, result.size());
+            const size_t k = std::min<size_t>(c.count, 64);
+            EXPECT_EQ(c.head, result.substr(0, k) + result.substr(c.count - k, k));
+            last = c.count;
+        }
+    }
+
+    // A damaged stream fails as DecompressHuffman does, with out still the caller's.
+    std::string cut = stream.substr(0, stream.size() / 2);
+    std::vector<Call> none;
+    EXPECT_THROW(DecompressHuffmanStreaming(cut, output, recorder(none)), std::out_of_range);
+    EXPECT_THROW(DecompressHuffman(cut), std::out_of_range);
+}
+
 } // namespace
