@@ -14,12 +14,6 @@
 
 namespace {
 
-std::string Lower(std::string s) {
-    for (char& c : s)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return s;
-}
-
 bool Open(const std::string& path) {
     gProject.ProjectPath = path;
     return OpenSetup();
@@ -35,7 +29,7 @@ int RunNew(const std::vector<std::string>& args) {
         return Usage("new", "SETUP [--empty]");
     std::string path = args[0];
     // As the startup dialog does: a setup is an .exe.
-    if (path.size() < 4 || Lower(path.substr(path.size() - 4)) != ".exe") path += ".exe";
+    if (path.size() < 4 || LowerAscii(path.substr(path.size() - 4)) != ".exe") path += ".exe";
     gProject.ProjectPath = path;
     NewProject(args.size() == 1);
     if (!SaveSetup()) return 1;
@@ -43,9 +37,9 @@ int RunNew(const std::vector<std::string>& args) {
     return 0;
 }
 
-const char* const kLineKeys[kSetupLineCount] = {
-    "caption", "start-text", "license", "install-folder", "startmenu-folder", "finish-text",
-    "launch-text"};
+const char* const kLineKeys[kSetupLineCount] = {"caption",        "start-text",       "license",
+                                                "install-folder", "startmenu-folder", "finish-text",
+                                                "launch-text"};
 
 int RunInfo(const std::vector<std::string>& args) {
     if (args.size() != 1) return Usage("info", "SETUP");
@@ -78,8 +72,8 @@ int RunAdd(const std::vector<std::string>& args) {
         status = 1;
     }
     for (const std::string& p : r.Refused) {
-        std::fprintf(stderr, "kavelo: %s: the setup already holds %d files, not added\n",
-                     p.c_str(), kMaxFiles);
+        std::fprintf(stderr, "kavelo: %s: the setup already holds %d files, not added\n", p.c_str(),
+                     kMaxFiles);
         status = 1;
     }
     if (r.Added + r.Replaced == 0) return status ? status : 1;
@@ -92,7 +86,7 @@ int RunRemove(const std::vector<std::string>& args) {
     if (args.size() < 2) return Usage("remove", "SETUP NAME...");
     if (!Open(args[0])) return 1;
     for (size_t i = 1; i < args.size(); ++i) {
-        const int32_t k = FindFile(Lower(args[i]));
+        const int32_t k = FindFile(LowerAscii(args[i]));
         if (k < 0) return Fail(args[0] + ": no file named \"" + args[i] + "\"; nothing removed");
         RemoveFile(k);
     }
@@ -108,7 +102,8 @@ int RunSet(const std::vector<std::string>& args) {
         if (args[1] == kLineKeys[i]) index = i;
     if (index < 0) {
         std::string keys;
-        for (const char* k : kLineKeys) keys += std::string(keys.empty() ? "" : ", ") + k;
+        for (const char* k : kLineKeys)
+            keys += std::string(keys.empty() ? "" : ", ") + k;
         return Fail("unknown key \"" + args[1] + "\" (keys: " + keys + ")");
     }
     std::string value = args[2];
@@ -117,7 +112,7 @@ int RunSet(const std::vector<std::string>& args) {
     if (!Open(args[0])) return 1;
     if (index == LineLicense && !value.empty()) {
         // As the editor's list: only a ".txt" file of the setup can be the licence.
-        value = Lower(value);
+        value = LowerAscii(value);
         if (value.size() < 4 || value.compare(value.size() - 4, 4, ".txt") != 0 ||
             FindFile(value) < 0)
             return Fail(args[0] + ": the licence must be a .txt file of the setup");
@@ -196,4 +191,4 @@ const CommandRegistrar kScript({35, "script", "SETUP [--set FILE] [--strings FIL
 const CommandRegistrar kExtract({36, "extract", "SETUP DIR",
                                  "unpack every file of the setup below DIR", &RunExtract});
 
-}  // namespace
+} // namespace

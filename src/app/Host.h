@@ -8,7 +8,7 @@
 struct ProgressSink;
 
 class Host {
-public:
+  public:
     virtual ~Host() = default;
     // A message box with the error icon and an OK button, titled "KaveloMaker".
     virtual void ShowError(const std::string& text) = 0;

@@ -1,16 +1,12 @@
 #include "app/MODUL_ApplicationBase.h"
 
+#include "app/Module1.h"
+
 #include <filesystem>
 #include <optional>
 #include <system_error>
 
 namespace {
-
-std::string Lower(std::string s) {
-    for (char& c : s)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return s;
-}
 
 std::string Upper(std::string s) {
     for (char& c : s)
@@ -34,7 +30,7 @@ std::string OwnPath() {
     return path;
 }
 
-}  // namespace
+} // namespace
 
 std::string AppFileNameFor(const std::string& programPath, const std::string& suffix) {
     if (suffix.size() == 1 && suffix[0] == '\0') return programPath;
@@ -48,13 +44,15 @@ std::string AppFileNameFor(const std::string& programPath, const std::string& su
     const std::string stem = dot == std::string::npos ? file + "." : file.substr(0, dot + 1);
     const std::string base = folder + stem;
 
-    const bool suffixMixed = suffix != Lower(suffix) && suffix != Upper(suffix);
+    const bool suffixMixed = suffix != LowerAscii(suffix) && suffix != Upper(suffix);
     if (suffixMixed) return base + suffix;
-    const bool upperMode = base != Lower(base) && base == Upper(base);
-    return base + (upperMode ? Upper(suffix) : Lower(suffix));
+    const bool upperMode = base != LowerAscii(base) && base == Upper(base);
+    return base + (upperMode ? Upper(suffix) : LowerAscii(suffix));
 }
 
-std::string AppFileName(const std::string& suffix) { return AppFileNameFor(OwnPath(), suffix); }
+std::string AppFileName(const std::string& suffix) {
+    return AppFileNameFor(OwnPath(), suffix);
+}
 
 void SetProgramPathForTesting(const std::string& programPath) {
     if (programPath.empty())

@@ -15,7 +15,7 @@ namespace {
 const std::string kCrLf = "\r\n";
 
 class StderrHost : public Host {
-public:
+  public:
     void ShowError(const std::string& text) override {
         // Message texts break lines with CR; a terminal wants LF.
         std::string out;
@@ -34,22 +34,28 @@ public:
 StderrHost gDefaultHost;
 Host* gHost = &gDefaultHost;
 
-std::string LowerAscii(std::string s) {
-    for (char& c : s)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return s;
-}
-
 int32_t LittleEndian32(const std::string& bytes, size_t at) {
     uint32_t v = 0;
-    for (int i = 3; i >= 0; --i) v = (v << 8) | static_cast<unsigned char>(bytes[at + i]);
+    for (int i = 3; i >= 0; --i)
+        v = (v << 8) | static_cast<unsigned char>(bytes[at + i]);
     return static_cast<int32_t>(v);
 }
 
-}  // namespace
+} // namespace
 
-Host& GetHost() { return *gHost; }
-void SetHost(Host* host) { gHost = host ? host : &gDefaultHost; }
+std::string LowerAscii(std::string_view s) {
+    std::string out(s);
+    for (char& c : out)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return out;
+}
+
+Host& GetHost() {
+    return *gHost;
+}
+void SetHost(Host* host) {
+    gHost = host ? host : &gDefaultHost;
+}
 
 int32_t FindFile(const std::string& name) {
     for (int32_t k = 0; k < gProject.FileCount; ++k)
@@ -83,7 +89,8 @@ DropResult DropFiles(const std::vector<std::string>& paths) {
     DropResult result;
     for (const std::string& path : paths) {
         const size_t slash = path.find_last_of("\\/");
-        const std::string name = LowerAscii(slash == std::string::npos ? path : path.substr(slash + 1));
+        const std::string name =
+            LowerAscii(slash == std::string::npos ? path : path.substr(slash + 1));
         std::error_code ec;
         if (name.empty() || !std::filesystem::is_regular_file(path, ec)) {
             result.Skipped.push_back(path);

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 inline constexpr int kMaxFiles = 512;      // entries of the file table
@@ -26,8 +27,8 @@ enum SetupLineIndex : int {
 
 // One user file, copied out of the file table.
 struct ProjectFile {
-    std::string Name;  // lower case, no folder
-    std::string Data;  // the file's bytes, or its EntryRecord when Packed
+    std::string Name; // lower case, no folder
+    std::string Data; // the file's bytes, or its EntryRecord when Packed
     bool Packed = false;
 };
 
@@ -36,10 +37,10 @@ struct SetupProject {
     // The file table: slot 2k holds Name and slot 2k+1 Data of entry k.
     // Opening fills the even slots with directory records first.
     std::array<std::string, kFileSlots> Files;
-    std::array<bool, kFileSlots> Packed{};  // indexed by entry; 0..511 used
+    std::array<bool, kFileSlots> Packed{}; // indexed by entry; 0..511 used
     int32_t FileCount = 0;
-    std::string Picture;        // the side picture as a complete .bmp file
-    std::string PicturePacked;  // its EntryRecord, empty until packed
+    std::string Picture;       // the side picture as a complete .bmp file
+    std::string PicturePacked; // its EntryRecord, empty until packed
     std::string StringsText;
     std::array<std::string, kSetupLineCount> SetupLines;
     std::string ScriptText;
@@ -53,7 +54,7 @@ struct SetupProject {
 
 // Run-time state, never written into a setup.
 struct RunState {
-    std::string DebugText;  // lines separated by CR LF
+    std::string DebugText; // lines separated by CR LF
     int32_t DebugLineCount = 0;
     bool GenOpen = false;
     bool ScreenOpen = false;
@@ -72,6 +73,10 @@ extern RunState gRun;
 // its one file when withSample is set.
 void NewProject(bool withSample);
 
+// s with the letters A-Z lowered; bytes from 0x80 on are left alone, so UTF-8
+// text survives. Case-insensitive comparisons lower both sides with it.
+std::string LowerAscii(std::string_view s);
+
 // Index of the entry whose Name equals name exactly, or -1.
 int32_t FindFile(const std::string& name);
 
@@ -83,9 +88,9 @@ bool AddFile(const std::string& name, const std::string& data, bool packed);
 struct DropResult {
     int Added = 0;
     int Replaced = 0;
-    bool AddedTxt = false;              // a new ".txt" file: the licence list changes
-    std::vector<std::string> Skipped;   // paths that could not be read (folders too)
-    std::vector<std::string> Refused;   // new files past the 512-entry table
+    bool AddedTxt = false;            // a new ".txt" file: the licence list changes
+    std::vector<std::string> Skipped; // paths that could not be read (folders too)
+    std::vector<std::string> Refused; // new files past the 512-entry table
 };
 
 // Adds each readable file under its lower-cased name without folders, as raw

@@ -7,7 +7,8 @@
 
 void NewProject(bool withSample) {
     gProject.FileCount = 0;
-    for (std::string& slot : gProject.Files) slot.clear();
+    for (std::string& slot : gProject.Files)
+        slot.clear();
     gProject.Packed.fill(false);
 
     gProject.PicturePacked = LoadResFile("picture.bmp", "FILE");

@@ -14,12 +14,6 @@ namespace {
 
 const std::string kSetupPrefix = "setup\\";
 
-std::string LowerAscii(std::string s) {
-    for (char& c : s)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return s;
-}
-
 // A name our writer could never have stored: a ".." part, an absolute path or
 // a drive, or nothing after the last backslash. Such a package is damaged.
 bool IsUnsafeEntryName(const std::string& name) {
@@ -86,7 +80,7 @@ std::string ReadPackageIntoProject(BinaryFile& file, int64_t p) {
     return setupText;
 }
 
-}  // namespace
+} // namespace
 
 bool OpenSetup() {
     const std::string path = gProject.ProjectPath;

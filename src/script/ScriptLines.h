@@ -7,15 +7,11 @@
 #include <string_view>
 #include <vector>
 
+#include "app/Module1.h"
+
 namespace script_lines {
 
-// Letters A-Z only; bytes from 0x80 on are left alone.
-inline std::string LowerAscii(std::string_view s) {
-    std::string out(s);
-    for (char& c : out)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return out;
-}
+using ::LowerAscii;
 
 inline std::string_view CutComment(std::string_view line) {
     const size_t at = line.find("//");
