@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <stdexcept>
 
 namespace {
 
@@ -329,6 +330,10 @@ void EvaluateComparisons(std::string& text, const std::string& op) {
         }
         const double left = NumberValue(text.substr(l, p - l));
         const double right = NumberValue(text.substr(p + opLen, r - (p + opLen) + 1));
+        // A number beyond the range of a double cannot be compared: reading
+        // both as infinity would make any two huge numbers equal.
+        if (!std::isfinite(left) || !std::isfinite(right))
+            throw std::range_error("number too large to compare");
         text.replace(l, r - l + 1, 1, Compare(op, left, right) ? '1' : '0');
         from = l + 1;
     }

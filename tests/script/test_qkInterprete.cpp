@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <random>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -75,6 +76,27 @@ TEST(Guards, ArithmeticAndOtherCharactersBlock) {
          false}, // a raw code character is no operator
         {"1}", false},
     });
+}
+
+// A number too large for a double used to read as infinity, so two different
+// huge numbers compared equal and "1e400 = 2e400" was true. A number that does
+// not fit is a failure of the evaluation, and the guard is false.
+TEST(Guards, NumbersBeyondRangeMakeTheGuardFalse) {
+    const std::string big1 = "1" + std::string(400, '0');
+    const std::string big2 = "2" + std::string(400, '0');
+    ExpectGuards({
+        {(big1 + "=" + big2).c_str(), false},
+        {(big1 + "=" + big1).c_str(), false},
+        {(big1 + "<>" + big2).c_str(), false},
+        {("not " + big1 + "<" + big2).c_str(), false},
+        {(big1 + ">1").c_str(), false},
+        {("(" + big1 + ")").c_str(), false},
+        {("1 or " + big1 + "=1").c_str(), false},
+        // Long numbers that still fit are compared as doubles.
+        {("1" + std::string(300, '0') + ">9").c_str(), true},
+    });
+    std::string sweep = "(" + big1 + "=" + big2 + ")";
+    EXPECT_THROW(EvaluateComparisons(sweep, "="), std::range_error);
 }
 
 TEST(Guards, LogicAndBinding) {
