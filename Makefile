@@ -38,9 +38,13 @@ fuzz: deps
 	@set -e; for f in build-fuzz/bin/fuzz_*; do \
 	  name=$$(basename $$f); name=$${name#fuzz_}; \
 	  mkdir -p fuzz-out/$$name; \
-	  echo "== $$name ($(FUZZ_TIME) s)"; \
-	  $$f -max_total_time=$(FUZZ_TIME) -malloc_limit_mb=256 -rss_limit_mb=2048 -timeout=5 \
-	      -print_final_stats=1 fuzz-out/$$name fuzz/corpus/$$name 2>&1 | tail -n 12; \
+	  echo "== $$name ($(FUZZ_TIME) s, log in fuzz-out/$$name.log)"; \
+	  if $$f -max_total_time=$(FUZZ_TIME) -malloc_limit_mb=256 -rss_limit_mb=2048 -timeout=5 \
+	      -print_final_stats=1 fuzz-out/$$name fuzz/corpus/$$name > fuzz-out/$$name.log 2>&1; then \
+	    grep -E 'DONE|stat::(number_of_executed_units|average_exec_per_sec|peak_rss_mb)' fuzz-out/$$name.log; \
+	  else \
+	    tail -n 40 fuzz-out/$$name.log; echo "fuzz target $$name failed"; exit 1; \
+	  fi; \
 	done
 
 clean:
