@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <exception>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "app/Messages.h"
 #include "app/Module1.h"
@@ -13,6 +15,11 @@
 namespace {
 
 const std::string kSetupPrefix = "setup\\";
+
+// The most entries a setup may have: the file table's 512 user files, the
+// four setup files and as many other "setup\\" entries again, which are
+// ignored. The count is checked against the file's length as well.
+constexpr int32_t kMaxEntriesRead = 2 * kMaxFiles;
 
 // A name our writer could never have stored: a ".." part, an absolute path or
 // a drive, or nothing after the last backslash. Such a package is damaged.
@@ -37,18 +44,21 @@ struct DamagedPackage : std::exception {
 // Reads every entry of the package at p into the project; returns the setup
 // text. Throws on anything damaged.
 std::string ReadPackageIntoProject(BinaryFile& file, int64_t p) {
-    if (static_cast<uint32_t>(GetEntryCount(file, p)) > static_cast<uint32_t>(kMaxFiles))
-        throw DamagedPackage();
+    // A full project saves its 512 files after the four setup files, so the
+    // directory is read into a list of its own rather than into the file
+    // table's 512 record slots, which would refuse such a setup.
+    const uint32_t count = static_cast<uint32_t>(GetEntryCount(file, p));
+    if (count > static_cast<uint32_t>(kMaxEntriesRead)) throw DamagedPackage();
+    std::vector<std::string> records(count);
     int64_t total = 0;
-    const int32_t n = ReadDirectory(file, p, gProject.Files, kFileSlots, total, 2, 0);
-    if (n < 0 || n > kMaxFiles) throw DamagedPackage();
+    const int32_t n = ReadDirectory(file, p, records, static_cast<int32_t>(count), total, 1, 0);
+    if (n < 0 || static_cast<uint32_t>(n) != count) throw DamagedPackage();
 
     std::string setupText;
     int32_t c = 0;
-    for (int32_t k = 0; k < n; ++k) {
-        const std::string record = gProject.Files[2 * k];
+    for (const std::string& record : records) {
         if (record.size() < 13) throw DamagedPackage();
-        const std::string name = LowerAscii(record.substr(13));
+        const std::string name = LowerAscii(std::string_view(record).substr(13));
         if (IsUnsafeEntryName(name)) throw DamagedPackage();
         std::string entry = ReadEntry(file, record);
         if (name.compare(0, kSetupPrefix.size(), kSetupPrefix) == 0) {
@@ -66,17 +76,13 @@ std::string ReadPackageIntoProject(BinaryFile& file, int64_t p) {
             }
             continue;
         }
-        // Slots 2c and 2c+1 are free: c never exceeds k.
+        if (c >= kMaxFiles) throw DamagedPackage();
         gProject.Name(c) = name.substr(name.find_last_of('\\') + 1);
         gProject.Data(c) = std::move(entry);
         gProject.Packed[c] = true;
         ++c;
     }
     gProject.FileCount = c;
-    for (int32_t k = c; k < n; ++k) {
-        gProject.Name(k).clear();
-        gProject.Data(k).clear();
-    }
     return setupText;
 }
 

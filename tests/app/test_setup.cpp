@@ -24,13 +24,14 @@ const std::string kRuntime = "#!RUNTIME-STUB\n" + std::string(300, 'R');
 std::string RandomBytes(size_t n, unsigned seed) {
     std::mt19937 rng(seed);
     std::string s(n, '\0');
-    for (char& c : s) c = static_cast<char>(rng());
+    for (char& c : s)
+        c = static_cast<char>(rng());
     return s;
 }
 
 // Every test saves with a known runtime and no data file beside the program.
 class SetupTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         SetProgramPathForTesting(dir / "kavelomaker");
         SetBuiltInRuntimeForTesting(kRuntime);
@@ -84,7 +85,8 @@ TEST_F(SetupTest, NewProjectFillsTheTemplate) {
     EXPECT_EQ(gProject.SetupLines[LineLicense], "");
     EXPECT_EQ(gProject.SetupLines[LineInstallFolder], "My Company\\My Application");
     EXPECT_EQ(gProject.SetupLines[LineStartMenuFolder], "My Company\\My Application");
-    EXPECT_EQ(gProject.SetupLines[LineFinishText], "My Application installed successfully||    ...");
+    EXPECT_EQ(gProject.SetupLines[LineFinishText],
+              "My Application installed successfully||    ...");
     EXPECT_EQ(gProject.SetupLines[LineLaunchText], "Launch My Application now");
     EXPECT_EQ(gProject.Picture.size(), 42038u);
     EXPECT_EQ(gProject.Picture.substr(0, 2), "BM");
@@ -117,9 +119,11 @@ TEST_F(SetupTest, SavedSetupOpensWithEveryField) {
     EXPECT_TRUE(host.errors.empty());
     EXPECT_EQ(host.packings, 1);
     EXPECT_EQ(host.ends, 1);
-    EXPECT_EQ(host.labels, (std::vector<std::string>{"license.txt", "random.bin", "empty.dat", "one.txt"}));
+    EXPECT_EQ(host.labels,
+              (std::vector<std::string>{"license.txt", "random.bin", "empty.dat", "one.txt"}));
     const SetupProject saved = gProject;
-    for (int k = 0; k < saved.FileCount; ++k) EXPECT_TRUE(saved.Packed[k]);
+    for (int k = 0; k < saved.FileCount; ++k)
+        EXPECT_TRUE(saved.Packed[k]);
 
     gProject = SetupProject{};
     ASSERT_TRUE(Open(path));
@@ -160,8 +164,11 @@ TEST_F(SetupTest, LayoutIsRuntimeThenSetupFilesThenUserFiles) {
     std::vector<std::string> records(16);
     int64_t total = 0;
     ASSERT_EQ(ReadDirectory(file, p, records, 16, total, 1, 0), 6);
-    const std::vector<std::string> names = {"setup\\picture.bmp", "setup\\script.txt",
-                                            "setup\\setup.txt", "setup\\strings.txt", "b.txt",
+    const std::vector<std::string> names = {"setup\\picture.bmp",
+                                            "setup\\script.txt",
+                                            "setup\\setup.txt",
+                                            "setup\\strings.txt",
+                                            "b.txt",
                                             "a.bin"};
     int64_t end = 0;
     for (int k = 0; k < 6; ++k) {
@@ -173,7 +180,8 @@ TEST_F(SetupTest, LayoutIsRuntimeThenSetupFilesThenUserFiles) {
     // The setup lines are stored joined with CR LF, nothing after the last.
     int64_t unpacked = 0;
     EXPECT_EQ(ExtractEntry(ReadEntry(file, records[2]), unpacked), JoinedSetupLines());
-    EXPECT_EQ(JoinedSetupLines().substr(JoinedSetupLines().size() - 25), "Launch My Application now");
+    EXPECT_EQ(JoinedSetupLines().substr(JoinedSetupLines().size() - 25),
+              "Launch My Application now");
     // Incompressible random data is still stored compressed below 110 %, or raw.
     const uint8_t flags = static_cast<uint8_t>(records[5][0]);
     const int64_t stored = CharsToLong(records[5], 5);
@@ -297,9 +305,8 @@ const std::string kLines =
     "Caption\r\nStart\r\nlicense.txt\r\nInst\\Folder\r\nMenu\\Folder\r\nFinish\r\nLaunch";
 
 TEST_F(SetupTest, OpenRecognisesNamesInAnyCaseAndIgnoresUnknownSetupFiles) {
-    auto entries = SetupEntries(kLines, {{"DOCS\\ReadMe.TXT", "read me"},
-                                         {"setup\\icon.ico", "icon"},
-                                         {"plain.bin", "x"}});
+    auto entries = SetupEntries(
+        kLines, {{"DOCS\\ReadMe.TXT", "read me"}, {"setup\\icon.ico", "icon"}, {"plain.bin", "x"}});
     entries[1].name = "SETUP\\SCRIPT.TXT";
     WriteFile(dir / "caps.exe", BuildSetup("HOST", entries));
     ASSERT_TRUE(Open(dir / "caps.exe"));
@@ -334,7 +341,7 @@ TEST_F(SetupTest, DamagedSetupsAreRefused) {
     for (size_t cut = 7; cut < good.size(); cut += 7)
         cases.push_back({"truncated at " + std::to_string(cut), good.substr(0, cut)});
 
-    const size_t p = 4;  // after "HOST"
+    const size_t p = 4; // after "HOST"
     auto patched = [&](size_t at, const std::string& bytes) {
         std::string s = good;
         s.replace(at, bytes.size(), bytes);
@@ -343,8 +350,9 @@ TEST_F(SetupTest, DamagedSetupsAreRefused) {
     cases.push_back({"count 0xFFFFFFFF", patched(p + 4, BigEndian(0xFFFFFFFF))});
     cases.push_back({"count 6", patched(p + 4, BigEndian(6))});
     cases.push_back({"names length past the end", patched(p + 8, BigEndian(0x7FFFFFF0))});
-    cases.push_back({"trailer offset past the end",
-                     patched(good.size() - 7, BigEndian(static_cast<uint32_t>(good.size() + 100)))});
+    cases.push_back(
+        {"trailer offset past the end",
+         patched(good.size() - 7, BigEndian(static_cast<uint32_t>(good.size() + 100)))});
     // The last entry's data runs into the trailer.
     cases.push_back({"data overlapping the trailer", patched(p + 16 + 4 * 13 + 5, BigEndian(9))});
     cases.push_back({"data past the end", patched(p + 16 + 4 * 13 + 5, BigEndian(0xFFFFFF00))});
@@ -352,7 +360,8 @@ TEST_F(SetupTest, DamagedSetupsAreRefused) {
     cases.push_back({"25 bytes", std::string(25, '\0')});
     cases.push_back({"empty file", ""});
     cases.push_back({"name with ..", BuildSetup("H", SetupEntries(kLines, {{"..\\..\\x", "x"}}))});
-    cases.push_back({"name ending in a folder", BuildSetup("H", SetupEntries(kLines, {{"dir\\", "x"}}))});
+    cases.push_back(
+        {"name ending in a folder", BuildSetup("H", SetupEntries(kLines, {{"dir\\", "x"}}))});
     // setup\script.txt as a compressed stream that declares 4 GB of output.
     {
         auto entries = SetupEntries(kLines);
@@ -363,7 +372,8 @@ TEST_F(SetupTest, DamagedSetupsAreRefused) {
     }
     {
         std::vector<RawEntry> many;
-        for (int i = 0; i < 513; ++i) many.push_back({"f" + std::to_string(i), ""});
+        for (int i = 0; i < 513; ++i)
+            many.push_back({"f" + std::to_string(i), ""});
         cases.push_back({"513 entries", BuildSetup("", many)});
     }
 
@@ -387,13 +397,30 @@ TEST_F(SetupTest, DamagedSetupsAreRefused) {
     EXPECT_EQ(gProject.FileCount, 1);
 }
 
+// A full file table saves 516 entries (four setup files first); opening it
+// must give every file back, or the project could never be edited again.
+TEST_F(SetupTest, FullProjectSavesAndOpensAgain) {
+    NewProject(false);
+    for (int i = 0; i < kMaxFiles; ++i)
+        ASSERT_TRUE(AddFile("f" + std::to_string(i), "x", false));
+    gProject.ProjectPath = dir / "full.exe";
+    ASSERT_TRUE(SaveSetup());
+    gProject = SetupProject{};
+    ASSERT_TRUE(Open(dir / "full.exe"));
+    EXPECT_EQ(gProject.FileCount, kMaxFiles);
+    EXPECT_EQ(gProject.Name(kMaxFiles - 1), "f511");
+    EXPECT_EQ(gProject.Data(kMaxFiles - 1).substr(13), "x");
+    EXPECT_TRUE(host.errors.empty());
+}
+
 TEST_F(SetupTest, FiveHundredTwelveEntriesStillOpen) {
     std::vector<RawEntry> many;
-    for (int i = 0; i < 512; ++i) many.push_back({"f" + std::to_string(i), "d"});
+    for (int i = 0; i < 512; ++i)
+        many.push_back({"f" + std::to_string(i), "d"});
     WriteFile(dir / "full.exe", BuildSetup("", many));
     ASSERT_TRUE(Open(dir / "full.exe"));
     EXPECT_EQ(gProject.FileCount, 512);
     EXPECT_EQ(gProject.Name(511), "f511");
 }
 
-}  // namespace
+} // namespace
