@@ -134,6 +134,17 @@ bool SaveSetup() {
         if (!ec) target = resolved.string();
     }
 
+    // Writing into the old file is what a save does; since the new file is
+    // renamed over it instead, a setup that could not be written into (no
+    // write permission, a folder) must be refused here, or the rename would
+    // replace it anyway.
+    struct stat old {};
+    if (stat(target.c_str(), &old) == 0 &&
+        (S_ISDIR(old.st_mode) || (old.st_mode & 0222) == 0 || access(target.c_str(), W_OK) != 0)) {
+        ShowErrorWithPath(31, gProject.ProjectPath);
+        return false;
+    }
+
     const std::string tempPath = MakeTemporaryPath(target);
     if (tempPath.empty()) {
         ShowErrorWithPath(31, gProject.ProjectPath);
@@ -205,8 +216,11 @@ bool SaveSetup() {
         }
 
         const int32_t count = static_cast<int32_t>(items.size() / 3);
-        WritePackage(file, p, items, count, "", true, false, ConflictIgnore, true, nullptr, -1,
-                     kRawThreshold);
+        // The writer leaves out an item it cannot read; a setup without one of
+        // the project's files is a failed save.
+        if (WritePackage(file, p, items, count, "", true, false, ConflictIgnore, true, nullptr, -1,
+                         kRawThreshold) != count)
+            throw std::runtime_error("an item was left out of the package");
         file.Flush();
         file.Close();
         MakeExecutable(tempPath, target);

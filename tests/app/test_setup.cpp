@@ -265,6 +265,54 @@ TEST_F(SetupTest, UnwritableFolderShowsString31) {
     EXPECT_EQ(host.errors[0], "Error creating setup file\n" + path);
 }
 
+// A setup whose write permission was taken away is not replaced behind the
+// user's back (renaming over it would succeed where writing into it fails),
+// and a folder in the setup's place fails before anything is packed.
+TEST_F(SetupTest, ReadOnlySetupOrFolderIsNotReplaced) {
+    NewProject(false);
+    const std::string path = dir / "locked.exe";
+    gProject.ProjectPath = path;
+    ASSERT_TRUE(SaveSetup());
+    const std::string before = ReadFile(path);
+    ASSERT_EQ(chmod(path.c_str(), 0555), 0);
+    ASSERT_TRUE(AddFile("new.txt", "new file", false));
+    EXPECT_FALSE(SaveSetup());
+    ASSERT_EQ(host.errors.size(), 1u);
+    EXPECT_EQ(host.errors[0], "Error creating setup file\n" + path);
+    EXPECT_EQ(ReadFile(path), before);
+    struct stat st {};
+    ASSERT_EQ(stat(path.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0555u);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()),
+                            std::filesystem::directory_iterator()),
+              1);
+
+    host.errors.clear();
+    const int packingsBefore = host.packings;
+    std::filesystem::create_directory(dir / "folder.exe");
+    gProject.ProjectPath = dir / "folder.exe";
+    EXPECT_FALSE(SaveSetup());
+    ASSERT_EQ(host.errors.size(), 1u);
+    EXPECT_EQ(host.errors[0], "Error creating setup file\n" + (dir / "folder.exe"));
+    EXPECT_EQ(host.packings, packingsBefore);
+    EXPECT_TRUE(std::filesystem::is_empty(dir / "folder.exe"));
+}
+
+// A packed entry without a record cannot be written; the save must fail
+// rather than report success for a setup that silently lacks the file.
+TEST_F(SetupTest, PackedFileWithoutARecordFailsTheSave) {
+    NewProject(false);
+    const std::string path = dir / "lost.exe";
+    gProject.ProjectPath = path;
+    ASSERT_TRUE(SaveSetup());
+    const std::string before = ReadFile(path);
+    ASSERT_TRUE(AddFile("ghost.bin", "", true));
+    EXPECT_FALSE(SaveSetup());
+    ASSERT_EQ(host.errors.size(), 1u);
+    EXPECT_EQ(host.errors[0], "Error creating setup file\n" + path);
+    EXPECT_EQ(ReadFile(path), before);
+}
+
 // A save that runs out of room must leave the previous setup as it was and
 // no temporary file behind.
 TEST_F(SetupTest, FailedWriteKeepsThePreviousSetup) {
