@@ -11,12 +11,11 @@
 
 namespace {
 
-const char* const kUsage =
-    "usage: %s [--info | --list | --extract DIR | --help]\n"
-    "  (no option)    show the setup's caption and startup text\n"
-    "  --info         show the setup's lines and the sizes of its texts\n"
-    "  --list         list the files the setup carries\n"
-    "  --extract DIR  unpack every file of the setup below DIR\n";
+const char* const kUsage = "usage: %s [--info | --list | --extract DIR | --help]\n"
+                           "  (no option)    show the setup's caption and startup text\n"
+                           "  --info         show the setup's lines and the sizes of its texts\n"
+                           "  --list         list the files the setup carries\n"
+                           "  --extract DIR  unpack every file of the setup below DIR\n";
 
 std::string OwnPath() {
     std::error_code ec;
@@ -47,10 +46,9 @@ int ShowWelcome(const BinaryFile& file, const std::vector<SetupEntry>& entries) 
 }
 
 int ShowInfo(const BinaryFile& file, const std::vector<SetupEntry>& entries) {
-    static const char* const kLineNames[] = {"caption",          "startup text",
-                                             "licence file",     "installation folder",
-                                             "start-menu folder", "finish text",
-                                             "launch text"};
+    static const char* const kLineNames[] = {
+        "caption",           "startup text", "licence file", "installation folder",
+        "start-menu folder", "finish text",  "launch text"};
     const std::string lines = EntryText(file, entries, "setup\\setup.txt");
     for (int i = 0; i < 7; ++i) {
         std::string value = SetupLineText(lines, i);
@@ -102,7 +100,7 @@ int Extract(const BinaryFile& file, const std::vector<SetupEntry>& entries,
     return failures ? 1 : 0;
 }
 
-}  // namespace
+} // namespace
 
 int main(int argc, char** argv) {
     const std::string self = OwnPath();
@@ -118,9 +116,14 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "%s: this setup carries no package\n", self.c_str());
             return 1;
         }
-        // "Create & test setup" starts the setup with its own path as the argument.
+        // "Create & test setup" starts the setup with its own path as the
+        // argument, unquoted: a path with blanks arrives as several words.
+        std::string joined;
+        for (int i = 1; i < argc; ++i)
+            joined += (i > 1 ? " " : "") + std::string(argv[i]);
         std::error_code ec;
-        if (argc == 1 || (argc == 2 && std::filesystem::equivalent(argv[1], self, ec)))
+        if (argc == 1 ||
+            (joined.rfind("--", 0) != 0 && std::filesystem::equivalent(joined, self, ec)))
             return ShowWelcome(file, *entries);
         if (option == "--info" && argc == 2) return ShowInfo(file, *entries);
         if (option == "--list" && argc == 2) return List(*entries);

@@ -99,6 +99,21 @@ TEST(Cli, NewAddListInfoExtract) {
     EXPECT_NE(Shell(kKavelo + " remove " + setup + ".exe nothere 2>/dev/null").status, 0);
 }
 
+// "Create & test setup" starts the setup with its path after it, not quoted:
+// a path with blanks reaches the runtime as several arguments.
+TEST(Runtime, OwnPathWithBlanksAsArgumentShowsTheWelcome) {
+    TempDir dir;
+    std::filesystem::create_directory(dir / "My Setups");
+    const std::string setup = dir / "My Setups/demo app.exe";
+    ASSERT_EQ(Shell(kKavelo + " new '" + setup + "'").status, 0);
+    const ShellResult welcome = Shell("'" + setup + "' " + setup);
+    EXPECT_EQ(welcome.status, 0);
+    EXPECT_EQ(welcome.out.rfind("My Application setup\n\nThis will install My Application\n", 0),
+              0u);
+    // Other stray words are still a usage error.
+    EXPECT_EQ(Shell("'" + setup + "' " + setup + " extra 2>/dev/null").status, 2);
+}
+
 TEST(Cli, ListShowsTheDirectoryOrSaysThereIsNone) {
     TempDir dir;
     WriteFile(dir / "pkg.bin", BuildSetup("HOSTBYTES", {{"setup\\a.txt", "aaaa"}, {"b.bin", ""}}));
