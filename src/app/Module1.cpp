@@ -125,17 +125,14 @@ DropResult DropFiles(const std::vector<std::string>& paths) {
 void SplitLines(std::span<std::string> target, const std::string& text,
                 const std::string& separator) {
     if (target.empty() || separator.empty()) return;
-    // The text is read as if one separator followed it, so the last line
-    // (even an empty one) is always stored.
+    // The text is read with one separator after it, so the last line (even
+    // an empty one) is always stored.
+    const std::string work = text + separator;
     size_t from = 0;
     for (size_t i = 0; i < target.size(); ++i) {
-        size_t at = text.find(separator, from);
-        if (at == std::string::npos) {
-            if (from > text.size()) return;
-            target[i] = text.substr(from);
-            return;
-        }
-        target[i] = text.substr(from, at - from);
+        const size_t at = work.find(separator, from);
+        if (at == std::string::npos) return;
+        target[i] = work.substr(from, at - from);
         from = at + separator.size();
     }
 }

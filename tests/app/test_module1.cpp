@@ -12,7 +12,7 @@ namespace {
 
 struct SplitCase {
     const char* text;
-    std::vector<std::string> expected;  // all seven slots afterwards
+    std::vector<std::string> expected; // all seven slots afterwards
 };
 
 TEST(SplitLines, FillsSlotsAndKeepsTheRest) {
@@ -25,7 +25,8 @@ TEST(SplitLines, FillsSlotsAndKeepsTheRest) {
     };
     for (const auto& c : cases) {
         std::array<std::string, 7> slots;
-        for (int i = 0; i < 7; ++i) slots[i] = "old" + std::to_string(i);
+        for (int i = 0; i < 7; ++i)
+            slots[i] = "old" + std::to_string(i);
         SplitLines(slots, c.text, "\r\n");
         EXPECT_EQ(std::vector<std::string>(slots.begin(), slots.end()), c.expected) << c.text;
     }
@@ -37,6 +38,15 @@ TEST(SplitLines, MultiCharacterSeparatorIsRemovedWhole) {
     EXPECT_EQ(slots[0], "x");
     EXPECT_EQ(slots[1], "y");
     EXPECT_EQ(slots[2], "");
+
+    // The text is split as if one separator followed it, so a separator that
+    // overlaps the text's end is found there: "xa" + "aa" splits at the first "aa".
+    slots = {"old0", "old1", "old2"};
+    SplitLines(slots, "xa", "aa");
+    EXPECT_EQ(slots, (std::array<std::string, 3>{"x", "old1", "old2"}));
+    slots = {"old0", "old1", "old2"};
+    SplitLines(slots, "x<", "<>");
+    EXPECT_EQ(slots, (std::array<std::string, 3>{"x<", "old1", "old2"}));
 }
 
 TEST(FindFile, ComparesNamesExactly) {
@@ -51,7 +61,8 @@ TEST(FindFile, ComparesNamesExactly) {
 
 TEST(Files, TableRefusesThe513thFileAndRemoveMovesLaterEntriesDown) {
     gProject = SetupProject{};
-    for (int i = 0; i < kMaxFiles; ++i) ASSERT_TRUE(AddFile("f" + std::to_string(i), "", false));
+    for (int i = 0; i < kMaxFiles; ++i)
+        ASSERT_TRUE(AddFile("f" + std::to_string(i), "", false));
     EXPECT_FALSE(AddFile("one-too-many", "data", false));
     EXPECT_EQ(gProject.FileCount, kMaxFiles);
     RemoveFile(0);
@@ -63,7 +74,8 @@ TEST(Files, TableRefusesThe513thFileAndRemoveMovesLaterEntriesDown) {
 
 TEST(DebugPrint, KeepsTheLast256Lines) {
     DebugClear();
-    for (int i = 1; i <= 300; ++i) DebugPrint("line " + std::to_string(i));
+    for (int i = 1; i <= 300; ++i)
+        DebugPrint("line " + std::to_string(i));
     EXPECT_EQ(gRun.DebugLineCount, 256);
     EXPECT_EQ(gRun.DebugText.rfind("line 45\r\nline 46\r\n", 0), 0u);
     EXPECT_EQ(gRun.DebugText.substr(gRun.DebugText.size() - 10), "\r\nline 300");
@@ -121,12 +133,12 @@ TEST(LoadPictureFile, ChecksExtensionSizeAndDimensions) {
         bool allowTmp, checkSize, accepted;
     };
     const std::vector<Case> cases = {
-        {"ok.bmp", false, true, true},      {"OK.BMP", false, true, true},
-        {"wide.bmp", false, true, false},   {"topdown.bmp", false, true, false},
-        {"pic.png", false, false, false},   {"small.bmp", false, false, false},
-        {"just.bmp", false, false, true},   {"just.bmp", false, true, false},
-        {"pic.tmp", false, true, false},    {"pic.tmp", true, true, true},
-        {"pic.jpg", false, true, true},     {"missing.bmp", false, false, false},
+        {"ok.bmp", false, true, true},    {"OK.BMP", false, true, true},
+        {"wide.bmp", false, true, false}, {"topdown.bmp", false, true, false},
+        {"pic.png", false, false, false}, {"small.bmp", false, false, false},
+        {"just.bmp", false, false, true}, {"just.bmp", false, true, false},
+        {"pic.tmp", false, true, false},  {"pic.tmp", true, true, true},
+        {"pic.jpg", false, true, true},   {"missing.bmp", false, false, false},
     };
     for (const auto& c : cases) {
         const std::string got = LoadPictureFile(dir / c.name, c.allowTmp, c.checkSize);
@@ -146,7 +158,8 @@ TEST(DropFiles, AddsReplacesSkipsAndRefuses) {
     gProject = SetupProject{};
     ASSERT_TRUE(AddFile("tool.bin", "packed", true));
 
-    DropResult r = DropFiles({dir / "folder", dir / "License.TXT", dir / "missing", dir / "tool.bin"});
+    DropResult r =
+        DropFiles({dir / "folder", dir / "License.TXT", dir / "missing", dir / "tool.bin"});
     EXPECT_EQ(r.Added, 1);
     EXPECT_EQ(r.Replaced, 1);
     EXPECT_TRUE(r.AddedTxt);
@@ -163,7 +176,8 @@ TEST(DropFiles, AddsReplacesSkipsAndRefuses) {
     EXPECT_EQ(gProject.Data(0), "v2");
     EXPECT_FALSE(r.AddedTxt);
 
-    while (gProject.FileCount < kMaxFiles) AddFile("n" + std::to_string(gProject.FileCount), "", false);
+    while (gProject.FileCount < kMaxFiles)
+        AddFile("n" + std::to_string(gProject.FileCount), "", false);
     WriteFile(dir / "late.txt", "late");
     r = DropFiles({dir / "late.txt", dir / "tool.bin"});
     EXPECT_EQ(r.Refused, (std::vector<std::string>{dir / "late.txt"}));
@@ -171,4 +185,4 @@ TEST(DropFiles, AddsReplacesSkipsAndRefuses) {
     EXPECT_EQ(FindFile("late.txt"), -1);
 }
 
-}  // namespace
+} // namespace
