@@ -357,6 +357,75 @@ TEST(Huffman, ProgressRisesToTheCallersShare) {
     EXPECT_EQ(DecompressHuffman(stream, &none, 5, 0, 7), input);
 }
 
+// The compressor's reporting points and values, worked out step by step: the
+// count pass, its end, the last merge, the header (a value without a yield),
+// the data pass and the end. "y" marks a yield.
+std::vector<std::string> CompressorEvents(const std::string& input, int32_t base, int32_t scale,
+                                          int32_t span) {
+    std::vector<std::string> events;
+    auto set = [&](double v) { events.push_back(std::to_string(static_cast<float>(v / scale))); };
+    auto report = [&](double v) {
+        set(v);
+        events.push_back("y");
+    };
+    const int64_t n = static_cast<int64_t>(input.size());
+    int distinct = 0;
+    for (int v = 0; v < 256; ++v)
+        distinct += input.find(static_cast<char>(v)) != std::string::npos;
+    int64_t b = base, s = span;
+    const int64_t share1 = s / 25;
+    for (int64_t k = 0; k < n; ++k)
+        if (k % 1024 == 1023) report(b + static_cast<double>(k) / (n - 1) * share1);
+    b += share1;
+    s -= share1;
+    report(static_cast<double>(b));
+    const int64_t share2 = s / 50;
+    if (distinct >= 2) {
+        const int m = 2 * distinct - 2; // the root's index
+        report(b + static_cast<double>(m - 2 + 1) / m * share2);
+    }
+    b += share2;
+    s -= share2;
+    events.push_back("y");
+    const int64_t share3 = s / 20;
+    b += share3;
+    s -= share3;
+    events.push_back("y");
+    set(static_cast<double>(b));
+    for (int64_t p = 0; p < n; ++p)
+        if (p % 1024 == 1023) report(b + static_cast<double>(p) / (n - 1) * s);
+    report(static_cast<double>(b + s));
+    return events;
+}
+
+TEST(Huffman, CompressorReportsAtItsPointsWithItsValues) {
+    std::mt19937 rng(5);
+    struct Case {
+        const char* what;
+        std::string input;
+        int32_t base, scale, span;
+    };
+    const std::vector<Case> cases = {
+        {"text", RandomText(rng, 5000, 30), 700, 20000, 9000},
+        {"exactly 1024 bytes", RandomText(rng, 1024, 3), 0, 1024, 1024},
+        {"two bytes", "ab", 10, 100, 50},
+        {"one value", std::string(3000, 'z'), 0, 3000, 3000},
+        {"negative base", RandomText(rng, 2100, 200), -500, 7000, 6999},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> events;
+        struct Sink : ProgressSink {
+            std::vector<std::string>* events;
+            void ValueSet(float v) override { events->push_back(std::to_string(v)); }
+        } sink;
+        sink.events = &events;
+        const auto previous = SetYieldHook([&] { events.push_back("y"); });
+        CompressHuffman(c.input, &sink, c.base, c.scale, c.span);
+        SetYieldHook(previous);
+        EXPECT_EQ(events, CompressorEvents(c.input, c.base, c.scale, c.span)) << c.what;
+    }
+}
+
 TEST(Huffman, ProgressStopsWhereTheDecodeFails) {
     // The plain walk reports the points it reaches before the error.
     std::string input(5000, 'a');
