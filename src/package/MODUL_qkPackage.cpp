@@ -29,9 +29,9 @@ int64_t FindPackage(const BinaryFile& file) {
         trailer.compare(kTrailerTailAt, kTrailerTail.size(), kTrailerTail) != 0)
         return -1;
     const int64_t P = CharsToLong(trailer, kTrailerOffsetAt);
-    // The header must lie whole before the trailer; anything else (an offset
-    // past the end included) is not a package.
-    if (P + kHeaderSize > PackageAreaEnd(length)) return -1;
+    // Only the magic at P is checked; fewer than 4 bytes there is no package.
+    // A header that runs into the trailer is refused later by ReadDirectory.
+    if (P + static_cast<int64_t>(kPackageMagic.size()) > length) return -1;
     if (file.ReadAt(P, kPackageMagic.size()) != kPackageMagic) return -1;
     return P;
 }
@@ -119,11 +119,8 @@ std::string ReadEntry(const BinaryFile& file, const std::string& directoryRecord
 std::string ExtractEntry(const std::string& entryRecord, int64_t& uncompressedSize) {
     if (entryRecord.size() < static_cast<size_t>(kRecordSize))
         throw PackageError("an entry record is shorter than 13 bytes");
-    const uint32_t stored = CharsToLong(entryRecord, kRecordStoredSizeAt);
-    if (stored != entryRecord.size() - kRecordSize)
-        throw PackageError("an entry record's stored size (" + std::to_string(stored) +
-                           ") differs from the " +
-                           std::to_string(entryRecord.size() - kRecordSize) + " bytes it holds");
+    // The stored bytes are everything after the header; the stored size
+    // field is not consulted.
     std::string stream = entryRecord.substr(kRecordSize);
     std::string contents = (static_cast<uint8_t>(entryRecord[kRecordFlagsAt]) & kFlagCompressed)
                                ? DecompressHuffman(stream, nullptr, 0, 0, 0)

@@ -61,7 +61,7 @@ std::string ReadEntry(const BinaryFile& file, const std::string& directoryRecord
 
 // The file's contents held in entryRecord, decompressed when bit 0 of its flags
 // is set; uncompressedSize gets the record's uncompressed size field (not
-// compared with the contents). Throws PackageError for a record shorter than
-// 13 bytes or one whose stored size disagrees with the bytes that follow, and
+// compared with the contents). The stored bytes are everything after the
+// 13-byte header. Throws PackageError for a record shorter than 13 bytes and
 // passes on the decompressor's HuffmanError and std::out_of_range.
 std::string ExtractEntry(const std::string& entryRecord, int64_t& uncompressedSize);

@@ -195,14 +195,24 @@ int32_t WritePackage(BinaryFile& file, int64_t P, std::span<const std::string> i
         CheckedNumber(*size, "the size of an item");
     }
 
-    // The old package: header, directory and names, checked against the file.
+    // The old package must start with the magic at P. Only a merge reads its
+    // header, directory and names, checked against the file; with policy 0 a
+    // damaged header (one running into the trailer included) is overwritten.
     const int64_t fileLength = file.Length();
     const int64_t areaEnd = fileLength - kTrailerSize;
-    if (P < 0 || P + kHeaderSize > areaEnd)
+    if (P < 0 || P + static_cast<int64_t>(kPackageMagic.size()) > fileLength ||
+        file.ReadAt(P, kPackageMagic.size()) != kPackageMagic)
         throw PackageError(Where(file) + "no package at offset " + std::to_string(P));
-    const std::string oldHeader = file.ReadAt(P, kHeaderSize);
-    const int64_t oldCount = CharsToLong(oldHeader, kHeaderCountAt);
-    const int64_t oldNamesLength = CharsToLong(oldHeader, kHeaderNamesLengthAt);
+    int64_t oldCount = 0;
+    int64_t oldNamesLength = 0;
+    if (policy != ConflictIgnore) {
+        if (P + kHeaderSize > areaEnd)
+            throw PackageError(Where(file) + "the package header at " + std::to_string(P) +
+                               " runs into the trailer");
+        const std::string oldHeader = file.ReadAt(P, kHeaderSize);
+        oldCount = CharsToLong(oldHeader, kHeaderCountAt);
+        oldNamesLength = CharsToLong(oldHeader, kHeaderNamesLengthAt);
+    }
     const int64_t oldNamesAt = P + kHeaderSize + kRecordSize * oldCount;
 
     // Merge: kept old entries keep their records and names; their data
@@ -213,8 +223,6 @@ int32_t WritePackage(BinaryFile& file, int64_t P, std::span<const std::string> i
     int64_t keptTotal = 0;
     int64_t keptCount = 0;
     if (policy != ConflictIgnore && oldCount != 0) {
-        // Only a merge reads the old directory; with policy 0 a damaged one is
-        // simply overwritten.
         if (oldNamesAt + oldNamesLength > areaEnd)
             throw PackageError(Where(file) + "the package directory runs past the end of the file");
         const std::string oldDirectory =

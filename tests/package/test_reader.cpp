@@ -74,6 +74,21 @@ TEST(FindPackage, MismatchesGiveMinusOne) {
     }
 }
 
+// Only the trailer and the magic at P decide: a header that runs into the
+// trailer is still a package, and reading its directory fails cleanly.
+TEST(FindPackage, MagicAtPIsEnoughEvenWhenTheHeaderOverlapsTheTrailer) {
+    ScratchDir dir;
+    const std::string bytes =
+        "HOST" + std::string(12, 'h') + "qkpA" + "eof" + LongToChars(16) + "qkp";
+    ASSERT_EQ(bytes.size(), 30u);
+    BinaryFile f = OpenBytes(dir, bytes);
+    EXPECT_EQ(FindPackage(f), 16);
+    std::array<std::string, 2> records{"keep", "keep"};
+    int64_t total = 0;
+    EXPECT_THROW(ReadDirectory(f, 16, records, 2, total, 1, 0), PackageError);
+    EXPECT_EQ(records[0], "keep");
+}
+
 TEST(ReadDirectory, EmptyPackageHasNoRecords) {
     ScratchDir dir;
     BinaryFile f = OpenBytes(dir, ModelPackage({}, 0));
@@ -182,15 +197,17 @@ TEST(ExtractEntry, CompressedEntryIsDecompressed) {
     EXPECT_EQ(size, 11);
 }
 
-TEST(ExtractEntry, MalformedRecordsThrowCleanly) {
+TEST(ExtractEntry, StoredBytesFollowTheHeaderAndShortRecordsThrow) {
     int64_t size = 0;
     EXPECT_THROW(ExtractEntry("", size), PackageError);
     EXPECT_THROW(ExtractEntry(FromHex("00 00000000 00000003"), size), PackageError);
-    // stored size says 4, only 3 bytes follow; and the other way round
-    EXPECT_THROW(ExtractEntry(FromHex("00 00000000 00000004 00000004") + "abc", size),
-                 PackageError);
-    EXPECT_THROW(ExtractEntry(FromHex("00 00000000 00000002 00000002") + "abc", size),
-                 PackageError);
+    // The stored bytes are everything after the 13-byte header, whatever the
+    // stored size field says.
+    EXPECT_EQ(ExtractEntry(FromHex("00 00000000 00000004 00000004") + "abc", size), "abc");
+    EXPECT_EQ(size, 4);
+    EXPECT_EQ(ExtractEntry(FromHex("00 00000000 00000002 00000002") + "abc", size), "abc");
+    EXPECT_EQ(ExtractEntry(FromHex("01 00000000 00000000 0000000B") + kAbracadabraStream, size),
+              "abracadabra");
     // a compressed stream cut short: the decompressor's range error
     const std::string cut = kAbracadabraStream.substr(0, 20);
     EXPECT_THROW(ExtractEntry(FromHex("01 00000000 00000014 0000000B") + cut, size),

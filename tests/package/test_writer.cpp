@@ -353,6 +353,26 @@ TEST(WritePackage, DamagedOldDirectoryIsOverwrittenOrRefused) {
                       true);
 }
 
+// A package whose header runs into its trailer: found at P, so a policy-0
+// write puts a sound package there; a merge cannot read it and refuses.
+TEST(WritePackage, HeaderOverlappingTheTrailerIsRewrittenInPlace) {
+    ScratchDir dir;
+    const std::string bytes =
+        "HOST" + std::string(12, 'h') + "qkpA" + "eof" + LongToChars(16) + "qkp";
+    WriteBytes(dir.File("o.bin"), bytes);
+    Items items;
+    items.Add(Inline("new"), "b", "");
+    {
+        BinaryFile f = BinaryFile::OpenReadWrite(dir.File("o.bin"));
+        ASSERT_EQ(PreparePackage(f, true), 16);
+        EXPECT_THROW(WritePackage(f, 16, items.slots, 1, "", false, false, 2, true), PackageError);
+        EXPECT_EQ(ReadBytes(dir.File("o.bin")), bytes);
+        EXPECT_EQ(WritePackage(f, 16, items.slots, 1, "", false, false, 0, true), 1);
+    }
+    const std::string host = "HOST" + std::string(12, 'h');
+    EXPECT_EQ(ReadBytes(dir.File("o.bin")), host + ModelPackage({Raw("b", "new")}, 16));
+}
+
 // Merging: old entries a, B, c (names compared without regard to case).
 struct MergeCase {
     const char* what;
