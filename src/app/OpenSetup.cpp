@@ -2,6 +2,7 @@
 // setup files are extracted; user files stay packed as they were stored.
 #include <cstdint>
 #include <exception>
+#include <filesystem>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -93,8 +94,13 @@ bool OpenSetup() {
     BinaryFile file;
     int64_t p = -1;
     try {
-        file = BinaryFile::OpenRead(path);
-        p = FindPackage(file);
+        // Only a file is opened: a named pipe or a device would wait for input
+        // that never comes.
+        std::error_code ec;
+        if (std::filesystem::is_regular_file(path, ec)) {
+            file = BinaryFile::OpenRead(path);
+            p = FindPackage(file);
+        }
     } catch (const std::exception&) {
         p = -1;
     }

@@ -4,7 +4,13 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <condition_variable>
+#include <mutex>
 #include <random>
+#include <thread>
 
 #include "PackageBuilder.h"
 #include "TestHost.h"
@@ -443,6 +449,34 @@ TEST_F(SetupTest, DamagedSetupsAreRefused) {
     WriteFile(dir / "good.exe", good);
     EXPECT_TRUE(Open(dir / "good.exe"));
     EXPECT_EQ(gProject.FileCount, 1);
+}
+
+// Opening a named pipe would wait for a writer forever; anything but a file
+// is refused at once with string 32.
+TEST_F(SetupTest, PipeIsRefusedWithoutWaiting) {
+    const std::string path = dir / "pipe.exe";
+    ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
+    std::mutex m;
+    std::condition_variable cv;
+    bool done = false, hadToUnblock = false;
+    std::thread watchdog([&] {
+        std::unique_lock lock(m);
+        if (!cv.wait_for(lock, std::chrono::seconds(5), [&] { return done; })) {
+            hadToUnblock = true;
+            close(open(path.c_str(), O_RDWR)); // lets a blocked open return
+        }
+    });
+    const bool opened = Open(path);
+    {
+        std::lock_guard lock(m);
+        done = true;
+    }
+    cv.notify_one();
+    watchdog.join();
+    EXPECT_FALSE(hadToUnblock);
+    EXPECT_FALSE(opened);
+    ASSERT_EQ(host.errors.size(), 1u);
+    EXPECT_EQ(host.errors[0], "Error opening setup file\n" + path);
 }
 
 // A full file table saves 516 entries (four setup files first); opening it
