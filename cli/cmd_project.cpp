@@ -149,6 +149,9 @@ int RunScript(const std::vector<std::string>& args) {
 
 int RunExtract(const std::vector<std::string>& args) {
     if (args.size() != 2) return Usage("extract", "SETUP DIR");
+    std::error_code regular;
+    if (!std::filesystem::is_regular_file(args[0], regular))
+        return Fail(args[0] + ": not a setup file");
     BinaryFile file = BinaryFile::OpenRead(args[0]);
     const auto entries = ReadSetupEntries(file);
     if (!entries) return Fail(args[0] + ": no package found");

@@ -1,6 +1,7 @@
 // The kavelo tool and the setup runtime end to end: building a setup from the
 // command line, running it, and unpacking hostile setups safely.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <array>
@@ -210,6 +211,14 @@ TEST(Cli, ErrorsNameTheFile) {
     EXPECT_NE(r.out.find("Error opening setup file"), std::string::npos);
     EXPECT_NE(r.out.find(dir / "plain.bin"), std::string::npos);
     EXPECT_NE(Shell(kKavelo + " nosuchcommand 2>/dev/null").status, 0);
+    // A named pipe is refused at once, not waited on (timeout gives 124).
+    ASSERT_EQ(mkfifo((dir / "pipe.exe").c_str(), 0600), 0);
+    for (const std::string& command :
+         {" info " + (dir / "pipe.exe"), " extract " + (dir / "pipe.exe") + " " + (dir / "out")}) {
+        const ShellResult pipe = Shell("timeout 10 " + kKavelo + command + " 2>&1");
+        EXPECT_EQ(pipe.status, 1) << command;
+        EXPECT_NE(pipe.out.find(dir / "pipe.exe"), std::string::npos) << command;
+    }
     EXPECT_EQ(Shell(kKavelo + " --help").status, 0);
 }
 
