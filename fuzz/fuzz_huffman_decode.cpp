@@ -7,22 +7,7 @@
 
 #include "huffman/Huffman.h"
 #include "huffman/HuffmanPlain.h"
-
-namespace {
-
-std::string Outcome(std::string (*decode)(std::string_view, ProgressSink*, int32_t, int32_t,
-                                          int32_t),
-                    const std::string& stream) {
-    try {
-        return "ok:" + decode(stream, nullptr, 0, 0, 0);
-    } catch (const HuffmanError&) {
-        return "dead end";
-    } catch (const std::out_of_range&) {
-        return "range";
-    }
-}
-
-} // namespace
+#include "../tests/huffman/DecodeOutcome.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string stream(reinterpret_cast<const char*>(data), size);

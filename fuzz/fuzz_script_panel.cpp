@@ -6,18 +6,11 @@
 #include <cstdint>
 #include <string>
 
+#include "FuzzInput.h"
 #include "app/Module1.h"
 #include "script/ScriptPanelModel.h"
 
 namespace {
-
-std::string NextPart(const std::string& input, size_t& from) {
-    const size_t end = input.find('\xff', from);
-    const std::string part =
-        input.substr(from, end == std::string::npos ? std::string::npos : end - from);
-    from = end == std::string::npos ? input.size() : end + 1;
-    return part;
-}
 
 void Check(bool condition) {
     if (!condition) __builtin_trap();

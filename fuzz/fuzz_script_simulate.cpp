@@ -5,20 +5,11 @@
 #include <cstdint>
 #include <string>
 
+#include "FuzzInput.h"
 #include "app/Module1.h"
 #include "script/MODUL_AAAAAAAA.h"
 
-namespace {
-
-std::string NextPart(const std::string& input, size_t& from) {
-    const size_t end = input.find('\xff', from);
-    const std::string part =
-        input.substr(from, end == std::string::npos ? std::string::npos : end - from);
-    from = end == std::string::npos ? input.size() : end + 1;
-    return part;
-}
-
-} // namespace
+namespace {} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string input(reinterpret_cast<const char*>(data), size);

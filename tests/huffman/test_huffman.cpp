@@ -12,6 +12,7 @@
 
 #include "huffman/Huffman.h"
 #include "huffman/HuffmanPlain.h"
+#include "DecodeOutcome.h"
 
 namespace {
 
@@ -42,19 +43,6 @@ std::string MakeStream(const std::vector<std::pair<int, std::string>>& entries, 
         codeBits += code;
     }
     return s + pack(codeBits) + be32(n) + pack(dataBits);
-}
-
-// Which way a decode ended: its bytes, or the kind of error.
-std::string Outcome(std::string (*decode)(std::string_view, ProgressSink*, int32_t, int32_t,
-                                          int32_t),
-                    const std::string& stream) {
-    try {
-        return "ok:" + decode(stream, nullptr, 0, 0, 0);
-    } catch (const HuffmanError&) {
-        return "dead end";
-    } catch (const std::out_of_range&) {
-        return "range";
-    }
 }
 
 // Returns the outcome's kind: "ok", "dead end" or "range".
