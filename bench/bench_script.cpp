@@ -6,10 +6,10 @@
 #include <array>
 #include <string>
 
-#include "app/Module1.h"
-#include "script/MODUL_AAAAAAAA.h"
-#include "script/ScriptPanelModel.h"
-#include "script/mod_qkInterprete.h"
+#include "project/Project.h"
+#include "script/InstallSimulator.h"
+#include "script/ComponentPanel.h"
+#include "script/GuardEvaluator.h"
 
 namespace {
 

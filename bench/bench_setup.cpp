@@ -13,10 +13,10 @@
 #include <random>
 #include <string>
 
-#include "app/Host.h"
-#include "app/MODUL_ApplicationBase.h"
-#include "app/Module1.h"
-#include "app/SaveSetup.h"
+#include "common/Host.h"
+#include "project/AppPaths.h"
+#include "project/Project.h"
+#include "project/SaveSetup.h"
 
 namespace {
 

@@ -6,9 +6,9 @@
 
 #include "Commands.h"
 #include "package/BinaryFile.h"
-#include "package/MODUL_CharLength.h"
-#include "package/MODUL_qkPackage.h"
-#include "package/MODUL_qkPackage_Update.h"
+#include "common/BigEndian.h"
+#include "package/PackageReader.h"
+#include "package/PackageWriter.h"
 #include "package/PackageFormat.h"
 
 namespace {

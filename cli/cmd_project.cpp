@@ -7,9 +7,9 @@
 
 #include "Commands.h"
 #include "SetupFile.h"
-#include "app/Module1.h"
+#include "project/Project.h"
 #include "package/BinaryFile.h"
-#include "package/MODUL_CharLength.h"
+#include "common/BigEndian.h"
 #include "package/PackageFormat.h"
 
 namespace {

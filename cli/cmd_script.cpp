@@ -6,10 +6,10 @@
 #include <cstdio>
 
 #include "Commands.h"
-#include "app/Module1.h"
-#include "script/MODUL_AAAAAAAA.h"
+#include "project/Project.h"
+#include "script/InstallSimulator.h"
 #include "script/PanelReport.h"
-#include "script/ScriptPanelModel.h"
+#include "script/ComponentPanel.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 
 #include "huffman/Huffman.h"
 #include "huffman/HuffmanPlain.h"
-#include "../tests/huffman/DecodeOutcome.h"
+#include "DecodeOutcome.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string stream(reinterpret_cast<const char*>(data), size);

@@ -6,8 +6,8 @@
 #include <cstdio>
 #include <string>
 
-#include "app/Host.h"
-#include "app/Module1.h"
+#include "common/Host.h"
+#include "project/Project.h"
 
 namespace {
 class SilentHost : public Host {

@@ -13,7 +13,7 @@
 #include <unistd.h>
 
 #include "huffman/Huffman.h"
-#include "package/MODUL_qkPackage.h"
+#include "package/PackageReader.h"
 
 namespace {
 

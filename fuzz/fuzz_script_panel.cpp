@@ -7,8 +7,8 @@
 #include <string>
 
 #include "FuzzInput.h"
-#include "app/Module1.h"
-#include "script/ScriptPanelModel.h"
+#include "project/Project.h"
+#include "script/ComponentPanel.h"
 
 namespace {
 

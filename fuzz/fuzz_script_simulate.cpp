@@ -6,8 +6,8 @@
 #include <string>
 
 #include "FuzzInput.h"
-#include "app/Module1.h"
-#include "script/MODUL_AAAAAAAA.h"
+#include "project/Project.h"
+#include "script/InstallSimulator.h"
 
 namespace {} // namespace
 

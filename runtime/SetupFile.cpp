@@ -7,9 +7,9 @@
 #include <cerrno>
 #include <cstring>
 
-#include "package/MODUL_CharLength.h"
-#include "package/MODUL_qkPackage.h"
-#include "package/MODUL_qkPackage_Update.h"
+#include "common/BigEndian.h"
+#include "package/PackageReader.h"
+#include "package/PackageWriter.h"
 #include "package/PackageFormat.h"
 
 std::optional<std::vector<SetupEntry>> ReadSetupEntries(const BinaryFile& file) {

@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-#include "huffman/Progress.h"
+#include "common/Progress.h"
 
 // The decoder's own error: number 10, source "DecompressHuffman".
 class HuffmanError : public std::runtime_error {

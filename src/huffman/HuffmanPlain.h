@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "huffman/Progress.h"
+#include "common/Progress.h"
 
 std::string DecompressHuffmanPlain(std::string_view input, ProgressSink* progress = nullptr,
                                    int32_t progressBase = 0, int32_t progressScale = 0,

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "script/ScriptPanelModel.h"
+#include "script/ComponentPanel.h"
 
 namespace {
 

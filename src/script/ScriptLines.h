@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "app/Module1.h"
+#include "project/Project.h"
 
 namespace script_lines {
 

@@ -8,8 +8,8 @@
 #include <cstdio>
 #include <filesystem>
 
-#include "../app/PackageBuilder.h"
-#include "../app/TestHost.h"
+#include "PackageBuilder.h"
+#include "TestHost.h"
 #include "SetupFile.h"
 
 namespace {

@@ -1,5 +1,5 @@
 // The numbered string table: texts, line-break expansion, the "#" fallback.
-#include "res/modLoadResEx.h"
+#include "res/StringTable.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // The built-in files: the new-project template and the setup runtime.
-#include "res/modLoadResEx.h"
+#include "res/StringTable.h"
 
-#include "package/MODUL_qkPackage.h"
+#include "package/PackageReader.h"
 
 #include <gtest/gtest.h>
 

@@ -5,9 +5,9 @@
 #include <array>
 #include <string>
 
-#include "app/Module1.h"
-#include "script/ScriptPanelModel.h"
-#include "script/TemplateScript.h"
+#include "project/Project.h"
+#include "script/ComponentPanel.h"
+#include "TemplateScript.h"
 
 namespace {
 

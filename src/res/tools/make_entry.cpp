@@ -2,7 +2,7 @@
 // compressor, as a save packs the side picture (threshold 100).
 //
 //   kavelo_make_entry INPUT OUTPUT
-#include "package/MODUL_qkPackage_Update.h"
+#include "package/PackageWriter.h"
 
 #include <exception>
 #include <fstream>

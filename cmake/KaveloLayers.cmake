@@ -1,0 +1,53 @@
+# Layers of the core. Each folder of src/ is one library that exports only its
+# own headers: the build gives a library an include folder holding a link to
+# its own source folder alone, so "package/PackageReader.h" is found only by
+# code that links kavelo_package.
+
+set(KAVELO_LAYER_INCLUDE_ROOT ${CMAKE_BINARY_DIR}/layers)
+
+# kavelo_layer(NAME FOLDER SOURCES ... [DEPENDS lib...])
+function(kavelo_layer name folder)
+  cmake_parse_arguments(L "" "" "SOURCES;DEPENDS" ${ARGN})
+  add_library(${name} STATIC ${L_SOURCES})
+  set(root ${KAVELO_LAYER_INCLUDE_ROOT}/${folder})
+  file(MAKE_DIRECTORY ${root})
+  if(NOT EXISTS ${root}/${folder})
+    file(CREATE_LINK ${PROJECT_SOURCE_DIR}/src/${folder} ${root}/${folder} SYMBOLIC)
+  endif()
+  target_include_directories(${name} PUBLIC ${root})
+  if(L_DEPENDS)
+    target_link_libraries(${name} PUBLIC ${L_DEPENDS})
+  endif()
+  set_property(GLOBAL APPEND PROPERTY KAVELO_CORE_LAYERS ${name})
+endfunction()
+
+# Fails the configuration when a core library links Qt, directly or through
+# another library.
+function(kavelo_collect_links target out)
+  set(seen ${${out}})
+  get_target_property(libs ${target} LINK_LIBRARIES)
+  get_target_property(ilibs ${target} INTERFACE_LINK_LIBRARIES)
+  foreach(lib IN LISTS libs ilibs)
+    if(NOT lib OR lib MATCHES "NOTFOUND$" OR lib IN_LIST seen)
+      continue()
+    endif()
+    list(APPEND seen ${lib})
+    if(TARGET ${lib})
+      kavelo_collect_links(${lib} seen)
+    endif()
+  endforeach()
+  set(${out} ${seen} PARENT_SCOPE)
+endfunction()
+
+function(kavelo_check_core_is_qt_free)
+  get_property(layers GLOBAL PROPERTY KAVELO_CORE_LAYERS)
+  foreach(layer IN LISTS layers)
+    set(links)
+    kavelo_collect_links(${layer} links)
+    foreach(lib IN LISTS links)
+      if(lib MATCHES "^Qt[0-9]*::" OR lib MATCHES "Qt[0-9]*(Core|Gui|Widgets)")
+        message(FATAL_ERROR "The core library ${layer} links ${lib}: the core must stay free of Qt")
+      endif()
+    endforeach()
+  endforeach()
+endfunction()

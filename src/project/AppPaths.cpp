@@ -1,0 +1,62 @@
+#include "project/AppPaths.h"
+
+#include "project/Project.h"
+
+#include <filesystem>
+#include <optional>
+#include <system_error>
+
+namespace {
+
+std::string Upper(std::string s) {
+    for (char& c : s)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    return s;
+}
+
+std::optional<std::string>& OverridePath() {
+    static std::optional<std::string> path;
+    return path;
+}
+
+std::string OwnPath() {
+    if (OverridePath()) return *OverridePath();
+    static const std::string path = [] {
+        std::error_code ec;
+        // The kernel's link names the executable even when argv[0] does not.
+        auto p = std::filesystem::read_symlink("/proc/self/exe", ec);
+        return ec ? std::string() : p.string();
+    }();
+    return path;
+}
+
+} // namespace
+
+std::string AppFileNameFor(const std::string& programPath, const std::string& suffix) {
+    if (suffix.size() == 1 && suffix[0] == '\0') return programPath;
+    // Split at the last folder separator; both "/" and "\" count.
+    const size_t slash = programPath.find_last_of("/\\");
+    const std::string folder =
+        slash == std::string::npos ? std::string() : programPath.substr(0, slash + 1);
+    if (suffix.size() == 1 && suffix[0] == '\1') return folder;
+    const std::string file = programPath.substr(folder.size());
+    const size_t dot = file.rfind('.');
+    const std::string stem = dot == std::string::npos ? file + "." : file.substr(0, dot + 1);
+    const std::string base = folder + stem;
+
+    const bool suffixMixed = suffix != LowerAscii(suffix) && suffix != Upper(suffix);
+    if (suffixMixed) return base + suffix;
+    const bool upperMode = base != LowerAscii(base) && base == Upper(base);
+    return base + (upperMode ? Upper(suffix) : LowerAscii(suffix));
+}
+
+std::string AppFileName(const std::string& suffix) {
+    return AppFileNameFor(OwnPath(), suffix);
+}
+
+void SetProgramPathForTesting(const std::string& programPath) {
+    if (programPath.empty())
+        OverridePath().reset();
+    else
+        OverridePath() = programPath;
+}

@@ -1,0 +1,508 @@
+// Saving a project as a setup executable and opening it again.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <condition_variable>
+#include <mutex>
+#include <random>
+#include <thread>
+
+#include "PackageBuilder.h"
+#include "TestHost.h"
+#include "project/AppPaths.h"
+#include "project/Project.h"
+#include "project/SaveSetup.h"
+#include "package/BinaryFile.h"
+#include "common/BigEndian.h"
+#include "package/PackageReader.h"
+#include "package/PackageFormat.h"
+#include "res/StringTable.h"
+
+namespace {
+
+const std::string kRuntime = "#!RUNTIME-STUB\n" + std::string(300, 'R');
+
+std::string RandomBytes(size_t n, unsigned seed) {
+    std::mt19937 rng(seed);
+    std::string s(n, '\0');
+    for (char& c : s)
+        c = static_cast<char>(rng());
+    return s;
+}
+
+// Every test saves with a known runtime and no data file beside the program.
+class SetupTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        SetProgramPathForTesting(dir / "kavelomaker");
+        SetBuiltInRuntimeForTesting(kRuntime);
+        gProject = SetupProject{};
+        gRun = RunState{};
+    }
+    void TearDown() override {
+        SetProgramPathForTesting("");
+        SetBuiltInRuntimeForTesting(std::nullopt);
+    }
+    bool Open(const std::string& path) {
+        gProject.ProjectPath = path;
+        return OpenSetup();
+    }
+
+    TempDir dir;
+    RecordingHost host;
+};
+
+struct NameCase {
+    const char* program;
+    const char* suffix;
+    const char* expected;
+};
+
+TEST(AppFileName, FollowsTheProgramPathsCase) {
+    const std::vector<NameCase> cases = {
+        {"C:\\TOOLS\\MAKER.EXE", "dat", "C:\\TOOLS\\MAKER.DAT"},
+        {"C:\\Tools\\Maker.exe", "dat", "C:\\Tools\\Maker.dat"},
+        {"C:\\Tools\\Maker.exe", "DAT", "C:\\Tools\\Maker.dat"},
+        {"C:\\Tools\\Maker.exe", "Dat", "C:\\Tools\\Maker.Dat"},
+        {"/usr/local/bin/kavelomaker", "dat", "/usr/local/bin/kavelomaker.dat"},
+        {"/opt/K.1/bin/kavelo", "dat", "/opt/K.1/bin/kavelo.dat"},
+        {"/opt/app/setup.tar.gz", "dat", "/opt/app/setup.tar.dat"},
+        {"/OPT/KAVELO", "dat", "/OPT/KAVELO.DAT"},
+        {"/opt/123/x.1", "dat", "/opt/123/x.dat"},
+        {"kavelo", "dat", "kavelo.dat"},
+        {"/opt/app/kavelo", "", "/opt/app/kavelo."},
+        {"/opt/app/kavelo", "\1", "/opt/app/"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(AppFileNameFor(c.program, c.suffix), c.expected) << c.program << " " << c.suffix;
+    EXPECT_EQ(AppFileNameFor("/opt/app/kavelo", std::string("\0", 1)), "/opt/app/kavelo");
+}
+
+TEST_F(SetupTest, NewProjectFillsTheTemplate) {
+    NewProject(false);
+    EXPECT_EQ(gProject.FileCount, 0);
+    EXPECT_EQ(gProject.SetupLines[LineCaption], "My Application setup");
+    EXPECT_EQ(gProject.SetupLines[LineStartText], "This will install My Application||    ...");
+    EXPECT_EQ(gProject.SetupLines[LineLicense], "");
+    EXPECT_EQ(gProject.SetupLines[LineInstallFolder], "My Company\\My Application");
+    EXPECT_EQ(gProject.SetupLines[LineStartMenuFolder], "My Company\\My Application");
+    EXPECT_EQ(gProject.SetupLines[LineFinishText],
+              "My Application installed successfully||    ...");
+    EXPECT_EQ(gProject.SetupLines[LineLaunchText], "Launch My Application now");
+    EXPECT_EQ(gProject.Picture.size(), 42038u);
+    EXPECT_EQ(gProject.Picture.substr(0, 2), "BM");
+    EXPECT_FALSE(gProject.PicturePacked.empty());
+    EXPECT_EQ(gProject.StringsText,
+              "Components to install:\r\nMy Application\r\n\r\nStart My Application\r\n");
+    EXPECT_EQ(gProject.ScriptText, LoadResFile("SCRIPT.TXT"));
+
+    NewProject(true);
+    ASSERT_EQ(gProject.FileCount, 1);
+    EXPECT_EQ(gProject.Name(0), "myapp.exe");
+    EXPECT_TRUE(gProject.Packed[0]);
+    EXPECT_EQ(gProject.Data(0), LoadResFile("myapp.exe"));
+}
+
+TEST_F(SetupTest, SavedSetupOpensWithEveryField) {
+    NewProject(true);
+    gProject.SetupLines[LineCaption] = "Tool setup";
+    gProject.SetupLines[LineStartText] = "Hello||there";
+    gProject.SetupLines[LineLicense] = "license.txt";
+    gProject.ScriptText = "[Create]\r\nLabel 1\r\n";
+    gProject.StringsText = "Pick:\r\n";
+    ASSERT_TRUE(AddFile("license.txt", std::string(2000, 'L') + "terms", false));
+    ASSERT_TRUE(AddFile("random.bin", RandomBytes(5000, 1), false));
+    ASSERT_TRUE(AddFile("empty.dat", "", false));
+    ASSERT_TRUE(AddFile("one.txt", "1", false));
+    const std::string path = dir / "tool.exe";
+    gProject.ProjectPath = path;
+    ASSERT_TRUE(SaveSetup());
+    EXPECT_TRUE(host.errors.empty());
+    EXPECT_EQ(host.packings, 1);
+    EXPECT_EQ(host.ends, 1);
+    EXPECT_EQ(host.labels,
+              (std::vector<std::string>{"license.txt", "random.bin", "empty.dat", "one.txt"}));
+    const SetupProject saved = gProject;
+    for (int k = 0; k < saved.FileCount; ++k)
+        EXPECT_TRUE(saved.Packed[k]);
+
+    gProject = SetupProject{};
+    ASSERT_TRUE(Open(path));
+    EXPECT_EQ(gProject.ProjectPath, path);
+    EXPECT_EQ(gProject.SetupLines, saved.SetupLines);
+    EXPECT_EQ(gProject.ScriptText, saved.ScriptText);
+    EXPECT_EQ(gProject.StringsText, saved.StringsText);
+    EXPECT_EQ(gProject.Picture, saved.Picture);
+    EXPECT_EQ(gProject.PicturePacked, saved.PicturePacked);
+    ASSERT_EQ(gProject.FileCount, saved.FileCount);
+    for (int k = 0; k < saved.FileCount; ++k) {
+        EXPECT_EQ(gProject.Name(k), saved.Name(k));
+        EXPECT_EQ(gProject.Data(k), saved.Data(k));
+        EXPECT_TRUE(gProject.Packed[k]);
+    }
+    // Slots past the file list hold nothing from the directory read.
+    EXPECT_TRUE(gProject.Name(saved.FileCount).empty());
+
+    // The empty and the 1-byte file come back as they were.
+    int64_t size = 0;
+    EXPECT_EQ(ExtractEntry(gProject.Data(FindFile("empty.dat")), size), "");
+    EXPECT_EQ(ExtractEntry(gProject.Data(FindFile("one.txt")), size), "1");
+    EXPECT_EQ(size, 1);
+}
+
+TEST_F(SetupTest, LayoutIsRuntimeThenSetupFilesThenUserFiles) {
+    NewProject(false);
+    ASSERT_TRUE(AddFile("b.txt", "bbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbb", false));
+    ASSERT_TRUE(AddFile("a.bin", RandomBytes(300, 2), false));
+    gProject.ProjectPath = dir / "s.exe";
+    ASSERT_TRUE(SaveSetup());
+
+    const std::string bytes = ReadFile(dir / "s.exe");
+    EXPECT_EQ(bytes.substr(0, kRuntime.size()), kRuntime);
+    BinaryFile file = BinaryFile::OpenRead(dir / "s.exe");
+    const int64_t p = FindPackage(file);
+    EXPECT_EQ(p, static_cast<int64_t>(kRuntime.size()));
+    std::vector<std::string> records(16);
+    int64_t total = 0;
+    ASSERT_EQ(ReadDirectory(file, p, records, 16, total, 1, 0), 6);
+    const std::vector<std::string> names = {"setup\\picture.bmp",
+                                            "setup\\script.txt",
+                                            "setup\\setup.txt",
+                                            "setup\\strings.txt",
+                                            "b.txt",
+                                            "a.bin"};
+    int64_t end = 0;
+    for (int k = 0; k < 6; ++k) {
+        EXPECT_EQ(records[k].substr(13), names[k]);
+        end = CharsToLong(records[k], 1) + CharsToLong(records[k], 5);
+    }
+    // The trailer follows the last data block directly.
+    EXPECT_EQ(end + 10, static_cast<int64_t>(bytes.size()));
+    // The setup lines are stored joined with CR LF, nothing after the last.
+    int64_t unpacked = 0;
+    EXPECT_EQ(ExtractEntry(ReadEntry(file, records[2]), unpacked), JoinedSetupLines());
+    EXPECT_EQ(JoinedSetupLines().substr(JoinedSetupLines().size() - 25),
+              "Launch My Application now");
+    // Incompressible random data is still stored compressed below 110 %, or raw.
+    const uint8_t flags = static_cast<uint8_t>(records[5][0]);
+    const int64_t stored = CharsToLong(records[5], 5);
+    if (flags & 1) {
+        EXPECT_LT(stored, 330);
+    } else {
+        EXPECT_EQ(stored, 300);
+    }
+}
+
+TEST_F(SetupTest, SecondSaveCompressesNothingAgainAndGivesTheSameFile) {
+    NewProject(true);
+    ASSERT_TRUE(AddFile("data.bin", RandomBytes(20000, 3) + std::string(20000, 'z'), false));
+    gProject.ProjectPath = dir / "twice.exe";
+    ASSERT_TRUE(SaveSetup());
+    const std::string first = ReadFile(dir / "twice.exe");
+    const std::string packed = gProject.Data(1);
+    host.labels.clear();
+    ASSERT_TRUE(SaveSetup());
+    EXPECT_TRUE(host.labels.empty());
+    EXPECT_EQ(gProject.Data(1), packed);
+    EXPECT_EQ(ReadFile(dir / "twice.exe"), first);
+
+    // Opened again, the project saves to the same bytes without packing any user file.
+    ASSERT_TRUE(Open(dir / "twice.exe"));
+    gProject.ProjectPath = dir / "again.exe";
+    ASSERT_TRUE(SaveSetup());
+    EXPECT_TRUE(host.labels.empty());
+    EXPECT_EQ(ReadFile(dir / "again.exe"), first);
+}
+
+TEST_F(SetupTest, SavedSetupIsExecutable) {
+    NewProject(false);
+    gProject.ProjectPath = dir / "run.exe";
+    ASSERT_TRUE(SaveSetup());
+    struct stat st {};
+    ASSERT_EQ(stat((dir / "run.exe").c_str(), &st), 0);
+    EXPECT_TRUE(st.st_mode & S_IXUSR);
+    chmod((dir / "run.exe").c_str(), 0750);
+    ASSERT_TRUE(SaveSetup());
+    ASSERT_EQ(stat((dir / "run.exe").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0750u);
+}
+
+TEST_F(SetupTest, RuntimeComesFromTheDataFileBesideTheProgram) {
+    SetProgramPathForTesting(dir / "Maker");
+    NewProject(false);
+    WriteFile(dir / "Maker.dat", "RUNTIME-A");
+    gProject.ProjectPath = dir / "one.exe";
+    ASSERT_TRUE(SaveSetup());
+    WriteFile(dir / "Maker.dat", "RUNTIME-BB");
+    gProject.ProjectPath = dir / "two.exe";
+    ASSERT_TRUE(SaveSetup());
+    EXPECT_EQ(ReadFile(dir / "one.exe").substr(0, 10), "RUNTIME-Aq");
+    EXPECT_EQ(ReadFile(dir / "two.exe").substr(0, 11), "RUNTIME-BBq");
+
+    // An empty data file counts as missing: the built-in runtime is taken.
+    WriteFile(dir / "Maker.dat", "");
+    ASSERT_TRUE(SaveSetup());
+    EXPECT_EQ(ReadFile(dir / "two.exe").substr(0, kRuntime.size()), kRuntime);
+}
+
+TEST_F(SetupTest, NoRuntimeAtAllShowsString34AndWritesNothing) {
+    SetBuiltInRuntimeForTesting(std::string());
+    NewProject(false);
+    WriteFile(dir / "old.exe", "previous setup");
+    gProject.ProjectPath = dir / "old.exe";
+    EXPECT_FALSE(SaveSetup());
+    ASSERT_EQ(host.errors.size(), 1u);
+    EXPECT_EQ(host.errors[0], "Error opening '" + (dir / "kavelomaker.dat") + "\"");
+    EXPECT_EQ(host.packings, 0);
+    EXPECT_EQ(ReadFile(dir / "old.exe"), "previous setup");
+}
+
+TEST_F(SetupTest, UnwritableFolderShowsString31) {
+    NewProject(false);
+    const std::string path = dir / "no/such/folder/x.exe";
+    gProject.ProjectPath = path;
+    EXPECT_FALSE(SaveSetup());
+    ASSERT_EQ(host.errors.size(), 1u);
+    EXPECT_EQ(host.errors[0], "Error creating setup file\n" + path);
+}
+
+// A setup whose write permission was taken away is not replaced behind the
+// user's back (renaming over it would succeed where writing into it fails),
+// and a folder in the setup's place fails before anything is packed.
+TEST_F(SetupTest, ReadOnlySetupOrFolderIsNotReplaced) {
+    NewProject(false);
+    const std::string path = dir / "locked.exe";
+    gProject.ProjectPath = path;
+    ASSERT_TRUE(SaveSetup());
+    const std::string before = ReadFile(path);
+    ASSERT_EQ(chmod(path.c_str(), 0555), 0);
+    ASSERT_TRUE(AddFile("new.txt", "new file", false));
+    EXPECT_FALSE(SaveSetup());
+    ASSERT_EQ(host.errors.size(), 1u);
+    EXPECT_EQ(host.errors[0], "Error creating setup file\n" + path);
+    EXPECT_EQ(ReadFile(path), before);
+    struct stat st {};
+    ASSERT_EQ(stat(path.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0555u);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()),
+                            std::filesystem::directory_iterator()),
+              1);
+
+    host.errors.clear();
+    const int packingsBefore = host.packings;
+    std::filesystem::create_directory(dir / "folder.exe");
+    gProject.ProjectPath = dir / "folder.exe";
+    EXPECT_FALSE(SaveSetup());
+    ASSERT_EQ(host.errors.size(), 1u);
+    EXPECT_EQ(host.errors[0], "Error creating setup file\n" + (dir / "folder.exe"));
+    EXPECT_EQ(host.packings, packingsBefore);
+    EXPECT_TRUE(std::filesystem::is_empty(dir / "folder.exe"));
+}
+
+// A packed entry without a record cannot be written; the save must fail
+// rather than report success for a setup that silently lacks the file.
+TEST_F(SetupTest, PackedFileWithoutARecordFailsTheSave) {
+    NewProject(false);
+    const std::string path = dir / "lost.exe";
+    gProject.ProjectPath = path;
+    ASSERT_TRUE(SaveSetup());
+    const std::string before = ReadFile(path);
+    ASSERT_TRUE(AddFile("ghost.bin", "", true));
+    EXPECT_FALSE(SaveSetup());
+    ASSERT_EQ(host.errors.size(), 1u);
+    EXPECT_EQ(host.errors[0], "Error creating setup file\n" + path);
+    EXPECT_EQ(ReadFile(path), before);
+}
+
+// A save that runs out of room must leave the previous setup as it was and
+// no temporary file behind.
+TEST_F(SetupTest, FailedWriteKeepsThePreviousSetup) {
+    NewProject(false);
+    const std::string path = dir / "keep.exe";
+    gProject.ProjectPath = path;
+    ASSERT_TRUE(SaveSetup());
+    const std::string before = ReadFile(path);
+    ASSERT_TRUE(AddFile("big.bin", RandomBytes(1 << 20, 4), false));
+
+    struct rlimit old {};
+    getrlimit(RLIMIT_FSIZE, &old);
+    auto oldHandler = signal(SIGXFSZ, SIG_IGN);
+    struct rlimit small = old;
+    small.rlim_cur = 64 * 1024;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    const bool saved = SaveSetup();
+    setrlimit(RLIMIT_FSIZE, &old);
+    signal(SIGXFSZ, oldHandler);
+
+    EXPECT_FALSE(saved);
+    ASSERT_EQ(host.errors.size(), 1u);
+    EXPECT_EQ(host.errors[0], "Error creating setup file\n" + path);
+    EXPECT_EQ(host.ends, host.packings);
+    EXPECT_EQ(ReadFile(path), before);
+    int files = 0;
+    for (const auto& e : std::filesystem::directory_iterator(dir.Path())) {
+        (void)e;
+        ++files;
+    }
+    EXPECT_EQ(files, 1);
+    // The file packed before the failure stays packed for the next save.
+    EXPECT_TRUE(gProject.Packed[0]);
+    EXPECT_TRUE(SaveSetup());
+}
+
+const std::string kLines =
+    "Caption\r\nStart\r\nlicense.txt\r\nInst\\Folder\r\nMenu\\Folder\r\nFinish\r\nLaunch";
+
+TEST_F(SetupTest, OpenRecognisesNamesInAnyCaseAndIgnoresUnknownSetupFiles) {
+    auto entries = SetupEntries(
+        kLines, {{"DOCS\\ReadMe.TXT", "read me"}, {"setup\\icon.ico", "icon"}, {"plain.bin", "x"}});
+    entries[1].name = "SETUP\\SCRIPT.TXT";
+    WriteFile(dir / "caps.exe", BuildSetup("HOST", entries));
+    ASSERT_TRUE(Open(dir / "caps.exe"));
+    EXPECT_EQ(gProject.ScriptText, "[Create]\r\n");
+    EXPECT_EQ(gProject.SetupLines[LineCaption], "Caption");
+    EXPECT_EQ(gProject.SetupLines[LineLaunchText], "Launch");
+    EXPECT_EQ(gProject.Picture, "BMpicture");
+    ASSERT_EQ(gProject.FileCount, 2);
+    EXPECT_EQ(gProject.Name(0), "readme.txt");
+    EXPECT_EQ(gProject.Name(1), "plain.bin");
+    EXPECT_EQ(gProject.Data(0).substr(13), "read me");
+    EXPECT_TRUE(gProject.Packed[0]);
+}
+
+TEST_F(SetupTest, MissingSetupFilesKeepTemplateValues) {
+    std::vector<RawEntry> entries = {{"setup\\script.txt", "S"}, {"user.txt", "u"}};
+    WriteFile(dir / "partial.exe", BuildSetup("", entries));
+    ASSERT_TRUE(Open(dir / "partial.exe"));
+    EXPECT_EQ(gProject.SetupLines[LineCaption], "");
+    EXPECT_EQ(gProject.SetupLines[LineStartText], "This will install My Application||    ...");
+    EXPECT_EQ(gProject.SetupLines[LineLaunchText], "Launch My Application now");
+    EXPECT_EQ(gProject.Picture.size(), 42038u);
+    EXPECT_EQ(gProject.ScriptText, "S");
+    EXPECT_EQ(gProject.FileCount, 1);
+}
+
+// Every damaged setup gives string 32 once, false, and the project reset to
+// the template without files and with an empty caption.
+TEST_F(SetupTest, DamagedSetupsAreRefused) {
+    const std::string good = BuildSetup("HOST", SetupEntries(kLines, {{"a.txt", "aaaa"}}));
+    std::vector<std::pair<std::string, std::string>> cases;
+    for (size_t cut = 7; cut < good.size(); cut += 7)
+        cases.push_back({"truncated at " + std::to_string(cut), good.substr(0, cut)});
+
+    const size_t p = 4; // after "HOST"
+    auto patched = [&](size_t at, const std::string& bytes) {
+        std::string s = good;
+        s.replace(at, bytes.size(), bytes);
+        return s;
+    };
+    cases.push_back({"count 0xFFFFFFFF", patched(p + 4, BigEndian(0xFFFFFFFF))});
+    cases.push_back({"count 6", patched(p + 4, BigEndian(6))});
+    cases.push_back({"names length past the end", patched(p + 8, BigEndian(0x7FFFFFF0))});
+    cases.push_back(
+        {"trailer offset past the end",
+         patched(good.size() - 7, BigEndian(static_cast<uint32_t>(good.size() + 100)))});
+    // The last entry's data runs into the trailer.
+    cases.push_back({"data overlapping the trailer", patched(p + 16 + 4 * 13 + 5, BigEndian(9))});
+    cases.push_back({"data past the end", patched(p + 16 + 4 * 13 + 5, BigEndian(0xFFFFFF00))});
+    cases.push_back({"not a setup", std::string(5000, 'M')});
+    cases.push_back({"25 bytes", std::string(25, '\0')});
+    cases.push_back({"empty file", ""});
+    cases.push_back({"name with ..", BuildSetup("H", SetupEntries(kLines, {{"..\\..\\x", "x"}}))});
+    cases.push_back(
+        {"name ending in a folder", BuildSetup("H", SetupEntries(kLines, {{"dir\\", "x"}}))});
+    // setup\script.txt as a compressed stream that declares 4 GB of output.
+    {
+        auto entries = SetupEntries(kLines);
+        entries[1].flags = 1;
+        entries[1].stored = std::string("\0\0\0\x04\x61\x01\x62\x01\x80\xFF\xFF\xFF\xFF\x80", 14);
+        entries[1].unpacked = 0xFFFFFFFF;
+        cases.push_back({"4 GB N", BuildSetup("H", entries)});
+    }
+    {
+        std::vector<RawEntry> many;
+        for (int i = 0; i < 513; ++i)
+            many.push_back({"f" + std::to_string(i), ""});
+        cases.push_back({"513 entries", BuildSetup("", many)});
+    }
+
+    for (const auto& [what, bytes] : cases) {
+        WriteFile(dir / "bad.exe", bytes);
+        host.errors.clear();
+        AddFile("leftover", "x", false);
+        EXPECT_FALSE(Open(dir / "bad.exe")) << what;
+        ASSERT_EQ(host.errors.size(), 1u) << what;
+        EXPECT_EQ(host.errors[0], "Error opening setup file\n" + (dir / "bad.exe")) << what;
+        EXPECT_EQ(gProject.FileCount, 0) << what;
+        EXPECT_EQ(gProject.SetupLines[LineCaption], "") << what;
+        EXPECT_EQ(gProject.SetupLines[LineLaunchText], "Launch My Application now") << what;
+    }
+    EXPECT_FALSE(Open(dir / "missing.exe"));
+    EXPECT_TRUE(Open(dir / "bad.exe") == false);
+
+    // The undamaged original opens.
+    WriteFile(dir / "good.exe", good);
+    EXPECT_TRUE(Open(dir / "good.exe"));
+    EXPECT_EQ(gProject.FileCount, 1);
+}
+
+// Opening a named pipe would wait for a writer forever; anything but a file
+// is refused at once with string 32.
+TEST_F(SetupTest, PipeIsRefusedWithoutWaiting) {
+    const std::string path = dir / "pipe.exe";
+    ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
+    std::mutex m;
+    std::condition_variable cv;
+    bool done = false, hadToUnblock = false;
+    std::thread watchdog([&] {
+        std::unique_lock lock(m);
+        if (!cv.wait_for(lock, std::chrono::seconds(5), [&] { return done; })) {
+            hadToUnblock = true;
+            close(open(path.c_str(), O_RDWR)); // lets a blocked open return
+        }
+    });
+    const bool opened = Open(path);
+    {
+        std::lock_guard lock(m);
+        done = true;
+    }
+    cv.notify_one();
+    watchdog.join();
+    EXPECT_FALSE(hadToUnblock);
+    EXPECT_FALSE(opened);
+    ASSERT_EQ(host.errors.size(), 1u);
+    EXPECT_EQ(host.errors[0], "Error opening setup file\n" + path);
+}
+
+// A full file table saves 516 entries (four setup files first); opening it
+// must give every file back, or the project could never be edited again.
+TEST_F(SetupTest, FullProjectSavesAndOpensAgain) {
+    NewProject(false);
+    for (int i = 0; i < kMaxFiles; ++i)
+        ASSERT_TRUE(AddFile("f" + std::to_string(i), "x", false));
+    gProject.ProjectPath = dir / "full.exe";
+    ASSERT_TRUE(SaveSetup());
+    gProject = SetupProject{};
+    ASSERT_TRUE(Open(dir / "full.exe"));
+    EXPECT_EQ(gProject.FileCount, kMaxFiles);
+    EXPECT_EQ(gProject.Name(kMaxFiles - 1), "f511");
+    EXPECT_EQ(gProject.Data(kMaxFiles - 1).substr(13), "x");
+    EXPECT_TRUE(host.errors.empty());
+}
+
+TEST_F(SetupTest, FiveHundredTwelveEntriesStillOpen) {
+    std::vector<RawEntry> many;
+    for (int i = 0; i < 512; ++i)
+        many.push_back({"f" + std::to_string(i), "d"});
+    WriteFile(dir / "full.exe", BuildSetup("", many));
+    ASSERT_TRUE(Open(dir / "full.exe"));
+    EXPECT_EQ(gProject.FileCount, 512);
+    EXPECT_EQ(gProject.Name(511), "f511");
+}
+
+} // namespace
