@@ -6,7 +6,7 @@
 #include <array>
 #include <string>
 
-#include "project/Project.h"
+#include "common/TextLines.h"
 #include "script/InstallSimulator.h"
 #include "script/ComponentPanel.h"
 #include "script/GuardEvaluator.h"
@@ -82,18 +82,15 @@ void BM_LoadScript(benchmark::State& state) {
 BENCHMARK(BM_LoadScript)->Unit(benchmark::kMicrosecond);
 
 void BM_SimulateInstall(benchmark::State& state) {
-    gProject.ScriptText = LargeInstallScript();
-    gProject.StringsText =
-        "Components to install:\r\nMy Application\r\n\r\nStart My Application\r\n";
-    if (gProject.FileCount == 0) AddFile("myapp.exe", "", false);
+    const std::string script = LargeInstallScript();
+    const InstallSource source{
+        script, "Components to install:\r\nMy Application\r\n\r\nStart My Application\r\n",
+        [](const std::string& name) { return name == "myapp.exe"; }};
     std::string selection(64, '\0');
     for (size_t i = 0; i < selection.size(); i += 2)
         selection[i] = '\x01';
-    for (auto _ : state) {
-        DebugClear();
-        SimulateInstall(selection);
-        benchmark::DoNotOptimize(gRun.DebugLineCount);
-    }
+    for (auto _ : state)
+        benchmark::DoNotOptimize(SimulateInstall(source, selection).size());
 }
 BENCHMARK(BM_SimulateInstall)->Unit(benchmark::kMicrosecond);
 

@@ -15,8 +15,8 @@
 
 #include "common/Host.h"
 #include "project/AppPaths.h"
-#include "project/Project.h"
 #include "project/SaveSetup.h"
+#include "project/Session.h"
 
 namespace {
 
@@ -49,6 +49,20 @@ std::string BinaryLike(size_t n, std::mt19937& rng) {
     return s;
 }
 
+Module1& Session() {
+    static QuietHost host;
+    static Module1 session(host);
+    return session;
+}
+
+bool SaveSetup() {
+    return Session().SaveSetup();
+}
+
+void AddFile(const std::string& name, std::string data) {
+    Session().Project.AddFile({name, std::move(data)});
+}
+
 const std::string& Dir() {
     static const std::string dir = [] {
         std::string pattern = (std::filesystem::temp_directory_path() / "kavelo-bench-XXXXXX").string();
@@ -62,11 +76,11 @@ const std::string& Dir() {
 void MakeProject(bool cached = true) {
     if (!cached) {
         std::mt19937 rng(7);
-        NewProject(false);
+        Session().NewProject(false);
         for (int i = 0; i < kFiles; ++i)
             AddFile("file" + std::to_string(i) + ".dat",
-                    i % 2 ? BinaryLike(kTotal / kFiles, rng) : TextLike(kTotal / kFiles, rng), false);
-        gProject.ProjectPath = Dir() + "/bench.exe";
+                    i % 2 ? BinaryLike(kTotal / kFiles, rng) : TextLike(kTotal / kFiles, rng));
+        Session().Project.ProjectPath = Dir() + "/bench.exe";
         return;
     }
     static std::vector<std::string> files;
@@ -75,14 +89,12 @@ void MakeProject(bool cached = true) {
         for (int i = 0; i < kFiles; ++i)
             files.push_back(i % 2 ? BinaryLike(kTotal / kFiles, rng) : TextLike(kTotal / kFiles, rng));
     }
-    NewProject(false);
-    for (int i = 0; i < kFiles; ++i) AddFile("file" + std::to_string(i) + ".dat", files[i], false);
-    gProject.ProjectPath = Dir() + "/bench.exe";
+    Session().NewProject(false);
+    for (int i = 0; i < kFiles; ++i) AddFile("file" + std::to_string(i) + ".dat", files[i]);
+    Session().Project.ProjectPath = Dir() + "/bench.exe";
 }
 
 void Prepare() {
-    static QuietHost host;
-    SetHost(&host);
     SetProgramPathForTesting(Dir() + "/kavelomaker");
     SetBuiltInRuntimeForTesting(std::string(200000, 'R'));
 }
@@ -112,7 +124,7 @@ void BM_Open(benchmark::State& state) {
     MakeProject();
     if (!SaveSetup()) state.SkipWithError("save failed");
     for (auto _ : state)
-        if (!OpenSetup()) state.SkipWithError("open failed");
+        if (!Session().OpenSetup(Dir() + "/bench.exe")) state.SkipWithError("open failed");
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kTotal));
 }
 

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+class Module1;
+
 struct Command {
     int order;            // place in the help text
     const char* name;     // "compress"
@@ -20,10 +22,13 @@ struct CommandRegistrar {
 
 const std::vector<Command>& AllCommands();
 
+// The one project of the run, with the tool's host.
+Module1& Session();
+
 // Prints "kavelo: <what>" to stderr and returns 1, for one-line error exits.
 int Fail(const std::string& what);
 
 // Reads or writes a whole file; on failure prints "kavelo: <path>: <reason>"
-// and returns false.
-bool ReadWholeFile(const std::string& path, std::string& bytes);
+// and returns false. Only a regular file is read.
+bool ReadInputFile(const std::string& path, std::string& bytes);
 bool WriteWholeFile(const std::string& path, const std::string& bytes);

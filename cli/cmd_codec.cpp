@@ -32,7 +32,7 @@ class MappedInput {
         if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
             close(fd);
             // Pipes and devices are read the ordinary way.
-            return ReadWholeFile(path, copy_) && (view_ = copy_, true);
+            return ReadInputFile(path, copy_) && (view_ = copy_, true);
         }
         size_ = static_cast<size_t>(st.st_size);
         if (size_ > 0) {
@@ -182,7 +182,7 @@ int RunCompress(const std::vector<std::string>& args) {
         CompressHuffmanStreaming(input.View(), stream, [&](const char* data, size_t count) {
             writer.Finished(data, count);
         });
-    } catch (const std::exception& e) {
+    } catch (const KaveloError& e) {
         return Fail(args[0] + ": " + e.what());
     }
     return writer.Complete(stream) ? 0 : 1;
@@ -201,7 +201,7 @@ int RunDecompress(const std::vector<std::string>& args) {
     } catch (const HuffmanError& e) {
         return Fail(args[0] + ": damaged stream: error " + std::to_string(e.Number()) + " (" +
                     e.Source() + "): " + e.what());
-    } catch (const std::out_of_range& e) {
+    } catch (const DamagedInput& e) {
         // Cut short, or tables larger than the format allows.
         return Fail(args[0] + ": damaged stream: " + e.what());
     }

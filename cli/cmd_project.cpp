@@ -6,17 +6,23 @@
 #include <map>
 
 #include "Commands.h"
-#include "SetupFile.h"
-#include "project/Project.h"
+#include "common/AsciiCase.h"
+#include "install/SafeWrite.h"
 #include "package/BinaryFile.h"
-#include "common/BigEndian.h"
-#include "package/PackageFormat.h"
+#include "package/PackageReader.h"
+#include "project/FileIntake.h"
+#include "project/Session.h"
 
 namespace {
 
+SetupProject& gProject = Session().Project;
+
 bool Open(const std::string& path) {
-    gProject.ProjectPath = path;
-    return OpenSetup();
+    return Session().OpenSetup(path);
+}
+
+bool SaveSetup() {
+    return Session().SaveSetup();
 }
 
 int Usage(const char* name, const char* usage) {
@@ -31,7 +37,7 @@ int RunNew(const std::vector<std::string>& args) {
     // As the startup dialog does: a setup is an .exe.
     if (path.size() < 4 || LowerAscii(path.substr(path.size() - 4)) != ".exe") path += ".exe";
     gProject.ProjectPath = path;
-    NewProject(args.size() == 1);
+    Session().NewProject(args.size() == 1);
     if (!SaveSetup()) return 1;
     std::printf("created %s\n", path.c_str());
     return 0;
@@ -49,15 +55,14 @@ int RunInfo(const std::vector<std::string>& args) {
     std::printf("%-17s %zu bytes\n", "picture", gProject.Picture.size());
     std::printf("%-17s %zu bytes\n", "script", gProject.ScriptText.size());
     std::printf("%-17s %zu bytes\n", "strings", gProject.StringsText.size());
-    std::printf("\n%d file(s)\n", gProject.FileCount);
-    if (gProject.FileCount > 0)
+    std::printf("\n%d file(s)\n", gProject.FileCount());
+    if (gProject.FileCount() > 0)
         std::printf("%-32s %12s %12s %7s\n", "name", "stored", "unpacked", "ratio");
-    for (int32_t k = 0; k < gProject.FileCount; ++k) {
-        const std::string& entry = gProject.Data(k);
-        const uint32_t stored = CharsToLong(entry, kRecordStoredSizeAt);
-        const uint32_t unpacked = CharsToLong(entry, kRecordUncompressedSizeAt);
-        const double ratio = unpacked ? 100.0 * stored / unpacked : 100.0;
-        std::printf("%-32s %12u %12u %6.1f%%\n", gProject.Name(k).c_str(), stored, unpacked, ratio);
+    for (const ProjectFile& f : gProject.Files) {
+        const EntryRecord& entry = f.Record();
+        const double ratio = entry.Size ? 100.0 * entry.StoredSize / entry.Size : 100.0;
+        std::printf("%-32s %12u %12u %6.1f%%\n", f.Name.c_str(), entry.StoredSize, entry.Size,
+                    ratio);
     }
     return 0;
 }
@@ -65,7 +70,7 @@ int RunInfo(const std::vector<std::string>& args) {
 int RunAdd(const std::vector<std::string>& args) {
     if (args.size() < 2) return Usage("add", "SETUP FILE...");
     if (!Open(args[0])) return 1;
-    const DropResult r = DropFiles({args.begin() + 1, args.end()});
+    const DropResult r = DropFiles(gProject, {args.begin() + 1, args.end()});
     int status = 0;
     for (const std::string& p : r.Skipped) {
         std::fprintf(stderr, "kavelo: %s: cannot be read, skipped\n", p.c_str());
@@ -86,9 +91,9 @@ int RunRemove(const std::vector<std::string>& args) {
     if (args.size() < 2) return Usage("remove", "SETUP NAME...");
     if (!Open(args[0])) return 1;
     for (size_t i = 1; i < args.size(); ++i) {
-        const int32_t k = FindFile(LowerAscii(args[i]));
+        const int32_t k = gProject.FindFile(LowerAscii(args[i]));
         if (k < 0) return Fail(args[0] + ": no file named \"" + args[i] + "\"; nothing removed");
-        RemoveFile(k);
+        gProject.RemoveFile(k);
     }
     if (!SaveSetup()) return 1;
     std::printf("%zu removed\n", args.size() - 1);
@@ -114,7 +119,7 @@ int RunSet(const std::vector<std::string>& args) {
         // As the editor's list: only a ".txt" file of the setup can be the licence.
         value = LowerAscii(value);
         if (value.size() < 4 || value.compare(value.size() - 4, 4, ".txt") != 0 ||
-            FindFile(value) < 0)
+            gProject.FindFile(value) < 0)
             return Fail(args[0] + ": the licence must be a .txt file of the setup");
     }
     gProject.SetupLines[index] = value;
@@ -133,8 +138,8 @@ int RunScript(const std::vector<std::string>& args) {
             return Usage("script", "SETUP [--set FILE] [--strings FILE]");
     }
     std::string script, strings;
-    if (!scriptFile.empty() && !ReadWholeFile(scriptFile, script)) return 1;
-    if (!stringsFile.empty() && !ReadWholeFile(stringsFile, strings)) return 1;
+    if (!scriptFile.empty() && !ReadInputFile(scriptFile, script)) return 1;
+    if (!stringsFile.empty() && !ReadInputFile(stringsFile, strings)) return 1;
     if (!Open(args[0])) return 1;
     if (scriptFile.empty() && stringsFile.empty()) {
         std::fwrite(gProject.ScriptText.data(), 1, gProject.ScriptText.size(), stdout);
@@ -153,20 +158,20 @@ int RunExtract(const std::vector<std::string>& args) {
     if (!std::filesystem::is_regular_file(args[0], regular))
         return Fail(args[0] + ": not a setup file");
     BinaryFile file = BinaryFile::OpenRead(args[0]);
-    const auto entries = ReadSetupEntries(file);
+    const auto entries = ReadPackageDirectory(file);
     if (!entries) return Fail(args[0] + ": no package found");
     std::error_code ec;
     std::filesystem::create_directories(args[1], ec);
     if (ec) return Fail(args[1] + ": " + ec.message());
     int status = 0;
-    for (const SetupEntry& e : *entries) {
+    for (const DirectoryEntry& e : *entries) {
         const auto relative = SafeRelativePath(e.Name);
         std::string why;
         if (!relative) {
             std::fprintf(stderr, "kavelo: %s: \"%s\" leaves the target folder, skipped\n",
                          args[0].c_str(), e.Name.c_str());
             status = 1;
-        } else if (!WriteBelow(args[1], *relative, ReadSetupEntryContents(file, e), why)) {
+        } else if (!WriteBelow(args[1], *relative, ReadEntryContents(file, e), why)) {
             std::fprintf(stderr, "kavelo: %s\n", why.c_str());
             status = 1;
         } else {

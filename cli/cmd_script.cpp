@@ -6,10 +6,12 @@
 #include <cstdio>
 
 #include "Commands.h"
-#include "project/Project.h"
-#include "script/InstallSimulator.h"
-#include "script/PanelReport.h"
+#include "PanelReport.h"
+#include "common/TextLines.h"
+#include "project/Session.h"
 #include "script/ComponentPanel.h"
+#include "script/InstallSimulator.h"
+#include "script/PanelArguments.h"
 
 namespace {
 
@@ -45,11 +47,11 @@ bool ParseOptions(const std::vector<std::string>& args, bool allowJson, bool all
 
 // Opens the setup, loads the panel from its texts and applies the clicks.
 int LoadPanel(const ScriptOptions& options, ScriptPanelModel& panel) {
-    gProject.ProjectPath = options.setup;
-    if (!OpenSetup()) return 1;
-    static std::array<std::string, kMaxStrings> strings;
-    SplitLines(strings, gProject.StringsText, "\r\n");
-    panel.LoadScript(gProject.ScriptText, strings, kMaxStrings);
+    if (!Session().OpenSetup(options.setup)) return 1;
+    const SetupProject& project = Session().Project;
+    std::vector<std::string> strings(kMaxStrings);
+    SplitLines(strings, project.StringsText, "\r\n");
+    panel.LoadScript(project.ScriptText, strings, kMaxStrings);
     for (const std::string& click : options.clicks) {
         std::string error;
         if (!ApplyClickArgument(panel, click, error)) return Fail(error);
@@ -79,17 +81,14 @@ int RunSimulate(const std::vector<std::string>& args) {
         std::string error;
         if (!ApplySelectArgument(selection, select, error)) return Fail(error);
     }
-    DebugClear();
-    SimulateInstall(selection);
-    DebugPrint("");
-    DebugPrint("");
-    // DebugText's lines, each ended by a line feed.
-    const std::string& text = gRun.DebugText;
+    const SetupProject& project = Session().Project;
+    const InstallSource source{project.ScriptText, project.StringsText,
+                               [&](const std::string& name) { return project.FindFile(name) >= 0; }};
+    // The report's lines and, as the test window leaves them, two empty ones.
     std::string out;
-    size_t from = 0;
-    for (size_t at; (at = text.find("\r\n", from)) != std::string::npos; from = at + 2)
-        out.append(text, from, at - from).append("\n");
-    out.append(text, from, std::string::npos).append("\n");
+    for (const std::string& line : SimulateInstall(source, selection))
+        out.append(line).append("\n");
+    out.append("\n\n");
     std::fwrite(out.data(), 1, out.size(), stdout);
     return 0;
 }

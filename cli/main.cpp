@@ -8,6 +8,9 @@
 #include <fstream>
 
 #include "Commands.h"
+#include "common/Errors.h"
+#include "common/WholeFile.h"
+#include "project/Session.h"
 
 namespace {
 std::vector<Command>& Registry() {
@@ -36,35 +39,24 @@ CommandRegistrar::CommandRegistrar(const Command& command) {
 
 const std::vector<Command>& AllCommands() { return Registry(); }
 
+Module1& Session() {
+    static Module1 session;
+    return session;
+}
+
 int Fail(const std::string& what) {
     std::fprintf(stderr, "kavelo: %s\n", what.c_str());
     return 1;
 }
 
-bool ReadWholeFile(const std::string& path, std::string& bytes) {
-    std::error_code ec;
-    if (std::filesystem::is_directory(path, ec)) {
-        Fail(path + ": is a folder");
+bool ReadInputFile(const std::string& path, std::string& bytes) {
+    try {
+        bytes = ReadWholeFile(path);
+        return true;
+    } catch (const KaveloError& e) {
+        Fail(e.what());
         return false;
     }
-    std::ifstream in(path, std::ios::binary | std::ios::ate);
-    if (!in) {
-        Fail(path + ": " + std::strerror(errno));
-        return false;
-    }
-    // One read of the whole file; a folder or a pipe reports no size.
-    const std::streamoff size = in.tellg();
-    if (size < 0) {
-        Fail(path + ": not a readable file");
-        return false;
-    }
-    bytes.resize(static_cast<size_t>(size));
-    in.seekg(0);
-    if (!in.read(bytes.data(), size)) {
-        Fail(path + ": read error");
-        return false;
-    }
-    return true;
 }
 
 bool WriteWholeFile(const std::string& path, const std::string& bytes) {
@@ -92,9 +84,8 @@ int main(int argc, char** argv) {
         try {
             return c.run(std::vector<std::string>(argv + 2, argv + argc));
         } catch (const std::exception& e) {
+            // Running out of memory among them: said, never swallowed.
             return Fail(name + ": " + e.what());
-        } catch (...) {
-            return Fail(name + ": unexpected error");
         }
     }
     std::fprintf(stderr, "kavelo: unknown command '%s' (see kavelo --help)\n", name.c_str());

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "FuzzInput.h"
-#include "project/Project.h"
+#include "common/TextLines.h"
 #include "script/ComponentPanel.h"
 
 namespace {

@@ -1,29 +1,23 @@
-// The install simulator on any script, numbered texts and selection:
-// input = script 0xFF strings 0xFF selection. It must end, keep its tables
-// and leave at most 256 debugger lines.
+// The install simulator on a fuzzed script, numbered texts and selection
+// (parts split at 0xFF bytes): it must finish with a report whose lines are
+// all either actions ("    ...") or warnings ("###...").
 #include <cstddef>
 #include <cstdint>
 #include <string>
 
 #include "FuzzInput.h"
-#include "project/Project.h"
 #include "script/InstallSimulator.h"
-
-namespace {} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string input(reinterpret_cast<const char*>(data), size);
     size_t from = 0;
-    gProject.ScriptText = NextPart(input, from);
-    gProject.StringsText = NextPart(input, from);
+    const std::string script = NextPart(input, from);
+    const std::string strings = NextPart(input, from);
     const std::string selection = input.substr(from);
-    if (gProject.FileCount == 0) {
-        AddFile("myapp.exe", "", false);
-        AddFile("a.exe", "", false);
-    }
-    DebugClear();
-    SimulateInstall(selection);
-    // Link lines without a shortcut print nothing, so no line at all is fine.
-    if (gRun.DebugLineCount < 0 || gRun.DebugLineCount > kMaxDebugLines) __builtin_trap();
+    const InstallSource source{script, strings, [](const std::string& name) {
+                                   return name == "myapp.exe" || name == "a.exe";
+                               }};
+    for (const std::string& line : SimulateInstall(source, selection))
+        if (line.rfind("    ", 0) != 0 && line.rfind("###", 0) != 0) __builtin_trap();
     return 0;
 }

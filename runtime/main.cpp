@@ -6,8 +6,10 @@
 #include <filesystem>
 #include <string>
 
-#include "SetupFile.h"
+#include "install/SafeWrite.h"
 #include "package/BinaryFile.h"
+#include "package/PackageReader.h"
+#include "package/SetupEntries.h"
 
 namespace {
 
@@ -23,33 +25,24 @@ std::string OwnPath() {
     return ec ? std::string() : p.string();
 }
 
-const SetupEntry* FindEntry(const std::vector<SetupEntry>& entries, const std::string& lower) {
-    for (const SetupEntry& e : entries) {
-        std::string name = e.Name;
-        for (char& c : name)
-            if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-        if (name == lower) return &e;
-    }
-    return nullptr;
+using Entries = std::vector<DirectoryEntry>;
+
+std::string EntryText(const BinaryFile& file, const Entries& entries, std::string_view name) {
+    const DirectoryEntry* e = FindEntry(entries, name);
+    return e ? ReadEntryContents(file, *e) : std::string();
 }
 
-std::string EntryText(const BinaryFile& file, const std::vector<SetupEntry>& entries,
-                      const char* name) {
-    const SetupEntry* e = FindEntry(entries, name);
-    return e ? ReadSetupEntryContents(file, *e) : std::string();
-}
-
-int ShowWelcome(const BinaryFile& file, const std::vector<SetupEntry>& entries) {
-    const std::string lines = EntryText(file, entries, "setup\\setup.txt");
+int ShowWelcome(const BinaryFile& file, const Entries& entries) {
+    const std::string lines = EntryText(file, entries, kSetupLinesName);
     std::printf("%s\n\n%s\n", SetupLineText(lines, 0).c_str(), SetupLineText(lines, 1).c_str());
     return 0;
 }
 
-int ShowInfo(const BinaryFile& file, const std::vector<SetupEntry>& entries) {
+int ShowInfo(const BinaryFile& file, const Entries& entries) {
     static const char* const kLineNames[] = {
         "caption",           "startup text", "licence file", "installation folder",
         "start-menu folder", "finish text",  "launch text"};
-    const std::string lines = EntryText(file, entries, "setup\\setup.txt");
+    const std::string lines = EntryText(file, entries, kSetupLinesName);
     for (int i = 0; i < 7; ++i) {
         std::string value = SetupLineText(lines, i);
         for (char& c : value)
@@ -57,22 +50,22 @@ int ShowInfo(const BinaryFile& file, const std::vector<SetupEntry>& entries) {
         std::printf("%-20s %s\n", kLineNames[i], value.c_str());
     }
     std::printf("%-20s %zu bytes\n", "script",
-                EntryText(file, entries, "setup\\script.txt").size());
+                EntryText(file, entries, kSetupScriptName).size());
     std::printf("%-20s %zu bytes\n", "strings",
-                EntryText(file, entries, "setup\\strings.txt").size());
+                EntryText(file, entries, kSetupStringsName).size());
     std::printf("%-20s %zu\n", "files", entries.size() >= 4 ? entries.size() - 4 : 0);
     return 0;
 }
 
-int List(const std::vector<SetupEntry>& entries) {
+int List(const Entries& entries) {
     std::printf("%-40s %12s %12s\n", "name", "stored", "size");
-    for (const SetupEntry& e : entries)
+    for (const DirectoryEntry& e : entries)
         std::printf("%-40s %12lld %12lld\n", e.Name.c_str(), static_cast<long long>(e.StoredSize),
-                    static_cast<long long>(e.UncompressedSize));
+                    static_cast<long long>(e.Size));
     return 0;
 }
 
-int Extract(const BinaryFile& file, const std::vector<SetupEntry>& entries,
+int Extract(const BinaryFile& file, const Entries& entries,
             const std::string& dir) {
     std::error_code ec;
     std::filesystem::create_directories(dir, ec);
@@ -81,7 +74,7 @@ int Extract(const BinaryFile& file, const std::vector<SetupEntry>& entries,
         return 1;
     }
     int failures = 0;
-    for (const SetupEntry& e : entries) {
+    for (const DirectoryEntry& e : entries) {
         const auto relative = SafeRelativePath(e.Name);
         if (!relative) {
             std::fprintf(stderr, "skipped \"%s\": the name leaves the target folder\n",
@@ -90,7 +83,7 @@ int Extract(const BinaryFile& file, const std::vector<SetupEntry>& entries,
             continue;
         }
         std::string why;
-        if (!WriteBelow(dir, *relative, ReadSetupEntryContents(file, e), why)) {
+        if (!WriteBelow(dir, *relative, ReadEntryContents(file, e), why)) {
             std::fprintf(stderr, "%s\n", why.c_str());
             ++failures;
             continue;
@@ -111,7 +104,7 @@ int main(int argc, char** argv) {
     }
     try {
         BinaryFile file = BinaryFile::OpenRead(self);
-        const auto entries = ReadSetupEntries(file);
+        const auto entries = ReadPackageDirectory(file);
         if (!entries) {
             std::fprintf(stderr, "%s: this setup carries no package\n", self.c_str());
             return 1;

@@ -9,7 +9,7 @@ std::string LongToChars(uint32_t value) {
     return bytes;
 }
 
-uint32_t CharsToLong(const std::string& bytes, size_t offset) {
+uint32_t CharsToLong(std::string_view bytes, size_t offset) {
     uint32_t value = 0;
     for (size_t i = 0; i < 4; ++i) {
         const size_t at = offset + i;

@@ -1,6 +1,7 @@
 // What the core asks of the program around it: message boxes, the progress
 // window while packing, and the debugger window's text. The editor implements
-// it with windows; the CLI and the tests with plain text or nothing.
+// it with windows; the CLI, the runtime and the tests with plain text or
+// nothing. Operations that need a host are handed one.
 #pragma once
 
 #include <string>
@@ -11,9 +12,8 @@ class Host {
   public:
     virtual ~Host() = default;
     // A message box with the error icon and an OK button, titled "KaveloMaker".
+    // Lines are separated by "\n".
     virtual void ShowError(const std::string& text) = 0;
-    // A message box with an OK button and no icon.
-    virtual void ShowMessage(const std::string& text) { ShowError(text); }
     // Disables the main window, shows the progress window and returns its bar
     // (or null when there is nothing to show progress on).
     virtual ProgressSink* BeginPacking() { return nullptr; }
@@ -26,7 +26,8 @@ class Host {
     virtual void DebugTextChanged(const std::string& text) { (void)text; }
 };
 
-// The host in use; a silent one that writes errors to stderr until the
-// program installs its own. SetHost(nullptr) restores that default.
-Host& GetHost();
-void SetHost(Host* host);
+// Writes messages to standard error, one line per line; shows nothing else.
+class StderrHost : public Host {
+  public:
+    void ShowError(const std::string& text) override;
+};

@@ -8,10 +8,6 @@
 #include "huffman/BitIo.h"
 #include "huffman/LargeBuffer.h"
 
-HuffmanError::HuffmanError()
-    : std::runtime_error("We zijn de boom tot op een dood punt genaderd, waarschijnlijk is de "
-                         "header beschadigd") {}
-
 namespace {
 
 // Shows value / scale on the sink when a scale is set, and yields in any case.
@@ -167,7 +163,7 @@ void Compress(std::string_view input, ProgressSink* progress, int32_t progressBa
     const uint64_t n = input.size();
     if (n < 2) return;
     // N is a 32-bit field.
-    if (n > 0xFFFFFFFFu) throw std::length_error("CompressHuffman: input larger than 4 GB");
+    if (n > 0xFFFFFFFFu) throw InvalidRequest("CompressHuffman: input larger than 4 GB");
 
     const Reporter reporter{progress, progressScale};
     const auto* in = reinterpret_cast<const uint8_t*>(input.data());

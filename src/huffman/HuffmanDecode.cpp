@@ -20,7 +20,7 @@ constexpr size_t kMaxEntries = 256;
 constexpr uint32_t kReportEvery = 1024;
 
 [[noreturn]] void Truncated() {
-    throw std::out_of_range("DecompressHuffman: stream ends early");
+    throw DamagedInput("DecompressHuffman: stream ends early");
 }
 
 uint32_t Long(const uint8_t* in, uint64_t size, uint64_t offset) {
@@ -36,7 +36,7 @@ struct CodeTree {
 
     int16_t Add() {
         if (child.size() == kMaxNodes)
-            throw std::out_of_range("DecompressHuffman: code tree too large");
+            throw DamagedInput("DecompressHuffman: code tree too large");
         child.push_back({-1, -1});
         leaf.push_back(-1);
         return static_cast<int16_t>(child.size() - 1);
@@ -67,7 +67,7 @@ Header ReadHeader(const uint8_t* in, uint64_t size) {
     // Entries are read in steps of 2 up to offset T + 3: an odd T gives one
     // entry more.
     const uint64_t entries = (t + 1) / 2;
-    if (entries > kMaxEntries) throw std::out_of_range("DecompressHuffman: code table too large");
+    if (entries > kMaxEntries) throw DamagedInput("DecompressHuffman: code table too large");
     if (4 + 2 * entries > size) Truncated();
 
     // Each symbol's code is the concatenation of the bits of all its entries.

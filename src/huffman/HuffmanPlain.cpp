@@ -20,7 +20,7 @@ constexpr size_t kMaxNodes = 512;
 constexpr size_t kMaxEntries = 256;
 
 uint8_t ByteAt(std::string_view input, uint64_t offset) {
-    if (offset >= input.size()) throw std::out_of_range("DecompressHuffman: stream ends early");
+    if (offset >= input.size()) throw DamagedInput("DecompressHuffman: stream ends early");
     return static_cast<uint8_t>(input[offset]);
 }
 
@@ -44,7 +44,7 @@ std::string DecompressHuffmanPlain(std::string_view input, ProgressSink* progres
     // one entry more, whose second byte is the first byte of the code bits.
     for (uint64_t offset = 4; offset < t + 4; offset += 2) {
         if (table.size() == kMaxEntries)
-            throw std::out_of_range("DecompressHuffman: code table too large");
+            throw DamagedInput("DecompressHuffman: code table too large");
         table.push_back({ByteAt(input, offset), ByteAt(input, offset + 1)});
     }
 
@@ -73,7 +73,7 @@ std::string DecompressHuffmanPlain(std::string_view input, ProgressSink* progres
             int& child = c == '1' ? nodes[node].one : nodes[node].zero;
             if (child < 0) {
                 if (nodes.size() == kMaxNodes)
-                    throw std::out_of_range("DecompressHuffman: code tree too large");
+                    throw DamagedInput("DecompressHuffman: code tree too large");
                 child = static_cast<int>(nodes.size());
                 Node fresh;
                 fresh.parent = node;

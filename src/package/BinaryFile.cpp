@@ -1,12 +1,13 @@
 #include "package/BinaryFile.h"
 
-#include <cerrno>
 #include <fcntl.h>
-#include <stdexcept>
 #include <sys/stat.h>
-#include <system_error>
 #include <unistd.h>
+
+#include <cerrno>
 #include <utility>
+
+#include "common/Errors.h"
 
 static_assert(sizeof(off_t) == 8, "package offsets need a 64-bit off_t");
 
@@ -16,7 +17,7 @@ int OpenOrThrow(const std::string& path, int flags) {
     do {
         fd = ::open(path.c_str(), flags | O_CLOEXEC, 0644);
     } while (fd < 0 && errno == EINTR);
-    if (fd < 0) throw std::system_error(errno, std::generic_category(), path);
+    if (fd < 0) throw IoError(errno, path);
     return fd;
 }
 } // namespace
@@ -47,7 +48,7 @@ BinaryFile BinaryFile::OpenRead(const std::string& path) {
     struct stat st {};
     if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
         ::close(fd);
-        throw std::system_error(EISDIR, std::generic_category(), path);
+        throw IoError(EISDIR, path);
     }
     return BinaryFile(fd, path, false);
 }
@@ -60,50 +61,38 @@ BinaryFile BinaryFile::CreateEmpty(const std::string& path) {
     return BinaryFile(OpenOrThrow(path, O_RDWR | O_CREAT | O_TRUNC), path, true);
 }
 
-void BinaryFile::ThrowError(const char* what) const {
-    const int err = errno;
-    throw std::system_error(err, std::generic_category(), path_ + ": " + what);
+// The system's text alone is the reason ("No space left on device"): it says
+// enough, and it is what a save shows under its message.
+void BinaryFile::ThrowError() const {
+    throw IoError(errno, path_);
 }
 
 void BinaryFile::RequireOpen() const {
-    if (fd_ < 0) throw std::system_error(EBADF, std::generic_category(), path_ + ": file not open");
+    if (fd_ < 0) throw IoError(EBADF, path_, "file not open");
 }
 
 int64_t BinaryFile::Length() const {
     RequireOpen();
     struct stat st {};
-    if (::fstat(fd_, &st) != 0) ThrowError("cannot get the file's length");
+    if (::fstat(fd_, &st) != 0) ThrowError();
     return static_cast<int64_t>(st.st_size);
-}
-
-std::string BinaryFile::ReadAt(int64_t offset, size_t count) const {
-    RequireOpen();
-    // Check against the length first so a hostile count never allocates.
-    const int64_t length = Length();
-    if (offset < 0 || offset > length || static_cast<uint64_t>(length - offset) < count)
-        throw std::out_of_range(path_ + ": read of " + std::to_string(count) + " bytes at " +
-                                std::to_string(offset) + " runs past the end of the file (" +
-                                std::to_string(length) + " bytes)");
-    std::string bytes(count, '\0');
-    ReadAt(offset, bytes.data(), count);
-    return bytes;
 }
 
 void BinaryFile::ReadAt(int64_t offset, char* buffer, size_t count) const {
     RequireOpen();
-    if (offset < 0)
-        throw std::out_of_range(path_ + ": read at negative offset " + std::to_string(offset));
+    if (offset < 0) throw DamagedInput("a read at the negative offset " + std::to_string(offset), path_);
     size_t done = 0;
     while (done < count) {
         const ssize_t n = ::pread(fd_, buffer + done, count - done,
                                   static_cast<off_t>(offset + static_cast<int64_t>(done)));
         if (n < 0) {
             if (errno == EINTR) continue;
-            ThrowError("read error");
+            ThrowError();
         }
         if (n == 0)
-            throw std::out_of_range(path_ + ": read of " + std::to_string(count) + " bytes at " +
-                                    std::to_string(offset) + " runs past the end of the file");
+            throw DamagedInput("a read of " + std::to_string(count) + " bytes at " +
+                                   std::to_string(offset) + " runs past the end of the file",
+                               path_);
         done += static_cast<size_t>(n);
     }
 }
@@ -114,15 +103,14 @@ void BinaryFile::WriteAt(int64_t offset, const std::string& bytes) {
 
 void BinaryFile::WriteAt(int64_t offset, const char* data, size_t count) {
     RequireOpen();
-    if (offset < 0)
-        throw std::out_of_range(path_ + ": write at negative offset " + std::to_string(offset));
+    if (offset < 0) throw InvalidRequest("a write at the negative offset " + std::to_string(offset), path_);
     size_t done = 0;
     while (done < count) {
         const ssize_t n = ::pwrite(fd_, data + done, count - done,
                                    static_cast<off_t>(offset + static_cast<int64_t>(done)));
         if (n < 0) {
             if (errno == EINTR) continue;
-            ThrowError("write error");
+            ThrowError();
         }
         done += static_cast<size_t>(n);
     }
@@ -130,20 +118,20 @@ void BinaryFile::WriteAt(int64_t offset, const char* data, size_t count) {
 
 void BinaryFile::Resize(int64_t length) {
     RequireOpen();
-    if (length < 0) throw std::out_of_range(path_ + ": negative file length");
-    if (::ftruncate(fd_, static_cast<off_t>(length)) != 0) ThrowError("cannot set the length");
+    if (length < 0) throw InvalidRequest("a negative file length", path_);
+    if (::ftruncate(fd_, static_cast<off_t>(length)) != 0) ThrowError();
 }
 
 void BinaryFile::Flush() {
     RequireOpen();
-    if (::fsync(fd_) != 0 && errno != EINVAL) ThrowError("cannot flush to disk");
+    if (::fsync(fd_) != 0 && errno != EINVAL) ThrowError();
 }
 
 void BinaryFile::Close() {
     if (fd_ < 0) return;
     const int fd = std::exchange(fd_, -1);
     writable_ = false;
-    if (::close(fd) != 0 && errno != EINTR) ThrowError("error on close");
+    if (::close(fd) != 0 && errno != EINTR) ThrowError();
 }
 
 bool BinaryFile::SameFileAs(const BinaryFile& other) const {

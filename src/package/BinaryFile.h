@@ -1,17 +1,19 @@
 // An open file handle with reads and writes at 64-bit offsets: what the
 // package reader and writer are handed by their callers, who open and close it.
-// File errors are std::system_error whose what() names the path; a read that
-// cannot return every byte asked for throws std::out_of_range.
+// File errors are IoError naming the path; a read that cannot return every
+// byte asked for throws DamagedInput.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
 
-class BinaryFile {
+#include "package/ByteSource.h"
+
+class BinaryFile : public ByteSource {
   public:
     BinaryFile() = default;
-    ~BinaryFile();
+    ~BinaryFile() override;
     BinaryFile(BinaryFile&& other) noexcept;
     BinaryFile& operator=(BinaryFile&& other) noexcept;
     BinaryFile(const BinaryFile&) = delete;
@@ -28,12 +30,13 @@ class BinaryFile {
     bool IsOpen() const { return fd_ >= 0; }
     bool IsWritable() const { return writable_; }
     const std::string& Path() const { return path_; }
+    const std::string& Name() const override { return path_; }
 
-    int64_t Length() const;
-    // Exactly count bytes at offset; throws std::out_of_range when the file
-    // ends first (a negative offset too).
-    std::string ReadAt(int64_t offset, size_t count) const;
-    void ReadAt(int64_t offset, char* buffer, size_t count) const;
+    int64_t Length() const override;
+    // Exactly count bytes at offset; throws DamagedInput when the file ends
+    // first (a negative offset too).
+    using ByteSource::ReadAt;
+    void ReadAt(int64_t offset, char* buffer, size_t count) const override;
     // Writes bytes at offset, growing the file when needed.
     void WriteAt(int64_t offset, const std::string& bytes);
     void WriteAt(int64_t offset, const char* data, size_t count);
@@ -50,7 +53,7 @@ class BinaryFile {
 
   private:
     BinaryFile(int fd, std::string path, bool writable);
-    [[noreturn]] void ThrowError(const char* what) const;
+    [[noreturn]] void ThrowError() const;
     void RequireOpen() const;
 
     int fd_ = -1;

@@ -47,14 +47,11 @@ inline constexpr int64_t kMoveBlockSize = 4194048; // 0x3FFF00
 inline constexpr int32_t kMaxWriteItems = 65536;
 inline constexpr int32_t kMaxKeptRuns = 32768;
 
-// The leading byte that marks a PackageItem source as inline data.
-inline constexpr char kInlineDataMark = '\0';
-
 // Name conflict policies of WritePackage.
 enum NameConflictPolicy : int32_t {
     ConflictIgnore = 0,     // old entries are not examined (empty packages only)
     ConflictAbort = 1,      // end without writing anything
     ConflictReplaceOld = 2, // drop the old entry, the new item replaces it
     ConflictKeepOld = 3,    // drop the new item, the old entry stays
-    ConflictRaiseError = 4, // throw PackageNameConflict to the caller
+    ConflictRaiseError = 4, // throw NameConflict to the caller
 };

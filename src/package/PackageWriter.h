@@ -4,23 +4,32 @@
 #pragma once
 
 #include <cstdint>
+#include <set>
 #include <span>
 #include <string>
+#include <string_view>
+#include <variant>
 
 #include "common/Progress.h"
 #include "package/BinaryFile.h"
-#include "package/PackageReader.h"
 #include "package/PackageFormat.h"
+#include "package/PackageRecords.h"
 
-// contents as an EntryRecord: flags, four zero bytes, stored size,
-// uncompressed size, stored bytes. With compress set the compressed stream is
-// kept when it is strictly shorter than length * thresholdPercent / 100;
-// a stream is never kept for contents it cannot bring back (an empty stream
-// for non-empty contents), so a 1-byte file is stored raw. The progress
-// arguments are handed to the compressor.
-std::string MakeEntry(const std::string& contents, bool compress, int32_t thresholdPercent,
-                      ProgressSink* progress = nullptr, int32_t progressBase = 0,
-                      int32_t progressScale = 0, int32_t progressSpan = 0);
+// Where the compressor reports while it packs: the value shown is
+// (Base + the part of Span done) / Scale; nothing is shown when Scale is 0.
+struct ProgressReport {
+    ProgressSink* Sink = nullptr;
+    int32_t Base = 0;
+    int32_t Scale = 0;
+    int32_t Span = 0;
+};
+
+// contents as an EntryRecord. With compress set the compressed stream is kept
+// when it is strictly shorter than length * thresholdPercent / 100; a stream
+// is never kept for contents it cannot bring back (an empty stream for
+// non-empty contents), so a 1-byte file is stored raw.
+EntryRecord MakeEntry(std::string_view contents, bool compress, int32_t thresholdPercent,
+                      const ProgressReport& progress = {});
 
 // The 16 bytes "qkpA" and 12 zero bytes.
 std::string EmptyPackageHeader();
@@ -30,33 +39,51 @@ std::string EmptyPackageHeader();
 // package with entries and allowNonEmpty is false.
 int64_t PreparePackage(BinaryFile& file, bool allowNonEmpty);
 
-// The entry count of the package at P (0 when P is -1).
-int32_t GetEntryCount(const BinaryFile& file, int64_t P);
+// One item of a write: its name in the package and where its bytes come from.
+struct PackageItem {
+    // The contents of a file, stored raw or compressed by the write.
+    struct FromFile {
+        std::string Path;
+    };
+    // Contents held by the caller for the whole write.
+    struct Inline {
+        std::string_view Bytes;
+    };
+    // A file already in stored form, held by the caller for the whole write.
+    // When the record's SourceOffset is not 0 its stored bytes lie at that
+    // offset of the file at SourcePath.
+    struct Packed {
+        const EntryRecord* Record = nullptr;
+        std::string SourcePath;
+    };
 
-// Rewrites the package at P of file with itemCount items. items holds one
-// PackageItem per item in elements 3k (source: empty, a file path, or inline
-// data after a leading '\0'), 3k+1 (name) and 3k+2 (EntryRecord or empty; it
-// wins over the source; a non-zero offset field means the stored bytes lie at
-// that offset of the source file).
-//
-// deleteMask: character k of it with code 1 drops old entry k (policies 1-4).
-// compressRawItems / rawThresholdPercent: items without an EntryRecord are
-// compressed and kept so when the stream is strictly shorter than
-// size * rawThresholdPercent / 100.
-// abortOnUnreadableItem: an item whose source file is missing or a directory
-// ends the call before anything is written (result -1); otherwise the item is
-// dropped and the others are written.
-// policy: a NameConflictPolicy. Policy 1 ends the call before anything is
-// written (result -1); policy 4 throws PackageNameConflict.
-// keepTail: when false, bytes between the new data and the old trailer are
-// zero-filled.
-// destination (nullptr = file) and destinationOffset (-1 = P): where the new
-// package is written; old entries kept by the merge are copied there.
-// Returns the entry count of the new package, or -1 when it ended without
-// writing. File errors, the compressor's errors and PackageError go to the
-// caller, possibly with the package left empty.
-int32_t WritePackage(BinaryFile& file, int64_t P, std::span<const std::string> items,
-                     int32_t itemCount, const std::string& deleteMask, bool compressRawItems,
-                     bool abortOnUnreadableItem, int32_t policy, bool keepTail,
-                     BinaryFile* destination = nullptr, int64_t destinationOffset = -1,
-                     int32_t rawThresholdPercent = 100);
+    std::string Name;
+    std::variant<FromFile, Inline, Packed> Source;
+};
+
+struct WriteOptions {
+    NameConflictPolicy Policy = ConflictIgnore;
+    // Old entries (by index) that the write drops (policies 1-4).
+    std::set<uint32_t> Delete;
+    // Items that are not Packed are compressed, and kept so when the stream is
+    // strictly shorter than size * RawThresholdPercent / 100.
+    bool CompressRawItems = false;
+    int32_t RawThresholdPercent = 100;
+    // An item whose source file is missing or a folder ends the call before
+    // anything is written (result -1); otherwise it is left out.
+    bool AbortOnUnreadableItem = false;
+    // When false, bytes between the new data and the old trailer are zeroed.
+    bool KeepTail = true;
+    // Where the new package goes: nullptr = the package's own file, and -1 = P.
+    // Old entries kept by the merge are copied there.
+    BinaryFile* Destination = nullptr;
+    int64_t DestinationOffset = -1;
+};
+
+// Rewrites the package at P of file with items. Policy 1 ends the call before
+// anything is written (result -1); policy 4 throws NameConflict. Returns the
+// entry count of the new package, or -1 when it ended without writing. File
+// errors, the compressor's errors and DamagedInput for a damaged old package
+// go to the caller, possibly with the package left empty.
+int32_t WritePackage(BinaryFile& file, int64_t P, std::span<const PackageItem> items,
+                     const WriteOptions& options = {});

@@ -1,18 +1,12 @@
 #include "project/AppPaths.h"
 
-#include "project/Project.h"
+#include "common/AsciiCase.h"
 
 #include <filesystem>
 #include <optional>
 #include <system_error>
 
 namespace {
-
-std::string Upper(std::string s) {
-    for (char& c : s)
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    return s;
-}
 
 std::optional<std::string>& OverridePath() {
     static std::optional<std::string> path;
@@ -44,10 +38,10 @@ std::string AppFileNameFor(const std::string& programPath, const std::string& su
     const std::string stem = dot == std::string::npos ? file + "." : file.substr(0, dot + 1);
     const std::string base = folder + stem;
 
-    const bool suffixMixed = suffix != LowerAscii(suffix) && suffix != Upper(suffix);
+    const bool suffixMixed = suffix != LowerAscii(suffix) && suffix != UpperAscii(suffix);
     if (suffixMixed) return base + suffix;
-    const bool upperMode = base != LowerAscii(base) && base == Upper(base);
-    return base + (upperMode ? Upper(suffix) : LowerAscii(suffix));
+    const bool upperMode = base != LowerAscii(base) && base == UpperAscii(base);
+    return base + (upperMode ? UpperAscii(suffix) : LowerAscii(suffix));
 }
 
 std::string AppFileName(const std::string& suffix) {

@@ -1,6 +1,5 @@
 #include "project/Messages.h"
 
-#include "common/Host.h"
 #include "res/StringTable.h"
 
 std::string MessageWithPath(int32_t stringId, const std::string& path) {
@@ -16,6 +15,13 @@ std::string MessageWithPath(int32_t stringId, const std::string& path) {
     return out;
 }
 
-void ShowErrorWithPath(int32_t stringId, const std::string& path) {
-    GetHost().ShowError(MessageWithPath(stringId, path));
+std::string MessageWithReason(int32_t stringId, const std::string& path, const std::string& reason) {
+    std::string text = MessageWithPath(stringId, path);
+    if (!reason.empty()) text += kResLineBreak + reason;
+    return text;
+}
+
+void ShowErrorWithPath(Host& host, int32_t stringId, const std::string& path,
+                       const std::string& reason) {
+    host.ShowError(MessageWithReason(stringId, path, reason));
 }

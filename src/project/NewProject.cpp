@@ -1,30 +1,46 @@
-// A new project from the built-in template.
-#include <cstdint>
+#include "project/NewProject.h"
 
-#include "project/Project.h"
+#include "common/Errors.h"
+#include "common/TextLines.h"
 #include "package/PackageReader.h"
 #include "res/StringTable.h"
 
-void NewProject(bool withSample) {
-    gProject.FileCount = 0;
-    for (std::string& slot : gProject.Files)
-        slot.clear();
-    gProject.Packed.fill(false);
+namespace {
 
-    gProject.PicturePacked = LoadResFile("picture.bmp", "FILE");
-    gProject.Picture.clear();
-    if (!gProject.PicturePacked.empty()) {
+// The template's picture, read once: every new project and every opening
+// starts from it.
+struct TemplatePicture {
+    std::optional<EntryRecord> Packed;
+    std::string Bytes;
+};
+
+const TemplatePicture& Picture() {
+    static const TemplatePicture picture = [] {
+        TemplatePicture p;
+        const std::string entry = LoadResFile("picture.bmp", "FILE");
+        if (entry.empty()) return p;
         try {
-            int64_t size = 0;
-            gProject.Picture = ExtractEntry(gProject.PicturePacked, size);
-        } catch (const std::exception&) {
+            EntryRecord record = DecodeEntryRecord(entry);
+            p.Bytes = ExtractEntry(record);
+            p.Packed = std::move(record);
+        } catch (const DamagedInput&) {
             // A template that cannot be read gives the empty value.
-            gProject.PicturePacked.clear();
+            p = {};
         }
-    }
-    gProject.ScriptText = LoadResFile("script.txt", "FILE");
-    gProject.StringsText = LoadResFile("strings.txt", "FILE");
-    SplitLines(gProject.SetupLines, LoadResFile("setup.txt", "FILE"), "\r\n");
+        return p;
+    }();
+    return picture;
+}
 
-    if (withSample) AddFile("myapp.exe", LoadResFile("MYAPP.EXE", "FILE"), true);
+} // namespace
+
+void NewProject(SetupProject& project, bool withSample) {
+    project.Files.clear();
+    project.PicturePacked = Picture().Packed;
+    project.Picture = Picture().Bytes;
+    project.ScriptText = LoadResFile("script.txt", "FILE");
+    project.StringsText = LoadResFile("strings.txt", "FILE");
+    SplitLines(project.SetupLines, LoadResFile("setup.txt", "FILE"), "\r\n");
+    if (withSample)
+        project.AddFile({"myapp.exe", DecodeEntryRecord(LoadResFile("MYAPP.EXE", "FILE"))});
 }

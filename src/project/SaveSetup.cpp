@@ -1,27 +1,22 @@
-// SaveSetup writes the new setup beside the old one under a temporary name and
-// renames it over the old file only when everything was written and flushed,
-// so a failed save never loses the previous setup.
 #include "project/SaveSetup.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <exception>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <limits>
 #include <vector>
 
-#include "common/Host.h"
-#include "project/AppPaths.h"
-#include "project/Messages.h"
-#include "project/Project.h"
+#include "common/Errors.h"
 #include "common/Progress.h"
+#include "common/WholeFile.h"
 #include "package/BinaryFile.h"
 #include "package/PackageWriter.h"
+#include "project/AppPaths.h"
+#include "project/Messages.h"
 #include "res/StringTable.h"
 
 namespace {
@@ -33,13 +28,6 @@ constexpr int32_t kRawThreshold = 95;
 std::optional<std::string>& BuiltInOverride() {
     static std::optional<std::string> bytes;
     return bytes;
-}
-
-std::string ReadWholeFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return {};
-    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    return in.bad() ? std::string() : bytes;
 }
 
 // Progress counters are 32-bit; a project beyond 2 GB is shown at a coarser scale.
@@ -55,16 +43,36 @@ class ProgressScale {
     int shift_ = 0;
 };
 
+// The file a save replaces: a symbolic link is followed, so the setup it
+// names is the one replaced.
+std::string SaveTarget(const std::string& path) {
+    std::error_code ec;
+    if (std::filesystem::is_symlink(path, ec)) {
+        auto resolved = std::filesystem::weakly_canonical(path, ec);
+        if (!ec) return resolved.string();
+    }
+    return path;
+}
+
+// Writing into the old file is what a save does; since the new file is
+// renamed over it instead, a setup that could not be written into (no write
+// permission, a folder) is refused here, or the rename would replace it.
+void CheckReplaceable(const std::string& target) {
+    struct stat old {};
+    if (stat(target.c_str(), &old) != 0) return;
+    if (S_ISDIR(old.st_mode)) throw IoError(EISDIR, target);
+    if ((old.st_mode & 0222) == 0 || access(target.c_str(), W_OK) != 0)
+        throw IoError(EACCES, target);
+}
+
 // A temporary file in the folder of target, so the final rename stays on one
 // file system.
 std::string MakeTemporaryPath(const std::string& target) {
     std::string pattern = target + ".saving-XXXXXX";
-    std::vector<char> buffer(pattern.begin(), pattern.end());
-    buffer.push_back('\0');
-    const int fd = mkstemp(buffer.data());
-    if (fd < 0) return {};
+    const int fd = mkstemp(pattern.data());
+    if (fd < 0) throw IoError(errno, target);
     close(fd);
-    return std::string(buffer.data());
+    return pattern;
 }
 
 // The setup is a program: it keeps the old file's permissions, and whoever
@@ -82,34 +90,115 @@ void MakeExecutable(const std::string& tempPath, const std::string& target) {
     if (mode & S_IRUSR) mode |= S_IXUSR;
     if (mode & S_IRGRP) mode |= S_IXGRP;
     if (mode & S_IROTH) mode |= S_IXOTH;
-    if (chmod(tempPath.c_str(), mode) != 0) throw std::runtime_error("cannot set permissions");
+    if (chmod(tempPath.c_str(), mode) != 0) throw IoError(errno, tempPath);
 }
 
+// The progress window from the first report to the end of the save.
 class PackingWindow {
   public:
-    PackingWindow() : bar_(GetHost().BeginPacking()) { YieldToEventLoop(); }
-    ~PackingWindow() { GetHost().EndPacking(); }
+    explicit PackingWindow(Host& host) : host_(host), bar_(host.BeginPacking()) {
+        YieldToEventLoop();
+    }
+    ~PackingWindow() { host_.EndPacking(); }
     ProgressSink* Bar() const { return bar_; }
 
   private:
+    Host& host_;
     ProgressSink* bar_;
 };
 
-} // namespace
+// Packs what is not packed yet and writes the package into file at P.
+class ProjectPacker {
+  public:
+    ProjectPacker(SetupProject& project, Host& host, ProgressSink* bar)
+        : project_(project), host_(host), bar_(bar), lines_(project.JoinedSetupLines()),
+          total_(UnpackedTotal()), scale_(total_) {}
 
-std::string JoinedSetupLines() {
-    std::string joined;
-    for (int i = 0; i < kSetupLineCount; ++i) {
-        if (i) joined += "\r\n";
-        joined += gProject.SetupLines[i];
-    }
-    return joined;
+    void Write(BinaryFile& file, int64_t P);
+
+  private:
+    int64_t UnpackedTotal() const;
+    EntryRecord Pack(std::string_view bytes, int32_t threshold);
+
+    SetupProject& project_;
+    Host& host_;
+    ProgressSink* bar_;
+    const std::string lines_;
+    const int64_t total_;
+    const ProgressScale scale_;
+    int64_t done_ = 0;
+};
+
+int64_t ProjectPacker::UnpackedTotal() const {
+    int64_t total = static_cast<int64_t>(project_.StringsText.size() +
+                                         project_.ScriptText.size() + lines_.size());
+    if (!project_.PicturePacked) total += static_cast<int64_t>(project_.Picture.size());
+    for (const ProjectFile& f : project_.Files)
+        if (!f.Packed()) total += static_cast<int64_t>(f.Raw().size());
+    return total;
 }
 
-std::string LoadRuntime(std::string& dataFilePath) {
+EntryRecord ProjectPacker::Pack(std::string_view bytes, int32_t threshold) {
+    EntryRecord entry = MakeEntry(bytes, true, threshold,
+                                  {bar_, scale_(done_), scale_(total_),
+                                   scale_(static_cast<int64_t>(bytes.size()))});
+    done_ += static_cast<int64_t>(bytes.size());
+    return entry;
+}
+
+void ProjectPacker::Write(BinaryFile& file, int64_t P) {
+    if (!project_.PicturePacked) project_.PicturePacked = Pack(project_.Picture, kTextThreshold);
+    const EntryRecord script = Pack(project_.ScriptText, kTextThreshold);
+    const EntryRecord lines = Pack(lines_, kTextThreshold);
+    const EntryRecord strings = Pack(project_.StringsText, kTextThreshold);
+    for (ProjectFile& f : project_.Files) {
+        if (f.Packed()) continue;
+        host_.PackingLabel(f.Name);
+        f.Data = Pack(f.Raw(), kFileThreshold);
+    }
+
+    // The project's records are lent to the writer, not copied.
+    std::vector<PackageItem> items;
+    items.reserve(4 + project_.Files.size());
+    items.push_back({std::string(kSetupPictureName), PackageItem::Packed{&*project_.PicturePacked, {}}});
+    items.push_back({std::string(kSetupScriptName), PackageItem::Packed{&script, {}}});
+    items.push_back({std::string(kSetupLinesName), PackageItem::Packed{&lines, {}}});
+    items.push_back({std::string(kSetupStringsName), PackageItem::Packed{&strings, {}}});
+    for (const ProjectFile& f : project_.Files)
+        items.push_back({f.Name, PackageItem::Packed{&f.Record(), {}}});
+
+    WriteOptions options;
+    options.CompressRawItems = true;
+    options.RawThresholdPercent = kRawThreshold;
+    // The writer leaves out an item it cannot read; a setup without one of
+    // the project's files is a failed save.
+    if (WritePackage(file, P, items, options) != static_cast<int32_t>(items.size()))
+        throw KaveloError("not every file of the project could be written", file.Path());
+}
+
+// Writes the whole setup into tempPath.
+void WriteSetupFile(SetupProject& project, Host& host, const std::string& runtime,
+                    const std::string& tempPath) {
+    BinaryFile file = BinaryFile::CreateEmpty(tempPath);
+    file.WriteAt(0, runtime);
+    const int64_t P = PreparePackage(file, true);
+    PackingWindow window(host);
+    ProjectPacker(project, host, window.Bar()).Write(file, P);
+    file.Flush();
+    file.Close();
+}
+
+} // namespace
+
+std::string LoadRuntime(std::string& dataFilePath, std::string& why) {
     dataFilePath = AppFileName("dat");
-    std::string bytes = ReadWholeFile(dataFilePath);
-    if (!bytes.empty()) return bytes;
+    try {
+        std::string bytes = ReadWholeFile(dataFilePath);
+        if (!bytes.empty()) return bytes;
+        why = "the file is empty";
+    } catch (const KaveloError& e) {
+        why = e.Reason();
+    }
     if (BuiltInOverride()) return *BuiltInOverride();
     return LoadResFile("KAVELO.EXE", "FILE");
 }
@@ -118,122 +207,26 @@ void SetBuiltInRuntimeForTesting(std::optional<std::string> bytes) {
     BuiltInOverride() = std::move(bytes);
 }
 
-bool SaveSetup() {
+bool SaveSetup(SetupProject& project, Host& host) {
     std::string dataFilePath;
-    const std::string runtime = LoadRuntime(dataFilePath);
+    std::string why;
+    const std::string runtime = LoadRuntime(dataFilePath, why);
     if (runtime.empty()) {
-        ShowErrorWithPath(34, dataFilePath);
+        ShowErrorWithPath(host, 34, dataFilePath, why);
         return false;
     }
-
-    // A symbolic link is followed, so the setup it names is the one replaced.
-    std::string target = gProject.ProjectPath;
-    std::error_code ec;
-    if (std::filesystem::is_symlink(target, ec)) {
-        auto resolved = std::filesystem::weakly_canonical(target, ec);
-        if (!ec) target = resolved.string();
-    }
-
-    // Writing into the old file is what a save does; since the new file is
-    // renamed over it instead, a setup that could not be written into (no
-    // write permission, a folder) must be refused here, or the rename would
-    // replace it anyway.
-    struct stat old {};
-    if (stat(target.c_str(), &old) == 0 &&
-        (S_ISDIR(old.st_mode) || (old.st_mode & 0222) == 0 || access(target.c_str(), W_OK) != 0)) {
-        ShowErrorWithPath(31, gProject.ProjectPath);
-        return false;
-    }
-
-    const std::string tempPath = MakeTemporaryPath(target);
-    if (tempPath.empty()) {
-        ShowErrorWithPath(31, gProject.ProjectPath);
-        return false;
-    }
-
-    bool result = false;
-    std::optional<PackingWindow> window;
+    const std::string target = SaveTarget(project.ProjectPath);
+    std::string tempPath;
     try {
-        BinaryFile file = BinaryFile::CreateEmpty(tempPath);
-        file.WriteAt(0, runtime);
-        const int64_t p = PreparePackage(file, true);
-        if (p < 0) throw std::runtime_error("no package position");
-
-        window.emplace();
-        ProgressSink* bar = window->Bar();
-
-        const std::string lines = JoinedSetupLines();
-        int64_t total = static_cast<int64_t>(gProject.StringsText.size()) +
-                        static_cast<int64_t>(gProject.ScriptText.size()) +
-                        static_cast<int64_t>(lines.size());
-        if (gProject.PicturePacked.empty()) total += static_cast<int64_t>(gProject.Picture.size());
-        for (int32_t k = 0; k < gProject.FileCount; ++k)
-            if (!gProject.Packed[k]) total += static_cast<int64_t>(gProject.Data(k).size());
-        const ProgressScale scale(total);
-        int64_t done = 0;
-        auto pack = [&](const std::string& bytes, int32_t threshold) {
-            std::string entry = MakeEntry(bytes, true, threshold, bar, scale(done), scale(total),
-                                          scale(static_cast<int64_t>(bytes.size())));
-            done += static_cast<int64_t>(bytes.size());
-            return entry;
-        };
-
-        if (gProject.PicturePacked.empty())
-            gProject.PicturePacked = pack(gProject.Picture, kTextThreshold);
-        // The user files' records are moved into the item list for the write
-        // and back afterwards, so a save holds no second copy of them.
-        std::vector<std::string> items;
-        items.reserve(3 * (4 + static_cast<size_t>(gProject.FileCount)));
-        auto addItem = [&](const std::string& name, std::string entry) {
-            items.emplace_back();
-            items.push_back(name);
-            items.push_back(std::move(entry));
-        };
-        addItem(kSetupPictureName, gProject.PicturePacked);
-        addItem(kSetupScriptName, pack(gProject.ScriptText, kTextThreshold));
-        addItem(kSetupLinesName, pack(lines, kTextThreshold));
-        addItem(kSetupStringsName, pack(gProject.StringsText, kTextThreshold));
-
-        for (int32_t k = 0; k < gProject.FileCount; ++k) {
-            if (!gProject.Packed[k]) {
-                GetHost().PackingLabel(gProject.Name(k));
-                gProject.Data(k) = pack(gProject.Data(k), kFileThreshold);
-                gProject.Packed[k] = true;
-            }
-        }
-        struct GiveBack {
-            std::vector<std::string>& items;
-            int32_t moved = 0;
-            ~GiveBack() {
-                for (int32_t k = 0; k < moved; ++k)
-                    gProject.Data(k) = std::move(items[3 * (4 + static_cast<size_t>(k)) + 2]);
-            }
-        } giveBack{items};
-        for (int32_t k = 0; k < gProject.FileCount; ++k) {
-            addItem(gProject.Name(k), std::string());
-            items.back() = std::move(gProject.Data(k));
-            ++giveBack.moved;
-        }
-
-        const int32_t count = static_cast<int32_t>(items.size() / 3);
-        // The writer leaves out an item it cannot read; a setup without one of
-        // the project's files is a failed save.
-        if (WritePackage(file, p, items, count, "", true, false, ConflictIgnore, true, nullptr, -1,
-                         kRawThreshold) != count)
-            throw std::runtime_error("an item was left out of the package");
-        file.Flush();
-        file.Close();
+        CheckReplaceable(target);
+        tempPath = MakeTemporaryPath(target);
+        WriteSetupFile(project, host, runtime, tempPath);
         MakeExecutable(tempPath, target);
-        if (std::rename(tempPath.c_str(), target.c_str()) != 0)
-            throw std::runtime_error("cannot replace the setup file");
-        result = true;
-    } catch (const std::exception&) {
-        result = false;
+        if (std::rename(tempPath.c_str(), target.c_str()) != 0) throw IoError(errno, target);
+        return true;
+    } catch (const KaveloError& e) {
+        if (!tempPath.empty()) std::remove(tempPath.c_str());
+        ShowErrorWithPath(host, 31, project.ProjectPath, e.Reason());
+        return false;
     }
-    window.reset();
-    if (!result) {
-        std::remove(tempPath.c_str());
-        ShowErrorWithPath(31, gProject.ProjectPath);
-    }
-    return result;
 }

@@ -39,6 +39,20 @@ ParsedArguments ParseArguments(const std::string& text) {
     return {fields[0], number(fields[1]), number(fields[2])};
 }
 
+const char* KindName(ElementKind kind) {
+    switch (kind) {
+    case KindLabel:
+        return "label";
+    case KindCheck:
+        return "check";
+    case KindOption:
+        return "option";
+    case KindCombo:
+        return "combo";
+    }
+    return "?";
+}
+
 ScriptPanelModel::ScriptPanelModel() = default;
 
 bool ScriptPanelModel::LoadScript(const std::string& script, std::span<const std::string> strings,

@@ -28,6 +28,9 @@ enum ElementKind : int {
 };
 inline constexpr int kKindCount = 4;
 
+// "label", "check", "option" or "combo".
+const char* KindName(ElementKind kind);
+
 // Marks, during a load, an event slot that exists but has no commands yet.
 extern const std::string EmptySlotMark;
 

@@ -1,258 +1,131 @@
 #include "script/InstallSimulator.h"
 
 #include <algorithm>
+#include <array>
 
-#include "project/Project.h"
-#include "script/ScriptLines.h"
-#include "script/ComponentPanel.h"
+#include "common/AsciiCase.h"
+#include "common/TextLines.h"
 #include "script/GuardEvaluator.h"
+#include "script/ScriptLines.h"
 
 using namespace script_lines;
 
 namespace {
 
-const std::string kCrLf = "\r\n";
-// Stands for the installation folder the end user will choose.
-const std::string kInstallFolder = "C:\\Programmes\\MyDirectory";
+// One run of the simulation: the numbered texts, the command lines kept for
+// the second pass and the lines printed so far.
+class Simulation {
+  public:
+    explicit Simulation(const InstallSource& source) : source_(source) {
+        SplitLines(strings_, source.StringsText, "\r\n");
+    }
 
-// Base folder numbers of the second field.
-constexpr int kFolderSystem = 2;
-constexpr int kFolderWindows = 3;
-constexpr int kFolderAsWritten = 99;
+    void CheckCommand(const SelectedCommand& selected);
+    void PrintCommandActions();
+    std::vector<std::string> TakeLines() { return std::move(lines_); }
 
-// State of one run, started afresh by every SimulateInstall.
-std::array<std::string, kStringsListSize> StringsList;
-std::array<std::string, kMaxCommandLines> CommandList;
-int CommandCount = 0;
+  private:
+    void Print(std::string line) { lines_.push_back(std::move(line)); }
+    void CheckShortcutString(const SelectedCommand& selected);
+    void PrintShortcuts(const std::string& text, const std::string& target,
+                        const std::string& options);
 
-bool StartsWith(const std::string& s, const std::string& prefix) {
-    return s.compare(0, prefix.size(), prefix) == 0;
-}
+    const InstallSource& source_;
+    std::array<std::string, kStringsListSize> strings_;
+    std::vector<const SelectedCommand*> kept_;
+    bool overflowReported_ = false;
+    std::vector<std::string> lines_;
+};
 
-// Replaces each "val(N)" by the value of element N. A reference without ")"
-// after it, with "{" inside, or with N outside 1 ... 64 stays as it is (the
-// guard is then false); the search goes on after it, so the loop ends.
-void ReplaceElementReferences(std::string& guard, const std::string& selection) {
-    const std::string open = "val(";
-    size_t from = 0;
-    for (;;) {
-        const size_t at = guard.find(open, from);
-        if (at == std::string::npos) return;
-        const size_t close = guard.find(')', at + open.size());
-        if (close == std::string::npos) return;
-        const std::string inner = guard.substr(at + open.size(), close - at - open.size());
-        const int32_t n = RoundHalfEven(NumberValue(inner));
-        if (inner.find('{') != std::string::npos || n < 1 || n > kMaxElements) {
-            from = at + 1;
-            continue;
-        }
-        const auto value = static_cast<unsigned char>(selection[static_cast<size_t>(n - 1)]);
-        guard.replace(at, close - at + 1, std::to_string(value));
-        from = at;
+void Simulation::CheckShortcutString(const SelectedCommand& selected) {
+    std::string number = LowerAscii(selected.Command.ShortcutText);
+    std::erase_if(number, [](char ch) { return ch == 'a' || ch == 'd' || ch == 'q' || ch == 's'; });
+    const double n = NumberValue(std::string(TrimBlanks(number)));
+    if (n >= 1 && n <= kMaxShortcutString) {
+        if (strings_[static_cast<size_t>(RoundHalfEven(n) - 1)].empty())
+            Print("### Warning: No Shortcut string: " + selected.Line);
+    } else {
+        Print("### Warning: No shortcut string: " + selected.Line);
     }
 }
 
-} // namespace
-
-std::string SystemFolder(SystemFolderKind which) {
-    return which == SystemFolderKind::Windows ? "C:\\WINDOWS\\" : "C:\\WINDOWS\\SYSTEM32\\";
+// The first pass over one command line: warnings, checks and versions; the
+// line is kept for the second pass unless it is a Check.
+void Simulation::CheckCommand(const SelectedCommand& selected) {
+    const InstallCommand& c = selected.Command;
+    const std::string& line = selected.Line;
+    if (c.Kind == InstallCopy && (!source_.HasFile || !source_.HasFile(LowerAscii(c.FileName)))) {
+        Print("### Warning: Reference to missing file: " + c.FileName);
+        Print("###      " + line);
+    }
+    if (!c.ShortcutText.empty() && c.Kind != InstallCheck) CheckShortcutString(selected);
+    if (c.Kind == InstallCheck) {
+        Print("    AbortInstallation if < " + c.Version + "): " + c.TargetPath);
+        Print("        " + line);
+        return;
+    }
+    if (c.Kind == InstallCopy && !c.Version.empty()) {
+        Print("    SkipFile if < " + c.Version + ": " + c.TargetPath);
+        Print("        " + line);
+    }
+    if (kept_.size() < static_cast<size_t>(kMaxCommandLines)) {
+        kept_.push_back(&selected);
+    } else if (!overflowReported_) {
+        Print("### Warning: More than 1025 commands; this one and all later ones are left out: " +
+              line);
+        overflowReported_ = true;
+    }
 }
 
-std::vector<std::string> SplitFields(const std::string& text, int count) {
-    std::vector<std::string> fields;
-    if (count <= 0) return fields;
-    fields.reserve(static_cast<size_t>(count));
-    const std::string work = text + std::string(static_cast<size_t>(count), ',');
-    size_t from = 0;
-    for (int i = 0; i < count; ++i) {
-        const size_t comma = work.find(',', from);
-        fields.push_back(work.substr(from, comma - from));
-        from = comma + 1;
-    }
-    return fields;
-}
-
-std::string JoinPath(const std::string& folder, const std::string& sub) {
-    if (!sub.empty() && sub[0] == '\\') return folder.substr(0, 2) + sub;
-    std::string result;
-    std::string rest = sub;
-    if (!folder.empty()) {
-        std::string base = folder;
-        if (base.back() == '\\') base.pop_back();
-        while (StartsWith(rest, "..\\")) {
-            const size_t cut = base.rfind('\\');
-            if (cut == std::string::npos) {
-                base.clear();
-                break;
-            }
-            base.erase(cut);
-            rest.erase(0, 3);
-        }
-        if (!base.empty()) result = base + "\\" + rest;
-    }
-    return result.empty() ? rest : result;
-}
-
-InstallCommand ParseInstallCommand(const std::string& line) {
-    static const struct {
-        const char* keyword;
-        InstallKind kind;
-    } kKeywords[] = {{"del ", InstallDel},
-                     {"copy ", InstallCopy},
-                     {"check ", InstallCheck},
-                     {"link ", InstallLink}};
-    InstallCommand command;
-    const std::string lowered = LowerAscii(line);
-    size_t start = 0;
-    for (const auto& k : kKeywords) {
-        if (StartsWith(lowered, k.keyword)) {
-            command.Kind = k.kind;
-            start = std::string(k.keyword).size();
-            break;
-        }
-    }
-    if (command.Kind == InstallNone) return command;
-    while (start < line.size() && line[start] == ' ')
-        ++start;
-    const std::vector<std::string> f = SplitFields(line.substr(start), kInstallFieldCount);
-
-    command.FileName = f[0];
-    const int32_t base = RoundHalfEven(NumberValue(f[1]));
-    std::string folder;
-    if (base == kFolderSystem)
-        folder = SystemFolder(SystemFolderKind::System);
-    else if (base == kFolderWindows)
-        folder = SystemFolder(SystemFolderKind::Windows);
-    else if (base == kFolderAsWritten)
-        folder = f[2];
-    else
-        folder = kInstallFolder;
-    if (base != kFolderAsWritten && !f[2].empty()) folder = JoinPath(folder, f[2]);
-    if (folder.empty() || folder.back() != '\\') folder += '\\';
-    std::string fileName = f[3];
-    if (fileName.empty()) {
-        const size_t slash = f[0].find('\\');
-        fileName = slash == std::string::npos ? f[0] : f[0].substr(slash + 1);
-    }
-    command.TargetPath = folder + fileName;
-    command.ShortcutText = f[4];
-    command.Number = NumberValue(f[5]);
-    command.Version = f[6];
-    command.Options = f[7];
-    return command;
-}
-
-std::string ExtractSection(const std::string& text, const std::string& name) {
-    const std::string header = std::string("[").append(LowerAscii(name)).append("]");
-    const std::string work = text + kCrLf;
-    std::string section;
-    bool inside = false;
-    for (const std::string_view raw : SplitCrLfLines(work)) {
-        const std::string_view line = CutComment(raw);
-        if (!inside) {
-            inside = RemoveBlanks(LowerAscii(line)) == header;
-            continue;
-        }
-        const std::string packed = RemoveBlanks(line);
-        if (packed.empty()) continue;
-        if (packed[0] == '[') break;
-        section.append(line).append(kCrLf);
-    }
-    return section;
-}
-
-void PrintShortcuts(const std::string& text, const std::string& target,
-                    const std::string& options) {
+void Simulation::PrintShortcuts(const std::string& text, const std::string& target,
+                                const std::string& options) {
     const std::string lowered = LowerAscii(text);
     const size_t blank = lowered.find(' ');
     if (blank == std::string::npos) return;
     const std::string flags = lowered.substr(0, blank);
     const int32_t n = RoundHalfEven(NumberValue(lowered.substr(blank + 1)));
     if (n < 1 || n > kMaxShortcutString) return;
-    const std::string& name = StringsList[static_cast<size_t>(n - 1)];
+    const std::string& name = strings_[static_cast<size_t>(n - 1)];
     const std::string rest = "; Target=" + target + "; Params=" + options;
-    if (flags.find('s') != std::string::npos) DebugPrint("    CreateShortcut name=" + name + rest);
-    if (flags.find('d') != std::string::npos)
-        DebugPrint("    CreateDesktopIcon name=" + name + rest);
+    if (flags.find('s') != std::string::npos) Print("    CreateShortcut name=" + name + rest);
+    if (flags.find('d') != std::string::npos) Print("    CreateDesktopIcon name=" + name + rest);
     if (flags.find('q') != std::string::npos)
-        DebugPrint("    (CreateQuickLaunchIcon) name=" + name + rest);
+        Print("    (CreateQuickLaunchIcon) name=" + name + rest);
 }
 
-void PrintCommandActions() {
-    for (int i = 0; i < CommandCount; ++i) {
-        const InstallCommand c = ParseInstallCommand(CommandList[static_cast<size_t>(i)]);
+// The second pass: what the kept command lines do.
+void Simulation::PrintCommandActions() {
+    if (kept_.empty()) {
+        Print("### Warning: Nothing to do");
+        return;
+    }
+    for (const SelectedCommand* selected : kept_) {
+        const InstallCommand& c = selected->Command;
         if (c.Kind == InstallDel) {
             // "Del ,99,,,S 4" removes shortcuts only: its target is just "\".
-            if (c.TargetPath != "\\") DebugPrint("    (DeleteFile): " + c.TargetPath);
-            if (!c.ShortcutText.empty()) DebugPrint("    DeleteShortCuts: " + c.ShortcutText);
+            if (c.TargetPath != "\\") Print("    (DeleteFile): " + c.TargetPath);
+            if (!c.ShortcutText.empty()) Print("    DeleteShortCuts: " + c.ShortcutText);
         }
-        if (c.Kind == InstallCopy) DebugPrint("    Copy: " + c.FileName + " -> " + c.TargetPath);
+        if (c.Kind == InstallCopy) Print("    Copy: " + c.FileName + " -> " + c.TargetPath);
         if ((c.Kind == InstallCopy || c.Kind == InstallLink) && !c.ShortcutText.empty())
             PrintShortcuts(c.ShortcutText, c.TargetPath, c.Options);
     }
 }
 
-void SimulateInstall(const std::string& selectionText) {
-    for (std::string& s : StringsList)
-        s.clear();
-    SplitLines(StringsList, gProject.StringsText, kCrLf);
-    const std::string section = ExtractSection(gProject.ScriptText, "install") + kCrLf;
-    CommandCount = 0;
-    bool skip = false;
-    bool overflowReported = false;
-    // Elements the selection does not reach hold 0.
-    std::string selection = selectionText;
-    selection.resize(kSelectionLength, '\0');
+} // namespace
 
-    for (const std::string_view raw : SplitCrLfLines(section)) {
-        const std::string line(TrimBlanks(CutComment(raw)));
-        if (!line.empty() && line[0] == '{') {
-            std::string guard = line.substr(1);
-            if (!guard.empty() && guard.back() == '}') guard.pop_back();
-            guard = LowerAscii(guard);
-            ReplaceElementReferences(guard, selection);
-            skip = !EvaluateCondition(guard);
-            continue;
-        }
-        if (line.empty() || skip) continue;
-        const InstallCommand c = ParseInstallCommand(line);
-        if (c.Kind == InstallNone) continue;
+const BaseFolders& SimulatedFolders() {
+    static const BaseFolders folders{"C:\\Programmes\\MyDirectory", "C:\\WINDOWS\\SYSTEM32\\",
+                                     "C:\\WINDOWS\\"};
+    return folders;
+}
 
-        if (c.Kind == InstallCopy && FindFile(LowerAscii(c.FileName)) < 0) {
-            DebugPrint("### Warning: Reference to missing file: " + c.FileName);
-            DebugPrint("###      " + line);
-        }
-        if (!c.ShortcutText.empty() && c.Kind != InstallCheck) {
-            std::string number = LowerAscii(c.ShortcutText);
-            std::erase_if(number,
-                          [](char ch) { return ch == 'a' || ch == 'd' || ch == 'q' || ch == 's'; });
-            const double n = NumberValue(std::string(TrimBlanks(number)));
-            if (n >= 1 && n <= kMaxShortcutString) {
-                if (StringsList[static_cast<size_t>(RoundHalfEven(n) - 1)].empty())
-                    DebugPrint("### Warning: No Shortcut string: " + line);
-            } else {
-                DebugPrint("### Warning: No shortcut string: " + line);
-            }
-        }
-        if (c.Kind == InstallCheck) {
-            DebugPrint("    AbortInstallation if < " + c.Version + "): " + c.TargetPath);
-            DebugPrint("        " + line);
-        } else if (c.Kind == InstallCopy && !c.Version.empty()) {
-            DebugPrint("    SkipFile if < " + c.Version + ": " + c.TargetPath);
-            DebugPrint("        " + line);
-        }
-        if (c.Kind == InstallCheck) continue;
-        if (CommandCount < kMaxCommandLines) {
-            CommandList[static_cast<size_t>(CommandCount++)] = line;
-        } else if (!overflowReported) {
-            DebugPrint("### Warning: More than 1025 commands; this one and all later ones are "
-                       "left out: " +
-                       line);
-            overflowReported = true;
-        }
-    }
-    if (CommandCount == 0)
-        DebugPrint("### Warning: Nothing to do");
-    else
-        PrintCommandActions();
+std::vector<std::string> SimulateInstall(const InstallSource& source, const std::string& selection) {
+    const std::vector<SelectedCommand> commands =
+        SelectInstallCommands(source.ScriptText, selection, SimulatedFolders());
+    Simulation simulation(source);
+    for (const SelectedCommand& selected : commands)
+        simulation.CheckCommand(selected);
+    simulation.PrintCommandActions();
+    return simulation.TakeLines();
 }

@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "project/Project.h"
+#include "common/AsciiCase.h"
 
 namespace script_lines {
 

@@ -10,7 +10,7 @@
 
 #include "PackageBuilder.h"
 #include "TestHost.h"
-#include "SetupFile.h"
+#include "install/SafeWrite.h"
 
 namespace {
 
@@ -220,6 +220,26 @@ TEST(Cli, ErrorsNameTheFile) {
         EXPECT_NE(pipe.out.find(dir / "pipe.exe"), std::string::npos) << command;
     }
     EXPECT_EQ(Shell(kKavelo + " --help").status, 0);
+}
+
+// A save that runs out of disk space says so under string 31. The full disk
+// is a small file system of its own, mounted in a namespace of the test's
+// (skipped where the system allows no such namespace).
+TEST(Cli, SaveOnAFullDiskGivesTheSystemsReason) {
+    TempDir dir;
+    std::filesystem::create_directory(dir / "small");
+    const std::string setup = dir / "small/t.exe";
+    const ShellResult probe =
+        Shell("unshare -rm sh -c 'mount -t tmpfs -o size=64k tmpfs " + (dir / "small") +
+              " && echo mounted' 2>/dev/null");
+    if (probe.out.find("mounted") == std::string::npos)
+        GTEST_SKIP() << "no mount namespace for a small file system here";
+    const ShellResult r = Shell("unshare -rm sh -c 'mount -t tmpfs -o size=64k tmpfs " +
+                                (dir / "small") + " && " + kKavelo + " new " + setup + " 2>&1'");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.out.find("Error creating setup file\n" + setup + "\nNo space left on device\n"),
+              std::string::npos)
+        << r.out;
 }
 
 // A setup whose entry names climb out of the target folder writes nothing

@@ -15,7 +15,7 @@ inline std::string Outcome(std::string (*decode)(std::string_view, ProgressSink*
         return "ok:" + decode(stream, nullptr, 0, 0, 0);
     } catch (const HuffmanError&) {
         return "dead end";
-    } catch (const std::out_of_range&) {
+    } catch (const DamagedInput&) {
         return "range";
     }
 }

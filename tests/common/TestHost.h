@@ -12,8 +12,6 @@
 
 class RecordingHost : public Host {
 public:
-    RecordingHost() { SetHost(this); }
-    ~RecordingHost() override { SetHost(nullptr); }
     void ShowError(const std::string& text) override { errors.push_back(text); }
     ProgressSink* BeginPacking() override {
         ++packings;

@@ -2,8 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <stdexcept>
-#include <system_error>
 
+#include "common/Errors.h"
 #include "package/BinaryFile.h"
 #include "common/BigEndian.h"
 #include "PackageTestUtil.h"
@@ -52,17 +52,17 @@ TEST(BinaryFile, ReadWriteAtOffsetsAndLength) {
     EXPECT_EQ(ReadBytes(dir.File("a.bin")), std::string("hello\0\0\0\0\0world", 15));
 }
 
-TEST(BinaryFile, ShortReadsThrowOutOfRange) {
+TEST(BinaryFile, ShortReadsThrowDamagedInput) {
     ScratchDir dir;
     WriteBytes(dir.File("s.bin"), "12345");
     BinaryFile f = BinaryFile::OpenRead(dir.File("s.bin"));
-    EXPECT_THROW(f.ReadAt(3, 3), std::out_of_range);
-    EXPECT_THROW(f.ReadAt(6, 0), std::out_of_range);
-    EXPECT_THROW(f.ReadAt(-1, 1), std::out_of_range);
+    EXPECT_THROW(f.ReadAt(3, 3), DamagedInput);
+    EXPECT_THROW(f.ReadAt(6, 0), DamagedInput);
+    EXPECT_THROW(f.ReadAt(-1, 1), DamagedInput);
     // A hostile count fails before anything is allocated.
-    EXPECT_THROW(f.ReadAt(0, size_t{1} << 62), std::out_of_range);
+    EXPECT_THROW(f.ReadAt(0, size_t{1} << 62), DamagedInput);
     EXPECT_FALSE(f.IsWritable());
-    EXPECT_THROW(f.WriteAt(0, "x"), std::system_error);
+    EXPECT_THROW(f.WriteAt(0, "x"), IoError);
 }
 
 TEST(BinaryFile, OpenErrorsNameThePath) {
@@ -71,10 +71,10 @@ TEST(BinaryFile, OpenErrorsNameThePath) {
     try {
         BinaryFile::OpenRead(missing);
         FAIL() << "opening a missing file must throw";
-    } catch (const std::system_error& e) {
+    } catch (const IoError& e) {
         EXPECT_NE(std::string(e.what()).find(missing), std::string::npos);
     }
-    EXPECT_THROW(BinaryFile::OpenRead(dir.File("")), std::system_error); // a directory
+    EXPECT_THROW(BinaryFile::OpenRead(dir.File("")), IoError); // a directory
 }
 
 TEST(BinaryFile, CreateEmptyTruncatesAndMoveTransfersTheHandle) {

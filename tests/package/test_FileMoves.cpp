@@ -5,6 +5,7 @@
 
 #include <cstring>
 
+#include "common/Errors.h"
 #include "package/FileMoves.h"
 #include "PackageTestUtil.h"
 
@@ -75,7 +76,7 @@ TEST(MoveFileData, ReadingPastTheSourceEndThrows) {
     ScratchDir dir;
     WriteBytes(dir.File("m.bin"), Pattern(50));
     BinaryFile f = BinaryFile::OpenReadWrite(dir.File("m.bin"));
-    EXPECT_THROW(MoveFileData(f, 40, 20, 100, nullptr, 0, 8), std::out_of_range);
+    EXPECT_THROW(MoveFileData(f, 40, 20, 100, nullptr, 0, 8), DamagedInput);
 }
 
 TEST(MoveFileData, ModeTwoZeroesTheVacatedRange) {

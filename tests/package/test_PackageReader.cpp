@@ -2,12 +2,12 @@
 // and hostile packages that must give -1 or a clean exception.
 #include <gtest/gtest.h>
 
-#include <array>
 #include <filesystem>
 #include <functional>
 #include <vector>
 
 #include "huffman/Huffman.h"
+#include "package/BinaryFile.h"
 #include "package/PackageReader.h"
 #include "PackageTestUtil.h"
 
@@ -77,141 +77,112 @@ TEST(FindPackage, MismatchesGiveMinusOne) {
 // Only the trailer and the magic at P decide: a header that runs into the
 // trailer is still a package, and reading its directory fails cleanly.
 TEST(FindPackage, MagicAtPIsEnoughEvenWhenTheHeaderOverlapsTheTrailer) {
-    ScratchDir dir;
     const std::string bytes =
         "HOST" + std::string(12, 'h') + "qkpA" + "eof" + LongToChars(16) + "qkp";
     ASSERT_EQ(bytes.size(), 30u);
-    BinaryFile f = OpenBytes(dir, bytes);
+    const MemorySource f(bytes);
     EXPECT_EQ(FindPackage(f), 16);
-    std::array<std::string, 2> records{"keep", "keep"};
-    int64_t total = 0;
-    EXPECT_THROW(ReadDirectory(f, 16, records, 2, total, 1, 0), PackageError);
-    EXPECT_EQ(records[0], "keep");
+    EXPECT_THROW(ReadDirectory(f, 16), DamagedInput);
 }
 
-TEST(ReadDirectory, EmptyPackageHasNoRecords) {
-    ScratchDir dir;
-    BinaryFile f = OpenBytes(dir, ModelPackage({}, 0));
-    std::array<std::string, 4> records{"a", "b", "c", "d"};
-    int64_t total = 7;
-    EXPECT_EQ(ReadDirectory(f, 0, records, 4, total, 1, 0), 0);
-    EXPECT_EQ(total, 7);
-    EXPECT_EQ(records[0], "a");
+TEST(ReadDirectory, EmptyPackageHasNoEntries) {
+    const std::string bytes = ModelPackage({}, 0);
+    EXPECT_TRUE(ReadDirectory(MemorySource(bytes), 0).empty());
 }
 
-TEST(ReadDirectory, RecordsCarryAbsoluteOffsetsGrowingByStoredSizes) {
+TEST(ReadDirectory, EntriesCarryAbsoluteOffsetsGrowingByStoredSizes) {
     ScratchDir dir;
     const auto entries = FiveEntries();
     const uint32_t P = 3;
     BinaryFile f = OpenBytes(dir, "MZ!" + ModelPackage(entries, P));
-    std::array<std::string, 1024> slots;
-    slots[1] = "data slot stays";
-    int64_t total = 100;
-    ASSERT_EQ(ReadDirectory(f, FindPackage(f), slots, 1024, total, 2, 0), 5);
+    const std::vector<DirectoryEntry> read = ReadDirectory(f, FindPackage(f));
+    ASSERT_EQ(read.size(), 5u);
 
     uint32_t names = 0;
     for (const auto& e : entries)
         names += static_cast<uint32_t>(e.name.size());
-    uint32_t data = P + 16 + 13 * 5 + names;
-    int64_t uncompressed = 100;
+    int64_t data = P + 16 + 13 * 5 + names;
     for (size_t k = 0; k < entries.size(); ++k) {
-        const std::string expected = std::string(1, static_cast<char>(entries[k].flags)) +
-                                     LongToChars(data) +
-                                     LongToChars(static_cast<uint32_t>(entries[k].stored.size())) +
-                                     LongToChars(entries[k].uncompressed) + entries[k].name;
-        EXPECT_EQ(slots[2 * k], expected) << "record " << k;
-        data += static_cast<uint32_t>(entries[k].stored.size());
-        uncompressed += entries[k].uncompressed;
+        const DirectoryEntry expected{entries[k].flags, data,
+                                      static_cast<uint32_t>(entries[k].stored.size()),
+                                      entries[k].uncompressed, entries[k].name};
+        EXPECT_EQ(read[k], expected) << "entry " << k;
+        data += static_cast<int64_t>(entries[k].stored.size());
     }
-    EXPECT_EQ(slots[1], "data slot stays");
-    EXPECT_EQ(total, uncompressed);
 }
 
-TEST(ReadDirectory, MaximumCountLimitsTheRecords) {
-    ScratchDir dir;
-    BinaryFile f = OpenBytes(dir, ModelPackage(FiveEntries(), 0));
-    std::array<std::string, 6> records;
-    records[2] = "untouched";
-    int64_t total = 0;
-    EXPECT_EQ(ReadDirectory(f, 0, records, 2, total, 1, 0), 2);
-    EXPECT_EQ(records[0].substr(13), "setup\\picture.bmp");
-    EXPECT_EQ(records[1].substr(13), "setup\\script.txt");
-    EXPECT_EQ(records[2], "untouched");
-    EXPECT_EQ(total, 11 + 8);
-}
-
-TEST(ReadDirectory, MinusOneChangesNothing) {
-    ScratchDir dir;
-    BinaryFile f = OpenBytes(dir, "no package here, just text");
-    std::array<std::string, 2> records{"keep", "keep"};
-    int64_t total = 5;
-    EXPECT_EQ(ReadDirectory(f, FindPackage(f), records, 2, total, 1, 0), -1);
-    EXPECT_EQ(records[0], "keep");
-    EXPECT_EQ(total, 5);
-}
-
-TEST(ReadDirectory, MoreEntriesThanSlotsThrowsWithoutWriting) {
-    // 513 empty entries do not fit in the opener's 1024 slots with step 2.
+TEST(ReadDirectory, MoreEntriesThanTheLimitThrows) {
     std::vector<ModelEntry> many;
     for (int k = 0; k < 513; ++k)
         many.push_back(Raw("f" + std::to_string(k), ""));
-    ScratchDir dir;
-    BinaryFile f = OpenBytes(dir, ModelPackage(many, 0));
-    std::array<std::string, 1024> slots;
-    slots[0] = "keep";
-    int64_t total = 0;
-    EXPECT_THROW(ReadDirectory(f, 0, slots, 1024, total, 2, 0), PackageError);
-    EXPECT_EQ(slots[0], "keep");
-    // With a maximum of 512 the same package reads its first 512 entries.
-    EXPECT_EQ(ReadDirectory(f, 0, slots, 512, total, 2, 0), 512);
-    EXPECT_EQ(slots[1022].substr(13), "f511");
+    const std::string bytes = ModelPackage(many, 0);
+    const MemorySource f(bytes, "many.exe");
+    EXPECT_THROW(ReadDirectory(f, 0, 512), DamagedInput);
+    const std::vector<DirectoryEntry> read = ReadDirectory(f, 0, 513);
+    ASSERT_EQ(read.size(), 513u);
+    EXPECT_EQ(read.back().Name, "f512");
+}
+
+TEST(ReadPackageDirectory, NoPackageIsNullopt) {
+    EXPECT_FALSE(ReadPackageDirectory(MemorySource("no package here, just text")));
 }
 
 TEST(ReadEntry, FetchesStoredBytesAsEntryRecord) {
     ScratchDir dir;
     const auto entries = FiveEntries();
     BinaryFile f = OpenBytes(dir, "host" + ModelPackage(entries, 4));
-    std::array<std::string, 5> records;
-    int64_t total = 0;
-    ASSERT_EQ(ReadDirectory(f, 4, records, 5, total, 1, 0), 5);
+    const std::vector<DirectoryEntry> read = ReadDirectory(f, 4);
+    ASSERT_EQ(read.size(), 5u);
     for (size_t k = 0; k < entries.size(); ++k) {
-        const std::string entry = ReadEntry(f, records[k]);
-        EXPECT_EQ(entry, std::string(1, static_cast<char>(entries[k].flags)) + LongToChars(0) +
-                             LongToChars(static_cast<uint32_t>(entries[k].stored.size())) +
-                             LongToChars(entries[k].uncompressed) + entries[k].stored);
+        const EntryRecord entry = ReadEntry(f, read[k]);
+        EXPECT_EQ(EncodeEntryRecord(entry),
+                  std::string(1, static_cast<char>(entries[k].flags)) + LongToChars(0) +
+                      LongToChars(static_cast<uint32_t>(entries[k].stored.size())) +
+                      LongToChars(entries[k].uncompressed) + entries[k].stored);
     }
-    EXPECT_THROW(ReadEntry(f, "short"), PackageError);
+    DirectoryEntry past = read.back();
+    past.StoredSize = 1000;
+    EXPECT_THROW(ReadEntry(f, past), DamagedInput);
 }
 
 TEST(ExtractEntry, RawBytesComeBackUnchangedWhateverTheSizeField) {
-    int64_t size = -1;
-    const std::string record = FromHex("00 00000000 00000003 00000063") + "abc";
-    EXPECT_EQ(ExtractEntry(record, size), "abc");
-    EXPECT_EQ(size, 0x63);
+    const EntryRecord record = DecodeEntryRecord(FromHex("00 00000000 00000003 00000063") + "abc");
+    EXPECT_EQ(ExtractEntry(record), "abc");
+    EXPECT_EQ(record.Size, 0x63u);
 }
 
 TEST(ExtractEntry, CompressedEntryIsDecompressed) {
-    int64_t size = -1;
-    const std::string record = FromHex("01 00000000 00000017 0000000B") + kAbracadabraStream;
-    EXPECT_EQ(ExtractEntry(record, size), "abracadabra");
-    EXPECT_EQ(size, 11);
+    const EntryRecord record =
+        DecodeEntryRecord(FromHex("01 00000000 00000017 0000000B") + kAbracadabraStream);
+    EXPECT_EQ(ExtractEntry(record), "abracadabra");
+    EXPECT_EQ(record.Size, 11u);
 }
 
 TEST(ExtractEntry, StoredBytesFollowTheHeaderAndShortRecordsThrow) {
-    int64_t size = 0;
-    EXPECT_THROW(ExtractEntry("", size), PackageError);
-    EXPECT_THROW(ExtractEntry(FromHex("00 00000000 00000003"), size), PackageError);
+    EXPECT_THROW(DecodeEntryRecord(""), DamagedInput);
+    EXPECT_THROW(DecodeEntryRecord(FromHex("00 00000000 00000003")), DamagedInput);
     // The stored bytes are everything after the 13-byte header, whatever the
     // stored size field says.
-    EXPECT_EQ(ExtractEntry(FromHex("00 00000000 00000004 00000004") + "abc", size), "abc");
-    EXPECT_EQ(size, 4);
-    EXPECT_EQ(ExtractEntry(FromHex("00 00000000 00000002 00000002") + "abc", size), "abc");
-    EXPECT_EQ(ExtractEntry(FromHex("01 00000000 00000000 0000000B") + kAbracadabraStream, size),
+    const auto extract = [](const std::string& bytes) {
+        return ExtractEntry(DecodeEntryRecord(bytes));
+    };
+    EXPECT_EQ(extract(FromHex("00 00000000 00000004 00000004") + "abc"), "abc");
+    EXPECT_EQ(extract(FromHex("00 00000000 00000002 00000002") + "abc"), "abc");
+    EXPECT_EQ(extract(FromHex("01 00000000 00000000 0000000B") + kAbracadabraStream),
               "abracadabra");
-    // a compressed stream cut short: the decompressor's range error
+    // a compressed stream cut short: the decompressor's damaged input
     const std::string cut = kAbracadabraStream.substr(0, 20);
-    EXPECT_THROW(ExtractEntry(FromHex("01 00000000 00000014 0000000B") + cut, size),
-                 std::out_of_range);
+    EXPECT_THROW(extract(FromHex("01 00000000 00000014 0000000B") + cut), DamagedInput);
+}
+
+TEST(EntryRecord, BytesRoundTrip) {
+    const std::string bytes = FromHex("01 00000007 00000003 0000000B") + "xyz";
+    const EntryRecord record = DecodeEntryRecord(bytes);
+    EXPECT_EQ(record.Flags, 1);
+    EXPECT_EQ(record.SourceOffset, 7u);
+    EXPECT_EQ(record.StoredSize, 3u);
+    EXPECT_EQ(record.Stored, "xyz");
+    EXPECT_EQ(EncodeEntryRecord(record), bytes);
 }
 
 // Hostile packages: each gives -1 from FindPackage or a clean exception from
@@ -220,25 +191,18 @@ namespace {
 
 // Runs the opener's sequence; returns "none", "-1" or the exception's kind.
 std::string ReadLikeTheOpener(const std::string& bytes) {
-    ScratchDir dir;
-    BinaryFile f = OpenBytes(dir, bytes);
+    const MemorySource f(bytes);
     try {
         const int64_t P = FindPackage(f);
         if (P == -1) return "-1";
-        std::array<std::string, 1024> slots;
-        int64_t total = 0;
-        const int32_t n = ReadDirectory(f, P, slots, 1024, total, 2, 0);
-        for (int32_t k = 0; k < n; ++k) {
-            int64_t size = 0;
-            ExtractEntry(ReadEntry(f, slots[2 * k]), size);
-        }
+        // No more entries than a project has files.
+        for (const DirectoryEntry& e : ReadDirectory(f, P, 512))
+            ExtractEntry(ReadEntry(f, e));
         return "none";
-    } catch (const PackageError&) {
-        return "PackageError";
     } catch (const HuffmanError&) {
         return "HuffmanError";
-    } catch (const std::out_of_range&) {
-        return "out_of_range";
+    } catch (const DamagedInput&) {
+        return "DamagedInput";
     }
 }
 
@@ -261,15 +225,15 @@ TEST(HostilePackages, EachGivesMinusOneOrACleanError) {
     };
     const std::vector<Case> cases = {
         {"valid", good, "none"},
-        {"count 0xFFFFFFFF", Patch(good, P + 4, LongToChars(0xFFFFFFFFu)), "PackageError"},
-        {"count one too many", Patch(good, P + 4, LongToChars(6)), "PackageError"},
-        {"names length past the end", Patch(good, P + 8, LongToChars(0x7FFFFFFFu)), "PackageError"},
+        {"count 0xFFFFFFFF", Patch(good, P + 4, LongToChars(0xFFFFFFFFu)), "DamagedInput"},
+        {"count one too many", Patch(good, P + 4, LongToChars(6)), "DamagedInput"},
+        {"names length past the end", Patch(good, P + 8, LongToChars(0x7FFFFFFFu)), "DamagedInput"},
         {"a name longer than the names block", Patch(good, dir0 + 13 + 1, LongToChars(0x10000u)),
-         "PackageError"},
+         "DamagedInput"},
         {"data past the end", Patch(good, dir0 + 13 * 4 + 5, LongToChars(0xFFFFFF00u)),
-         "PackageError"},
+         "DamagedInput"},
         {"data reaching into the trailer", Patch(good, dir0 + 13 * 4 + 5, LongToChars(12 + 5)),
-         "PackageError"},
+         "DamagedInput"},
         {"trailer offset past the end", Patch(good, good.size() - 7, LongToChars(0xFFFFFFFFu)),
          "-1"},
         // a gives the code 1, b the code 01; the data bits 0 0 walk into the empty branch

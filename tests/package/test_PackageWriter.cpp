@@ -3,9 +3,10 @@
 // kept data checked against an in-memory model, sources of every kind.
 #include <gtest/gtest.h>
 
-#include <array>
+#include <deque>
 #include <filesystem>
 #include <random>
+#include <set>
 #include <vector>
 
 #include "huffman/Huffman.h"
@@ -29,19 +30,39 @@ std::string RawEntry(const std::string& contents) {
     return Entry(0, contents, static_cast<uint32_t>(contents.size()));
 }
 
-// An item list in PackageItem form.
+// An item list with the bytes and records its items point to.
 struct Items {
-    std::vector<std::string> slots;
-    void Add(const std::string& source, const std::string& name, const std::string& entry) {
-        slots.push_back(source);
-        slots.push_back(name);
-        slots.push_back(entry);
+    std::deque<std::string> bytes;
+    std::deque<EntryRecord> records;
+    std::vector<PackageItem> list;
+
+    void Inline(const std::string& data, const std::string& name) {
+        bytes.push_back(data);
+        list.push_back({name, PackageItem::Inline{bytes.back()}});
     }
-    int32_t Count() const { return static_cast<int32_t>(slots.size() / 3); }
+    void File(const std::string& path, const std::string& name) {
+        list.push_back({name, PackageItem::FromFile{path}});
+    }
+    void Packed(const std::string& entry, const std::string& name,
+                const std::string& sourcePath = {}) {
+        records.push_back(DecodeEntryRecord(entry));
+        list.push_back({name, PackageItem::Packed{&records.back(), sourcePath}});
+    }
 };
 
-std::string Inline(const std::string& data) {
-    return std::string(1, '\0') + data;
+WriteOptions Options(int32_t policy, std::set<uint32_t> deleted = {}, bool compress = false,
+                     bool abortOnUnreadable = false, bool keepTail = true) {
+    WriteOptions o;
+    o.Policy = static_cast<NameConflictPolicy>(policy);
+    o.Delete = std::move(deleted);
+    o.CompressRawItems = compress;
+    o.AbortOnUnreadableItem = abortOnUnreadable;
+    o.KeepTail = keepTail;
+    return o;
+}
+
+std::string MakeEntryBytes(const std::string& contents, bool compress, int32_t threshold) {
+    return EncodeEntryRecord(MakeEntry(contents, compress, threshold));
 }
 
 // Writes host + a package of entries; returns P.
@@ -84,32 +105,32 @@ std::string Flat(size_t n) { // every byte value equally often
 } // namespace
 
 TEST(MakeEntry, EmptyAndOneByteFilesAreStoredRaw) {
-    EXPECT_EQ(MakeEntry("", true, 100), FromHex("00 00000000 00000000 00000000"));
+    EXPECT_EQ(MakeEntryBytes("", true, 100), FromHex("00 00000000 00000000 00000000"));
     // The compressor gives an empty stream for one byte; keeping it would
     // bring the file back empty.
-    EXPECT_EQ(MakeEntry("Q", true, 110), FromHex("00 00000000 00000001 00000001") + "Q");
-    EXPECT_EQ(MakeEntry("Q", true, 1000), FromHex("00 00000000 00000001 00000001") + "Q");
+    EXPECT_EQ(MakeEntryBytes("Q", true, 110), FromHex("00 00000000 00000001 00000001") + "Q");
+    EXPECT_EQ(MakeEntryBytes("Q", true, 1000), FromHex("00 00000000 00000001 00000001") + "Q");
 }
 
 TEST(MakeEntry, WithoutCompressionTheBytesAreStoredAsTheyAre) {
-    EXPECT_EQ(MakeEntry("aaaaaaaaaaaaaaaaaaab", false, 100), RawEntry("aaaaaaaaaaaaaaaaaaab"));
+    EXPECT_EQ(MakeEntryBytes("aaaaaaaaaaaaaaaaaaab", false, 100), RawEntry("aaaaaaaaaaaaaaaaaaab"));
 }
 
 TEST(MakeEntry, ThresholdDecidesBetweenStreamAndRawBytes) {
     // abracadabra's stream is 23 bytes, 209 % of the 11 input bytes.
-    EXPECT_EQ(MakeEntry("abracadabra", true, 100), RawEntry("abracadabra"));
-    EXPECT_EQ(MakeEntry("abracadabra", true, 209), RawEntry("abracadabra")); // 23 < 22.99 fails
-    EXPECT_EQ(MakeEntry("abracadabra", true, 210), Entry(1, kAbracadabraStream, 11));
+    EXPECT_EQ(MakeEntryBytes("abracadabra", true, 100), RawEntry("abracadabra"));
+    EXPECT_EQ(MakeEntryBytes("abracadabra", true, 209), RawEntry("abracadabra")); // 23 < 22.99 fails
+    EXPECT_EQ(MakeEntryBytes("abracadabra", true, 210), Entry(1, kAbracadabraStream, 11));
 
     // 15616 bytes using all 256 values equally: every code is 8 bits, so the
     // stream is 4 + 512 (table) + 256 (code bits) + 4 + 15616 = 16392 bytes,
     // about 105 % of the file.
     const std::string flat = Flat(15616);
-    const std::string asFile = MakeEntry(flat, true, 110);
+    const std::string asFile = MakeEntryBytes(flat, true, 110);
     EXPECT_EQ(asFile[0], 1);
     EXPECT_EQ(CharsToLong(asFile, 5), 16392u);
     EXPECT_EQ(CharsToLong(asFile, 9), 15616u);
-    EXPECT_EQ(MakeEntry(flat, true, 100), RawEntry(flat));
+    EXPECT_EQ(MakeEntryBytes(flat, true, 100), RawEntry(flat));
 }
 
 TEST(MakeEntry, EveryEntryExtractsToItsContents) {
@@ -123,10 +144,10 @@ TEST(MakeEntry, EveryEntryExtractsToItsContents) {
                                              std::string(1000, 'a') + "b"};
     for (const std::string& input : inputs)
         for (int threshold : {95, 100, 110, 1000}) {
-            int64_t size = -1;
-            EXPECT_EQ(ExtractEntry(MakeEntry(input, true, threshold), size), input)
+            const EntryRecord entry = MakeEntry(input, true, threshold);
+            EXPECT_EQ(ExtractEntry(entry), input)
                 << input.size() << " bytes, threshold " << threshold;
-            EXPECT_EQ(size, static_cast<int64_t>(input.size()));
+            EXPECT_EQ(entry.Size, input.size());
         }
 }
 
@@ -140,7 +161,7 @@ TEST(MakeEntry, ProgressReachesTheSink) {
         }
     } sink;
     const std::string text(100000, 'a');
-    MakeEntry(text + "b", true, 100, &sink, 100000, 200001, 100001);
+    MakeEntry(text + "b", true, 100, {&sink, 100000, 200001, 100001});
     EXPECT_GT(sink.calls, 0);
     EXPECT_NEAR(sink.last, 1.0f, 1e-3);
 }
@@ -159,8 +180,8 @@ TEST(PreparePackage, AppendsExactlyAnEmptyPackageOnce) {
     EXPECT_EQ(PreparePackage(f, false), 16);
     EXPECT_EQ(PreparePackage(f, true), 16);
     EXPECT_EQ(ReadBytes(dir.File("s.exe")), once);
-    EXPECT_EQ(GetEntryCount(f, 16), 0);
-    EXPECT_EQ(GetEntryCount(f, -1), 0);
+    EXPECT_EQ(GetEntryCount(f, 16), 0u);
+    EXPECT_EQ(GetEntryCount(f, -1), 0u);
 }
 
 TEST(PreparePackage, EmptyFileAndNonEmptyPackage) {
@@ -171,7 +192,7 @@ TEST(PreparePackage, EmptyFileAndNonEmptyPackage) {
 
     MakePackageFile(dir.File("p.bin"), "host", {Raw("a", "1"), Raw("b", "22")});
     BinaryFile f = BinaryFile::OpenReadWrite(dir.File("p.bin"));
-    EXPECT_EQ(GetEntryCount(f, 4), 2);
+    EXPECT_EQ(GetEntryCount(f, 4), 2u);
     EXPECT_EQ(PreparePackage(f, false), -1);
     EXPECT_EQ(PreparePackage(f, true), 4);
 }
@@ -183,13 +204,13 @@ TEST(WritePackage, TheBuildsCallGivesTheLayoutByteForByte) {
     const int64_t P = PreparePackage(f, true);
     ASSERT_EQ(P, 6);
     Items items;
-    items.Add("", "setup\\picture.bmp", Entry(1, kAbracadabraStream, 11));
-    items.Add("", "setup\\script.txt", RawEntry("[Create]"));
-    items.Add("", "setup\\setup.txt", RawEntry(""));
-    items.Add("", "setup\\strings.txt", RawEntry("x"));
-    EXPECT_EQ(
-        WritePackage(f, P, items.slots, items.Count(), "", true, false, 0, true, nullptr, -1, 95),
-        4);
+    items.Packed(Entry(1, kAbracadabraStream, 11), "setup\\picture.bmp");
+    items.Packed(RawEntry("[Create]"), "setup\\script.txt");
+    items.Packed(RawEntry(""), "setup\\setup.txt");
+    items.Packed(RawEntry("x"), "setup\\strings.txt");
+    WriteOptions options = Options(0, {}, true);
+    options.RawThresholdPercent = 95;
+    EXPECT_EQ(WritePackage(f, P, items.list, options), 4);
     const std::string expected =
         "MZhost" + FromHex("71 6B 70 41 | 00000004 | 00000041 | 00000020") +
         FromHex("01 00000011 00000017 0000000B") + FromHex("00 00000010 00000008 00000008") +
@@ -208,16 +229,14 @@ TEST(WritePackage, ReadBackGivesEveryEntry) {
                                                std::string(3000, 'q') + "rs", Flat(700)};
     Items items;
     for (size_t k = 0; k < contents.size(); ++k)
-        items.Add("", "file" + std::to_string(k), MakeEntry(contents[k], true, 110));
-    ASSERT_EQ(WritePackage(f, P, items.slots, items.Count(), "", true, false, 0, true), 5);
+        items.Packed(MakeEntryBytes(contents[k], true, 110), "file" + std::to_string(k));
+    ASSERT_EQ(WritePackage(f, P, items.list, Options(0, {}, true)), 5);
 
-    std::array<std::string, 1024> slots;
-    int64_t total = 0;
-    ASSERT_EQ(ReadDirectory(f, FindPackage(f), slots, 1024, total, 2, 0), 5);
+    const std::vector<DirectoryEntry> read = ReadDirectory(f, FindPackage(f));
+    ASSERT_EQ(read.size(), 5u);
     for (size_t k = 0; k < contents.size(); ++k) {
-        EXPECT_EQ(slots[2 * k].substr(13), "file" + std::to_string(k));
-        int64_t size = -1;
-        EXPECT_EQ(ExtractEntry(ReadEntry(f, slots[2 * k]), size), contents[k]);
+        EXPECT_EQ(read[k].Name, "file" + std::to_string(k));
+        EXPECT_EQ(ExtractEntry(ReadEntry(f, read[k])), contents[k]);
     }
 }
 
@@ -230,26 +249,23 @@ TEST(WritePackage, RawItemsFromInlineDataAndFiles) {
         BinaryFile f = BinaryFile::CreateEmpty(dir.File("raw.bin"));
         const int64_t P = PreparePackage(f, true);
         Items items;
-        items.Add(Inline(compressible), "inline", "");
-        items.Add(dir.File("big.txt"), "file", "");
-        items.Add(dir.File("small.txt"), "small", ""); // its stream would be longer
-        items.Add(Inline(""), "empty", "");
-        ASSERT_EQ(WritePackage(f, P, items.slots, items.Count(), "", compress, true, 0, true), 4);
-        std::array<std::string, 8> records;
-        int64_t total = 0;
-        ASSERT_EQ(ReadDirectory(f, P, records, 8, total, 1, 0), 4);
-        EXPECT_EQ(total, 2020 * 2 + 2);
+        items.Inline(compressible, "inline");
+        items.File(dir.File("big.txt"), "file");
+        items.File(dir.File("small.txt"), "small"); // its stream would be longer
+        items.Inline("", "empty");
+        ASSERT_EQ(WritePackage(f, P, items.list, Options(0, {}, compress, true)), 4);
+        const std::vector<DirectoryEntry> read = ReadDirectory(f, P);
+        ASSERT_EQ(read.size(), 4u);
         const std::vector<std::string> back = {compressible, compressible, "hi", ""};
-        for (int k = 0; k < 4; ++k) {
-            const std::string entry = ReadEntry(f, records[k]);
+        for (size_t k = 0; k < 4; ++k) {
+            const EntryRecord entry = ReadEntry(f, read[k]);
             const bool packed = compress && k < 2;
-            EXPECT_EQ(entry[0], packed ? 1 : 0) << k;
+            EXPECT_EQ(entry.Flags, packed ? 1 : 0) << k;
             if (packed) {
-                EXPECT_EQ(entry.substr(13), CompressHuffman(compressible));
+                EXPECT_EQ(entry.Stored, CompressHuffman(compressible));
             }
-            int64_t size = -1;
-            EXPECT_EQ(ExtractEntry(entry, size), back[k]) << k;
-            EXPECT_EQ(size, static_cast<int64_t>(back[k].size()));
+            EXPECT_EQ(ExtractEntry(entry), back[k]) << k;
+            EXPECT_EQ(entry.Size, back[k].size());
         }
     }
 }
@@ -261,14 +277,14 @@ TEST(WritePackage, RawThresholdForInlineItems) {
         ScratchDir dir;
         BinaryFile f = BinaryFile::CreateEmpty(dir.File("t.bin"));
         Items items;
-        items.Add(Inline(flat), "flat", "");
-        WritePackage(f, PreparePackage(f, true), items.slots, 1, "", true, false, 0, true, nullptr,
-                     -1, threshold);
-        std::array<std::string, 1> records;
-        int64_t total = 0;
-        ASSERT_EQ(ReadDirectory(f, 0, records, 1, total, 1, 0), 1);
-        EXPECT_EQ(records[0][0], flags) << threshold;
-        EXPECT_EQ(CharsToLong(records[0], 5), flags ? 16392u : 15616u);
+        items.Inline(flat, "flat");
+        WriteOptions options = Options(0, {}, true);
+        options.RawThresholdPercent = threshold;
+        WritePackage(f, PreparePackage(f, true), items.list, options);
+        const std::vector<DirectoryEntry> read = ReadDirectory(f, 0);
+        ASSERT_EQ(read.size(), 1u);
+        EXPECT_EQ(read[0].Flags, flags) << threshold;
+        EXPECT_EQ(read[0].StoredSize, flags ? 16392u : 15616u);
     }
 }
 
@@ -281,37 +297,37 @@ TEST(WritePackage, EntryWithAnOffsetIntoItsSourceFile) {
     entry.replace(5, 4, LongToChars(static_cast<uint32_t>(stored.size())));
     BinaryFile f = BinaryFile::CreateEmpty(dir.File("o.bin"));
     Items items;
-    items.Add(dir.File("src.bin"), "copied", entry);
-    ASSERT_EQ(WritePackage(f, PreparePackage(f, true), items.slots, 1, "", true, true, 0, true), 1);
+    items.Packed(entry, "copied", dir.File("src.bin"));
+    ASSERT_EQ(WritePackage(f, PreparePackage(f, true), items.list, Options(0, {}, true, true)), 1);
     EXPECT_EQ(ReadBytes(dir.File("o.bin")), ModelPackage({{"copied", stored, 0, 99}}, 0));
 
     // Past the end of the source, the item cannot be read.
     entry.replace(1, 4, LongToChars(110));
     Items bad;
-    bad.Add(dir.File("src.bin"), "copied", entry);
+    bad.Packed(entry, "copied", dir.File("src.bin"));
     BinaryFile g = BinaryFile::CreateEmpty(dir.File("o2.bin"));
-    EXPECT_EQ(WritePackage(g, PreparePackage(g, true), bad.slots, 1, "", true, true, 0, true), -1);
+    EXPECT_EQ(WritePackage(g, PreparePackage(g, true), bad.list, Options(0, {}, true, true)), -1);
 }
 
 TEST(WritePackage, UnreadableItemsAreDroppedOrAbortTheWrite) {
     ScratchDir dir;
     WriteBytes(dir.File("ok.txt"), "present");
     Items items;
-    items.Add(Inline("first"), "a", "");
-    items.Add(dir.File("missing.txt"), "b", "");
-    items.Add(dir.File(""), "c", ""); // a directory
-    items.Add(dir.File("ok.txt"), "d", "");
-    items.Add("", "e", ""); // no source at all
+    items.Inline("first", "a");
+    items.File(dir.File("missing.txt"), "b");
+    items.File(dir.File(""), "c"); // a directory
+    items.File(dir.File("ok.txt"), "d");
+    items.File("", "e"); // no source at all
 
     MakePackageFile(dir.File("p.bin"), "host", {});
     const std::string before = ReadBytes(dir.File("p.bin"));
     {
         BinaryFile f = BinaryFile::OpenReadWrite(dir.File("p.bin"));
-        EXPECT_EQ(WritePackage(f, 4, items.slots, items.Count(), "", false, true, 0, true), -1);
+        EXPECT_EQ(WritePackage(f, 4, items.list, Options(0, {}, false, true)), -1);
         EXPECT_EQ(ReadBytes(dir.File("p.bin")), before); // nothing written
     }
     BinaryFile f = BinaryFile::OpenReadWrite(dir.File("p.bin"));
-    EXPECT_EQ(WritePackage(f, 4, items.slots, items.Count(), "", false, false, 0, true), 2);
+    EXPECT_EQ(WritePackage(f, 4, items.list, Options(0)), 2);
     EXPECT_EQ(ReadBytes(dir.File("p.bin")),
               "host" + ModelPackage({Raw("a", "first"), Raw("d", "present")}, 4));
 }
@@ -321,15 +337,15 @@ TEST(WritePackage, BadArgumentsAreRefusedBeforeWriting) {
     MakePackageFile(dir.File("p.bin"), "", {});
     BinaryFile f = BinaryFile::OpenReadWrite(dir.File("p.bin"));
     Items items;
-    items.Add(Inline("x"), "x", "");
-    EXPECT_THROW(WritePackage(f, 0, items.slots, 2, "", false, false, 0, true),
-                 std::invalid_argument);
-    EXPECT_THROW(WritePackage(f, 0, items.slots, 1, "", false, false, 5, true),
-                 std::invalid_argument);
-    EXPECT_THROW(WritePackage(f, 3, items.slots, 1, "", false, false, 0, true), PackageError);
+    items.Inline("x", "x");
+    const std::vector<PackageItem> tooMany(kMaxWriteItems + 1, items.list[0]);
+    EXPECT_THROW(WritePackage(f, 0, tooMany, Options(0)), InvalidRequest);
+    EXPECT_THROW(WritePackage(f, 0, items.list, Options(5)), InvalidRequest);
+    EXPECT_THROW(WritePackage(f, 3, items.list, Options(0)), DamagedInput);
     Items broken;
-    broken.Add("", "short", "abc"); // an entry record of 3 bytes
-    EXPECT_THROW(WritePackage(f, 0, broken.slots, 1, "", false, false, 0, true), PackageError);
+    broken.Packed(Entry(0, "abc", 3), "short");
+    broken.records.back().StoredSize = 4; // a record that does not hold its stored size
+    EXPECT_THROW(WritePackage(f, 0, broken.list, Options(0)), DamagedInput);
     EXPECT_EQ(ReadBytes(dir.File("p.bin")), ModelPackage({}, 0));
 }
 
@@ -338,17 +354,17 @@ TEST(WritePackage, DamagedOldDirectoryIsOverwrittenOrRefused) {
     std::string damaged = "host" + ModelPackage({Raw("a", "1")}, 4);
     damaged.replace(4 + 4, 4, LongToChars(0xFFFFFFFFu)); // count
     Items items;
-    items.Add(Inline("new"), "b", "");
+    items.Inline("new", "b");
     // A merge must read the old directory: refused before anything is written.
     WriteBytes(dir.File("d.bin"), damaged);
     {
         BinaryFile f = BinaryFile::OpenReadWrite(dir.File("d.bin"));
-        EXPECT_THROW(WritePackage(f, 4, items.slots, 1, "", false, false, 2, true), PackageError);
+        EXPECT_THROW(WritePackage(f, 4, items.list, Options(2)), DamagedInput);
         EXPECT_EQ(ReadBytes(dir.File("d.bin")), damaged);
     }
     // Policy 0 does not look at the old entries and writes a sound package.
     BinaryFile f = BinaryFile::OpenReadWrite(dir.File("d.bin"));
-    EXPECT_EQ(WritePackage(f, 4, items.slots, 1, "", false, false, 0, true), 1);
+    EXPECT_EQ(WritePackage(f, 4, items.list, Options(0)), 1);
     ExpectPackageFile(ReadBytes(dir.File("d.bin")), "host", {Raw("b", "new")}, damaged.size(),
                       true);
 }
@@ -361,13 +377,13 @@ TEST(WritePackage, HeaderOverlappingTheTrailerIsRewrittenInPlace) {
         "HOST" + std::string(12, 'h') + "qkpA" + "eof" + LongToChars(16) + "qkp";
     WriteBytes(dir.File("o.bin"), bytes);
     Items items;
-    items.Add(Inline("new"), "b", "");
+    items.Inline("new", "b");
     {
         BinaryFile f = BinaryFile::OpenReadWrite(dir.File("o.bin"));
         ASSERT_EQ(PreparePackage(f, true), 16);
-        EXPECT_THROW(WritePackage(f, 16, items.slots, 1, "", false, false, 2, true), PackageError);
+        EXPECT_THROW(WritePackage(f, 16, items.list, Options(2)), DamagedInput);
         EXPECT_EQ(ReadBytes(dir.File("o.bin")), bytes);
-        EXPECT_EQ(WritePackage(f, 16, items.slots, 1, "", false, false, 0, true), 1);
+        EXPECT_EQ(WritePackage(f, 16, items.list, Options(0)), 1);
     }
     const std::string host = "HOST" + std::string(12, 'h');
     EXPECT_EQ(ReadBytes(dir.File("o.bin")), host + ModelPackage({Raw("b", "new")}, 16));
@@ -377,7 +393,7 @@ TEST(WritePackage, HeaderOverlappingTheTrailerIsRewrittenInPlace) {
 struct MergeCase {
     const char* what;
     int32_t policy;
-    std::string deleteMask;
+    std::set<uint32_t> deleted;
     int32_t result;                    // -1: nothing written
     std::vector<std::string> expected; // names after the write, in order
 };
@@ -392,21 +408,20 @@ TEST_P(MergePolicies, KeepDropOrRefuse) {
     const int64_t P = MakePackageFile(dir.File("m.bin"), "runtime", old);
     const std::string before = ReadBytes(dir.File("m.bin"));
     Items items;
-    items.Add(Inline("new b"), "DIR\\b.TXT", "");
-    items.Add(Inline("new d"), "dir\\d.txt", "");
+    items.Inline("new b", "DIR\\b.TXT");
+    items.Inline("new d", "dir\\d.txt");
     BinaryFile f = BinaryFile::OpenReadWrite(dir.File("m.bin"));
     if (c.policy == ConflictRaiseError) {
         try {
-            WritePackage(f, P, items.slots, 2, c.deleteMask, false, false, c.policy, true);
+            WritePackage(f, P, items.list, Options(c.policy, c.deleted));
             FAIL() << "policy 4 must raise the name conflict";
-        } catch (const PackageNameConflict& e) {
+        } catch (const NameConflict& e) {
             EXPECT_EQ(e.Number(), 1);
         }
         EXPECT_EQ(ReadBytes(dir.File("m.bin")), before);
         return;
     }
-    EXPECT_EQ(WritePackage(f, P, items.slots, 2, c.deleteMask, false, false, c.policy, true),
-              c.result);
+    EXPECT_EQ(WritePackage(f, P, items.list, Options(c.policy, c.deleted)), c.result);
     if (c.result == -1) {
         EXPECT_EQ(ReadBytes(dir.File("m.bin")), before);
         return;
@@ -424,32 +439,32 @@ TEST_P(MergePolicies, KeepDropOrRefuse) {
 INSTANTIATE_TEST_SUITE_P(
     Cases, MergePolicies,
     ::testing::Values(
-        MergeCase{"abort on conflict", 1, "", -1, {}},
+        MergeCase{"abort on conflict", 1, {}, -1, {}},
         MergeCase{"abort, but the conflicting entry is deleted",
                   1,
-                  std::string("\0\1", 2),
+                  {1},
                   4,
                   {"dir\\a.txt", "dir\\c.txt", "DIR\\b.TXT", "dir\\d.txt"}},
         MergeCase{
-            "replace old", 2, "", 4, {"dir\\a.txt", "dir\\c.txt", "DIR\\b.TXT", "dir\\d.txt"}},
+            "replace old", 2, {}, 4, {"dir\\a.txt", "dir\\c.txt", "DIR\\b.TXT", "dir\\d.txt"}},
         MergeCase{"replace old, delete first and last",
                   2,
-                  std::string("\1\0\1", 3),
+                  {0, 2},
                   2,
                   {"DIR\\b.TXT", "dir\\d.txt"}},
-        MergeCase{"keep old", 3, "", 4, {"dir\\a.txt", "dir\\B.txt", "dir\\c.txt", "dir\\d.txt"}},
+        MergeCase{"keep old", 3, {}, 4, {"dir\\a.txt", "dir\\B.txt", "dir\\c.txt", "dir\\d.txt"}},
         MergeCase{"keep old, old deleted so the new one goes in",
                   3,
-                  std::string("\0\1", 2),
+                  {1},
                   4,
                   {"dir\\a.txt", "dir\\c.txt", "DIR\\b.TXT", "dir\\d.txt"}},
-        MergeCase{"only code 1 deletes",
+        MergeCase{"deleting an index past the old entries changes nothing",
                   3,
-                  "x\2",
+                  {7},
                   4,
                   {"dir\\a.txt", "dir\\B.txt", "dir\\c.txt", "dir\\d.txt"}},
-        MergeCase{"raise", 4, "", 0, {}},
-        MergeCase{"policy 0 does not carry old entries", 0, "", 2, {"DIR\\b.TXT", "dir\\d.txt"}}));
+        MergeCase{"raise", 4, {}, 0, {}},
+        MergeCase{"policy 0 does not carry old entries", 0, {}, 2, {"DIR\\b.TXT", "dir\\d.txt"}}));
 
 TEST(WritePackage, KeptRunsMoveUpAndDownInOneWrite) {
     // Old data A(100) B(5) C(100) D(50) E(30). B and D are deleted and one new
@@ -470,10 +485,9 @@ TEST(WritePackage, KeptRunsMoveUpAndDownInOneWrite) {
     const size_t oldLength = ReadBytes(dir.File("k.bin")).size();
     const std::string name(45, 'n');
     Items items;
-    items.Add(Inline("new"), name, "");
+    items.Inline("new", name);
     BinaryFile f = BinaryFile::OpenReadWrite(dir.File("k.bin"));
-    ASSERT_EQ(
-        WritePackage(f, P, items.slots, 1, std::string("\0\1\0\1", 4), false, false, 2, false), 4);
+    ASSERT_EQ(WritePackage(f, P, items.list, Options(2, {1, 3}, false, false, false)), 4);
     ExpectPackageFile(ReadBytes(dir.File("k.bin")), "host",
                       {old[0], old[2], old[4], Raw(name, "new")}, oldLength, false);
 }
@@ -485,8 +499,7 @@ TEST(WritePackage, KeepTailOffClearsTheOldTailAndTheTrailerStays) {
         const int64_t P = MakePackageFile(dir.File("t.bin"), "host", old);
         const std::string before = ReadBytes(dir.File("t.bin"));
         BinaryFile f = BinaryFile::OpenReadWrite(dir.File("t.bin"));
-        Items none;
-        ASSERT_EQ(WritePackage(f, P, none.slots, 0, "\1", false, false, 2, keepTail), 1);
+        ASSERT_EQ(WritePackage(f, P, {}, Options(2, {0}, false, false, keepTail)), 1);
         const std::string after = ReadBytes(dir.File("t.bin"));
         ExpectPackageFile(after, "host", {old[1]}, before.size(), keepTail);
         if (keepTail) { // the old bytes past the new data are left as they were
@@ -506,10 +519,11 @@ TEST(WritePackage, IntoAnotherFileCopiesTheKeptData) {
     BinaryFile target = BinaryFile::OpenReadWrite(dir.File("to.bin"));
     const int64_t P2 = PreparePackage(target, true);
     Items items;
-    items.Add(Inline("added"), "added", "");
-    ASSERT_EQ(WritePackage(source, P, items.slots, 1, std::string("\0\1", 2), false, false, 3, true,
-                           &target, P2),
-              2);
+    items.Inline("added", "added");
+    WriteOptions options = Options(3, {1});
+    options.Destination = &target;
+    options.DestinationOffset = P2;
+    ASSERT_EQ(WritePackage(source, P, items.list, options), 2);
     EXPECT_EQ(ReadBytes(dir.File("to.bin")),
               "other runtime" +
                   ModelPackage({old[0], Raw("added", "added")}, static_cast<uint32_t>(P2)));
@@ -534,9 +548,9 @@ TEST(WritePackage, RandomMergesMatchTheModel) {
         for (int k = 0; k < oldCount; ++k)
             old.push_back(Raw("old" + std::to_string(k) + std::string(pick(0, 40), 'n'),
                               bytes(pick(0, 3) == 0 ? 0 : pick(1, 300))));
-        std::string mask;
+        std::set<uint32_t> deleted;
         for (int k = 0; k < oldCount; ++k)
-            mask += static_cast<char>(pick(0, 2) == 0 ? 1 : 0);
+            if (pick(0, 2) == 0) deleted.insert(static_cast<uint32_t>(k));
         std::vector<ModelEntry> added;
         Items items;
         const int newCount = pick(0, 5);
@@ -549,7 +563,7 @@ TEST(WritePackage, RandomMergesMatchTheModel) {
             }
             const std::string data = bytes(pick(0, 200));
             added.push_back(Raw(name, data));
-            items.Add(Inline(data), name, "");
+            items.Inline(data, name);
         }
         const int32_t policy = pick(2, 3);
         const bool keepTail = pick(0, 1) == 1;
@@ -557,7 +571,7 @@ TEST(WritePackage, RandomMergesMatchTheModel) {
         // The model.
         std::vector<ModelEntry> expected;
         for (int k = 0; k < oldCount; ++k) {
-            if (mask[static_cast<size_t>(k)] == 1) continue;
+            if (deleted.contains(static_cast<uint32_t>(k))) continue;
             std::string upper = old[static_cast<size_t>(k)].name;
             for (char& c : upper)
                 c = static_cast<char>(std::toupper(c));
@@ -581,9 +595,8 @@ TEST(WritePackage, RandomMergesMatchTheModel) {
         const int64_t P = MakePackageFile(dir.File("r.bin"), host, old);
         const size_t oldLength = host.size() + ModelPackage(old, 0).size();
         BinaryFile f = BinaryFile::OpenReadWrite(dir.File("r.bin"));
-        ASSERT_EQ(
-            WritePackage(f, P, items.slots, items.Count(), mask, false, false, policy, keepTail),
-            static_cast<int32_t>(expected.size()))
+        ASSERT_EQ(WritePackage(f, P, items.list, Options(policy, deleted, false, false, keepTail)),
+                  static_cast<int32_t>(expected.size()))
             << "round " << round;
         ExpectPackageFile(ReadBytes(dir.File("r.bin")), host, expected, oldLength, keepTail,
                           "round " + std::to_string(round));

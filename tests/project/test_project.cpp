@@ -1,94 +1,54 @@
-// The project's shared helpers: line splitting, file lookup, the debugger
-// log, picture loading and dropping files.
+// The project's files, the debugger log, picture loading and dropping files.
 #include "project/Project.h"
 
 #include <gtest/gtest.h>
 
-#include <array>
-
 #include "TestHost.h"
+#include "project/FileIntake.h"
+#include "project/Session.h"
 
 namespace {
 
-struct SplitCase {
-    const char* text;
-    std::vector<std::string> expected; // all seven slots afterwards
-};
-
-TEST(SplitLines, FillsSlotsAndKeepsTheRest) {
-    const std::vector<SplitCase> cases = {
-        {"a\r\nb\r\nc\r\nd\r\ne\r\nf\r\ng\r\nh\r\ni", {"a", "b", "c", "d", "e", "f", "g"}},
-        {"a\r\nb\r\nc", {"a", "b", "c", "old3", "old4", "old5", "old6"}},
-        {"", {"", "old1", "old2", "old3", "old4", "old5", "old6"}},
-        {"a\r\n", {"a", "", "old2", "old3", "old4", "old5", "old6"}},
-        {"one\rtwo\nthree", {"one\rtwo\nthree", "old1", "old2", "old3", "old4", "old5", "old6"}},
-    };
-    for (const auto& c : cases) {
-        std::array<std::string, 7> slots;
-        for (int i = 0; i < 7; ++i)
-            slots[i] = "old" + std::to_string(i);
-        SplitLines(slots, c.text, "\r\n");
-        EXPECT_EQ(std::vector<std::string>(slots.begin(), slots.end()), c.expected) << c.text;
-    }
-}
-
-TEST(SplitLines, MultiCharacterSeparatorIsRemovedWhole) {
-    std::array<std::string, 3> slots;
-    SplitLines(slots, "x<>y<><>z", "<>");
-    EXPECT_EQ(slots[0], "x");
-    EXPECT_EQ(slots[1], "y");
-    EXPECT_EQ(slots[2], "");
-
-    // The text is split as if one separator followed it, so a separator that
-    // overlaps the text's end is found there: "xa" + "aa" splits at the first "aa".
-    slots = {"old0", "old1", "old2"};
-    SplitLines(slots, "xa", "aa");
-    EXPECT_EQ(slots, (std::array<std::string, 3>{"x", "old1", "old2"}));
-    slots = {"old0", "old1", "old2"};
-    SplitLines(slots, "x<", "<>");
-    EXPECT_EQ(slots, (std::array<std::string, 3>{"x<", "old1", "old2"}));
-}
-
 TEST(FindFile, ComparesNamesExactly) {
-    gProject = SetupProject{};
-    ASSERT_TRUE(AddFile("myapp.exe", "x", false));
-    ASSERT_TRUE(AddFile("readme.txt", "y", false));
-    EXPECT_EQ(FindFile("myapp.exe"), 0);
-    EXPECT_EQ(FindFile("readme.txt"), 1);
-    EXPECT_EQ(FindFile("MyApp.exe"), -1);
-    EXPECT_EQ(FindFile("myapp"), -1);
+    SetupProject project;
+    ASSERT_TRUE(project.AddFile({"myapp.exe", "x"}));
+    ASSERT_TRUE(project.AddFile({"readme.txt", "y"}));
+    EXPECT_EQ(project.FindFile("myapp.exe"), 0);
+    EXPECT_EQ(project.FindFile("readme.txt"), 1);
+    EXPECT_EQ(project.FindFile("MyApp.exe"), -1);
+    EXPECT_EQ(project.FindFile("myapp"), -1);
 }
 
 TEST(Files, TableRefusesThe513thFileAndRemoveMovesLaterEntriesDown) {
-    gProject = SetupProject{};
+    SetupProject project;
     for (int i = 0; i < kMaxFiles; ++i)
-        ASSERT_TRUE(AddFile("f" + std::to_string(i), "", false));
-    EXPECT_FALSE(AddFile("one-too-many", "data", false));
-    EXPECT_EQ(gProject.FileCount, kMaxFiles);
-    RemoveFile(0);
-    EXPECT_EQ(gProject.FileCount, kMaxFiles - 1);
-    EXPECT_EQ(gProject.Name(0), "f1");
-    EXPECT_EQ(gProject.Name(kMaxFiles - 2), "f511");
-    EXPECT_TRUE(gProject.Name(kMaxFiles - 1).empty());
+        ASSERT_TRUE(project.AddFile({"f" + std::to_string(i), ""}));
+    EXPECT_FALSE(project.AddFile({"one-too-many", "data"}));
+    EXPECT_EQ(project.FileCount(), kMaxFiles);
+    project.RemoveFile(0);
+    EXPECT_EQ(project.FileCount(), kMaxFiles - 1);
+    EXPECT_EQ(project.Files[0].Name, "f1");
+    EXPECT_EQ(project.Files[kMaxFiles - 2].Name, "f511");
+    project.RemoveFile(kMaxFiles); // past the end: nothing happens
+    EXPECT_EQ(project.FileCount(), kMaxFiles - 1);
 }
 
 TEST(DebugPrint, KeepsTheLast256Lines) {
-    DebugClear();
+    Module1 m;
     for (int i = 1; i <= 300; ++i)
-        DebugPrint("line " + std::to_string(i));
-    EXPECT_EQ(gRun.DebugLineCount, 256);
-    EXPECT_EQ(gRun.DebugText.rfind("line 45\r\nline 46\r\n", 0), 0u);
-    EXPECT_EQ(gRun.DebugText.substr(gRun.DebugText.size() - 10), "\r\nline 300");
+        m.DebugPrint("line " + std::to_string(i));
+    EXPECT_EQ(m.Run.DebugLineCount, 256);
+    EXPECT_EQ(m.Run.DebugText.rfind("line 45\r\nline 46\r\n", 0), 0u);
+    EXPECT_EQ(m.Run.DebugText.substr(m.Run.DebugText.size() - 10), "\r\nline 300");
     size_t breaks = 0;
-    for (size_t at = 0; (at = gRun.DebugText.find("\r\n", at)) != std::string::npos; at += 2)
+    for (size_t at = 0; (at = m.Run.DebugText.find("\r\n", at)) != std::string::npos; at += 2)
         ++breaks;
     EXPECT_EQ(breaks, 255u);
-    DebugClear();
-    EXPECT_EQ(gRun.DebugLineCount, 0);
-    EXPECT_EQ(gRun.DebugText, "");
-    DebugPrint("");
-    DebugPrint("");
-    EXPECT_EQ(gRun.DebugText, "\r\n");
+    m.DebugClear();
+    EXPECT_EQ(m.Run.DebugLineCount, 0);
+    EXPECT_EQ(m.Run.DebugText, "");
+    m.PrintReport({"", ""});
+    EXPECT_EQ(m.Run.DebugText, "\r\n");
 }
 
 TEST(DebugPrint, RefreshesTheOpenDebuggerOnly) {
@@ -96,12 +56,12 @@ TEST(DebugPrint, RefreshesTheOpenDebuggerOnly) {
         void DebugTextChanged(const std::string& text) override { seen.push_back(text); }
         std::vector<std::string> seen;
     } host;
-    DebugClear();
-    DebugPrint("hidden");
-    gRun.DebugOpen = true;
-    DebugPrint("shown");
-    DebugClear();
-    gRun.DebugOpen = false;
+    Module1 m(host);
+    m.DebugPrint("hidden");
+    m.Run.DebugOpen = true;
+    m.DebugPrint("shown");
+    m.DebugClear();
+    m.Run.DebugOpen = false;
     EXPECT_EQ(host.seen, (std::vector<std::string>{"hidden\r\nshown", ""}));
 }
 
@@ -155,34 +115,34 @@ TEST(DropFiles, AddsReplacesSkipsAndRefuses) {
     std::filesystem::create_directory(dir / "folder");
     WriteFile(dir / "License.TXT", "terms");
     WriteFile(dir / "tool.bin", "v1");
-    gProject = SetupProject{};
-    ASSERT_TRUE(AddFile("tool.bin", "packed", true));
+    SetupProject project;
+    ASSERT_TRUE(project.AddFile({"tool.bin", EntryRecord{}}));
 
-    DropResult r =
-        DropFiles({dir / "folder", dir / "License.TXT", dir / "missing", dir / "tool.bin"});
+    DropResult r = DropFiles(project,
+                             {dir / "folder", dir / "License.TXT", dir / "missing", dir / "tool.bin"});
     EXPECT_EQ(r.Added, 1);
     EXPECT_EQ(r.Replaced, 1);
     EXPECT_TRUE(r.AddedTxt);
     EXPECT_EQ(r.Skipped, (std::vector<std::string>{dir / "folder", dir / "missing"}));
-    ASSERT_EQ(gProject.FileCount, 2);
-    EXPECT_EQ(gProject.File(0).Data, "v1");
-    EXPECT_FALSE(gProject.File(0).Packed);
-    EXPECT_EQ(gProject.File(1).Name, "license.txt");
-    EXPECT_EQ(gProject.File(1).Data, "terms");
+    ASSERT_EQ(project.FileCount(), 2);
+    EXPECT_FALSE(project.Files[0].Packed());
+    EXPECT_EQ(project.Files[0].Raw(), "v1");
+    EXPECT_EQ(project.Files[1].Name, "license.txt");
+    EXPECT_EQ(project.Files[1].Raw(), "terms");
 
     WriteFile(dir / "tool.bin", "v2");
-    r = DropFiles({dir / "tool.bin"});
-    EXPECT_EQ(gProject.FileCount, 2);
-    EXPECT_EQ(gProject.Data(0), "v2");
+    r = DropFiles(project, {dir / "tool.bin"});
+    EXPECT_EQ(project.FileCount(), 2);
+    EXPECT_EQ(project.Files[0].Raw(), "v2");
     EXPECT_FALSE(r.AddedTxt);
 
-    while (gProject.FileCount < kMaxFiles)
-        AddFile("n" + std::to_string(gProject.FileCount), "", false);
+    while (project.FileCount() < kMaxFiles)
+        project.AddFile({"n" + std::to_string(project.FileCount()), ""});
     WriteFile(dir / "late.txt", "late");
-    r = DropFiles({dir / "late.txt", dir / "tool.bin"});
+    r = DropFiles(project, {dir / "late.txt", dir / "tool.bin"});
     EXPECT_EQ(r.Refused, (std::vector<std::string>{dir / "late.txt"}));
     EXPECT_EQ(r.Replaced, 1);
-    EXPECT_EQ(FindFile("late.txt"), -1);
+    EXPECT_EQ(project.FindFile("late.txt"), -1);
 }
 
 } // namespace

@@ -14,13 +14,11 @@
 
 #include "PackageBuilder.h"
 #include "TestHost.h"
-#include "project/AppPaths.h"
-#include "project/Project.h"
-#include "project/SaveSetup.h"
 #include "package/BinaryFile.h"
-#include "common/BigEndian.h"
 #include "package/PackageReader.h"
-#include "package/PackageFormat.h"
+#include "project/AppPaths.h"
+#include "project/SaveSetup.h"
+#include "project/Session.h"
 #include "res/StringTable.h"
 
 namespace {
@@ -41,20 +39,23 @@ class SetupTest : public ::testing::Test {
     void SetUp() override {
         SetProgramPathForTesting(dir / "kavelomaker");
         SetBuiltInRuntimeForTesting(kRuntime);
-        gProject = SetupProject{};
-        gRun = RunState{};
     }
     void TearDown() override {
         SetProgramPathForTesting("");
         SetBuiltInRuntimeForTesting(std::nullopt);
     }
-    bool Open(const std::string& path) {
-        gProject.ProjectPath = path;
-        return OpenSetup();
+    bool Open(const std::string& path) { return session.OpenSetup(path); }
+    bool SaveSetup() { return session.SaveSetup(); }
+    void NewProject(bool withSample) { session.NewProject(withSample); }
+    bool AddFile(const std::string& name, const std::string& data) {
+        return gProject.AddFile({name, data});
     }
+    const std::string& StoredBytes(int k) const { return gProject.Files[k].Record().Stored; }
 
     TempDir dir;
     RecordingHost host;
+    Module1 session{host};
+    SetupProject& gProject = session.Project;
 };
 
 struct NameCase {
@@ -85,7 +86,7 @@ TEST(AppFileName, FollowsTheProgramPathsCase) {
 
 TEST_F(SetupTest, NewProjectFillsTheTemplate) {
     NewProject(false);
-    EXPECT_EQ(gProject.FileCount, 0);
+    EXPECT_EQ(gProject.FileCount(), 0);
     EXPECT_EQ(gProject.SetupLines[LineCaption], "My Application setup");
     EXPECT_EQ(gProject.SetupLines[LineStartText], "This will install My Application||    ...");
     EXPECT_EQ(gProject.SetupLines[LineLicense], "");
@@ -96,16 +97,16 @@ TEST_F(SetupTest, NewProjectFillsTheTemplate) {
     EXPECT_EQ(gProject.SetupLines[LineLaunchText], "Launch My Application now");
     EXPECT_EQ(gProject.Picture.size(), 42038u);
     EXPECT_EQ(gProject.Picture.substr(0, 2), "BM");
-    EXPECT_FALSE(gProject.PicturePacked.empty());
+    EXPECT_TRUE(gProject.PicturePacked.has_value());
     EXPECT_EQ(gProject.StringsText,
               "Components to install:\r\nMy Application\r\n\r\nStart My Application\r\n");
     EXPECT_EQ(gProject.ScriptText, LoadResFile("SCRIPT.TXT"));
 
     NewProject(true);
-    ASSERT_EQ(gProject.FileCount, 1);
-    EXPECT_EQ(gProject.Name(0), "myapp.exe");
-    EXPECT_TRUE(gProject.Packed[0]);
-    EXPECT_EQ(gProject.Data(0), LoadResFile("myapp.exe"));
+    ASSERT_EQ(gProject.FileCount(), 1);
+    EXPECT_EQ(gProject.Files[0].Name, "myapp.exe");
+    ASSERT_TRUE(gProject.Files[0].Packed());
+    EXPECT_EQ(EncodeEntryRecord(gProject.Files[0].Record()), LoadResFile("myapp.exe"));
 }
 
 TEST_F(SetupTest, SavedSetupOpensWithEveryField) {
@@ -115,10 +116,10 @@ TEST_F(SetupTest, SavedSetupOpensWithEveryField) {
     gProject.SetupLines[LineLicense] = "license.txt";
     gProject.ScriptText = "[Create]\r\nLabel 1\r\n";
     gProject.StringsText = "Pick:\r\n";
-    ASSERT_TRUE(AddFile("license.txt", std::string(2000, 'L') + "terms", false));
-    ASSERT_TRUE(AddFile("random.bin", RandomBytes(5000, 1), false));
-    ASSERT_TRUE(AddFile("empty.dat", "", false));
-    ASSERT_TRUE(AddFile("one.txt", "1", false));
+    ASSERT_TRUE(AddFile("license.txt", std::string(2000, 'L') + "terms"));
+    ASSERT_TRUE(AddFile("random.bin", RandomBytes(5000, 1)));
+    ASSERT_TRUE(AddFile("empty.dat", ""));
+    ASSERT_TRUE(AddFile("one.txt", "1"));
     const std::string path = dir / "tool.exe";
     gProject.ProjectPath = path;
     ASSERT_TRUE(SaveSetup());
@@ -128,8 +129,8 @@ TEST_F(SetupTest, SavedSetupOpensWithEveryField) {
     EXPECT_EQ(host.labels,
               (std::vector<std::string>{"license.txt", "random.bin", "empty.dat", "one.txt"}));
     const SetupProject saved = gProject;
-    for (int k = 0; k < saved.FileCount; ++k)
-        EXPECT_TRUE(saved.Packed[k]);
+    for (const ProjectFile& f : saved.Files)
+        EXPECT_TRUE(f.Packed());
 
     gProject = SetupProject{};
     ASSERT_TRUE(Open(path));
@@ -139,26 +140,24 @@ TEST_F(SetupTest, SavedSetupOpensWithEveryField) {
     EXPECT_EQ(gProject.StringsText, saved.StringsText);
     EXPECT_EQ(gProject.Picture, saved.Picture);
     EXPECT_EQ(gProject.PicturePacked, saved.PicturePacked);
-    ASSERT_EQ(gProject.FileCount, saved.FileCount);
-    for (int k = 0; k < saved.FileCount; ++k) {
-        EXPECT_EQ(gProject.Name(k), saved.Name(k));
-        EXPECT_EQ(gProject.Data(k), saved.Data(k));
-        EXPECT_TRUE(gProject.Packed[k]);
+    ASSERT_EQ(gProject.FileCount(), saved.FileCount());
+    for (int k = 0; k < saved.FileCount(); ++k) {
+        EXPECT_EQ(gProject.Files[k].Name, saved.Files[k].Name);
+        ASSERT_TRUE(gProject.Files[k].Packed());
+        EXPECT_EQ(gProject.Files[k].Record(), saved.Files[k].Record());
     }
-    // Slots past the file list hold nothing from the directory read.
-    EXPECT_TRUE(gProject.Name(saved.FileCount).empty());
 
     // The empty and the 1-byte file come back as they were.
-    int64_t size = 0;
-    EXPECT_EQ(ExtractEntry(gProject.Data(FindFile("empty.dat")), size), "");
-    EXPECT_EQ(ExtractEntry(gProject.Data(FindFile("one.txt")), size), "1");
-    EXPECT_EQ(size, 1);
+    EXPECT_EQ(ExtractEntry(gProject.Files[gProject.FindFile("empty.dat")].Record()), "");
+    const EntryRecord& one = gProject.Files[gProject.FindFile("one.txt")].Record();
+    EXPECT_EQ(ExtractEntry(one), "1");
+    EXPECT_EQ(one.Size, 1u);
 }
 
 TEST_F(SetupTest, LayoutIsRuntimeThenSetupFilesThenUserFiles) {
     NewProject(false);
-    ASSERT_TRUE(AddFile("b.txt", "bbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbb", false));
-    ASSERT_TRUE(AddFile("a.bin", RandomBytes(300, 2), false));
+    ASSERT_TRUE(AddFile("b.txt", "bbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbb"));
+    ASSERT_TRUE(AddFile("a.bin", RandomBytes(300, 2)));
     gProject.ProjectPath = dir / "s.exe";
     ASSERT_TRUE(SaveSetup());
 
@@ -167,9 +166,8 @@ TEST_F(SetupTest, LayoutIsRuntimeThenSetupFilesThenUserFiles) {
     BinaryFile file = BinaryFile::OpenRead(dir / "s.exe");
     const int64_t p = FindPackage(file);
     EXPECT_EQ(p, static_cast<int64_t>(kRuntime.size()));
-    std::vector<std::string> records(16);
-    int64_t total = 0;
-    ASSERT_EQ(ReadDirectory(file, p, records, 16, total, 1, 0), 6);
+    const std::vector<DirectoryEntry> records = ReadDirectory(file, p);
+    ASSERT_EQ(records.size(), 6u);
     const std::vector<std::string> names = {"setup\\picture.bmp",
                                             "setup\\script.txt",
                                             "setup\\setup.txt",
@@ -178,20 +176,18 @@ TEST_F(SetupTest, LayoutIsRuntimeThenSetupFilesThenUserFiles) {
                                             "a.bin"};
     int64_t end = 0;
     for (int k = 0; k < 6; ++k) {
-        EXPECT_EQ(records[k].substr(13), names[k]);
-        end = CharsToLong(records[k], 1) + CharsToLong(records[k], 5);
+        EXPECT_EQ(records[k].Name, names[k]);
+        end = records[k].Offset + records[k].StoredSize;
     }
     // The trailer follows the last data block directly.
     EXPECT_EQ(end + 10, static_cast<int64_t>(bytes.size()));
     // The setup lines are stored joined with CR LF, nothing after the last.
-    int64_t unpacked = 0;
-    EXPECT_EQ(ExtractEntry(ReadEntry(file, records[2]), unpacked), JoinedSetupLines());
-    EXPECT_EQ(JoinedSetupLines().substr(JoinedSetupLines().size() - 25),
-              "Launch My Application now");
+    const std::string lines = gProject.JoinedSetupLines();
+    EXPECT_EQ(ReadEntryContents(file, records[2]), lines);
+    EXPECT_EQ(lines.substr(lines.size() - 25), "Launch My Application now");
     // Incompressible random data is still stored compressed below 110 %, or raw.
-    const uint8_t flags = static_cast<uint8_t>(records[5][0]);
-    const int64_t stored = CharsToLong(records[5], 5);
-    if (flags & 1) {
+    const int64_t stored = records[5].StoredSize;
+    if (records[5].Compressed()) {
         EXPECT_LT(stored, 330);
     } else {
         EXPECT_EQ(stored, 300);
@@ -200,15 +196,15 @@ TEST_F(SetupTest, LayoutIsRuntimeThenSetupFilesThenUserFiles) {
 
 TEST_F(SetupTest, SecondSaveCompressesNothingAgainAndGivesTheSameFile) {
     NewProject(true);
-    ASSERT_TRUE(AddFile("data.bin", RandomBytes(20000, 3) + std::string(20000, 'z'), false));
+    ASSERT_TRUE(AddFile("data.bin", RandomBytes(20000, 3) + std::string(20000, 'z')));
     gProject.ProjectPath = dir / "twice.exe";
     ASSERT_TRUE(SaveSetup());
     const std::string first = ReadFile(dir / "twice.exe");
-    const std::string packed = gProject.Data(1);
+    const EntryRecord packed = gProject.Files[1].Record();
     host.labels.clear();
     ASSERT_TRUE(SaveSetup());
     EXPECT_TRUE(host.labels.empty());
-    EXPECT_EQ(gProject.Data(1), packed);
+    EXPECT_EQ(gProject.Files[1].Record(), packed);
     EXPECT_EQ(ReadFile(dir / "twice.exe"), first);
 
     // Opened again, the project saves to the same bytes without packing any user file.
@@ -257,7 +253,8 @@ TEST_F(SetupTest, NoRuntimeAtAllShowsString34AndWritesNothing) {
     gProject.ProjectPath = dir / "old.exe";
     EXPECT_FALSE(SaveSetup());
     ASSERT_EQ(host.errors.size(), 1u);
-    EXPECT_EQ(host.errors[0], "Error opening '" + (dir / "kavelomaker.dat") + "\"");
+    EXPECT_EQ(host.errors[0],
+              "Error opening '" + (dir / "kavelomaker.dat") + "\"\nNo such file or directory");
     EXPECT_EQ(host.packings, 0);
     EXPECT_EQ(ReadFile(dir / "old.exe"), "previous setup");
 }
@@ -268,7 +265,7 @@ TEST_F(SetupTest, UnwritableFolderShowsString31) {
     gProject.ProjectPath = path;
     EXPECT_FALSE(SaveSetup());
     ASSERT_EQ(host.errors.size(), 1u);
-    EXPECT_EQ(host.errors[0], "Error creating setup file\n" + path);
+    EXPECT_EQ(host.errors[0], "Error creating setup file\n" + path + "\nNo such file or directory");
 }
 
 // A setup whose write permission was taken away is not replaced behind the
@@ -281,10 +278,10 @@ TEST_F(SetupTest, ReadOnlySetupOrFolderIsNotReplaced) {
     ASSERT_TRUE(SaveSetup());
     const std::string before = ReadFile(path);
     ASSERT_EQ(chmod(path.c_str(), 0555), 0);
-    ASSERT_TRUE(AddFile("new.txt", "new file", false));
+    ASSERT_TRUE(AddFile("new.txt", "new file"));
     EXPECT_FALSE(SaveSetup());
     ASSERT_EQ(host.errors.size(), 1u);
-    EXPECT_EQ(host.errors[0], "Error creating setup file\n" + path);
+    EXPECT_EQ(host.errors[0], "Error creating setup file\n" + path + "\nPermission denied");
     EXPECT_EQ(ReadFile(path), before);
     struct stat st {};
     ASSERT_EQ(stat(path.c_str(), &st), 0);
@@ -299,23 +296,27 @@ TEST_F(SetupTest, ReadOnlySetupOrFolderIsNotReplaced) {
     gProject.ProjectPath = dir / "folder.exe";
     EXPECT_FALSE(SaveSetup());
     ASSERT_EQ(host.errors.size(), 1u);
-    EXPECT_EQ(host.errors[0], "Error creating setup file\n" + (dir / "folder.exe"));
+    EXPECT_EQ(host.errors[0],
+              "Error creating setup file\n" + (dir / "folder.exe") + "\nIs a directory");
     EXPECT_EQ(host.packings, packingsBefore);
     EXPECT_TRUE(std::filesystem::is_empty(dir / "folder.exe"));
 }
 
-// A packed entry without a record cannot be written; the save must fail
-// rather than report success for a setup that silently lacks the file.
-TEST_F(SetupTest, PackedFileWithoutARecordFailsTheSave) {
+// A packed record that does not hold its stored bytes cannot be written; the
+// save must fail rather than report success for a setup that lacks the file.
+TEST_F(SetupTest, PackedFileWithABrokenRecordFailsTheSave) {
     NewProject(false);
     const std::string path = dir / "lost.exe";
     gProject.ProjectPath = path;
     ASSERT_TRUE(SaveSetup());
     const std::string before = ReadFile(path);
-    ASSERT_TRUE(AddFile("ghost.bin", "", true));
+    EntryRecord broken;
+    broken.StoredSize = 5;
+    ASSERT_TRUE(gProject.AddFile({"ghost.bin", broken}));
     EXPECT_FALSE(SaveSetup());
     ASSERT_EQ(host.errors.size(), 1u);
-    EXPECT_EQ(host.errors[0], "Error creating setup file\n" + path);
+    EXPECT_EQ(host.errors[0], "Error creating setup file\n" + path +
+                                  "\nthe entry record of \"ghost.bin\" does not hold its stored size");
     EXPECT_EQ(ReadFile(path), before);
 }
 
@@ -327,7 +328,7 @@ TEST_F(SetupTest, FailedWriteKeepsThePreviousSetup) {
     gProject.ProjectPath = path;
     ASSERT_TRUE(SaveSetup());
     const std::string before = ReadFile(path);
-    ASSERT_TRUE(AddFile("big.bin", RandomBytes(1 << 20, 4), false));
+    ASSERT_TRUE(AddFile("big.bin", RandomBytes(1 << 20, 4)));
 
     struct rlimit old {};
     getrlimit(RLIMIT_FSIZE, &old);
@@ -341,7 +342,7 @@ TEST_F(SetupTest, FailedWriteKeepsThePreviousSetup) {
 
     EXPECT_FALSE(saved);
     ASSERT_EQ(host.errors.size(), 1u);
-    EXPECT_EQ(host.errors[0], "Error creating setup file\n" + path);
+    EXPECT_EQ(host.errors[0], "Error creating setup file\n" + path + "\nFile too large");
     EXPECT_EQ(host.ends, host.packings);
     EXPECT_EQ(ReadFile(path), before);
     int files = 0;
@@ -351,7 +352,7 @@ TEST_F(SetupTest, FailedWriteKeepsThePreviousSetup) {
     }
     EXPECT_EQ(files, 1);
     // The file packed before the failure stays packed for the next save.
-    EXPECT_TRUE(gProject.Packed[0]);
+    EXPECT_TRUE(gProject.Files[0].Packed());
     EXPECT_TRUE(SaveSetup());
 }
 
@@ -368,11 +369,10 @@ TEST_F(SetupTest, OpenRecognisesNamesInAnyCaseAndIgnoresUnknownSetupFiles) {
     EXPECT_EQ(gProject.SetupLines[LineCaption], "Caption");
     EXPECT_EQ(gProject.SetupLines[LineLaunchText], "Launch");
     EXPECT_EQ(gProject.Picture, "BMpicture");
-    ASSERT_EQ(gProject.FileCount, 2);
-    EXPECT_EQ(gProject.Name(0), "readme.txt");
-    EXPECT_EQ(gProject.Name(1), "plain.bin");
-    EXPECT_EQ(gProject.Data(0).substr(13), "read me");
-    EXPECT_TRUE(gProject.Packed[0]);
+    ASSERT_EQ(gProject.FileCount(), 2);
+    EXPECT_EQ(gProject.Files[0].Name, "readme.txt");
+    EXPECT_EQ(gProject.Files[1].Name, "plain.bin");
+    EXPECT_EQ(StoredBytes(0), "read me");
 }
 
 TEST_F(SetupTest, MissingSetupFilesKeepTemplateValues) {
@@ -384,7 +384,7 @@ TEST_F(SetupTest, MissingSetupFilesKeepTemplateValues) {
     EXPECT_EQ(gProject.SetupLines[LineLaunchText], "Launch My Application now");
     EXPECT_EQ(gProject.Picture.size(), 42038u);
     EXPECT_EQ(gProject.ScriptText, "S");
-    EXPECT_EQ(gProject.FileCount, 1);
+    EXPECT_EQ(gProject.FileCount(), 1);
 }
 
 // Every damaged setup gives string 32 once, false, and the project reset to
@@ -434,11 +434,15 @@ TEST_F(SetupTest, DamagedSetupsAreRefused) {
     for (const auto& [what, bytes] : cases) {
         WriteFile(dir / "bad.exe", bytes);
         host.errors.clear();
-        AddFile("leftover", "x", false);
+        AddFile("leftover", "x");
         EXPECT_FALSE(Open(dir / "bad.exe")) << what;
         ASSERT_EQ(host.errors.size(), 1u) << what;
-        EXPECT_EQ(host.errors[0], "Error opening setup file\n" + (dir / "bad.exe")) << what;
-        EXPECT_EQ(gProject.FileCount, 0) << what;
+        // The message, the path, and why on a line of its own.
+        const std::string head = "Error opening setup file\n" + (dir / "bad.exe") + "\n";
+        EXPECT_EQ(host.errors[0].substr(0, head.size()), head) << what;
+        EXPECT_GT(host.errors[0].size(), head.size()) << what;
+        EXPECT_EQ(host.errors[0].find('\n', head.size()), std::string::npos) << what;
+        EXPECT_EQ(gProject.FileCount(), 0) << what;
         EXPECT_EQ(gProject.SetupLines[LineCaption], "") << what;
         EXPECT_EQ(gProject.SetupLines[LineLaunchText], "Launch My Application now") << what;
     }
@@ -448,7 +452,7 @@ TEST_F(SetupTest, DamagedSetupsAreRefused) {
     // The undamaged original opens.
     WriteFile(dir / "good.exe", good);
     EXPECT_TRUE(Open(dir / "good.exe"));
-    EXPECT_EQ(gProject.FileCount, 1);
+    EXPECT_EQ(gProject.FileCount(), 1);
 }
 
 // Opening a named pipe would wait for a writer forever; anything but a file
@@ -476,7 +480,7 @@ TEST_F(SetupTest, PipeIsRefusedWithoutWaiting) {
     EXPECT_FALSE(hadToUnblock);
     EXPECT_FALSE(opened);
     ASSERT_EQ(host.errors.size(), 1u);
-    EXPECT_EQ(host.errors[0], "Error opening setup file\n" + path);
+    EXPECT_EQ(host.errors[0], "Error opening setup file\n" + path + "\nnot a regular file");
 }
 
 // A full file table saves 516 entries (four setup files first); opening it
@@ -484,14 +488,14 @@ TEST_F(SetupTest, PipeIsRefusedWithoutWaiting) {
 TEST_F(SetupTest, FullProjectSavesAndOpensAgain) {
     NewProject(false);
     for (int i = 0; i < kMaxFiles; ++i)
-        ASSERT_TRUE(AddFile("f" + std::to_string(i), "x", false));
+        ASSERT_TRUE(AddFile("f" + std::to_string(i), "x"));
     gProject.ProjectPath = dir / "full.exe";
     ASSERT_TRUE(SaveSetup());
     gProject = SetupProject{};
     ASSERT_TRUE(Open(dir / "full.exe"));
-    EXPECT_EQ(gProject.FileCount, kMaxFiles);
-    EXPECT_EQ(gProject.Name(kMaxFiles - 1), "f511");
-    EXPECT_EQ(gProject.Data(kMaxFiles - 1).substr(13), "x");
+    EXPECT_EQ(gProject.FileCount(), kMaxFiles);
+    EXPECT_EQ(gProject.Files[kMaxFiles - 1].Name, "f511");
+    EXPECT_EQ(StoredBytes(kMaxFiles - 1), "x");
     EXPECT_TRUE(host.errors.empty());
 }
 
@@ -501,8 +505,36 @@ TEST_F(SetupTest, FiveHundredTwelveEntriesStillOpen) {
         many.push_back({"f" + std::to_string(i), "d"});
     WriteFile(dir / "full.exe", BuildSetup("", many));
     ASSERT_TRUE(Open(dir / "full.exe"));
-    EXPECT_EQ(gProject.FileCount, 512);
-    EXPECT_EQ(gProject.Name(511), "f511");
+    EXPECT_EQ(gProject.FileCount(), 512);
+    EXPECT_EQ(gProject.Files[511].Name, "f511");
+}
+
+} // namespace
+
+namespace {
+
+// Opening says why it failed, under string 32 and the path.
+TEST_F(SetupTest, OpeningFailuresGiveTheirReason) {
+    std::string good = BuildSetup("HOST", SetupEntries(kLines));
+    std::string manyEntries = good;
+    manyEntries.replace(4 + 4, 4, BigEndian(0xFFFFFFFF));
+    WriteFile(dir / "text.exe", "just some text, no package");
+    WriteFile(dir / "count.exe", manyEntries);
+    WriteFile(dir / "climb.exe", BuildSetup("H", SetupEntries(kLines, {{"..\\x", "x"}})));
+    std::filesystem::create_directory(dir / "folder.exe");
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"missing.exe", "No such file or directory"},
+        {"folder.exe", "Is a directory"},
+        {"text.exe", "the file carries no setup package"},
+        {"count.exe", "the package holds 4294967295 entries, more than the 1024 a setup can have"},
+        {"climb.exe", "the package holds an entry named \"..\\x\", which no setup can hold"},
+    };
+    for (const auto& [name, reason] : cases) {
+        host.errors.clear();
+        EXPECT_FALSE(Open(dir / name));
+        ASSERT_EQ(host.errors.size(), 1u) << name;
+        EXPECT_EQ(host.errors[0], "Error opening setup file\n" + (dir / name) + "\n" + reason);
+    }
 }
 
 } // namespace

@@ -179,9 +179,9 @@ TEST(ResFiles, PictureIsAPackedBitmapOf128By320With256Colours) {
     EXPECT_EQ(entry[0], 1) << "the picture compresses, so it is stored compressed";
     EXPECT_LT(entry.size(), 42038u);
 
-    int64_t size = -1;
-    const std::string bmp = ExtractEntry(entry, size);
-    EXPECT_EQ(size, 42038);
+    const EntryRecord record = DecodeEntryRecord(entry);
+    const std::string bmp = ExtractEntry(record);
+    EXPECT_EQ(record.Size, 42038u);
     ASSERT_EQ(bmp.size(), 42038u);
     EXPECT_EQ(bmp, Committed("picture.bmp"));
     EXPECT_EQ(bmp.substr(0, 2), "BM");
@@ -200,15 +200,14 @@ TEST(ResFiles, SampleProgramUnpacksToTheCommittedBinary) {
     const std::string program = Committed("myapp.exe");
     ASSERT_FALSE(program.empty());
     ExpectEntryFraming(entry, program.size());
-    int64_t size = -1;
-    EXPECT_EQ(ExtractEntry(entry, size), program);
-    EXPECT_EQ(size, static_cast<int64_t>(program.size()));
+    const EntryRecord record = DecodeEntryRecord(entry);
+    EXPECT_EQ(ExtractEntry(record), program);
+    EXPECT_EQ(record.Size, program.size());
 }
 
 #if defined(__linux__) && defined(__x86_64__)
 TEST(ResFiles, SampleProgramRunsAndGreets) {
-    int64_t size = 0;
-    const std::string program = ExtractEntry(LoadResFile("myapp.exe"), size);
+    const std::string program = ExtractEntry(DecodeEntryRecord(LoadResFile("myapp.exe")));
     const auto dir =
         std::filesystem::temp_directory_path() / ("kavelo_res_test_" + std::to_string(::getpid()));
     std::filesystem::create_directories(dir);

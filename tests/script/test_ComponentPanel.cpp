@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "project/Project.h"
+#include "common/TextLines.h"
 #include "TemplateScript.h"
 
 namespace {

@@ -5,32 +5,24 @@
 #include <string>
 #include <vector>
 
-#include "project/Project.h"
 #include "TemplateScript.h"
 
 namespace {
 
-std::vector<std::string> DebugLines() {
-    std::vector<std::string> lines;
-    if (gRun.DebugLineCount == 0) return lines;
-    const std::string& text = gRun.DebugText;
-    size_t from = 0;
-    for (size_t at; (at = text.find("\r\n", from)) != std::string::npos; from = at + 2)
-        lines.push_back(text.substr(from, at - from));
-    lines.push_back(text.substr(from));
-    return lines;
+InstallCommand ParseInstallCommand(const std::string& line) {
+    return ::ParseInstallCommand(line, SimulatedFolders());
 }
 
 class Simulation : public ::testing::Test {
   protected:
-    void SetUp() override {
-        while (gProject.FileCount > 0)
-            RemoveFile(0);
-        AddFile("myapp.exe", "", false);
-        AddFile("a.exe", "", false);
-        AddFile("foo.dll", "", false);
-        gProject.StringsText = script_test::kTemplateStrings;
-        DebugClear();
+    // The report for script with the project's files and numbered texts.
+    std::vector<std::string> Simulate(const std::string& script, const std::string& selection) {
+        const InstallSource source{script, script_test::kTemplateStrings,
+                                   [](const std::string& name) {
+                                       return name == "myapp.exe" || name == "a.exe" ||
+                                              name == "foo.dll";
+                                   }};
+        return SimulateInstall(source, selection);
     }
 
     // Runs the [Install] section made of lines with the selection.
@@ -39,10 +31,7 @@ class Simulation : public ::testing::Test {
         std::string script = "[Install]\r\n";
         for (const std::string& line : lines)
             script += line + "\r\n";
-        gProject.ScriptText = script;
-        DebugClear();
-        SimulateInstall(selection);
-        return DebugLines();
+        return Simulate(script, selection);
     }
 };
 
@@ -50,11 +39,11 @@ const std::string kNothing = "### Warning: Nothing to do";
 const std::string kFolder = "C:\\Programmes\\MyDirectory\\";
 
 TEST_F(Simulation, NewProjectTemplate) {
-    gProject.ScriptText = script_test::kTemplateScript;
-    SimulateInstall(std::string(1, '\x01') + std::string(63, '\0'));
+    const std::vector<std::string> lines = Simulate(
+        script_test::kTemplateScript, std::string(1, '\x01') + std::string(63, '\0'));
     const std::string target = "C:\\Programmes\\MyDirectory\\MyApp.exe";
     const std::string rest = " name=Start My Application; Target=" + target + "; Params=";
-    EXPECT_EQ(DebugLines(), (std::vector<std::string>{
+    EXPECT_EQ(lines, (std::vector<std::string>{
                                 "    AbortInstallation if < 1.0): " + target,
                                 "        Check ,1,,MyApp.exe,,,1.0",
                                 "    (DeleteFile): C:\\Programmes\\MyDirectory\\MyApp.log",
@@ -66,9 +55,8 @@ TEST_F(Simulation, NewProjectTemplate) {
 }
 
 TEST_F(Simulation, NothingToDo) {
-    gProject.ScriptText = "[Create]\r\ncheck 2\r\n";
-    SimulateInstall(std::string(64, '\0'));
-    EXPECT_EQ(DebugLines(), std::vector<std::string>{kNothing});
+    EXPECT_EQ(Simulate("[Create]\r\ncheck 2\r\n", std::string(64, '\0')),
+              std::vector<std::string>{kNothing});
 
     EXPECT_EQ(Run({"{1}", "Check a.exe,1", "{0}", "Copy a.exe,1"}),
               (std::vector<std::string>{"    AbortInstallation if < ): " + kFolder + "a.exe",

@@ -2,6 +2,7 @@
 // compressor, as a save packs the side picture (threshold 100).
 //
 //   kavelo_make_entry INPUT OUTPUT
+#include "common/WholeFile.h"
 #include "package/PackageWriter.h"
 
 #include <exception>
@@ -16,14 +17,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     try {
-        std::ifstream in(argv[1], std::ios::binary);
-        if (!in) {
-            std::cerr << "kavelo_make_entry: cannot read " << argv[1] << "\n";
-            return 1;
-        }
-        const std::string contents{std::istreambuf_iterator<char>(in),
-                                   std::istreambuf_iterator<char>()};
-        const std::string entry = MakeEntry(contents, true, 100, nullptr, 0, 0, 0);
+        const std::string entry = EncodeEntryRecord(MakeEntry(ReadWholeFile(argv[1]), true, 100));
         std::ofstream out(argv[2], std::ios::binary | std::ios::trunc);
         out << entry;
         out.close();

@@ -1,12 +1,13 @@
-#include "script/PanelReport.h"
+#include "PanelReport.h"
 
 #include <gtest/gtest.h>
 
 #include <array>
 #include <string>
 
-#include "project/Project.h"
+#include "common/TextLines.h"
 #include "script/ComponentPanel.h"
+#include "script/PanelArguments.h"
 #include "TemplateScript.h"
 
 namespace {

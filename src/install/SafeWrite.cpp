@@ -1,47 +1,10 @@
-#include "SetupFile.h"
+#include "install/SafeWrite.h"
 
 #include <fcntl.h>
 #include <unistd.h>
 
-#include <array>
 #include <cerrno>
 #include <cstring>
-
-#include "common/BigEndian.h"
-#include "package/PackageReader.h"
-#include "package/PackageWriter.h"
-#include "package/PackageFormat.h"
-
-std::optional<std::vector<SetupEntry>> ReadSetupEntries(const BinaryFile& file) {
-    const int64_t p = FindPackage(file);
-    if (p < 0) return std::nullopt;
-    // The count is checked against the bytes that exist before anything is
-    // allocated for it.
-    const int64_t count = static_cast<uint32_t>(GetEntryCount(file, p));
-    if (count * kRecordSize > file.Length() - p) throw PackageError("entry count past the end");
-    std::vector<std::string> records(static_cast<size_t>(count));
-    int64_t total = 0;
-    const int32_t n = ReadDirectory(file, p, records, static_cast<int32_t>(count), total, 1, 0);
-    std::vector<SetupEntry> entries;
-    entries.reserve(static_cast<size_t>(n));
-    for (int32_t k = 0; k < n; ++k) {
-        const std::string& r = records[static_cast<size_t>(k)];
-        SetupEntry e;
-        e.Record = r;
-        e.Flags = static_cast<uint8_t>(r[kRecordFlagsAt]);
-        e.Offset = CharsToLong(r, kRecordFieldAt);
-        e.StoredSize = CharsToLong(r, kRecordStoredSizeAt);
-        e.UncompressedSize = CharsToLong(r, kRecordUncompressedSizeAt);
-        e.Name = r.substr(kRecordSize);
-        entries.push_back(std::move(e));
-    }
-    return entries;
-}
-
-std::string ReadSetupEntryContents(const BinaryFile& file, const SetupEntry& entry) {
-    int64_t size = 0;
-    return ExtractEntry(ReadEntry(file, entry.Record), size);
-}
 
 std::optional<std::filesystem::path> SafeRelativePath(const std::string& name) {
     std::string rest = name;
@@ -107,18 +70,4 @@ bool WriteBelow(const std::filesystem::path& dir, const std::filesystem::path& r
         return false;
     }
     return true;
-}
-
-std::string SetupLineText(const std::string& setupText, int index) {
-    std::string line;
-    int current = 0;
-    for (size_t i = 0; i < setupText.size(); ++i) {
-        if (setupText.compare(i, 2, "\r\n") == 0) {
-            ++current;
-            ++i;
-            continue;
-        }
-        if (current == index) line += setupText[i] == '|' ? '\n' : setupText[i];
-    }
-    return line;
 }

@@ -1,0 +1,69 @@
+#include "common/WholeFile.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "common/Errors.h"
+
+namespace {
+
+class Descriptor {
+  public:
+    explicit Descriptor(int fd) : fd_(fd) {}
+    ~Descriptor() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    int Get() const { return fd_; }
+
+  private:
+    int fd_;
+};
+
+struct stat StatOrThrow(int fd, const std::string& path) {
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) throw IoError(errno, path);
+    return st;
+}
+
+} // namespace
+
+std::string ReadWholeFile(const std::string& path, uint64_t maxSize) {
+    // O_NONBLOCK: opening a named pipe must not wait for a writer.
+    int raw;
+    do {
+        raw = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    } while (raw < 0 && errno == EINTR);
+    if (raw < 0) throw IoError(errno, path);
+    const Descriptor fd(raw);
+    const struct stat before = StatOrThrow(fd.Get(), path);
+    if (S_ISDIR(before.st_mode)) throw IoError(EISDIR, path);
+    if (!S_ISREG(before.st_mode)) throw KaveloError("not a regular file", path);
+    const auto size = static_cast<uint64_t>(before.st_size);
+    if (size > maxSize)
+        throw KaveloError("the file has " + std::to_string(size) + " bytes, more than the " +
+                              std::to_string(maxSize) + " allowed",
+                          path);
+
+    std::string bytes(static_cast<size_t>(size), '\0');
+    size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::pread(fd.Get(), bytes.data() + done, bytes.size() - done,
+                                  static_cast<off_t>(done));
+        if (n < 0) {
+            if (errno == EINTR || errno == EAGAIN) continue;
+            throw IoError(errno, path, "cannot read");
+        }
+        if (n == 0) break;
+        done += static_cast<size_t>(n);
+    }
+    char extra;
+    const bool grew = ::pread(fd.Get(), &extra, 1, static_cast<off_t>(done)) > 0;
+    if (done != bytes.size() || grew || StatOrThrow(fd.Get(), path).st_size != before.st_size)
+        throw KaveloError("the file changed its size while it was read", path);
+    return bytes;
+}

@@ -1,0 +1,16 @@
+// Reading a file whole, the one way every layer does it: only a regular file
+// is read (a pipe or a device would wait for input), its size is checked
+// before anything is allocated, and a file that changes size while it is read
+// is refused rather than kept cut off.
+#pragma once
+
+#include <cstdint>
+#include <limits>
+#include <string>
+
+inline constexpr uint64_t kNoSizeLimit = std::numeric_limits<uint64_t>::max();
+
+// The bytes of the file at path. Throws IoError (missing, unreadable, a
+// folder) or KaveloError (not a regular file, larger than maxSize, changed
+// while it was read), each naming the path.
+std::string ReadWholeFile(const std::string& path, uint64_t maxSize = kNoSizeLimit);

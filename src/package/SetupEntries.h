@@ -1,0 +1,26 @@
+// What makes a package a setup: the four setup files that come first, under
+// names of their own, and the setup lines in setup\setup.txt. Shared by
+// saving and opening, the setup runtime and the CLI.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "package/PackageRecords.h"
+
+// The package's names of the four setup files, in the order they are written.
+inline constexpr std::string_view kSetupPictureName = "setup\\picture.bmp";
+inline constexpr std::string_view kSetupScriptName = "setup\\script.txt";
+inline constexpr std::string_view kSetupLinesName = "setup\\setup.txt";
+inline constexpr std::string_view kSetupStringsName = "setup\\strings.txt";
+// Every setup file's name starts so; any other name is a user's file.
+inline constexpr std::string_view kSetupFolderPrefix = "setup\\";
+
+// The first entry whose name equals lowerName without regard to ASCII case;
+// null when there is none.
+const DirectoryEntry* FindEntry(const std::vector<DirectoryEntry>& entries,
+                                std::string_view lowerName);
+
+// Line index (0 to 6) of the setup text, "|" turned into line breaks ("\n").
+std::string SetupLineText(std::string_view setupText, int index);

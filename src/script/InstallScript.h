@@ -1,0 +1,79 @@
+// Reading the [Install] section of a script: sections, guards with their
+// element references, command lines with their eight fields, and how a
+// command's target folder is put together. The install simulator and the
+// installer engine read a script with these same functions.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+inline constexpr int kInstallFieldCount = 8; // fields of a command line
+inline constexpr int kMaxShortcutString = 1023;
+
+enum InstallKind : int {
+    InstallNone = 0,
+    InstallDel = 1,
+    InstallCopy = 2,
+    InstallCheck = 3,
+    InstallLink = 4,
+};
+
+// Base folder numbers of a command's second field; any other number is the
+// installation folder.
+inline constexpr int kFolderSystem = 2;
+inline constexpr int kFolderWindows = 3;
+inline constexpr int kFolderAsWritten = 99;
+
+// The folders a command's base folder number stands for, each ending in "\".
+struct BaseFolders {
+    std::string Install;
+    std::string System;
+    std::string Windows;
+};
+
+struct InstallCommand {
+    InstallKind Kind = InstallNone;
+    std::string FileName;     // internal file name, as written
+    int Base = 0;             // the base folder number
+    std::string SubFolder;    // the third field, as written
+    std::string TargetPath;   // folder and file name on the target
+    std::string ShortcutText; // flag letters, a blank, a text number
+    double Number = 0;        // sixth field; read, without effect
+    std::string Version;
+    std::string Options; // command-line options for shortcuts
+};
+
+// The lines of the section "[name]" of text, comments cut, each followed by
+// CR LF; empty when there is no such section.
+std::string ExtractSection(std::string_view text, std::string_view name);
+
+// text followed by count commas, cut into its first count comma-separated pieces.
+std::vector<std::string> SplitFields(const std::string& text, int count);
+
+// folder joined with a subfolder that may begin with "\" (same drive) or with
+// "..\" (one folder up each).
+std::string JoinPath(const std::string& folder, const std::string& sub);
+
+// Kind (InstallNone for a line that is no command) and fields of a line, the
+// target worked out with folders.
+InstallCommand ParseInstallCommand(const std::string& line, const BaseFolders& folders);
+
+// Replaces each "val(N)" of a lower-cased guard by the value of element N
+// (character N - 1 of selection). A reference without ")" after it, with "{"
+// inside, or with N outside 1 ... 64 stays as it is (the guard is then false).
+void ReplaceElementReferences(std::string& guard, std::string_view selection);
+
+// A command line of the [Install] section that a selection reaches.
+struct SelectedCommand {
+    std::string Line; // comment cut, blanks trimmed
+    InstallCommand Command;
+};
+
+// The command lines of script's [Install] section that run for selection
+// (character i holds the value of element i + 1; missing ones are 0), in
+// order: a guard line "{...}" decides for the lines up to the next guard;
+// blank lines and lines that are no command are left out.
+std::vector<SelectedCommand> SelectInstallCommands(std::string_view script,
+                                                   const std::string& selection,
+                                                   const BaseFolders& folders);
