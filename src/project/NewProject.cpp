@@ -3,7 +3,7 @@
 #include "common/Errors.h"
 #include "common/TextLines.h"
 #include "package/PackageReader.h"
-#include "res/StringTable.h"
+#include "res/BuiltInFiles.h"
 
 namespace {
 

@@ -17,7 +17,7 @@
 #include "package/PackageWriter.h"
 #include "project/AppPaths.h"
 #include "project/Messages.h"
-#include "res/StringTable.h"
+#include "res/BuiltInFiles.h"
 
 namespace {
 

@@ -1,6 +1,5 @@
 #include "res/StringTable.h"
 
-#include "res/tools/EmbeddedFiles.h"
 
 #include <algorithm>
 #include <array>
@@ -105,17 +104,6 @@ constexpr bool IsSortedById() {
 }
 static_assert(IsSortedById(), "the string table must be sorted by number, without repeats");
 
-char LowerAscii(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool EqualNoCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (LowerAscii(a[i]) != LowerAscii(b[i])) return false;
-    return true;
-}
-
 } // namespace
 
 // Every "|" becomes a line break and then every pair of line breaks so made
@@ -146,20 +134,4 @@ std::string GetResString(int32_t id, bool multiline) {
 
 std::span<const ResString> ResStringTable() {
     return kStrings;
-}
-
-std::string LoadResFile(std::string_view name, std::string_view type) {
-    if (!EqualNoCase(type, "FILE")) return {};
-    for (std::size_t i = 0; i < kEmbeddedFileCount; ++i) {
-        const EmbeddedFile& f = kEmbeddedFiles[i];
-        if (EqualNoCase(name, f.Name)) return std::string(f.Data, f.Size);
-    }
-    return {};
-}
-
-std::vector<std::string> ResFileNames() {
-    std::vector<std::string> names;
-    for (std::size_t i = 0; i < kEmbeddedFileCount; ++i)
-        names.emplace_back(kEmbeddedFiles[i].Name);
-    return names;
 }

@@ -1,5 +1,4 @@
-// The numbered string table that every user-visible text comes from, and the
-// files built into the program: the new-project template and the setup runtime.
+// The numbered string table that every user-visible text comes from.
 #pragma once
 
 #include <cstdint>
@@ -31,12 +30,3 @@ std::string ExpandLineBreaks(std::string_view text);
 
 // The whole string table in ascending order of number.
 std::span<const ResString> ResStringTable();
-
-// The bytes of the built-in file name of the given type, the name compared
-// without regard to ASCII letter case. Only the type "FILE" exists. Empty
-// when there is no such file (the runtime "KAVELO.EXE" is empty in builds
-// that do not carry it).
-std::string LoadResFile(std::string_view name, std::string_view type = "FILE");
-
-// Names of the built-in files, as stored (upper case).
-std::vector<std::string> ResFileNames();

@@ -55,12 +55,7 @@ const char* KindName(ElementKind kind) {
 
 ScriptPanelModel::ScriptPanelModel() = default;
 
-bool ScriptPanelModel::LoadScript(const std::string& script, std::span<const std::string> strings,
-                                  int32_t stringCount) {
-    const int size = static_cast<int>(std::clamp<long long>(
-        stringCount, 0, std::min<long long>(static_cast<long long>(strings.size()), kMaxStrings)));
-    strings = strings.first(static_cast<size_t>(size));
-
+void ScriptPanelModel::Clear() {
     for (auto& slots : eventCommands_)
         for (std::string& slot : slots)
             slot.clear();
@@ -73,11 +68,60 @@ bool ScriptPanelModel::LoadScript(const std::string& script, std::span<const std
     for (auto& list : controls_)
         list.clear();
     lineOrder_.clear();
+}
+
+// One line of the [Create] section: a keyword that moves the string number or
+// the line position, or an entry.
+void ScriptPanelModel::ReadCreateLine(std::string_view line, CreateState& state) {
+    const size_t indent = std::min<size_t>(line.find_first_not_of(' '), line.size());
+    const std::string_view body = TrimBlanks(line);
+    const size_t blank = body.find(' ');
+    const std::string_view keyword = body.substr(0, blank);
+    const std::string arguments(blank == std::string_view::npos ? std::string_view()
+                                                                : body.substr(blank + 1));
+    const ParsedArguments args = ParseArguments(arguments);
+    const int n = std::max<int32_t>(RoundHalfEven(NumberValue(args.First)), 0);
+    const int left =
+        kPanelMargin + kIndentStep * static_cast<int>(std::min<size_t>(indent, kMaxIndent));
+
+    if (keyword == "strjump") {
+        if (n >= 1 && n <= state.size - 1) state.stringNumber = n;
+        return;
+    }
+    if (keyword == "break") {
+        state.linePosition =
+            ClampLinePosition(static_cast<long long>(state.linePosition) + (n == 0 ? 2 : n));
+        return;
+    }
+    if (keyword == "lpos") {
+        state.linePosition = ClampLinePosition(n == 0 ? 1 : n);
+        return;
+    }
+    static const std::pair<std::string_view, ElementKind> kEntries[] = {
+        {"label", KindLabel}, {"check", KindCheck}, {"option", KindOption}, {"combo", KindCombo}};
+    const auto entry = std::find_if(std::begin(kEntries), std::end(kEntries),
+                                    [&](const auto& e) { return e.first == keyword; });
+    if (entry == std::end(kEntries)) return;
+    const ElementKind kind = entry->second;
+    // Entries beyond the tables are ignored like unknown lines.
+    if (kindCounts_[kind] >= kMaxControlsPerKind) return;
+    if (kind != KindLabel && elementCount_ >= kMaxElements) return;
+
+    AddEntry(kind, left, state.linePosition, n, args.Second, state.strings, state.stringNumber);
+    state.linePosition =
+        ClampLinePosition(static_cast<long long>(state.linePosition) + (kind == KindCombo ? 3 : 2));
+    if (state.stringNumber < state.size + 1) ++state.stringNumber;
+}
+
+bool ScriptPanelModel::LoadScript(const std::string& script, std::span<const std::string> strings,
+                                  int32_t stringCount) {
+    const int size = static_cast<int>(std::clamp<long long>(
+        stringCount, 0, std::min<long long>(static_cast<long long>(strings.size()), kMaxStrings)));
+    Clear();
     suppressEvents_ = true;
 
     const std::string lowered = LowerAscii(script) + "\r\n";
     const std::vector<std::string_view> lines = SplitCrLfLines(lowered);
-
     size_t first = lines.size();
     for (size_t i = 0; i < lines.size(); ++i) {
         if (RemoveBlanks(CutComment(lines[i])) == "[create]") {
@@ -85,59 +129,12 @@ bool ScriptPanelModel::LoadScript(const std::string& script, std::span<const std
             break;
         }
     }
-
-    int stringNumber = 1;
-    int linePosition = 1;
-    const auto advanceString = [&] {
-        if (stringNumber < size + 1) ++stringNumber;
-    };
+    CreateState state{strings.first(static_cast<size_t>(size)), size};
     for (size_t i = first; i < lines.size(); ++i) {
         const std::string_view line = CutComment(lines[i]);
         const size_t indent = std::min<size_t>(line.find_first_not_of(' '), line.size());
         if (indent < line.size() && line[indent] == '[') break;
-        const std::string_view body = TrimBlanks(line);
-        if (body.empty()) continue;
-        const size_t blank = body.find(' ');
-        const std::string_view keyword = body.substr(0, blank);
-        const std::string arguments(blank == std::string_view::npos ? std::string_view()
-                                                                    : body.substr(blank + 1));
-        const ParsedArguments args = ParseArguments(arguments);
-        const int n = std::max<int32_t>(RoundHalfEven(NumberValue(args.First)), 0);
-        const int left =
-            kPanelMargin + kIndentStep * static_cast<int>(std::min<size_t>(indent, kMaxIndent));
-
-        if (keyword == "strjump") {
-            if (n >= 1 && n <= size - 1) stringNumber = n;
-            continue;
-        }
-        if (keyword == "break") {
-            linePosition =
-                ClampLinePosition(static_cast<long long>(linePosition) + (n == 0 ? 2 : n));
-            continue;
-        }
-        if (keyword == "lpos") {
-            linePosition = ClampLinePosition(n == 0 ? 1 : n);
-            continue;
-        }
-        ElementKind kind;
-        if (keyword == "label")
-            kind = KindLabel;
-        else if (keyword == "check")
-            kind = KindCheck;
-        else if (keyword == "option")
-            kind = KindOption;
-        else if (keyword == "combo")
-            kind = KindCombo;
-        else
-            continue;
-        // Entries beyond the tables are ignored like unknown lines.
-        if (kindCounts_[kind] >= kMaxControlsPerKind) continue;
-        if (kind != KindLabel && elementCount_ >= kMaxElements) continue;
-
-        AddEntry(kind, left, linePosition, n, args.Second, strings, stringNumber);
-        linePosition =
-            ClampLinePosition(static_cast<long long>(linePosition) + (kind == KindCombo ? 3 : 2));
-        advanceString();
+        if (!TrimBlanks(line).empty()) ReadCreateLine(line, state);
     }
 
     ReadEventSections(lowered);

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 inline constexpr int kMaxElements = 64;          // element IDs 1 ... 64
@@ -114,6 +115,15 @@ class ScriptPanelModel {
         ElementKind kind;
         int k;
     };
+    // Where a load of the [Create] section stands.
+    struct CreateState {
+        std::span<const std::string> strings;
+        int size;             // numbered texts that may be used
+        int stringNumber = 1; // the next entry's text
+        int linePosition = 1; // in half lines
+    };
+    void Clear();
+    void ReadCreateLine(std::string_view line, CreateState& state);
     void AddEntry(ElementKind kind, int left, int linePosition, int n, int d,
                   std::span<const std::string> strings, int& stringNumber);
     void ReadEventSections(const std::string& lowered);

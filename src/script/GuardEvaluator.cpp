@@ -130,78 +130,89 @@ bool Compare(const std::string& op, double left, double right) {
 
 } // namespace
 
-double NumberValue(const std::string& text) {
-    const size_t n = text.size();
-    size_t i = 0;
-    auto skipBlanks = [&] {
-        while (i < n && IsNumberBlank(text[i]))
-            ++i;
-    };
-    bool negative = false;
-    skipBlanks();
-    if (i < n && (text[i] == '+' || text[i] == '-')) {
-        negative = text[i] == '-';
-        ++i;
-    }
-    std::string mantissa;
-    bool point = false;
+namespace {
+
+// The digits and point of a number as read, with what decides between
+// overflow and underflow when the value does not fit a double.
+struct Mantissa {
+    std::string digits;
     size_t intDigits = 0;     // integer digits after leading zeros
     size_t fractionZeros = 0; // zeros right after the point, before any other digit
-    bool fractionDigitSeen = false;
     bool anyDigit = false;
+};
+
+size_t SkipNumberBlanks(const std::string& text, size_t i) {
+    while (i < text.size() && IsNumberBlank(text[i]))
+        ++i;
+    return i;
+}
+
+Mantissa ReadMantissa(const std::string& text, size_t& i) {
+    Mantissa m;
+    bool point = false;
+    bool fractionDigitSeen = false;
     for (;;) {
-        skipBlanks();
-        if (i >= n) break;
+        i = SkipNumberBlanks(text, i);
+        if (i >= text.size()) break;
         const char c = text[i];
         if (IsDigit(c)) {
-            anyDigit = true;
+            m.anyDigit = true;
             if (!point) {
-                if (intDigits > 0 || c != '0') ++intDigits;
+                if (m.intDigits > 0 || c != '0') ++m.intDigits;
             } else if (!fractionDigitSeen) {
                 if (c == '0')
-                    ++fractionZeros;
+                    ++m.fractionZeros;
                 else
                     fractionDigitSeen = true;
             }
-            mantissa += c;
-            ++i;
-        } else if (c == '.' && !point) {
-            point = true;
-            mantissa += '.';
-            ++i;
-        } else {
+        } else if (c != '.' || point) {
             break;
+        } else {
+            point = true;
         }
+        m.digits += c;
+        ++i;
     }
-    if (!anyDigit) return 0.0;
-    // The exponent counts only when digits follow it; it is held within a
-    // range wide enough to overflow or underflow any double.
+    return m;
+}
+
+// The exponent counts only when digits follow the "e"; it is held within a
+// range wide enough to overflow or underflow any double.
+long ReadExponent(const std::string& text, size_t i) {
+    i = SkipNumberBlanks(text, i);
+    if (i >= text.size() || (text[i] != 'e' && text[i] != 'E')) return 0;
+    i = SkipNumberBlanks(text, i + 1);
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
+        negative = text[i] == '-';
+        ++i;
+    }
     long exponent = 0;
-    skipBlanks();
-    if (i < n && (text[i] == 'e' || text[i] == 'E')) {
-        size_t j = i + 1;
-        auto skipAt = [&] {
-            while (j < n && IsNumberBlank(text[j]))
-                ++j;
-        };
-        skipAt();
-        bool expNegative = false;
-        if (j < n && (text[j] == '+' || text[j] == '-')) {
-            expNegative = text[j] == '-';
-            ++j;
-        }
-        bool expDigits = false;
-        for (;;) {
-            skipAt();
-            if (j >= n || !IsDigit(text[j])) break;
-            expDigits = true;
-            if (exponent < 100000) exponent = exponent * 10 + (text[j] - '0');
-            ++j;
-        }
-        if (!expDigits) exponent = 0;
-        if (expNegative) exponent = -exponent;
+    bool digits = false;
+    for (;;) {
+        i = SkipNumberBlanks(text, i);
+        if (i >= text.size() || !IsDigit(text[i])) break;
+        digits = true;
+        if (exponent < 100000) exponent = exponent * 10 + (text[i] - '0');
+        ++i;
     }
-    std::string literal = mantissa;
+    if (!digits) return 0;
+    return negative ? -exponent : exponent;
+}
+
+} // namespace
+
+double NumberValue(const std::string& text) {
+    size_t i = SkipNumberBlanks(text, 0);
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
+        negative = text[i] == '-';
+        ++i;
+    }
+    const Mantissa m = ReadMantissa(text, i);
+    if (!m.anyDigit) return 0.0;
+    const long exponent = ReadExponent(text, i);
+    std::string literal = m.digits;
     if (exponent != 0) literal.append("e").append(std::to_string(exponent));
     double value = 0.0;
     const auto [end, ec] = std::from_chars(literal.data(), literal.data() + literal.size(), value);
@@ -209,8 +220,8 @@ double NumberValue(const std::string& text) {
     if (ec == std::errc::result_out_of_range) {
         // Decimal magnitude of the first significant digit decides between
         // overflow and underflow.
-        const long magnitude = (intDigits > 0 ? static_cast<long>(intDigits) - 1
-                                              : -static_cast<long>(fractionZeros) - 1) +
+        const long magnitude = (m.intDigits > 0 ? static_cast<long>(m.intDigits) - 1
+                                                : -static_cast<long>(m.fractionZeros) - 1) +
                                exponent;
         value = magnitude > 0 ? std::numeric_limits<double>::infinity() : 0.0;
     } else if (ec != std::errc()) {
@@ -229,6 +240,31 @@ int32_t RoundHalfEven(double value) {
     return static_cast<int32_t>(whole);
 }
 
+namespace {
+
+// Swapping two neighbours ("=>" to ">=") ends, whatever the order, with every
+// y in front of every x in each run made of the two: the runs are sorted
+// instead of swapped one pair at a time.
+void SortNeighbourRuns(std::string& text, char x, char y) {
+    for (size_t i = 0; i < text.size();) {
+        if (text[i] != x && text[i] != y) {
+            ++i;
+            continue;
+        }
+        size_t end = i;
+        size_t ys = 0;
+        while (end < text.size() && (text[end] == x || text[end] == y))
+            ys += text[end++] == y;
+        std::fill(text.begin() + static_cast<std::ptrdiff_t>(i),
+                  text.begin() + static_cast<std::ptrdiff_t>(i + ys), y);
+        std::fill(text.begin() + static_cast<std::ptrdiff_t>(i + ys),
+                  text.begin() + static_cast<std::ptrdiff_t>(end), x);
+        i = end;
+    }
+}
+
+} // namespace
+
 void ReplaceAll(std::string& text, const std::string& find, const std::string& replacement) {
     const size_t n = find.size();
     if (n == 0) return;
@@ -246,26 +282,7 @@ void ReplaceAll(std::string& text, const std::string& find, const std::string& r
     if (first == std::string::npos) return;
     if (n == 2 && find[0] != find[1] && replacement.size() == 2 && replacement[0] == find[1] &&
         replacement[1] == find[0]) {
-        // Swapping two neighbours ("=>" to ">=") ends, whatever the order,
-        // with every second character in front of every first one in each
-        // run made of the two: sort the runs instead of swapping one by one.
-        const char x = find[0];
-        const char y = find[1];
-        for (size_t i = 0; i < text.size();) {
-            if (text[i] != x && text[i] != y) {
-                ++i;
-                continue;
-            }
-            size_t end = i;
-            size_t ys = 0;
-            while (end < text.size() && (text[end] == x || text[end] == y))
-                ys += text[end++] == y;
-            std::fill(text.begin() + static_cast<std::ptrdiff_t>(i),
-                      text.begin() + static_cast<std::ptrdiff_t>(i + ys), y);
-            std::fill(text.begin() + static_cast<std::ptrdiff_t>(i + ys),
-                      text.begin() + static_cast<std::ptrdiff_t>(end), x);
-            i = end;
-        }
+        SortNeighbourRuns(text, find[0], find[1]);
         return;
     }
     // Same result as searching from the start after every replacement: the
@@ -425,7 +442,8 @@ bool EvaluateCondition(const std::string& guard) {
             if (t == start) break;
         }
         return t == "1";
-    } catch (...) {
+    } catch (const std::range_error&) {
+        // A number too large to compare makes the guard false.
         return false;
     }
 }

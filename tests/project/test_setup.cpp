@@ -19,7 +19,7 @@
 #include "project/AppPaths.h"
 #include "project/SaveSetup.h"
 #include "project/Session.h"
-#include "res/StringTable.h"
+#include "res/BuiltInFiles.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 // The built-in files: the new-project template and the setup runtime.
-#include "res/StringTable.h"
+#include "res/BuiltInFiles.h"
 
 #include "package/PackageReader.h"
 

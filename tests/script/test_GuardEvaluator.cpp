@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
+
 #include <random>
 #include <stdexcept>
 #include <string>
@@ -259,9 +262,95 @@ TEST(TextHelpers, LogicSweep) {
     }
 }
 
-// The reducer as written down, one pass after another with every word
-// encoded and decoded again: the oracle for the faster pass loop.
-bool PlainEvaluate(std::string t) {
+// The reducer as written down, with helpers of its own (none of the
+// evaluator's), one pass after another with every word encoded and decoded
+// again: the oracle for the faster pass loop. Positions are 0-based here.
+namespace plain {
+
+void ReplaceAll(std::string& t, const std::string& find, const std::string& with) {
+    for (size_t at; (at = t.find(find)) != std::string::npos;)
+        t.replace(at, find.size(), with);
+}
+
+int Count(const std::string& t, char c) {
+    return static_cast<int>(std::count(t.begin(), t.end(), c));
+}
+
+bool Digit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+bool Compare(const std::string& op, double l, double r) {
+    if (op == ">=") return l >= r;
+    if (op == "<=") return l <= r;
+    if (op == "<>" || op == "|") return l != r;
+    if (op == "=") return l == r;
+    return op == "<" ? l < r : l > r;
+}
+
+void Comparisons(std::string& t, const std::string& op) {
+    const std::string blockLeft = "-^*/#+)", blockRight = "-^*/#+(";
+    size_t from = 0;
+    for (size_t i; (i = t.find(op, from)) != std::string::npos;) {
+        if (i < 1 || i + 3 > t.size()) return;
+        size_t l = i, r = i + op.size() - 1;
+        while (l > 0 && Digit(t[l - 1]))
+            --l;
+        while (r + 1 < t.size() && Digit(t[r + 1]))
+            ++r;
+        const bool ok = l < i && r > i + op.size() - 1 && r + 1 < t.size() &&
+                        (l == 0 || blockLeft.find(t[l - 1]) == std::string::npos) &&
+                        blockRight.find(t[r + 1]) == std::string::npos;
+        if (!ok) {
+            from = i + 1;
+            continue;
+        }
+        const double left = std::strtod(t.substr(l, i - l).c_str(), nullptr);
+        const double right = std::strtod(t.substr(i + op.size(), r + 1 - i - op.size()).c_str(), nullptr);
+        t.replace(l, r - l + 1, Compare(op, left, right) ? "1" : "0");
+        from = l + 1;
+    }
+}
+
+bool Truth(char c) {
+    return c == '0' || c == '1';
+}
+
+void Logic(std::string& t, char code, const std::string& table) {
+    for (size_t b = 0; (b = t.find(code, b)) != std::string::npos; ++b) {
+        if (b + 2 >= t.size()) continue;
+        const auto below = [&](char c, bool orEqual) {
+            return c >= 0 && c <= 4 && (orEqual ? c <= code : c < code);
+        };
+        if (code == 4) {
+            if (Truth(t[b + 1]) && (t[b + 2] == ')' || below(t[b + 2], true)))
+                t.replace(b, 2, 1, table[static_cast<size_t>(t[b + 1] - '0')]);
+        } else if (b >= 2 && Truth(t[b - 1]) && Truth(t[b + 1]) &&
+                   (t[b - 2] == '(' || below(t[b - 2], false)) &&
+                   (t[b + 2] == ')' || below(t[b + 2], true))) {
+            t.replace(b - 1, 3, 1, table[static_cast<size_t>(2 * (t[b - 1] - '0') + (t[b + 1] - '0'))]);
+        }
+    }
+}
+
+void Unwrap(std::string& t) {
+    for (size_t i = 0; i < t.size(); ++i) {
+        if (t[i] != '(') continue;
+        size_t j = i + 1;
+        while (j < t.size() && Digit(t[j]))
+            ++j;
+        if (j < t.size() && t[j] == ')') {
+            std::string digits = t.substr(i + 1, j - i - 1);
+            while (digits.size() > 1 && digits[0] == '0')
+                digits.erase(0, 1);
+            t.replace(i, j - i + 1, digits);
+            return;
+        }
+        i = j - 1;
+    }
+}
+
+bool Evaluate(std::string t) {
     const size_t a = t.find_first_not_of(' ');
     if (a == std::string::npos) return false;
     t = t.substr(a, t.find_last_not_of(' ') - a + 1);
@@ -271,56 +360,42 @@ bool PlainEvaluate(std::string t) {
     ReplaceAll(t, "{", "(");
     if (t.empty()) return false;
     t = "(" + t + ")";
-    const int closing = CountOccurrences(t, ")");
-    const int opening = CountOccurrences(t, "(");
+    const int closing = Count(t, ')');
+    const int opening = Count(t, '(');
     if (opening <= closing)
         t.insert(0, static_cast<size_t>(closing - opening), '(');
     else
         t.append(static_cast<size_t>(opening - closing), ')');
-    const std::vector<std::pair<std::string, char>> words = {{"not", kCodeNot},
-                                                             {"and", kCodeAnd},
-                                                             {"xor", kCodeXor},
-                                                             {"or", kCodeOr},
-                                                             {"eqv", kCodeEqv}};
+    const std::vector<std::pair<std::string, char>> words = {
+        {"not", 4}, {"and", 3}, {"xor", 1}, {"or", 2}, {"eqv", 0}};
     for (int pass = 0; pass < 100000; ++pass) {
         const std::string start = t;
-        for (size_t i = 0; i < t.size(); ++i) {
-            if (t[i] != '(') continue;
-            size_t j = i + 1;
-            while (j < t.size() && isdigit(static_cast<unsigned char>(t[j])))
-                ++j;
-            if (j < t.size() && t[j] == ')') {
-                std::string digits = t.substr(i + 1, j - i - 1);
-                while (digits.size() > 1 && digits[0] == '0')
-                    digits.erase(0, 1);
-                t.replace(i, j - i + 1, digits);
-                break;
-            }
-            i = j - 1;
-        }
+        Unwrap(t);
         for (const auto& [word, code] : words)
             ReplaceAll(t, word, std::string(1, code));
         for (const char* op : {">=", "<=", "<>"})
-            EvaluateComparisons(t, op);
-        ReplaceAll(t, ">=", std::string(1, kCodeGreaterEqual));
-        ReplaceAll(t, "<=", std::string(1, kCodeLessEqual));
-        ReplaceAll(t, "<>", std::string(1, kCodeNotEqual));
+            Comparisons(t, op);
+        ReplaceAll(t, ">=", "\x05");
+        ReplaceAll(t, "<=", "\x06");
+        ReplaceAll(t, "<>", "\x07");
         for (const char* op : {"=", "<", ">", "|"})
-            EvaluateComparisons(t, op);
-        ReplaceAll(t, std::string(1, kCodeGreaterEqual), ">=");
-        ReplaceAll(t, std::string(1, kCodeLessEqual), "<=");
-        ReplaceAll(t, std::string(1, kCodeNotEqual), "<>");
-        EvaluateLogic(t, kCodeEqv, "1001");
-        EvaluateLogic(t, kCodeXor, "0110");
-        EvaluateLogic(t, kCodeOr, "0111");
-        EvaluateLogic(t, kCodeAnd, "0001");
-        EvaluateLogic(t, kCodeNot, "10");
+            Comparisons(t, op);
+        ReplaceAll(t, "\x05", ">=");
+        ReplaceAll(t, "\x06", "<=");
+        ReplaceAll(t, "\x07", "<>");
+        Logic(t, 0, "1001");
+        Logic(t, 1, "0110");
+        Logic(t, 2, "0111");
+        Logic(t, 3, "0001");
+        Logic(t, 4, "10");
         for (auto it = words.rbegin(); it != words.rend(); ++it)
             ReplaceAll(t, std::string(1, it->second), it->first);
         if (t == start) break;
     }
     return t == "1";
 }
+
+} // namespace plain
 
 TEST(Guards, AgreeWithThePlainReducer) {
     const std::vector<std::string> tokens = {
@@ -333,7 +408,7 @@ TEST(Guards, AgreeWithThePlainReducer) {
         const int length = 1 + static_cast<int>(random() % 14);
         for (int i = 0; i < length; ++i)
             guard += tokens[random() % tokens.size()];
-        const bool expected = PlainEvaluate(guard);
+        const bool expected = plain::Evaluate(guard);
         trueCount += expected;
         ASSERT_EQ(EvaluateCondition(guard), expected) << "guard: \"" << guard << "\"";
     }
