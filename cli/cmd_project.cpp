@@ -171,7 +171,7 @@ int RunExtract(const std::vector<std::string>& args) {
             std::fprintf(stderr, "kavelo: %s: \"%s\" leaves the target folder, skipped\n",
                          args[0].c_str(), e.Name.c_str());
             status = 1;
-        } else if (!WriteBelow(args[1], *relative, ReadEntryContents(file, e), why)) {
+        } else if (!WriteEntryBelow(args[1], *relative, ReadEntryContents(file, e), why)) {
             std::fprintf(stderr, "kavelo: %s\n", why.c_str());
             status = 1;
         } else {

@@ -83,7 +83,7 @@ int Extract(const BinaryFile& file, const Entries& entries,
             continue;
         }
         std::string why;
-        if (!WriteBelow(dir, *relative, ReadEntryContents(file, e), why)) {
+        if (!WriteEntryBelow(dir, *relative, ReadEntryContents(file, e), why)) {
             std::fprintf(stderr, "%s\n", why.c_str());
             ++failures;
             continue;

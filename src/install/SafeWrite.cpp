@@ -1,6 +1,7 @@
 #include "install/SafeWrite.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -24,50 +25,134 @@ std::optional<std::filesystem::path> SafeRelativePath(const std::string& name) {
     return out;
 }
 
-bool WriteBelow(const std::filesystem::path& dir, const std::filesystem::path& relative,
-                const std::string& contents, std::string& why) {
-    namespace fs = std::filesystem;
-    std::error_code ec;
-    fs::path at = dir;
-    fs::path parts = relative.parent_path();
-    for (const fs::path& part : parts) {
-        at /= part;
-        const auto st = fs::symlink_status(at, ec);
-        if (fs::is_symlink(st)) {
-            why = at.string() + ": is a symbolic link, not followed";
-            return false;
-        }
-        if (!fs::exists(st)) {
-            fs::create_directory(at, ec);
-            if (ec) {
-                why = at.string() + ": " + ec.message();
-                return false;
-            }
-        } else if (!fs::is_directory(st)) {
-            why = at.string() + ": is not a folder";
-            return false;
-        }
+namespace {
+
+// An open folder descriptor that closes itself.
+class Folder {
+  public:
+    explicit Folder(int fd = -1) : fd_(fd) {}
+    ~Folder() {
+        if (fd_ >= 0) ::close(fd_);
     }
-    const fs::path file = dir / relative;
-    const int fd = open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0644);
+    Folder(Folder&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
+    Folder& operator=(Folder&& other) noexcept {
+        std::swap(fd_, other.fd_);
+        return *this;
+    }
+    int Get() const { return fd_; }
+
+  private:
+    int fd_;
+};
+
+mode_t CurrentUmask() {
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    return mask;
+}
+
+// Opens (creating when missing) the folder name inside parent without
+// following a symbolic link.
+Folder OpenChild(int parent, const std::string& name, const std::string& shown, std::string& why) {
+    int fd = ::openat(parent, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0 && errno == ENOENT) {
+        if (::mkdirat(parent, name.c_str(), 0777) != 0 && errno != EEXIST) {
+            why = shown + ": " + std::strerror(errno);
+            return Folder();
+        }
+        fd = ::openat(parent, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    }
     if (fd < 0) {
-        why = file.string() + ": " + std::strerror(errno);
-        return false;
+        const int err = errno;
+        struct stat st {};
+        if (::fstatat(parent, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(st.st_mode))
+            why = shown + ": is a symbolic link, not followed";
+        else if (err == ENOTDIR)
+            why = shown + ": is not a folder";
+        else
+            why = shown + ": " + std::strerror(err);
     }
-    size_t written = 0;
-    while (written < contents.size()) {
-        const ssize_t w = write(fd, contents.data() + written, contents.size() - written);
-        if (w < 0) {
+    return Folder(fd);
+}
+
+bool WriteAll(int fd, std::string_view contents) {
+    while (!contents.empty()) {
+        const ssize_t n = ::write(fd, contents.data(), contents.size());
+        if (n < 0) {
             if (errno == EINTR) continue;
-            why = file.string() + ": " + std::strerror(errno);
-            close(fd);
             return false;
         }
-        written += static_cast<size_t>(w);
-    }
-    if (close(fd) != 0) {
-        why = file.string() + ": " + std::strerror(errno);
-        return false;
+        contents.remove_prefix(static_cast<size_t>(n));
     }
     return true;
+}
+
+// Writes contents into a new file in folder and renames it to name.
+bool WriteInto(int folder, const std::string& name, std::string_view contents, mode_t mode,
+               const std::string& shown, std::string& why, bool* replaced) {
+    std::string temp;
+    int fd = -1;
+    for (int attempt = 0; fd < 0 && attempt < 100; ++attempt) {
+        temp = "." + name.substr(0, 200) + ".part-" + std::to_string(::getpid()) + "-" +
+               std::to_string(attempt);
+        fd = ::openat(folder, temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                      0600);
+        if (fd < 0 && errno != EEXIST) break;
+    }
+    if (fd < 0) {
+        why = shown + ": " + std::strerror(errno);
+        return false;
+    }
+    const bool written = WriteAll(fd, contents) && ::fchmod(fd, mode) == 0;
+    const int err = errno;
+    if (::close(fd) != 0 || !written) {
+        why = shown + ": " + std::strerror(written ? errno : err);
+        ::unlinkat(folder, temp.c_str(), 0);
+        return false;
+    }
+    struct stat st {};
+    const bool existed = ::fstatat(folder, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0;
+    if (existed && S_ISDIR(st.st_mode)) {
+        why = shown + ": is a folder";
+        ::unlinkat(folder, temp.c_str(), 0);
+        return false;
+    }
+    if (::renameat(folder, temp.c_str(), folder, name.c_str()) != 0) {
+        why = shown + ": " + std::strerror(errno);
+        ::unlinkat(folder, temp.c_str(), 0);
+        return false;
+    }
+    if (replaced) *replaced = existed;
+    return true;
+}
+
+} // namespace
+
+mode_t FileModeFor(std::string_view contents) {
+    const bool program = contents.starts_with("\x7f" "ELF") || contents.starts_with("#!");
+    return (program ? 0755 : 0644) & ~CurrentUmask();
+}
+
+bool WriteBelow(const std::filesystem::path& dir, const std::filesystem::path& relative,
+                std::string_view contents, mode_t mode, std::string& why, bool* replaced) {
+    std::error_code ec;
+    std::filesystem::create_directories(dir, ec);
+    Folder folder(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (folder.Get() < 0) {
+        why = dir.string() + ": " + std::strerror(errno);
+        return false;
+    }
+    std::filesystem::path shown = dir;
+    for (const std::filesystem::path& part : relative.parent_path()) {
+        shown /= part;
+        folder = OpenChild(folder.Get(), part.string(), shown.string(), why);
+        if (folder.Get() < 0) return false;
+    }
+    return WriteInto(folder.Get(), relative.filename().string(), contents, mode,
+                     (dir / relative).string(), why, replaced);
+}
+
+bool WriteEntryBelow(const std::filesystem::path& dir, const std::filesystem::path& relative,
+                     std::string_view contents, std::string& why, bool* replaced) {
+    return WriteBelow(dir, relative, contents, FileModeFor(contents), why, replaced);
 }

@@ -10,7 +10,6 @@
 
 #include "PackageBuilder.h"
 #include "TestHost.h"
-#include "install/SafeWrite.h"
 
 namespace {
 
@@ -35,35 +34,6 @@ ShellResult Shell(const std::string& command) {
 
 const std::string kKavelo = KAVELO_PATH;
 const std::string kRuntime = RUNTIME_PATH;
-
-TEST(SafeRelativePath, KeepsEntriesInsideTheFolder) {
-    struct Case {
-        std::string name;
-        std::optional<std::string> expected;
-    };
-    const std::vector<Case> cases = {
-        {"setup\\script.txt", "setup/script.txt"},
-        {"readme.txt", "readme.txt"},
-        {"a\\.\\b", "a/b"},
-        {"\\abs\\x", "abs/x"},
-        {"/etc/passwd", "etc/passwd"},
-        {"C:\\Windows\\x.dll", "Windows/x.dll"},
-        {"..\\..\\evil", std::nullopt},
-        {"a\\..\\b", std::nullopt},
-        {"a/../../b", std::nullopt},
-        {"..", std::nullopt},
-        {"", std::nullopt},
-        {"\\\\", std::nullopt},
-        {"a..b\\c..", "a..b/c.."},
-    };
-    for (const auto& c : cases) {
-        const auto got = SafeRelativePath(c.name);
-        ASSERT_EQ(got.has_value(), c.expected.has_value()) << c.name;
-        if (got) {
-            EXPECT_EQ(got->string(), *c.expected) << c.name;
-        }
-    }
-}
 
 TEST(Cli, NewAddListInfoExtract) {
     TempDir dir;

@@ -1,0 +1,91 @@
+// Writing below a folder: names that climb out, links on the way, the mode a
+// file gets and files replaced rather than written through.
+#include "install/SafeWrite.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <optional>
+
+#include "TestHost.h"
+
+namespace {
+
+TEST(SafeRelativePath, KeepsEntriesInsideTheFolder) {
+    struct Case {
+        std::string name;
+        std::optional<std::string> expected;
+    };
+    const std::vector<Case> cases = {
+        {"setup\\script.txt", "setup/script.txt"},
+        {"readme.txt", "readme.txt"},
+        {"a\\.\\b", "a/b"},
+        {"\\abs\\x", "abs/x"},
+        {"/etc/passwd", "etc/passwd"},
+        {"C:\\Windows\\x.dll", "Windows/x.dll"},
+        {"..\\..\\evil", std::nullopt},
+        {"a\\..\\b", std::nullopt},
+        {"a/../../b", std::nullopt},
+        {"..", std::nullopt},
+        {"", std::nullopt},
+        {"\\\\", std::nullopt},
+        {"a..b\\c..", "a..b/c.."},
+    };
+    for (const auto& c : cases) {
+        const auto got = SafeRelativePath(c.name);
+        ASSERT_EQ(got.has_value(), c.expected.has_value()) << c.name;
+        if (got) {
+            EXPECT_EQ(got->string(), *c.expected) << c.name;
+        }
+    }
+}
+
+TEST(WriteBelow, GivesProgramsTheExecuteBitAndReplacesHardLinksInsteadOfWritingThrough) {
+    TempDir dir;
+    const mode_t mask = umask(022);
+    WriteFile(dir / "outside.txt", "keep me");
+    std::filesystem::create_directory(dir / "target");
+    std::filesystem::create_hard_link(dir / "outside.txt", dir / "target/linked.txt");
+    struct Case {
+        std::string name, contents;
+        mode_t mode;
+    };
+    const std::vector<Case> cases = {
+        {"prog", std::string("\x7f" "ELF\x02\x01", 6), 0755},
+        {"run.sh", "#!/bin/sh\necho hi\n", 0755},
+        {"sub/dir/readme.txt", "text", 0644},
+        {"linked.txt", "new contents", 0644},
+    };
+    for (const Case& c : cases) {
+        std::string why;
+        bool replaced = true;
+        ASSERT_TRUE(WriteEntryBelow(dir / "target", c.name, c.contents, why, &replaced)) << why;
+        EXPECT_EQ(replaced, c.name == "linked.txt") << c.name;
+        EXPECT_EQ(ReadFile(dir / ("target/" + c.name)), c.contents);
+        struct stat st {};
+        ASSERT_EQ(stat((dir / ("target/" + c.name)).c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 0777, c.mode) << c.name;
+    }
+    EXPECT_EQ(ReadFile(dir / "outside.txt"), "keep me");
+    // No temporary file is left behind: prog, run.sh, sub and linked.txt.
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir / "target"),
+                            std::filesystem::directory_iterator()),
+              4);
+    umask(mask);
+}
+
+TEST(WriteBelow, RefusesLinksAndFilesOnTheWay) {
+    TempDir dir;
+    std::filesystem::create_directory(dir / "target");
+    std::filesystem::create_directory_symlink(dir.Path(), dir / "target/link");
+    WriteFile(dir / "target/file", "x");
+    std::string why;
+    EXPECT_FALSE(WriteEntryBelow(dir / "target", "link/escaped.txt", "y", why));
+    EXPECT_EQ(why, (dir / "target/link") + ": is a symbolic link, not followed");
+    EXPECT_FALSE(WriteEntryBelow(dir / "target", "file/inner.txt", "y", why));
+    EXPECT_EQ(why, (dir / "target/file") + ": is not a folder");
+    EXPECT_FALSE(std::filesystem::exists(dir / "escaped.txt"));
+}
+
+} // namespace
