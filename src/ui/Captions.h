@@ -1,10 +1,5 @@
 // Captions from the string table: resolving a window's "$" + number captions
 // when it loads, and showing our captions with Qt's mnemonic rules.
-//
-// In our captions "&" before a character marks the access key and an "&"
-// followed by a blank (or ending the text) is shown as itself: "&General &
-// Interface" reads "General & Interface" with G as access key. Qt writes a
-// literal "&" as "&&"; widgets that do not interpret "&" get the plain text.
 #pragma once
 
 #include <QString>
@@ -14,6 +9,11 @@
 
 class QObject;
 class QWidget;
+
+// In our captions "&" before a character marks the access key and an "&"
+// followed by a blank (or ending the text) is shown as itself: "&General &
+// Interface" reads "General & Interface" with G as access key. Qt writes a
+// literal "&" as "&&"; widgets that do not interpret "&" get the plain text.
 
 // String id of the string table as a one-line QString (GetResString without
 // line-break expansion), still in our caption form.

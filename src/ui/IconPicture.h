@@ -1,7 +1,6 @@
-// A picture element that shows one icon centred on its surface, drawn at the
-// size of the surface (up to the icon's size) for the screen's pixel ratio,
-// so it stays sharp at any scale. Used for the menu bar's item pictures and
-// the About window's program icon.
+// A picture element that shows one icon centred on its surface, drawn for the
+// screen's pixel ratio at every paint so it stays sharp at any scale (the
+// menu bar's item pictures).
 #pragma once
 
 #include <QIcon>

@@ -1,9 +1,5 @@
 // frmProgress: the small window that shows the file being packed and a
-// progress bar while a setup is written. It is a top-level dialog-style
-// window (never a child of the main window) of fixed client size 326 x 47,
-// titled with string 160; the user cannot close it, its owner deletes it
-// when the save ends. It is shown over its owner but is not its child, so
-// that disabling the main window while it packs leaves this window enabled.
+// progress bar while a setup is written.
 #pragma once
 
 #include <QPointer>
@@ -15,6 +11,10 @@
 class QLabel;
 class qkProgressA;
 
+// A top-level dialog-style window of fixed client size 326 x 47, titled with
+// string 160. The user cannot close it; its owner deletes it when the save
+// ends. It is shown over its owner but is not its child, so that disabling
+// the main window while it packs leaves this window enabled.
 class frmProgress : public QWidget {
     Q_OBJECT
 

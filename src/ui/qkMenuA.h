@@ -1,9 +1,5 @@
-// qkMenuA: the vertical menu bar docked at the side of the main window. A
-// column of items, each a 32 x 32 picture above a centred, wrapped label;
-// one item is selected. A mouse button released on an item, or Up/Down while
-// the bar has the focus, selects an item and raises ItemClick with its index
-// (also for the item already selected, so choosing it again repeats its
-// command).
+// qkMenuA: the vertical menu bar docked at the side of the main window, a
+// column of items (a 32 x 32 picture above a centred, wrapped label).
 #pragma once
 
 #include <QRectF>
@@ -16,6 +12,10 @@
 class IconPicture;
 class QLabel;
 
+// One item is selected. A mouse button released on an item, or Up/Down while
+// the bar has the focus, selects an item and raises ItemClick with its index,
+// also for the item already selected, so choosing it again repeats its
+// command. The owner gives the bar its accessible name.
 class qkMenuA : public QWidget {
     Q_OBJECT
 

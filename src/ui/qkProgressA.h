@@ -1,8 +1,5 @@
 // qkProgressA: a horizontal progress bar showing a fraction from 0 to 1 as a
-// filled bar and as a percentage with two decimals; the part of the text over
-// the filled bar is drawn in the inverse (highlight) colours. It is the
-// core's progress sink: the compressor and the decompressor report through
-// ValueSet. It never yields itself; the caller yields after reporting.
+// filled bar and as a percentage with two decimals.
 #pragma once
 
 #include "huffman/Progress.h"
@@ -12,6 +9,10 @@
 
 #include <cstdint>
 
+// The part of the text over the filled bar is drawn in the inverse
+// (highlight) colours. It is the core's progress sink: the compressor and the
+// decompressor report through ValueSet. It never yields itself; the caller
+// yields after reporting.
 class qkProgressA : public QWidget, public ProgressSink {
     Q_OBJECT
 
