@@ -5,7 +5,7 @@ JOBS       ?= $(shell nproc)
 FUZZ_TIME  ?= 60
 CMAKE_ARGS ?=
 
-.PHONY: all deps build run test bench fuzz clean
+.PHONY: all deps build run test screenshots bench fuzz clean
 
 all: build
 
@@ -22,6 +22,14 @@ run: build
 
 test: build
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
+
+# Every window rendered offscreen into $(BUILD)/screenshots: NAME.png,
+# NAME-dark.png and, at device pixel ratio 2, NAME-2x.png.
+screenshots: build
+	QT_QPA_PLATFORM=offscreen $(BUILD)/bin/kavelo_screenshots $(BUILD)/screenshots
+	QT_QPA_PLATFORM=offscreen QT_SCALE_FACTOR=2 $(BUILD)/bin/kavelo_screenshots \
+	  $(BUILD)/screenshots --suffix -2x --light-only
+	@ls $(BUILD)/screenshots
 
 bench: deps
 	cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DKAVELO_BUILD_BENCH=ON \

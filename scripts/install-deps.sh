@@ -8,7 +8,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   zlib1g-dev
   clang libclang-rt-14-dev
-  qt6-base-dev libgl-dev xvfb xauth
+  qt6-base-dev qt6-svg-dev libgl-dev xvfb xauth
 )
 
 missing=()
