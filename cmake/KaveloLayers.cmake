@@ -5,16 +5,21 @@
 
 set(KAVELO_LAYER_INCLUDE_ROOT ${CMAKE_BINARY_DIR}/layers)
 
-# kavelo_layer(NAME FOLDER SOURCES ... [DEPENDS lib...])
-function(kavelo_layer name folder)
-  cmake_parse_arguments(L "" "" "SOURCES;DEPENDS" ${ARGN})
-  add_library(${name} STATIC ${L_SOURCES})
+# Gives target the headers of src/FOLDER (as "FOLDER/Name.h") and no others.
+function(kavelo_export_folder name folder)
   set(root ${KAVELO_LAYER_INCLUDE_ROOT}/${folder})
   file(MAKE_DIRECTORY ${root})
   if(NOT EXISTS ${root}/${folder})
     file(CREATE_LINK ${PROJECT_SOURCE_DIR}/src/${folder} ${root}/${folder} SYMBOLIC)
   endif()
   target_include_directories(${name} PUBLIC ${root})
+endfunction()
+
+# kavelo_layer(NAME FOLDER SOURCES ... [DEPENDS lib...])
+function(kavelo_layer name folder)
+  cmake_parse_arguments(L "" "" "SOURCES;DEPENDS" ${ARGN})
+  add_library(${name} STATIC ${L_SOURCES})
+  kavelo_export_folder(${name} ${folder})
   if(L_DEPENDS)
     target_link_libraries(${name} PUBLIC ${L_DEPENDS})
   endif()

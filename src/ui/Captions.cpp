@@ -2,7 +2,7 @@
 // convention turned into Qt's, accessible names from captions.
 #include "ui/Captions.h"
 
-#include "res/modLoadResEx.h"
+#include "res/StringTable.h"
 #include "ui/Icons.h"
 #include "ui/TextConvert.h"
 

@@ -2,22 +2,17 @@
 // to the top, writing the list and removing stale values.
 #include "ui/RecentProjects.h"
 
-#include "ui/TextConvert.h"
-
 #include <QSettings>
 
 #include <algorithm>
+
+#include "common/AsciiCase.h"
+#include "ui/TextConvert.h"
 
 namespace {
 
 QString ValueName(size_t index) {
     return QStringLiteral("%1").arg(index + 1, 2, 10, QLatin1Char('0'));
-}
-
-std::string LowerAscii(std::string text) {
-    for (char& c : text)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return text;
 }
 
 // A path that is valid UTF-8 is kept as text, anything else as raw bytes,

@@ -2,7 +2,7 @@
 // filled bar and as a percentage with two decimals.
 #pragma once
 
-#include "huffman/Progress.h"
+#include "common/Progress.h"
 
 #include <QString>
 #include <QWidget>

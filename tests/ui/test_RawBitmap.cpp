@@ -4,8 +4,8 @@
 #include "ui/RawBitmap.h"
 #include "ui/RawBitmapParse.h"
 
-#include "package/MODUL_qkPackage.h"
-#include "res/modLoadResEx.h"
+#include "package/PackageReader.h"
+#include "res/BuiltInFiles.h"
 
 #include <gtest/gtest.h>
 
@@ -199,8 +199,7 @@ TEST(RawBitmap, DrawsAtTheTopLeftAndReportsItsOwnSize) {
 }
 
 TEST(RawBitmap, TemplatePictureIsDrawnAt128By320) {
-    int64_t size = 0;
-    const std::string picture = ExtractEntry(LoadResFile("PICTURE.BMP"), size);
+    const std::string picture = ExtractEntry(DecodeEntryRecord(LoadResFile("PICTURE.BMP")));
     const QImage image = RawBitmapToImage(picture);
     EXPECT_EQ(image.size(), QSize(128, 320));
 }
