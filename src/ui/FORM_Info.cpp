@@ -4,7 +4,8 @@
 
 #include "ui/Captions.h"
 #include "ui/Icons.h"
-#include "ui/ProgramVersion.h"
+#include "res/ProgramVersion.h"
+#include "ui/TextConvert.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -38,7 +39,7 @@ FORM_Info::FORM_Info(QWidget* owner, OpenHook onOpenChanged)
     setWindowTitle(CaptionToPlain(ResText(100)));
     setWindowIcon(LoadIcon(100));
 
-    lLabel[0] = new QLabel(VersionLine(), this);
+    lLabel[0] = new QLabel(BytesToLine(VersionLine()), this);
     lLabel[0]->setTextFormat(Qt::PlainText);
     lLabel[0]->setAccessibleName(lLabel[0]->text());
     QFont title = font();

@@ -146,3 +146,35 @@ TEST(DropFiles, AddsReplacesSkipsAndRefuses) {
 }
 
 } // namespace
+
+#include <unistd.h>
+
+#include "common/Errors.h"
+#include "project/SetupLock.h"
+
+namespace {
+
+TEST(SetupLock, OneHolderAtATimeAndNothingLeftBehind) {
+    TempDir dir;
+    setenv("XDG_RUNTIME_DIR", dir.Path().c_str(), 1);
+    const std::string setup = dir / "t.exe";
+    {
+        SetupLock first = SetupLock::Acquire(setup, "kavelo");
+        ASSERT_TRUE(first.Held());
+        // Another spelling of the same path names the same lock.
+        try {
+            SetupLock::Acquire(dir / "./t.exe", "editor", std::chrono::milliseconds(100));
+            ADD_FAILURE() << "a second writer got the lock";
+        } catch (const KaveloError& e) {
+            EXPECT_EQ(e.Path(), dir / "./t.exe");
+            EXPECT_EQ(e.Reason(), "in use by kavelo, process " + std::to_string(getpid()));
+        }
+        SetupLock other = SetupLock::Acquire(dir / "other.exe", "kavelo");
+        EXPECT_TRUE(other.Held());
+    }
+    EXPECT_TRUE(SetupLock::Acquire(setup, "editor", std::chrono::milliseconds(0)).Held());
+    EXPECT_TRUE(std::filesystem::is_empty(dir / "kavelo-locks"));
+    unsetenv("XDG_RUNTIME_DIR");
+}
+
+} // namespace

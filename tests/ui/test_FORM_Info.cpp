@@ -1,7 +1,7 @@
 // The About window: version line, notice lines, pictures, the Close button
 // that unloads it, and the version text rules.
 #include "ui/FORM_Info.h"
-#include "ui/ProgramVersion.h"
+#include "res/ProgramVersion.h"
 
 #include <gtest/gtest.h>
 
@@ -25,8 +25,8 @@ TEST(ProgramVersion, VersionLineFromStrings101And102) {
         {{1, 12, 14}, "KaveloMaker 1.12 [beta 14]"},
     };
     for (const Case& c : cases)
-        EXPECT_EQ(VersionLine(c.version), QString::fromLatin1(c.line));
-    EXPECT_EQ(VersionLine(), QStringLiteral("KaveloMaker 1.00 [beta 2]"));
+        EXPECT_EQ(VersionLine(c.version), c.line);
+    EXPECT_EQ(VersionLine(), "KaveloMaker 1.00 [beta 2]");
 }
 
 TEST(FORM_Info, ShowsVersionNoticesAndPictures) {

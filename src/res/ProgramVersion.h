@@ -1,8 +1,9 @@
-// The program's version, kept in this one place, and the version line of the
-// About window made from it.
+// The program's version, kept in this one place, and the version line made
+// from it ("KaveloMaker 1.00 [beta 2]") that the About window, the CLI and the
+// setup runtime show.
 #pragma once
 
-#include <QString>
+#include <string>
 
 struct ProgramVersion {
     int Major;
@@ -10,12 +11,11 @@ struct ProgramVersion {
     int Revision;
 };
 
-// KaveloMaker 1.00 [beta 2].
 inline constexpr ProgramVersion kProgramVersion{1, 0, 2};
 
 // "1.00": the major number, a full stop and the minor number in two digits.
-QString VersionText(const ProgramVersion& version);
+std::string VersionText(const ProgramVersion& version = kProgramVersion);
 
 // String 101 ("KaveloMaker $") with the version text for revision 0,
 // otherwise string 102 ("KaveloMaker $ [beta %]") with the revision in "%".
-QString VersionLine(const ProgramVersion& version = kProgramVersion);
+std::string VersionLine(const ProgramVersion& version = kProgramVersion);
