@@ -11,8 +11,8 @@
 #include <QWindow>
 
 frmProgress::frmProgress(QWidget* owner, OpenHook onOpenChanged)
-    : QWidget(nullptr, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
-      owner_(owner), eLabel(new QLabel(this)), qkProgressA1(new qkProgressA(this)),
+    : QWidget(nullptr, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint), owner_(owner),
+      eLabel(new QLabel(this)), qkProgressA1(new qkProgressA(this)),
       onOpenChanged_(std::move(onOpenChanged)) {
     setObjectName(QStringLiteral("frmProgress"));
     setFixedSize(326, 47);

@@ -8,10 +8,22 @@
 #include "ui/qkMenuA.h"
 #include "ui/qkProgressA.h"
 #include "ui/Captions.h"
+#include "ui/ProjectEvents.h"
+#include "ui/frmFile.h"
+#include "ui/frmGen.h"
+#include "ui/frmScreen.h"
+#include "project/Session.h"
 
 #include <QApplication>
 #include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTimer>
 #include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QPainter>
 #include <QStyleFactory>
 #include <QVBoxLayout>
@@ -81,11 +93,95 @@ std::unique_ptr<QWidget> Icons() {
     return std::make_unique<IconSheet>();
 }
 
+// An editor window as the main window shows it: a child of an MDI area, over
+// a new project from the template. The area is as large as the window.
+class EditorScene : public QMdiArea {
+  public:
+    EditorScene() : events_(module_) { module_.NewProject(false); }
+    // The windows unload into the project, so they go before it.
+    ~EditorScene() override { qDeleteAll(subWindowList()); }
+    ProjectEvents& Events() { return events_; }
+    Module1& Module() { return module_; }
+    void Show(QMdiSubWindow* window, QSize size = {}) {
+        addSubWindow(window);
+        window->show();
+        if (size.isValid()) window->resize(size);
+        window->move(0, 0);
+        resize(window->size());
+    }
+
+  private:
+    Module1 module_;
+    ProjectEvents events_;
+};
+
+std::unique_ptr<QWidget> General() {
+    auto scene = std::make_unique<EditorScene>();
+    scene->Show(new frmGen(scene->Events()));
+    return scene;
+}
+
+// The finish page, with the launch check box below the text.
+std::unique_ptr<QWidget> ScreenFinish() {
+    auto scene = std::make_unique<EditorScene>();
+    auto* window = new frmScreen(scene->Events());
+    scene->Show(window);
+    window->eButton[1]->click();
+    return scene;
+}
+
+std::unique_ptr<QWidget> Screen() {
+    auto scene = std::make_unique<EditorScene>();
+    scene->Show(new frmScreen(scene->Events()));
+    return scene;
+}
+
+// The file manager with a few files, one selected.
+std::unique_ptr<QWidget> Files() {
+    auto scene = std::make_unique<EditorScene>();
+    SetupProject& project = scene->Module().Project;
+    for (const char* name : {"myapp.exe", "license.txt", "readme.txt", "myapp.chm", "settings.ini"})
+        project.Files.push_back({name, std::string(64, 'x')});
+    auto* window = new frmFile(scene->Events());
+    scene->Show(window);
+    window->eList->setCurrentRow(1);
+    return scene;
+}
+
+// The file manager after a drop of three files onto a project of 510: the
+// third is refused and the status line names it.
+std::unique_ptr<QWidget> FilesRefused() {
+    auto scene = std::make_unique<EditorScene>();
+    SetupProject& project = scene->Module().Project;
+    for (int k = 0; k < 510; ++k)
+        project.Files.push_back(
+            {QStringLiteral("file%1.dat").arg(k, 3, 10, QChar(u'0')).toStdString(), std::string()});
+    auto* window = new frmFile(scene->Events());
+    scene->Show(window);
+    QTemporaryDir dir;
+    std::vector<std::string> paths;
+    for (const char* name : {"Notes.txt", "Setup.ini", "Manual.pdf"}) {
+        const QString path = dir.filePath(QString::fromLatin1(name));
+        QFile file(path);
+        if (file.open(QIODevice::WriteOnly)) file.write("x");
+        paths.push_back(QFile::encodeName(path).toStdString());
+    }
+    window->DropPaths(paths);
+    // Scrolled to the files just added once the list is laid out.
+    QTimer::singleShot(0, window->eList, [list = window->eList] { list->scrollToBottom(); });
+    return scene;
+}
+
 const std::pair<const char*, Builder> kWindows[] = {
     {"menubar", MenuBar},
     {"progress", Progress},
     {"about", About},
     {"icons", Icons},
+    {"general", General},
+    {"screen", Screen},
+    {"screen-finish", ScreenFinish},
+    {"files", Files},
+    {"files-refused", FilesRefused},
 };
 
 QPalette DarkPalette() {
@@ -128,6 +224,8 @@ bool Render(const QString& folder, const QString& suffix) {
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+    // The program's icon, which windows without one of their own show.
+    QApplication::setWindowIcon(LoadIcon(120));
     const QStringList args = QApplication::arguments();
     if (args.size() < 2) {
         std::fprintf(stderr, "usage: kavelo_screenshots FOLDER [--suffix S] [--light-only]\n");

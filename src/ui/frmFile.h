@@ -1,0 +1,88 @@
+// frmFile: the file manager window. Lists the project's files by internal
+// name; files are added by dropping them from a desktop file manager,
+// renamed one at a time and removed, each change made in the project at once.
+#pragma once
+
+#include <QMdiSubWindow>
+#include <QPointer>
+#include <QRect>
+
+#include <array>
+#include <string>
+#include <string_view>
+#include <vector>
+
+class ProjectEvents;
+class QLabel;
+class QListWidget;
+class QMenu;
+class QPushButton;
+struct DropResult;
+
+// The characters a renamed file's name may consist of (the underscore is
+// listed twice); no blank, hyphen or upper-case letter.
+inline constexpr std::string_view AllowedNameChars =
+    "abcdefghijklmnopqrstuvwxyz1234567890_=~!@#$%^&*()_+,.'";
+
+// True when every character of name is one of AllowedNameChars and name is
+// not "." or ".." (which name a folder, and which opening a setup refuses).
+bool IsValidFileName(std::string_view name);
+
+// Where the controls sit for a client area of the given size: the list
+// keeps an 8-pixel margin, the four buttons share its width equally (their
+// lefts kept fractional) 8 pixels above the bottom edge, and the status line,
+// when shown, takes a band of the list's height just above them.
+struct FileManagerLayout {
+    QRect List;
+    std::array<QRectF, 4> Buttons;
+    QRect Status;
+};
+FileManagerLayout LayOutFileManager(QSize client, bool withStatus);
+
+// A resizable child window, initially 416 x 327 pixels. List entry k always
+// shows file k of the project. FileListOpen is true while it exists; closing
+// it unloads (deletes) it. A drop that is refused in part says so in a line
+// of its own above the buttons.
+class frmFile : public QMdiSubWindow {
+    Q_OBJECT
+
+  public:
+    explicit frmFile(ProjectEvents& events, QWidget* parent = nullptr);
+    ~frmFile() override;
+
+    // Adds the files at paths as a drop does; a name already listed gets the
+    // new contents and keeps its place.
+    void DropPaths(const std::vector<std::string>& paths);
+
+    // The controls under their names, with the status line lStatus and the
+    // popup menu mM with its items menM(0) to menM(3).
+    QListWidget* eList;
+    std::array<QPushButton*, 4> eButton;
+    QLabel* lStatus;
+    QMenu* mM;
+    std::array<QAction*, 4> menM;
+
+  protected:
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+  private:
+    void buildControls(QWidget* client);
+    void buildMenu();
+    void load();
+    void unload();
+    // Action i of the buttons and the menu: 0 none, 1 rename, 2 remove, 3 close.
+    void runAction(int i);
+    void renameSelected();
+    void removeSelected();
+    void showStatus(const QString& text);
+    void layOut();
+
+    // The main window's events and through them the project; a window that
+    // outlives them (destroyed after its main window's state) unloads into
+    // nothing.
+    QPointer<ProjectEvents> events_;
+    QWidget* client_ = nullptr;
+    QString statusText_;
+    bool loaded_ = false;
+};
