@@ -1,0 +1,86 @@
+// Shared by the editor window tests: a new project from the template behind
+// a plain MDI area, windows opened in it as the main window opens them, and a
+// one-colour 24-bit bitmap for the picture buttons.
+#pragma once
+
+#include "TestHost.h"
+
+#include "project/Session.h"
+#include "ui/ProjectEvents.h"
+
+#include <QCoreApplication>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QTest>
+
+#include <cstdint>
+#include <string>
+
+class EditorWindows {
+  public:
+    EditorWindows() {
+        module.NewProject(false);
+        area.resize(1000, 800);
+        area.show();
+    }
+    // The windows unload into the project, so they go first.
+    ~EditorWindows() { qDeleteAll(area.subWindowList()); }
+
+    template <typename Window> Window* Open() {
+        auto* window = new Window(events);
+        area.addSubWindow(window);
+        window->show();
+        QCoreApplication::processEvents();
+        return window;
+    }
+
+    // Closes window as its close box does and lets it be deleted.
+    static void Close(QMdiSubWindow* window) {
+        window->close();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+
+    RecordingHost host;
+    Module1 module{host};
+    ProjectEvents events{module};
+    QMdiArea area;
+};
+
+// Types text into widget key by key; a character beyond ASCII comes as a key
+// event that carries it as its text, as a keyboard layout or compose key
+// delivers it.
+inline void TypeText(QWidget* widget, const QString& text) {
+    for (const QChar c : text) {
+        if (c.unicode() < 0x80)
+            QTest::keyClick(widget, c.toLatin1());
+        else
+            QTest::sendKeyEvent(QTest::Click, widget, Qt::Key_unknown, QString(c), Qt::NoModifier);
+    }
+}
+
+// A bottom-up 24-bit .bmp file of one colour (0xRRGGBB).
+inline std::string SolidBitmap(int32_t width, int32_t height, uint32_t rgb) {
+    const auto le = [](std::string& out, uint32_t value, int bytes) {
+        for (int k = 0; k < bytes; ++k)
+            out += static_cast<char>(value >> (8 * k) & 0xFF);
+    };
+    const uint32_t stride = (static_cast<uint32_t>(width) * 3 + 3) / 4 * 4;
+    const uint32_t pixels = stride * static_cast<uint32_t>(height);
+    std::string bmp = "BM";
+    le(bmp, 54 + pixels, 4);
+    le(bmp, 0, 4);
+    le(bmp, 54, 4);
+    le(bmp, 40, 4);
+    le(bmp, static_cast<uint32_t>(width), 4);
+    le(bmp, static_cast<uint32_t>(height), 4);
+    le(bmp, 1, 2);
+    le(bmp, 24, 2);
+    bmp.append(24, '\0');
+    std::string row;
+    for (int32_t x = 0; x < width; ++x)
+        le(row, rgb, 3);
+    row.resize(stride, '\0');
+    for (int32_t y = 0; y < height; ++y)
+        bmp += row;
+    return bmp;
+}

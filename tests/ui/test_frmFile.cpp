@@ -1,0 +1,291 @@
+// The file manager: the resize arithmetic, rename rules, removing several
+// entries, drops from a desktop file manager (replacing, folders, the
+// 512-file limit with its status line), the popup menu and the licence list
+// of the general information window following ".txt" files.
+#include "ui/frmFile.h"
+
+#include "EditorWindows.h"
+
+#include "ui/InputBox.h"
+#include "ui/frmGen.h"
+
+#include <gtest/gtest.h>
+
+#include <QComboBox>
+#include <QContextMenuEvent>
+#include <QDropEvent>
+#include <QFontInfo>
+#include <QLabel>
+#include <QListWidget>
+#include <QMenu>
+#include <QMimeData>
+#include <QPushButton>
+#include <QTest>
+#include <QUrl>
+
+#include <filesystem>
+
+namespace {
+
+std::vector<std::string> ProjectNames(const SetupProject& project) {
+    std::vector<std::string> names;
+    for (const ProjectFile& file : project.Files)
+        names.push_back(file.Name);
+    return names;
+}
+
+std::vector<std::string> ListNames(const QListWidget* list) {
+    std::vector<std::string> names;
+    for (int k = 0; k < list->count(); ++k)
+        names.push_back(list->item(k)->text().toStdString());
+    return names;
+}
+
+QStringList ComboEntries(const QComboBox* combo) {
+    QStringList entries;
+    for (int i = 0; i < combo->count(); ++i)
+        entries << combo->itemText(i);
+    return entries;
+}
+
+class FileManager : public ::testing::Test {
+  protected:
+    void TearDown() override { SetInputBoxAnswer({}); }
+
+    frmFile* OpenWith(std::initializer_list<const char*> names) {
+        for (const char* name : names)
+            editor.module.Project.Files.push_back({name, std::string("content of ") + name});
+        return editor.Open<frmFile>();
+    }
+    void Select(frmFile* window, std::initializer_list<int> rows) {
+        window->eList->clearSelection();
+        for (const int row : rows)
+            window->eList->item(row)->setSelected(true);
+    }
+    // Drops the paths as a desktop file manager does: enter, then drop.
+    static void Drop(frmFile* window, const std::vector<std::string>& paths) {
+        QMimeData data;
+        QList<QUrl> urls;
+        for (const std::string& path : paths)
+            urls << QUrl::fromLocalFile(QString::fromStdString(path));
+        data.setUrls(urls);
+        QWidget* target = window->eList->viewport();
+        const QPointF at(20, 20);
+        QDragEnterEvent enter(at.toPoint(), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(target, &enter);
+        ASSERT_TRUE(enter.isAccepted());
+        QDropEvent drop(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(target, &drop);
+    }
+    // The answer the rename box gives; the requests it was asked are kept.
+    void Answer(const QString& text) {
+        SetInputBoxAnswer([this, text](const InputBoxRequest& request) {
+            asked.push_back(request);
+            return text;
+        });
+    }
+    void ExpectListMatchesProject(const frmFile* window) {
+        EXPECT_EQ(ListNames(window->eList), ProjectNames(editor.module.Project));
+    }
+
+    TempDir dir;
+    EditorWindows editor;
+    std::vector<InputBoxRequest> asked;
+};
+
+TEST_F(FileManager, OpensWithTheProjectFiles) {
+    auto* window = OpenWith({"myapp.exe", "license.txt"});
+    EXPECT_TRUE(editor.module.Run.FileListOpen);
+    EXPECT_EQ(window->windowTitle(), QStringLiteral("File explorer"));
+    EXPECT_EQ(window->widget()->size(), QSize(416, 327));
+    ExpectListMatchesProject(window);
+    EXPECT_EQ(window->eList->selectionMode(), QAbstractItemView::ExtendedSelection);
+    EXPECT_TRUE(QFontInfo(window->eList->font()).fixedPitch());
+    EXPECT_FALSE(window->eButton[0]->isEnabled());
+    const QStringList captions = {"&Add files...", "&Rename", "&Remove", "&Close"};
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_EQ(window->eButton[i]->text(), captions[i]);
+        EXPECT_EQ(window->menM[i]->text(), captions[i]);
+    }
+    EXPECT_FALSE(window->menM[0]->isEnabled());
+    EXPECT_FALSE(window->lStatus->isVisible());
+    window->eButton[3]->click();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_FALSE(editor.module.Run.FileListOpen);
+    EXPECT_TRUE(editor.area.subWindowList().isEmpty());
+}
+
+// The list keeps an 8-pixel margin, the buttons share its width with
+// fractional lefts and sit 8 pixels above the bottom (not clamped); widths
+// and heights below zero become zero.
+TEST_F(FileManager, ResizeArithmetic) {
+    struct Case {
+        QSize client;
+        QRect list;
+        int buttonTop;
+        std::array<int, 4> lefts, widths;
+    };
+    const Case cases[] = {
+        {{416, 327}, {8, 8, 400, 278}, 294, {8, 108, 208, 308}, {100, 100, 100, 100}},
+        {{303, 100}, {8, 8, 287, 51}, 67, {8, 80, 152, 223}, {72, 72, 71, 72}},
+        {{500, 40}, {8, 8, 484, 0}, 7, {8, 129, 250, 371}, {121, 121, 121, 121}},
+        {{12, 20}, {8, 8, 0, 0}, -13, {8, 8, 8, 8}, {0, 0, 0, 0}},
+    };
+    auto* window = OpenWith({"a.txt"});
+    for (const Case& c : cases) {
+        window->widget()->resize(c.client);
+        EXPECT_EQ(window->eList->geometry(), c.list) << c.client.width();
+        for (size_t i = 0; i < 4; ++i) {
+            const QRect button = window->eButton[i]->geometry();
+            EXPECT_EQ(button, QRect(c.lefts[i], c.buttonTop, c.widths[i], 25))
+                << c.client.width() << " button " << i;
+        }
+    }
+    const FileManagerLayout fractional = LayOutFileManager({303, 100}, false);
+    EXPECT_DOUBLE_EQ(fractional.Buttons[1].left(), 79.75);
+    EXPECT_DOUBLE_EQ(fractional.Buttons[3].width(), 71.75);
+}
+
+// Only one selected entry is renamed, to the answer in lower case, when
+// every character is allowed; a name another entry has is accepted.
+TEST_F(FileManager, RenameRules) {
+    struct Case {
+        std::vector<int> selected;
+        QString answer;
+        std::vector<std::string> names; // afterwards
+    };
+    const std::vector<std::string> before = {"myapp.exe", "notes.txt", "readme.txt"};
+    const Case cases[] = {
+        {{}, "x.txt", before},
+        {{0, 1}, "x.txt", before},
+        {{1}, "Read Me.TXT", before},
+        {{1}, "Setup_2.TXT", {"myapp.exe", "setup_2.txt", "readme.txt"}},
+        {{0}, "readme.txt", {"readme.txt", "notes.txt", "readme.txt"}},
+        {{0}, "", before}, // cancelled
+        {{0}, "..", before},
+        {{0}, "na\u00efve.exe", before},
+        {{0}, "my-app.exe", before},
+        {{2}, "=~!@#$%^&*()_+,.'9", {"myapp.exe", "notes.txt", "=~!@#$%^&*()_+,.'9"}},
+    };
+    for (const Case& c : cases) {
+        editor.module.Project.Files.clear();
+        qDeleteAll(editor.area.subWindowList());
+        auto* window = OpenWith({"myapp.exe", "notes.txt", "readme.txt"});
+        asked.clear();
+        Answer(c.answer);
+        for (const int row : c.selected)
+            window->eList->item(row)->setSelected(true);
+        window->eButton[1]->click();
+        EXPECT_EQ(ProjectNames(editor.module.Project), c.names) << c.answer.toStdString();
+        ExpectListMatchesProject(window);
+        ASSERT_EQ(asked.size(), c.selected.size() == 1 ? 1u : 0u);
+        if (!asked.empty()) {
+            EXPECT_EQ(asked[0].title, QStringLiteral("Rename file..."));
+            EXPECT_EQ(asked[0].prompt, QStringLiteral("Enter new filename"));
+            EXPECT_EQ(asked[0].defaultText, QString::fromStdString(before[c.selected[0]]));
+        }
+    }
+}
+
+// Removing entries 1 and 3 of five keeps 0, 2 and 4 in order, with their
+// contents; the button, the Delete key and the menu item do the same.
+TEST_F(FileManager, RemoveKeepsTheOthersInOrder) {
+    for (const int how : {0, 1, 2}) {
+        editor.module.Project.Files.clear();
+        qDeleteAll(editor.area.subWindowList());
+        auto* window = OpenWith({"f0.dat", "f1.dat", "f2.dat", "f3.dat", "f4.dat"});
+        Select(window, {1, 3});
+        if (how == 0) window->eButton[2]->click();
+        if (how == 1) {
+            window->eList->setFocus();
+            QTest::keyClick(window->eList, Qt::Key_Delete);
+        }
+        if (how == 2) window->menM[2]->trigger();
+        const std::vector<std::string> kept = {"f0.dat", "f2.dat", "f4.dat"};
+        ASSERT_EQ(ProjectNames(editor.module.Project), kept) << how;
+        ExpectListMatchesProject(window);
+        for (const ProjectFile& file : editor.module.Project.Files)
+            EXPECT_EQ(file.Raw(), "content of " + file.Name);
+    }
+}
+
+// A ".txt" file removed, dropped or renamed changes the licence list of the
+// open general information window.
+TEST_F(FileManager, LicenceListFollowsTxtFiles) {
+    auto* window = OpenWith({"myapp.exe", "license.txt", "readme.txt"});
+    auto* general = editor.Open<frmGen>();
+    const auto offered = [&] { return ComboEntries(general->eCombo); };
+    EXPECT_EQ(offered(), (QStringList{"(none)", "license.txt", "readme.txt"}));
+    Select(window, {1});
+    window->eButton[2]->click();
+    EXPECT_EQ(offered(), (QStringList{"(none)", "readme.txt"}));
+    WriteFile(dir / "License.TXT", "terms");
+    Drop(window, {dir / "License.TXT"});
+    EXPECT_EQ(offered(), (QStringList{"(none)", "readme.txt", "license.txt"}));
+    Select(window, {1});
+    Answer(QStringLiteral("about.txt"));
+    window->eButton[1]->click();
+    EXPECT_EQ(offered(), (QStringList{"(none)", "about.txt", "license.txt"}));
+}
+
+TEST_F(FileManager, DropAddsFilesAndReplacesByName) {
+    auto* window = OpenWith({"myapp.exe"});
+    WriteFile(dir / "Setup.INI", "first");
+    WriteFile(dir / "b.dat", "bee");
+    std::filesystem::create_directory(dir / "folder");
+    Drop(window, {dir / "Setup.INI"});
+    WriteFile(dir / "Setup.INI", "second");
+    Drop(window, {dir / "folder", dir / "Setup.INI", dir / "b.dat", dir / "vanished.dat"});
+    const SetupProject& project = editor.module.Project;
+    ASSERT_EQ(ProjectNames(project), (std::vector<std::string>{"myapp.exe", "setup.ini", "b.dat"}));
+    ExpectListMatchesProject(window);
+    EXPECT_FALSE(project.Files[1].Packed());
+    EXPECT_EQ(project.Files[1].Raw(), "second");
+    EXPECT_EQ(project.Files[2].Raw(), "bee");
+    EXPECT_FALSE(window->lStatus->isVisible());
+}
+
+// Drops past 512 files are refused from the 513th on, and a line above the
+// buttons names the refused files until a drop adds everything it carries.
+TEST_F(FileManager, The513thFileIsRefused) {
+    for (int k = 0; k < 510; ++k)
+        editor.module.Project.Files.push_back({"file" + std::to_string(k) + ".dat", std::string()});
+    auto* window = editor.Open<frmFile>();
+    std::vector<std::string> paths;
+    for (const char* name : {"a.dat", "b.dat", "c.dat", "d.dat"}) {
+        WriteFile(dir / name, name);
+        paths.push_back(dir / name);
+    }
+    Drop(window, paths);
+    EXPECT_EQ(editor.module.Project.FileCount(), 512);
+    EXPECT_EQ(window->eList->count(), 512);
+    EXPECT_EQ(editor.module.Project.Files[511].Name, "b.dat");
+    ASSERT_TRUE(window->lStatus->isVisible());
+    EXPECT_EQ(window->lStatus->toolTip(),
+              QStringLiteral("Not added, a setup holds at most 512 files: c.dat, d.dat"));
+    EXPECT_EQ(window->eList->height(), 278 - 21);
+    EXPECT_EQ(window->lStatus->geometry().bottom() + 1 + 8, window->eButton[0]->y());
+    WriteFile(dir / "a.dat", "new a");
+    Drop(window, {dir / "a.dat"});
+    EXPECT_FALSE(window->lStatus->isVisible());
+    EXPECT_EQ(window->eList->height(), 278);
+    EXPECT_EQ(editor.module.Project.Files[510].Raw(), "new a");
+}
+
+TEST_F(FileManager, PopupMenuOnRightClickAndTheMenuKey) {
+    auto* window = OpenWith({"myapp.exe", "license.txt"});
+    for (const auto reason : {QContextMenuEvent::Mouse, QContextMenuEvent::Keyboard}) {
+        const QPoint at(30, 10);
+        QContextMenuEvent event(reason, at, window->eList->viewport()->mapToGlobal(at));
+        QCoreApplication::sendEvent(window->eList->viewport(), &event);
+        EXPECT_TRUE(window->mM->isVisible()) << reason;
+        window->mM->hide();
+    }
+    // Double-click and Enter change nothing.
+    QTest::mouseDClick(window->eList->viewport(), Qt::LeftButton, {}, QPoint(30, 10));
+    QTest::keyClick(window->eList, Qt::Key_Return);
+    ExpectListMatchesProject(window);
+    EXPECT_EQ(editor.area.subWindowList().size(), 1);
+}
+
+} // namespace
