@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -38,6 +39,23 @@ TEST(frmScreen, OpensOnTheStartupPage) {
     EXPECT_EQ(colours.color(QPalette::Text), window->palette().color(QPalette::ButtonText));
     for (QWidget* control : window->widget()->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
         EXPECT_FALSE(control->accessibleName().isEmpty()) << control->metaObject()->className();
+}
+
+// The pages' button colours follow a palette switched while the window is
+// open (a dark theme turned on).
+TEST(frmScreen, TextColoursFollowThePalette) {
+    EditorWindows editor;
+    auto* window = editor.Open<frmScreen>();
+    const QPalette before = QApplication::palette();
+    QPalette dark = before;
+    dark.setColor(QPalette::Button, QColor(0x30, 0x32, 0x36));
+    dark.setColor(QPalette::ButtonText, QColor(0xE8, 0xEA, 0xED));
+    QApplication::setPalette(dark);
+    QCoreApplication::processEvents();
+    const QPalette shown = window->eText[1]->palette();
+    QApplication::setPalette(before);
+    EXPECT_EQ(shown.color(QPalette::Base), QColor(0x30, 0x32, 0x36));
+    EXPECT_EQ(shown.color(QPalette::Text), QColor(0xE8, 0xEA, 0xED));
 }
 
 TEST(frmScreen, PagesSwitchWithTheButtonsAndTheirKeys) {
