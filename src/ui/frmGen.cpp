@@ -26,6 +26,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include <limits>
+
 namespace {
 
 constexpr int kIconId = 10;
@@ -71,6 +73,9 @@ void frmGen::buildControls(QWidget* client) {
     const int textLabels[] = {0, 2, 3, 4};
     for (int i = 0; i < 4; ++i) {
         eText[i] = Place(new QLineEdit(client), 144, textTops[i], 321, 19);
+        // A line box cuts its text at 32,767 characters by default; a longer
+        // setup line read from a setup would come back cut off.
+        eText[i]->setMaxLength(std::numeric_limits<int>::max());
         eLabel[textLabels[i]]->setBuddy(eText[i]);
     }
 

@@ -237,12 +237,14 @@ TEST_F(TypedText, AccentsSurviveSaveAndOpenByteForByte) {
         EXPECT_EQ(lines[static_cast<size_t>(line)], utf8) << line;
 }
 
-// Looking at a setup written in Windows-1252 does not rewrite its texts, and
-// a line break pasted into a one-line box is stored as "|".
+// Looking at a setup written in Windows-1252 or with a very long line does
+// not rewrite its texts, and a line break pasted into a one-line box is
+// stored as "|".
 TEST_F(TypedText, UneditedLinesKeepTheirBytes) {
     auto& lines = editor.module.Project.SetupLines;
     lines[LineCaption] = "Caf\xE9 setup";
     lines[LineInstallFolder] = "Firma\\Programm \x80";
+    lines[LineLaunchText] = std::string(40000, 'L');
     auto* window = editor.Open<frmGen>();
     EXPECT_EQ(window->eText[0]->text(), QStringLiteral("Caf\u00e9 setup"));
     window->eText[2]->clear();
@@ -251,6 +253,7 @@ TEST_F(TypedText, UneditedLinesKeepTheirBytes) {
     EXPECT_EQ(lines[LineCaption], "Caf\xE9 setup");
     EXPECT_EQ(lines[LineInstallFolder], "Firma\\Programm \x80");
     EXPECT_EQ(lines[LineStartMenuFolder], "one|two|three");
+    EXPECT_EQ(lines[LineLaunchText], std::string(40000, 'L'));
     EXPECT_EQ(SavedAndOpened(), lines);
 }
 
