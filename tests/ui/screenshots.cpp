@@ -4,7 +4,12 @@
 // A new window is one more line in the table of builders.
 #include "ui/FORM_Info.h"
 #include "ui/Icons.h"
+#include "project/Session.h"
+#include "ui/ProjectEvents.h"
+#include "ui/frmDebug.h"
+#include "ui/frmEditor.h"
 #include "ui/frmProgress.h"
+#include "ui/frmTest.h"
 #include "ui/qkMenuA.h"
 #include "ui/qkProgressA.h"
 #include "ui/Captions.h"
@@ -12,7 +17,9 @@
 #include <QApplication>
 #include <QDir>
 #include <QLabel>
+#include <QMdiArea>
 #include <QPainter>
+#include <QPushButton>
 #include <QStyleFactory>
 #include <QVBoxLayout>
 
@@ -81,11 +88,71 @@ std::unique_ptr<QWidget> Icons() {
     return std::make_unique<IconSheet>();
 }
 
+// A main window's MDI area holding a new project from the template, with a
+// host that tells the windows the debugger text changed as the program's does.
+class Scene : public QMdiArea {
+  public:
+    Scene() : module_(host_), events_(module_) {
+        host_.events = &events_;
+        module_.NewProject(true);
+        setBackground(palette().brush(QPalette::Dark));
+    }
+    // The windows go before the project they show.
+    ~Scene() override { qDeleteAll(subWindowList()); }
+
+    template <class W> W* Open(QPoint at) {
+        auto* window = new W(events_);
+        addSubWindow(window);
+        window->show();
+        window->move(at);
+        return window;
+    }
+    // The area just holds its windows.
+    void FitWindows() {
+        QRect all;
+        for (const QMdiSubWindow* window : subWindowList())
+            all |= window->geometry();
+        setFixedSize(all.bottomRight().x() + 1, all.bottomRight().y() + 1);
+    }
+
+  private:
+    struct EventHost : Host {
+        void ShowError(const std::string&) override {}
+        void DebugTextChanged(const std::string&) override { emit events->DebugTextChanged(); }
+        ProjectEvents* events = nullptr;
+    } host_;
+    Module1 module_;
+    ProjectEvents events_;
+};
+
+std::unique_ptr<QWidget> Editor() {
+    auto scene = std::make_unique<Scene>();
+    scene->Open<frmEditor>({0, 0});
+    scene->FitWindows();
+    return scene;
+}
+
+std::unique_ptr<QWidget> TestWindow() {
+    auto scene = std::make_unique<Scene>();
+    scene->Open<frmTest>({0, 0});
+    scene->FitWindows();
+    return scene;
+}
+
+// Install pressed in the test window: the debugger beside it, in front.
+std::unique_ptr<QWidget> Debugger() {
+    auto scene = std::make_unique<Scene>();
+    frmTest* test = scene->Open<frmTest>({0, 0});
+    test->eButton[1]->click();
+    for (QMdiSubWindow* window : scene->subWindowList())
+        if (qobject_cast<frmDebug*>(window)) window->move(test->width() + 8, 40);
+    scene->FitWindows();
+    return scene;
+}
+
 const std::pair<const char*, Builder> kWindows[] = {
-    {"menubar", MenuBar},
-    {"progress", Progress},
-    {"about", About},
-    {"icons", Icons},
+    {"menubar", MenuBar}, {"progress", Progress}, {"about", About},       {"icons", Icons},
+    {"editor", Editor},   {"test", TestWindow},   {"debugger", Debugger},
 };
 
 QPalette DarkPalette() {
@@ -128,6 +195,8 @@ bool Render(const QString& folder, const QString& suffix) {
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+    // The program's icon, which child windows without their own show.
+    QApplication::setWindowIcon(LoadIcon(120));
     const QStringList args = QApplication::arguments();
     if (args.size() < 2) {
         std::fprintf(stderr, "usage: kavelo_screenshots FOLDER [--suffix S] [--light-only]\n");
