@@ -97,6 +97,7 @@ class Scene : public QMdiArea {
         module_.NewProject(true);
         setBackground(palette().brush(QPalette::Dark));
     }
+    Module1& Module() { return module_; }
     // The windows go before the project they show.
     ~Scene() override { qDeleteAll(subWindowList()); }
 
@@ -139,6 +140,24 @@ std::unique_ptr<QWidget> TestWindow() {
     return scene;
 }
 
+// Every kind of entry, indented, and more than the panel's area holds.
+std::unique_ptr<QWidget> TestPanel() {
+    auto scene = std::make_unique<Scene>();
+    Module1& module = scene->Module();
+    module.Project.StringsText = "Program files\r\nMain program\r\nHelp files\r\nLanguage\r\n"
+                                 "English\r\nDeutsch\r\nFran\xC3\xA7"
+                                 "ais\r\nShortcuts\r\n"
+                                 "On the desktop\r\nIn the start menu\r\nNowhere\r\n";
+    module.Project.ScriptText = "[Create]\r\nlabel 1\r\n  check 2\r\n  check 3\r\nbreak 1\r\n"
+                                "label 1\r\n  combo 3,2\r\nlabel 1\r\n  option 2\r\n  option\r\n"
+                                "  option\r\nstrjump 1\r\nlpos 40\r\ncheck\r\n"
+                                "[Event_4_1]\r\nclear 4\r\n[Event_5_1]\r\nclear 5\r\n"
+                                "[Event_6_1]\r\nclear 6\r\n";
+    scene->Open<frmTest>({0, 0});
+    scene->FitWindows();
+    return scene;
+}
+
 // Install pressed in the test window: the debugger beside it, in front.
 std::unique_ptr<QWidget> Debugger() {
     auto scene = std::make_unique<Scene>();
@@ -151,8 +170,8 @@ std::unique_ptr<QWidget> Debugger() {
 }
 
 const std::pair<const char*, Builder> kWindows[] = {
-    {"menubar", MenuBar}, {"progress", Progress}, {"about", About},       {"icons", Icons},
-    {"editor", Editor},   {"test", TestWindow},   {"debugger", Debugger},
+    {"menubar", MenuBar}, {"progress", Progress}, {"about", About},          {"icons", Icons},
+    {"editor", Editor},   {"test", TestWindow},   {"test-panel", TestPanel}, {"debugger", Debugger},
 };
 
 QPalette DarkPalette() {
