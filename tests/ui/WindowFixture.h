@@ -14,12 +14,10 @@
 
 class EventHost : public RecordingHost {
   public:
-    void DebugTextChanged(const std::string& text) override {
-        debugTexts.push_back(text);
+    void DebugTextChanged(const std::string&) override {
         if (events) emit events->DebugTextChanged();
     }
     ProjectEvents* events = nullptr;
-    std::vector<std::string> debugTexts;
 };
 
 struct WindowFixture {
