@@ -6,6 +6,7 @@
 #include <QRect>
 
 #include <array>
+#include <string>
 
 class ClientArea;
 class LineNumberColumn;
