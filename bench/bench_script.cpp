@@ -11,47 +11,9 @@
 #include "script/ComponentPanel.h"
 #include "script/GuardEvaluator.h"
 
-namespace {
+#include "BenchScripts.h"
 
-// 2,000 lines: 64 elements of every kind, comments between them, and one
-// event section for each element.
-std::string LargeComponentScript() {
-    std::string s = "// A component script of two thousand lines\r\n[Create]\r\n";
-    int lines = 2;
-    for (int id = 1; id <= 64; ++id) {
-        switch (id % 4) {
-        case 0:
-            s += "Label 1            // a heading\r\n";
-            break;
-        case 1:
-            s += "  Check 3          // checked and bold\r\n";
-            break;
-        case 2:
-            s += "    Option 2\r\n";
-            break;
-        case 3:
-            s += "  Combo 4,2        // four items\r\n";
-            break;
-        }
-        s += "break 1\r\n";
-        lines += 2;
-    }
-    // Labels take no ID: top up to 64 elements.
-    for (int i = 0; i < 16; ++i, ++lines)
-        s += "check 2\r\n";
-    for (int id = 1; id <= 64; ++id) {
-        s += "[Event_" + std::to_string(id) + "_1]   // ticked\r\n";
-        s +=
-            "Add " + std::to_string(id % 64 + 1) + "," + std::to_string((id * 7) % 64 + 1) + "\r\n";
-        s += "Rem " + std::to_string((id * 3) % 64 + 1) + "\r\n";
-        lines += 3;
-    }
-    while (lines < 2000) {
-        s += "// a comment line explaining the script to the user, as the template does\r\n";
-        ++lines;
-    }
-    return s;
-}
+namespace {
 
 // 1,000 lines: a guard before every three commands.
 std::string LargeInstallScript() {
@@ -68,7 +30,7 @@ std::string LargeInstallScript() {
 }
 
 void BM_LoadScript(benchmark::State& state) {
-    const std::string script = LargeComponentScript();
+    const std::string script = bench_scripts::LargeComponentScript();
     std::array<std::string, kMaxStrings> strings;
     for (int i = 0; i < kMaxStrings; ++i)
         strings[static_cast<size_t>(i)] = "Component text number " + std::to_string(i + 1);

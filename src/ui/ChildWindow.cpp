@@ -1,27 +1,23 @@
-// Child window frames: fixed-size or resizable client areas.
+// Child window frames: fixed-size or resizable client areas, and the listing font.
 #include "ui/ChildWindow.h"
 
+#include <QFontDatabase>
 #include <QLayout>
 #include <QMdiSubWindow>
+#include <QResizeEvent>
 
-namespace {
+ClientArea::ClientArea(QSize designed, ResizeHook onResize, QWidget* parent)
+    : QWidget(parent), designed_(designed), onResize_(std::move(onResize)) {
+    resize(designed);
+}
 
-// A client area whose preferred size is its designed one: the window that
-// holds it opens at that size.
-class ClientArea : public QWidget {
-  public:
-    explicit ClientArea(QSize size) : size_(size) {}
-    QSize sizeHint() const override { return size_; }
-    QSize minimumSizeHint() const override { return {0, 0}; }
-
-  private:
-    QSize size_;
-};
-
-} // namespace
+void ClientArea::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    if (onResize_) onResize_(event->size());
+}
 
 QWidget* MakeClientArea(QMdiSubWindow* window, int width, int height, bool fixed) {
-    auto* client = new ClientArea(QSize(width, height));
+    auto* client = new ClientArea(QSize(width, height), {});
     client->setObjectName(QStringLiteral("client"));
     window->setWidget(client);
     if (fixed) {
@@ -30,12 +26,16 @@ QWidget* MakeClientArea(QMdiSubWindow* window, int width, int height, bool fixed
         client->setFixedSize(width, height);
         // The frame follows the client's fixed size, whatever the style's borders.
         window->layout()->setSizeConstraint(QLayout::SetFixedSize);
-    } else {
-        client->resize(width, height);
     }
     return client;
 }
 
 QString CaptionRef(int id) {
     return QStringLiteral("$%1").arg(id);
+}
+
+QFont ListingFont() {
+    QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    font.setPointSizeF(8.25);
+    return font;
 }

@@ -9,6 +9,9 @@
 #include "ui/qkProgressA.h"
 #include "ui/Captions.h"
 #include "ui/ProjectEvents.h"
+#include "ui/frmTest.h"
+#include "ui/frmEditor.h"
+#include "ui/frmDebug.h"
 #include "ui/frmFile.h"
 #include "ui/frmGen.h"
 #include "ui/frmScreen.h"
@@ -172,6 +175,87 @@ std::unique_ptr<QWidget> FilesRefused() {
     return scene;
 }
 
+// A main window's MDI area holding a new project from the template, with a
+// host that tells the windows the debugger text changed as the program's does.
+class Scene : public QMdiArea {
+  public:
+    Scene() : module_(host_), events_(module_) {
+        host_.events = &events_;
+        module_.NewProject(true);
+        setBackground(palette().brush(QPalette::Dark));
+    }
+    Module1& Module() { return module_; }
+    // The windows go before the project they show.
+    ~Scene() override { qDeleteAll(subWindowList()); }
+
+    template <class W> W* Open(QPoint at) {
+        auto* window = new W(events_);
+        addSubWindow(window);
+        window->show();
+        window->move(at);
+        return window;
+    }
+    // The area just holds its windows.
+    void FitWindows() {
+        QRect all;
+        for (const QMdiSubWindow* window : subWindowList())
+            all |= window->geometry();
+        setFixedSize(all.bottomRight().x() + 1, all.bottomRight().y() + 1);
+    }
+
+  private:
+    struct EventHost : Host {
+        void ShowError(const std::string&) override {}
+        void DebugTextChanged(const std::string&) override { emit events->DebugTextChanged(); }
+        ProjectEvents* events = nullptr;
+    } host_;
+    Module1 module_;
+    ProjectEvents events_;
+};
+
+std::unique_ptr<QWidget> Editor() {
+    auto scene = std::make_unique<Scene>();
+    scene->Open<frmEditor>({0, 0});
+    scene->FitWindows();
+    return scene;
+}
+
+std::unique_ptr<QWidget> TestWindow() {
+    auto scene = std::make_unique<Scene>();
+    scene->Open<frmTest>({0, 0});
+    scene->FitWindows();
+    return scene;
+}
+
+// Every kind of entry, indented, and more than the panel's area holds.
+std::unique_ptr<QWidget> TestPanel() {
+    auto scene = std::make_unique<Scene>();
+    Module1& module = scene->Module();
+    module.Project.StringsText = "Program files\r\nMain program\r\nHelp files\r\nLanguage\r\n"
+                                 "English\r\nDeutsch\r\nFran\xC3\xA7"
+                                 "ais\r\nShortcuts\r\n"
+                                 "On the desktop\r\nIn the start menu\r\nNowhere\r\n";
+    module.Project.ScriptText = "[Create]\r\nlabel 1\r\n  check 2\r\n  check 3\r\nbreak 1\r\n"
+                                "label 1\r\n  combo 3,2\r\nlabel 1\r\n  option 2\r\n  option\r\n"
+                                "  option\r\nstrjump 1\r\nlpos 40\r\ncheck\r\n"
+                                "[Event_4_1]\r\nclear 4\r\n[Event_5_1]\r\nclear 5\r\n"
+                                "[Event_6_1]\r\nclear 6\r\n";
+    scene->Open<frmTest>({0, 0});
+    scene->FitWindows();
+    return scene;
+}
+
+// Install pressed in the test window: the debugger beside it, in front.
+std::unique_ptr<QWidget> Debugger() {
+    auto scene = std::make_unique<Scene>();
+    frmTest* test = scene->Open<frmTest>({0, 0});
+    test->eButton[1]->click();
+    for (QMdiSubWindow* window : scene->subWindowList())
+        if (qobject_cast<frmDebug*>(window)) window->move(test->width() + 8, 40);
+    scene->FitWindows();
+    return scene;
+}
+
 const std::pair<const char*, Builder> kWindows[] = {
     {"menubar", MenuBar},
     {"progress", Progress},
@@ -182,6 +266,10 @@ const std::pair<const char*, Builder> kWindows[] = {
     {"screen-finish", ScreenFinish},
     {"files", Files},
     {"files-refused", FilesRefused},
+    {"editor", Editor},
+    {"test", TestWindow},
+    {"test-panel", TestPanel},
+    {"debugger", Debugger},
 };
 
 QPalette DarkPalette() {
