@@ -66,6 +66,7 @@ frmMaker::frmMaker(ProjectEvents& events, QWidget* parent) : QMainWindow(parent)
     qkMenuA1->setFixedWidth(kMenuBarWidth);
     mdiArea = new QMdiArea(centre);
     mdiArea->setObjectName(QStringLiteral("mdiArea"));
+    updateAreaBackground();
     row->addWidget(qkMenuA1);
     row->addWidget(mdiArea, 1);
     setCentralWidget(centre);
@@ -74,6 +75,7 @@ frmMaker::frmMaker(ProjectEvents& events, QWidget* parent) : QMainWindow(parent)
     pathLabel_ = new QLabel(BytesToLine(events_.Module().Project.ProjectPath), this);
     pathLabel_->setTextFormat(Qt::PlainText);
     pathLabel_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    pathLabel_->setContentsMargins(4, 0, 0, 0);
     statusBar()->addWidget(pathLabel_, 1);
     statusBar()->setSizeGripEnabled(true);
 
@@ -243,6 +245,16 @@ void frmMaker::closeEvent(QCloseEvent* event) {
 // (are deleted) before the save instead of at the next turn of the event loop.
 void frmMaker::unloadClosedWindows() {
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+// The window area is a shade darker than the window, light or dark alike.
+void frmMaker::updateAreaBackground() {
+    mdiArea->setBackground(palette().color(QPalette::Window).darker(112));
+}
+
+void frmMaker::changeEvent(QEvent* event) {
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::PaletteChange) updateAreaBackground();
 }
 
 FORM_Info* frmMaker::About() const {

@@ -62,6 +62,7 @@ class frmMaker : public QMainWindow {
 
   protected:
     void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
   private:
     void buildMenus();
@@ -70,6 +71,7 @@ class frmMaker : public QMainWindow {
     void openEditorWindow(int i);
     void runStartedSetup(int64_t processId);
     void unloadClosedWindows();
+    void updateAreaBackground();
 
     ProjectEvents& events_;
     std::array<WindowFactory, kEditorWindowCount> factories_;

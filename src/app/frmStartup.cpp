@@ -58,6 +58,7 @@ void frmStartup::buildControls() {
     eList->setSelectionMode(QAbstractItemView::SingleSelection);
     eList->setTextElideMode(Qt::ElideMiddle);
     eList->setUniformItemSizes(true);
+    eList->setSpacing(1);
     eList->installEventFilter(this);
     lLabel = new QLabel(QStringLiteral("$155"), this);
     lLabel->setObjectName(QStringLiteral("lLabel"));
