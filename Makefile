@@ -33,7 +33,7 @@ screenshots: build
 
 bench: deps
 	cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DKAVELO_BUILD_BENCH=ON \
-	  -DKAVELO_BUILD_TESTS=OFF -DKAVELO_BUILD_UI=OFF
+	  -DKAVELO_BUILD_TESTS=OFF -DKAVELO_BUILD_UI=ON
 	cmake --build build-bench -j $(JOBS)
 	@set -e; for b in build-bench/bin/bench_*; do echo "== $$b"; $$b; done
 

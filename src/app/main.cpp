@@ -8,6 +8,7 @@
 #include "app/CommandLine.h"
 #include "app/GuiYield.h"
 #include "app/MakerApp.h"
+#include "app/StartupProbe.h"
 #include "res/ProgramVersion.h"
 
 namespace {
@@ -43,6 +44,7 @@ int Run(int argc, char** argv) {
         return 2;
     }
     InstallGuiYield();
+    InstallStartupProbe();
     MakerApp maker;
     maker.Start(line.Path);
     return app.exec();
