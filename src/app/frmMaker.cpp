@@ -198,6 +198,9 @@ void frmMaker::runStartedSetup(int64_t processId) {
     BusyScope busy(busy_);
     const bool quitOnLastClosed = QGuiApplication::quitOnLastWindowClosed();
     QGuiApplication::setQuitOnLastWindowClosed(false);
+    // Repaints the save left pending (the About window enabled again) are
+    // dropped once this window hides; they are made first.
+    QCoreApplication::processEvents();
     hide();
     WaitOnProgramm(processId, kWaitIntervalMs);
     show();
