@@ -68,16 +68,4 @@ TEST(StartupPaths, OpeningKeepsAChosenFileThatHasNoExeTwin) {
     EXPECT_EQ(SetupToOpen(dir / "both.exe"), dir / "both.exe");
 }
 
-TEST(StartupPaths, RelativePathsBecomeAbsoluteWithoutDotParts) {
-    TempDir dir;
-    const auto previous = std::filesystem::current_path();
-    std::filesystem::current_path(dir.Path());
-    const std::string here = std::filesystem::current_path().string();
-    EXPECT_EQ(AbsoluteSetupPath("demo.exe"), here + "/demo.exe");
-    EXPECT_EQ(AbsoluteSetupPath("./sub/./demo.exe"), here + "/sub/demo.exe");
-    EXPECT_EQ(AbsoluteSetupPath("../x/demo.exe"), here + "/../x/demo.exe");
-    EXPECT_EQ(AbsoluteSetupPath("/abs/demo.exe"), "/abs/demo.exe");
-    std::filesystem::current_path(previous);
-}
-
 } // namespace

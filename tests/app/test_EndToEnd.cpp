@@ -4,6 +4,7 @@
 // (Ctrl+Q), and the written setup opening as the project that was shown.
 #include <gtest/gtest.h>
 
+#include <QGuiApplication>
 #include <QLabel>
 #include <QStatusBar>
 #include <QPushButton>
@@ -74,6 +75,7 @@ TEST_F(EndToEnd, NewSaveCreateAndTestQuitThenOpenAsShown) {
     ASSERT_GE(visible.size(), 7u);
     EXPECT_EQ(std::count(visible.begin(), visible.end(), true), 0);
     EXPECT_TRUE(maker->isVisible());
+    EXPECT_TRUE(QGuiApplication::quitOnLastWindowClosed());
 
     // Quit saves what the project holds now.
     shown.SetupLines[LineLaunchText] = "Saved by Quit";
