@@ -77,13 +77,14 @@ TEST(ProcessWait, DoEventsExProcessesEventsForAtLeastTheTime) {
 TEST(ProcessWait, WaitLastsAsLongAsTheProcessAndReapsIt) {
     TempDir dir;
     WriteScript(dir / "slow.exe", "sleep 1.4\n");
-    const int64_t pid = StartProgram(dir / "slow.exe", {});
     int ticks = 0;
     QTimer ticker;
     QObject::connect(&ticker, &QTimer::timeout, [&] { ++ticks; });
     ticker.start(100);
+    // Started before the process, which cannot end sooner than 1.4 s later.
     QElapsedTimer clock;
     clock.start();
+    const int64_t pid = StartProgram(dir / "slow.exe", {});
     WaitOnProgramm(pid, 50);
     const qint64 waited = clock.elapsed();
     EXPECT_GE(waited, 1400);
