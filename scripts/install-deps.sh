@@ -9,6 +9,9 @@ packages=(
   zlib1g-dev
   clang libclang-rt-14-dev
   qt6-base-dev qt6-svg-dev libgl-dev xvfb xauth
+  # what kavelomaker needs to show its windows on a desktop: Qt's platform
+  # plugins (X11 among them) and a font
+  qt6-qpa-plugins fonts-dejavu-core
 )
 
 missing=()

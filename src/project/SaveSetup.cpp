@@ -185,6 +185,9 @@ void WriteSetupFile(SetupProject& project, Host& host, const std::string& runtim
     PackingWindow window(host);
     ProjectPacker(project, host, window.Bar()).Write(file, P);
     file.Flush();
+    // Flushing a large setup to the disk takes about as long as the rename
+    // over the old setup that follows; the windows are painted between them.
+    YieldToEventLoop();
     file.Close();
 }
 

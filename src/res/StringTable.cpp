@@ -5,14 +5,14 @@
 
 namespace {
 
-// Numbers are grouped by window in blocks of hundreds: 10-34 general texts and
-// messages, 100-106 About window, 150-154 startup dialog, 160 progress window,
+// Numbers are grouped by window in blocks of hundreds: 10-35 general texts and
+// messages, 100-106 About window, 150-155 startup dialog, 160 progress window,
 // 200-285 main window, 300-370 general information, 400-410 startup and finish
 // text, 500-511 file manager (505 names the files a drop could not add), 600
 // script editor, 700-704 test window, 800 debugger. "&" marks an access key,
 // "|" a line break, "$" (and "%" in 102) a slot the caller fills. Kept sorted
 // by number for the binary search.
-constexpr std::array<ResString, 83> kStrings{{
+constexpr std::array<ResString, 85> kStrings{{
     {10, "KaveloMaker"},
     {20, "Kavelo setup files (*.exe)"},
     {21, "Create new setup..."},
@@ -22,6 +22,8 @@ constexpr std::array<ResString, 83> kStrings{{
     {32, "Error opening setup file|$"},
     {33, "File is no Kavelo setup file"},
     {34, "Error opening '$\""},
+    // Our own: "Create & test setup" could not start the setup it wrote.
+    {35, "Error starting setup file|$"},
     {100, "About..."},
     {101, "KaveloMaker $"},
     {102, "KaveloMaker $ [beta %]"},
@@ -34,6 +36,8 @@ constexpr std::array<ResString, 83> kStrings{{
     {152, "Open an existing setup..."},
     {153, "Load selected project"},
     {154, "Quit"},
+    // Our own: the label of the startup dialog's recent list.
+    {155, "&Recent projects"},
     {160, "Packing file(s)..."},
     {200, "KaveloMaker"},
     {210, "&Project"},

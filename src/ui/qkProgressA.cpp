@@ -9,11 +9,20 @@
 
 namespace {
 
-// The percentage of v (0 to 1) with two decimals: v x 10000 rounded to the
-// nearest integer, halves to even, read as hundredths ("0.50%", "12.35%").
-QString PercentText(float v) {
-    const auto p = static_cast<long>(std::nearbyint(static_cast<double>(v) * 10000.0));
+// v (0 to 1) x 10000 rounded to the nearest integer, halves to even.
+long Hundredths(float v) {
+    return static_cast<long>(std::nearbyint(static_cast<double>(v) * 10000.0));
+}
+
+// The percentage of p hundredths with two decimals ("0.50%", "12.35%").
+QString PercentText(long p) {
     return QStringLiteral("%1.%2%").arg(p / 100).arg(p % 100, 2, 10, QLatin1Char('0'));
+}
+
+// Which half pixel the bar's right edge falls in: the filled pixels change
+// only when the edge crosses a pixel's edge or centre, so only when this does.
+long HalfPixels(float barWidth) {
+    return static_cast<long>(std::floor(static_cast<double>(barWidth) * 2.0));
 }
 
 } // namespace
@@ -31,9 +40,19 @@ void qkProgressA::ValueSet(float NewValue) {
     else if (v > 1)
         v = 1;
     value_ = v;
-    barWidth_ = static_cast<float>(storedWidth_) * v + 1;
-    text_ = PercentText(v);
-    setAccessibleDescription(text_);
+    // The codec reports about every 1024 bytes: the text is made and the bar
+    // repainted only when what they show changes.
+    const float barWidth = static_cast<float>(storedWidth_) * v + 1;
+    const bool barMoved = HalfPixels(barWidth) != HalfPixels(barWidth_);
+    barWidth_ = barWidth;
+    const long p = Hundredths(v);
+    if (p != shownHundredths_) {
+        shownHundredths_ = p;
+        text_ = PercentText(p);
+        setAccessibleDescription(text_);
+    } else if (!barMoved) {
+        return;
+    }
     update();
 }
 

@@ -46,4 +46,5 @@ class qkProgressA : public QWidget, public ProgressSink {
     int32_t storedWidth_ = 0;
     int32_t storedHeight_ = 0;
     QString text_ = QStringLiteral("0%");
+    long shownHundredths_ = -1; // the value text_ shows; none before the first ValueSet
 };

@@ -25,12 +25,14 @@ const Expected kExpected[] = {
     {32, "Error opening setup file|$"},
     {33, "File is no Kavelo setup file"},
     {34, "Error opening '$\""},
+    {35, "Error starting setup file|$"},
     {100, "About..."},
     {101, "KaveloMaker $"},
     {102, "KaveloMaker $ [beta %]"},
     {106, "&Close"},
     {150, "KaveloMaker - Startup"},
     {154, "Quit"},
+    {155, "&Recent projects"},
     {160, "Packing file(s)..."},
     {200, "KaveloMaker"},
     {210, "&Project"},
@@ -85,7 +87,7 @@ TEST(ResStrings, TextsAsStoredWithoutExpansion) {
 
 TEST(ResStrings, TableCoversEveryNumberBlockOnce) {
     const auto table = ResStringTable();
-    ASSERT_EQ(table.size(), 83u);
+    ASSERT_EQ(table.size(), 85u);
     std::set<int32_t> ids;
     for (const ResString& s : table) {
         EXPECT_TRUE(ids.insert(s.Id).second) << "number twice: " << s.Id;
@@ -120,6 +122,7 @@ TEST(ResStrings, ExpansionTurnsBarsIntoLineBreaks) {
     EXPECT_EQ(GetResString(31, true), "Error creating setup file" + br + "$");
     EXPECT_EQ(GetResString(32, true), "Error opening setup file" + br + "$");
     EXPECT_EQ(GetResString(34, true), "Error opening '$\"");
+    EXPECT_EQ(GetResString(35, true), "Error starting setup file" + br + "$");
     EXPECT_EQ(GetResString(150, true), "KaveloMaker - Startup");
     EXPECT_EQ(GetResString(231, true), "&General & Interface");
 }

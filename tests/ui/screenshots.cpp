@@ -2,7 +2,12 @@
 // NAME.png with the default palette and NAME-dark.png with a dark one; run
 // with QT_SCALE_FACTOR=2 and "--suffix -2x --light-only" for NAME-2x.png.
 // A new window is one more line in the table of builders.
+#include "app/ProjectOpener.h"
+#include "app/frmMaker.h"
+#include "app/frmStartup.h"
+#include "project/Session.h"
 #include "ui/FORM_Info.h"
+#include "ui/ProjectEvents.h"
 #include "ui/Icons.h"
 #include "ui/frmProgress.h"
 #include "ui/qkMenuA.h"
@@ -28,6 +33,9 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QPainter>
+#include <QPushButton>
+#include <QSettings>
+#include <QTemporaryDir>
 #include <QStyleFactory>
 #include <QVBoxLayout>
 
@@ -58,6 +66,35 @@ std::unique_ptr<QWidget> Progress() {
     window->SetLabel(QStringLiteral("setup\\picture.bmp"));
     window->Bar()->ValueSet(0.3712f);
     return window;
+}
+
+// The startup dialog over a recent list of three setups (in a settings
+// folder of its own, never the user's).
+std::unique_ptr<QWidget> Startup() {
+    struct NoOpener : ProjectOpener {
+        bool CreateProject(const std::string&) override { return false; }
+        bool OpenProject(const std::string&) override { return false; }
+        void ShowMainWindow() override {}
+    };
+    static NoOpener opener;
+    static StderrHost host;
+    QSettings settings(QStringLiteral("Tavrin"), QStringLiteral("KaveloMaker"));
+    settings.setValue(QStringLiteral("01"), QStringLiteral("/home/anna/setups/photo-tools.exe"));
+    settings.setValue(QStringLiteral("02"),
+                      QStringLiteral("/home/anna/setups/Invoice Helper 2.exe"));
+    settings.setValue(QStringLiteral("03"), QStringLiteral("/srv/builds/nightly/kavelo-demo.exe"));
+    settings.sync();
+    auto window = std::make_unique<frmStartup>(opener, host);
+    window->eButton[0]->setFocus();
+    return window;
+}
+
+// The main window with its menus and menu bar, as a project is opened.
+std::unique_ptr<QWidget> Main() {
+    static Module1 module;
+    static ProjectEvents events(module);
+    module.Project.ProjectPath = "/home/anna/setups/photo-tools.exe";
+    return std::make_unique<frmMaker>(events);
 }
 
 std::unique_ptr<QWidget> About() {
@@ -256,7 +293,10 @@ std::unique_ptr<QWidget> Debugger() {
     return scene;
 }
 
+// clang-format off
 const std::pair<const char*, Builder> kWindows[] = {
+    {"startup", Startup},
+    {"main", Main},
     {"menubar", MenuBar},
     {"progress", Progress},
     {"about", About},
@@ -271,6 +311,7 @@ const std::pair<const char*, Builder> kWindows[] = {
     {"test-panel", TestPanel},
     {"debugger", Debugger},
 };
+// clang-format on
 
 QPalette DarkPalette() {
     QPalette p;
@@ -311,6 +352,8 @@ bool Render(const QString& folder, const QString& suffix) {
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
+    QTemporaryDir settings;
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settings.path());
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
     // The program's icon, which windows without one of their own show.
     QApplication::setWindowIcon(LoadIcon(120));

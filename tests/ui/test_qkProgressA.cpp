@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QLabel>
 
 #include <cmath>
@@ -107,6 +108,36 @@ TEST(qkProgressA, TextOverTheBarIsDrawnInInverseColours) {
     EXPECT_GT(empty.red, 0);
     EXPECT_EQ(empty.green, 0);
     EXPECT_EQ(empty.blue, 0);
+}
+
+// The codec reports about every 1024 bytes; a report that changes neither
+// the text nor the filled pixels paints nothing, yet the value is kept.
+TEST(qkProgressA, RepaintsOnlyWhenTextOrFilledPixelsChange) {
+    struct PaintCounter : QObject {
+        int paints = 0;
+        bool eventFilter(QObject*, QEvent* event) override {
+            if (event->type() == QEvent::Paint) ++paints;
+            return false;
+        }
+    } counter;
+    qkProgressA bar;
+    bar.resize(313, 17);
+    bar.show();
+    bar.installEventFilter(&counter);
+    const auto paintsAfter = [&](float value) {
+        const int before = counter.paints;
+        bar.ValueSet(value);
+        QCoreApplication::processEvents();
+        return counter.paints - before;
+    };
+    EXPECT_EQ(paintsAfter(0.10063f), 1);  // 10.06%, bar edge at 32.497
+    EXPECT_EQ(paintsAfter(0.100631f), 0); // same text, same half pixel
+    EXPECT_FLOAT_EQ(bar.Value(), 0.100631f);
+    EXPECT_NEAR(bar.BarWidth(), 32.4975f, 1e-3);
+    EXPECT_EQ(paintsAfter(0.100645f), 1); // same text, the edge crosses 32.5
+    EXPECT_EQ(bar.Text(), QStringLiteral("10.06%"));
+    EXPECT_EQ(paintsAfter(0.10066f), 1); // 10.07%
+    EXPECT_EQ(bar.Text(), QStringLiteral("10.07%"));
 }
 
 TEST(frmProgress, FixedWindowWithLabelAndBarInPlace) {

@@ -1,0 +1,72 @@
+// The program's start, the lock taken before a setup is opened or created,
+// and the hand-over from the startup dialog to the main window.
+#include "app/MakerApp.h"
+
+#include "app/StartupPaths.h"
+#include "app/frmMaker.h"
+#include "app/frmStartup.h"
+#include "common/Errors.h"
+#include "project/Messages.h"
+#include "ui/RecentProjects.h"
+
+MakerApp::MakerApp() : events_(module_), host_(events_) {
+    module_.SetHost(host_);
+}
+
+// The windows go before the project and the host they refer to.
+MakerApp::~MakerApp() {
+    maker_.reset();
+    startup_.reset();
+}
+
+void MakerApp::Start(const std::string& path) {
+    if (!path.empty() && OpenProject(SetupToOpen(AbsoluteSetupPath(path)))) {
+        ShowMainWindow();
+        return;
+    }
+    showStartup();
+}
+
+void MakerApp::showStartup() {
+    startup_ = std::make_unique<frmStartup>(*this, host_);
+    host_.SetOwner(startup_.get());
+    startup_->show();
+}
+
+// Two editors on one setup would overwrite each other's work: a setup that
+// another program holds is not taken.
+bool MakerApp::takeLock(const std::string& path, int32_t messageId) {
+    try {
+        lock_ = SetupLock::Acquire(path, kLockHolder, lockWait_);
+        return true;
+    } catch (const KaveloError& e) {
+        ShowErrorWithPath(host_, messageId, path, e.Reason());
+        return false;
+    }
+}
+
+bool MakerApp::CreateProject(const std::string& path) {
+    module_.Project.ProjectPath = path;
+    if (!takeLock(path, 31)) return false;
+    module_.NewProject(true);
+    if (module_.SaveSetup()) return true;
+    lock_.Release();
+    return false;
+}
+
+bool MakerApp::OpenProject(const std::string& path) {
+    module_.Project.ProjectPath = path;
+    if (!takeLock(path, 32)) return false;
+    if (module_.OpenSetup(path)) return true;
+    lock_.Release();
+    return false;
+}
+
+void MakerApp::ShowMainWindow() {
+    RecentProjects recent;
+    recent.Read();
+    recent.UpdateRecentList(module_.Project.ProjectPath);
+    maker_ = std::make_unique<frmMaker>(events_);
+    host_.SetOwner(maker_.get());
+    maker_->show();
+}

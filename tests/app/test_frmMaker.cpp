@@ -1,0 +1,209 @@
+// The main window: menus and menu bar from the string table, the command
+// table with its windows made once and brought to the front, Close all in
+// order, saving (progress shown, window disabled), closing that saves or is
+// cancelled, and "Create & test setup" with the window hidden meanwhile.
+#include "app/frmMaker.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QLabel>
+#include <QMdiArea>
+#include <QMenu>
+#include <QPointer>
+#include <QTest>
+#include <QTimer>
+
+#include <memory>
+
+#include "AppFixture.h"
+#include "EditorStandIn.h"
+#include "common/Progress.h"
+#include "project/OpenSetup.h"
+#include "ui/FORM_Info.h"
+#include "ui/ProjectEvents.h"
+#include "ui/qkMenuA.h"
+
+namespace {
+
+class MakerTest : public AppTest {
+  protected:
+    void SetUp() override {
+        AppTest::SetUp();
+        module.SetHost(host);
+        module.Project.ProjectPath = dir / "demo.exe";
+        module.NewProject(true);
+        maker = std::make_unique<frmMaker>(events);
+        host.SetOwner(maker.get());
+        maker->show();
+    }
+    void TearDown() override {
+        maker.reset();
+        AppTest::TearDown();
+    }
+
+    // Editor window i as a stand-in editing setup line `line`.
+    void UseStandIn(int i, const char* name, int line) {
+        maker->SetWindowFactory(i, [this, i, name, line](ProjectEvents& e, QWidget*) {
+            ++made[i];
+            return new EditorStandIn(e, MakerCommands()[static_cast<size_t>(i)].OpenFlag, line,
+                                     name, log);
+        });
+    }
+    EditorStandIn* StandIn(int i) { return static_cast<EditorStandIn*>(maker->EditorWindow(i)); }
+    SetupProject Reopened() {
+        SetupProject project;
+        RecordingHost quiet;
+        project.ProjectPath = dir / "demo.exe";
+        EXPECT_TRUE(OpenSetup(project, quiet));
+        return project;
+    }
+
+    Module1 module;
+    ProjectEvents events{module};
+    MakerHost host{events};
+    std::unique_ptr<frmMaker> maker;
+    std::vector<std::string> log;
+    int made[5] = {};
+};
+
+TEST_F(MakerTest, MenusAndMenuBarFromTheStringTable) {
+    EXPECT_EQ(maker->windowTitle(), QStringLiteral("KaveloMaker"));
+    EXPECT_EQ(maker->menP->title(), QStringLiteral("&Project"));
+    // New, Open and Save as are there but disabled; separators at 2 and 5.
+    const bool enabled[] = {false, false, true, true, false, true, true};
+    for (size_t i = 0; i < 7; ++i)
+        EXPECT_EQ(maker->menPrj[i]->isEnabled(), enabled[i]) << i;
+    EXPECT_TRUE(maker->menPrj[2]->isSeparator() && maker->menPrj[5]->isSeparator());
+    EXPECT_EQ(maker->menPrj[6]->text(), QStringLiteral("&Quit"));
+    // "&" followed by a blank is shown as itself: "General & Interface", G marked.
+    EXPECT_EQ(maker->menTool[0]->text(), QStringLiteral("&General && Interface"));
+    EXPECT_TRUE(maker->menTool[6]->isSeparator());
+    EXPECT_EQ(maker->menTool[7]->text(), QStringLiteral("&Close all"));
+    EXPECT_EQ(maker->menInfo->text(), QStringLiteral("&About"));
+    EXPECT_EQ(maker->qkMenuA1->ItemCount(), 6);
+    EXPECT_EQ(maker->qkMenuA1->TextHeight(), 26);
+    EXPECT_EQ(maker->qkMenuA1->eLabel(5)->text(), QStringLiteral("Create setup.exe"));
+    EXPECT_EQ(maker->qkMenuA1->accessibleName(), QStringLiteral("Windows"));
+}
+
+TEST_F(MakerTest, CommandsOfWindowsThatDoNotExistYetDoNothing) {
+    for (int i = 0; i < 5; ++i) {
+        maker->RunCommand(i);
+        maker->menTool[static_cast<size_t>(i)]->trigger();
+    }
+    EXPECT_TRUE(maker->mdiArea->subWindowList().isEmpty());
+    EXPECT_TRUE(messages.empty());
+}
+
+TEST_F(MakerTest, AnOpenWindowIsBroughtToTheFrontNotMadeAgain) {
+    UseStandIn(0, "gen", LineCaption);
+    UseStandIn(1, "screen", LineStartText);
+    maker->menTool[0]->trigger();
+    ASSERT_NE(StandIn(0), nullptr);
+    StandIn(0)->edit->setText(QStringLiteral("typed, not stored yet"));
+    // Menu bar item 1: a mouse release on its label.
+    QTest::mouseRelease(maker->qkMenuA1->eLabel(1), Qt::LeftButton);
+    EXPECT_EQ(maker->mdiArea->activeSubWindow(), StandIn(1));
+    maker->RunCommand(0);
+    EXPECT_EQ(maker->mdiArea->activeSubWindow(), StandIn(0));
+    EXPECT_EQ(made[0], 1);
+    EXPECT_EQ(made[1], 1);
+    EXPECT_EQ(StandIn(0)->edit->text(), QStringLiteral("typed, not stored yet"));
+    EXPECT_EQ(maker->mdiArea->subWindowList().size(), 2);
+}
+
+TEST_F(MakerTest, CloseAllClosesTheFiveInOrderAndLeavesTheDebugger) {
+    maker->CloseAll(); // nothing open: nothing happens
+    const char* names[] = {"gen", "screen", "file", "editor", "test"};
+    for (int i = 4; i >= 0; --i) {
+        UseStandIn(i, names[i], i);
+        maker->RunCommand(i);
+        StandIn(i)->edit->setText(QStringLiteral("value %1").arg(i));
+    }
+    auto* debugger = maker->mdiArea->addSubWindow(new QLabel(QStringLiteral("debugger")));
+    debugger->show();
+    log.clear();
+    maker->menTool[7]->trigger();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(log, (std::vector<std::string>{"unload gen", "unload screen", "unload file",
+                                             "unload editor", "unload test"}));
+    for (int i = 0; i < 5; ++i) {
+        EXPECT_EQ(module.Project.SetupLines[static_cast<size_t>(i)], "value " + std::to_string(i));
+        EXPECT_EQ(maker->EditorWindow(i), nullptr);
+    }
+    EXPECT_FALSE(module.Run.GenOpen || module.Run.ScreenOpen || module.Run.FileListOpen ||
+                 module.Run.EditorOpen || module.Run.TestOpen);
+    EXPECT_EQ(maker->mdiArea->subWindowList(), QList<QMdiSubWindow*>{debugger});
+}
+
+TEST_F(MakerTest, SaveShowsProgressWithTheWindowDisabled) {
+    module.Project.AddFile({"readme.txt", std::string(300000, 'r')});
+    std::vector<std::pair<bool, bool>> seen; // (window enabled, progress window open)
+    const auto previous =
+        SetYieldHook([&] { seen.emplace_back(maker->isEnabled(), module.Run.ProgressOpen); });
+    maker->menPrj[3]->trigger();
+    SetYieldHook(previous);
+    ASSERT_FALSE(seen.empty());
+    for (const auto& [enabled, progress] : seen) {
+        EXPECT_FALSE(enabled);
+        EXPECT_TRUE(progress);
+    }
+    EXPECT_TRUE(maker->isEnabled());
+    EXPECT_FALSE(module.Run.ProgressOpen);
+    EXPECT_EQ(Reopened().Files.size(), 2u);
+}
+
+TEST_F(MakerTest, ClosingUnloadsTheWindowsThenSavesAndClosesAbout) {
+    UseStandIn(0, "gen", LineCaption);
+    maker->RunCommand(0);
+    StandIn(0)->edit->setText(QStringLiteral("Caption from the window"));
+    maker->menInfo->trigger();
+    QPointer<FORM_Info> about = maker->About();
+    ASSERT_TRUE(about);
+    EXPECT_TRUE(module.Run.InfoOpen);
+
+    maker->menPrj[6]->trigger(); // Quit
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_FALSE(maker->isVisible());
+    EXPECT_TRUE(about.isNull());
+    EXPECT_FALSE(module.Run.InfoOpen);
+    EXPECT_EQ(Reopened().SetupLines[LineCaption], "Caption from the window");
+    EXPECT_TRUE(messages.empty());
+}
+
+TEST_F(MakerTest, AFailedSaveCancelsTheClose) {
+    RemoveRuntime();
+    maker->menInfo->trigger();
+    EXPECT_FALSE(maker->close());
+    EXPECT_TRUE(maker->isVisible());
+    EXPECT_TRUE(module.Run.InfoOpen); // About stays with the window
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].rfind("Error opening '" + (dir / "kavelomaker.dat") + "\"", 0), 0u)
+        << messages[0];
+    EXPECT_FALSE(std::filesystem::exists(dir / "demo.exe"));
+}
+
+TEST_F(MakerTest, ASetupThatCannotStartIsNamedInAMessage) {
+    UseRuntime("this runtime is no program\n");
+    bool hidden = false;
+    QTimer probe;
+    QObject::connect(&probe, &QTimer::timeout, [&] { hidden = hidden || !maker->isVisible(); });
+    probe.start(1);
+    maker->menTool[kCreateSetupCommand]->trigger();
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0],
+              "Error starting setup file\n" + (dir / "demo.exe") + "\n" + std::strerror(ENOEXEC));
+    EXPECT_FALSE(hidden);
+    EXPECT_TRUE(maker->isVisible());
+}
+
+TEST_F(MakerTest, CreateAndTestDoesNothingMoreWhenTheSaveFails) {
+    RemoveRuntime();
+    maker->RunCommand(kCreateSetupCommand);
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_NE(messages[0].find("kavelomaker.dat"), std::string::npos);
+    EXPECT_TRUE(maker->isVisible());
+}
+
+} // namespace
