@@ -87,12 +87,17 @@ TEST_F(MakerTest, MenusAndMenuBarFromTheStringTable) {
     EXPECT_EQ(maker->qkMenuA1->accessibleName(), QStringLiteral("Windows"));
 }
 
-TEST_F(MakerTest, CommandsOfWindowsThatDoNotExistYetDoNothing) {
+// Each of the five commands opens its own window once, whether from the
+// Windows menu or again from the command table.
+TEST_F(MakerTest, EveryWindowCommandOpensItsWindowOnce) {
+    const char* classes[] = {"frmGen", "frmScreen", "frmFile", "frmEditor", "frmTest"};
     for (int i = 0; i < 5; ++i) {
-        maker->RunCommand(i);
         maker->menTool[static_cast<size_t>(i)]->trigger();
+        maker->RunCommand(i);
+        ASSERT_NE(maker->mdiArea->activeSubWindow(), nullptr) << i;
+        EXPECT_STREQ(maker->mdiArea->activeSubWindow()->metaObject()->className(), classes[i]);
     }
-    EXPECT_TRUE(maker->mdiArea->subWindowList().isEmpty());
+    EXPECT_EQ(maker->mdiArea->subWindowList().size(), 5);
     EXPECT_TRUE(messages.empty());
 }
 
