@@ -127,7 +127,8 @@ bool OpenSetupForReading(const std::string& given) {
 }
 
 bool SetupChange::Open(const std::string& given) {
-    return Lock(SetupPathFor(given)) && Session().OpenSetup(SetupPathFor(given));
+    const std::string path = SetupPathFor(given);
+    return Lock(path) && Session().OpenSetup(path);
 }
 
 bool SetupChange::Lock(const std::string& path) {

@@ -127,8 +127,12 @@ TEST_F(CliTable, Errors) {
          "kavelo: huge.bin: the file has 4294967296 bytes, more than the 4294967295 allowed; "
          "not added\nkavelo: t.exe: nothing was changed",
          true},
+        // Files that change while read: one grows past its size of 0, one says
+        // 4096 bytes and yields 18.
         {"$K add t.exe /proc/self/status", 1, "",
          "/proc/self/status: the file changed its size while it was read; not added", true},
+        {"$K add t.exe /sys/class/net/lo/address", 1, "",
+         "/sys/class/net/lo/address: the file changed its size while it was read; not added", true},
         // Checks for CI: the template passes; warnings, lines not understood and
         // values out of range fail, told on standard error.
         {"$K check t.exe && $K simulate --strict t.exe", 0, "Copy: MyApp.exe", "", true},
