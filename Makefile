@@ -4,8 +4,9 @@ BUILD      ?= build
 JOBS       ?= $(shell nproc)
 FUZZ_TIME  ?= 60
 CMAKE_ARGS ?=
+PREFIX     ?= /usr/local
 
-.PHONY: all deps build run test screenshots bench fuzz clean
+.PHONY: all deps build run test screenshots bench fuzz clean install deb sanitize
 
 all: build
 
@@ -22,6 +23,27 @@ run: build
 
 test: build
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
+
+# kavelo, its runtime data file (in lib/kavelo/), its manual page and its bash
+# completion below PREFIX; DESTDIR is honoured.
+install: build
+	cmake --install $(BUILD) --prefix $(PREFIX)
+
+# A Debian package of the same, in $(BUILD); lintian checks it when present.
+deb: build
+	cd $(BUILD) && cpack -G DEB
+	@if command -v lintian >/dev/null; then lintian $(BUILD)/kavelomaker_*.deb; fi
+
+# Every test built with AddressSanitizer and UndefinedBehaviorSanitizer; the
+# first finding fails the run.
+sanitize: deps
+	cmake -S . -B build-sanitize -DCMAKE_BUILD_TYPE=Debug $(CMAKE_ARGS) \
+	  -DCMAKE_CXX_FLAGS="-fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer" \
+	  -DCMAKE_EXE_LINKER_FLAGS="-fsanitize=address,undefined"
+	cmake --build build-sanitize -j $(JOBS)
+	cd build-sanitize && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
+	  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 QT_QPA_PLATFORM=offscreen \
+	  ctest --output-on-failure -j $(JOBS)
 
 # Every window rendered offscreen into $(BUILD)/screenshots: NAME.png,
 # NAME-dark.png and, at device pixel ratio 2, NAME-2x.png.
@@ -56,4 +78,4 @@ fuzz: deps
 	done
 
 clean:
-	rm -rf build build-bench build-fuzz
+	rm -rf build build-bench build-fuzz build-sanitize

@@ -21,46 +21,25 @@ const char* Bool(bool b) {
     return b ? "true" : "false";
 }
 
-} // namespace
-
-std::string JsonString(const std::string& bytes) {
-    std::string out = "\"";
-    for (const char ch : bytes) {
-        const auto c = static_cast<unsigned char>(ch);
-        switch (c) {
-        case '"':
-            out += "\\\"";
-            break;
-        case '\\':
-            out += "\\\\";
-            break;
-        case '\b':
-            out += "\\b";
-            break;
-        case '\f':
-            out += "\\f";
-            break;
-        case '\n':
-            out += "\\n";
-            break;
-        case '\r':
-            out += "\\r";
-            break;
-        case '\t':
-            out += "\\t";
-            break;
-        default:
-            if (c < 0x20 || c >= 0x7F) {
-                char escaped[8];
-                std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned>(c));
-                out += escaped;
-            } else {
-                out += static_cast<char>(c);
-            }
-        }
-    }
-    return out + "\"";
+// The panel decorates the captions of check boxes, options and list items
+// with the element ID and its event commands, as the test window shows them;
+// JSON gives the text as the numbered text had it.
+std::string Undecorated(const std::string& caption, const std::string& decoration) {
+    return caption.ends_with(decoration) ? caption.substr(0, caption.size() - decoration.size())
+                                         : caption;
 }
+
+std::string CaptionDecoration(const ScriptPanelModel& panel, int id) {
+    return " (" + std::to_string(id) + ")    " + panel.EventCommands(id, 0) + "    -    " +
+           panel.EventCommands(id, 1);
+}
+
+std::string ItemDecoration(const ScriptPanelModel& panel, int id, size_t item) {
+    return " (" + std::to_string(id) + ")    " +
+           (item < kEventSlots ? panel.EventCommands(id, static_cast<int>(item)) : std::string());
+}
+
+} // namespace
 
 std::string PanelText(const ScriptPanelModel& panel) {
     std::vector<const PanelControl*> controls = panel.ControlsInLineOrder();
@@ -105,11 +84,15 @@ std::string PanelJson(const ScriptPanelModel& panel) {
         if (c->Kind == KindCombo) {
             out += ", \"items\": [";
             for (size_t i = 0; i < c->Items.size(); ++i)
-                out += (i ? ", " : "") + JsonString(c->Items[i]);
+                out += (i ? ", " : "") +
+                       JsonString(Undecorated(c->Items[i], ItemDecoration(panel, c->Id, i + 1)));
             out += "], \"selected\": " + std::to_string(c->Selected);
         } else {
             out += ", \"bold\": " + std::string(Bool(c->Bold));
-            out += ", \"caption\": " + JsonString(c->Caption);
+            const std::string caption =
+                c->Kind == KindLabel ? c->Caption
+                                     : Undecorated(c->Caption, CaptionDecoration(panel, c->Id));
+            out += ", \"caption\": " + JsonString(caption);
             if (c->Kind != KindLabel) out += ", \"checked\": " + std::string(Bool(c->Checked));
         }
         if (c->Kind != KindLabel)

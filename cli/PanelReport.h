@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "JsonText.h"
+
 class ScriptPanelModel;
 
 // One line per control, top to bottom (line order among equal tops):
@@ -11,9 +13,7 @@ class ScriptPanelModel;
 // (for a drop-down list the selected item's text).
 std::string PanelText(const ScriptPanelModel& panel);
 
-// {"elements": [...], "values": [...]} on one line, elements in line order.
+// {"elements": [...], "values": [...]} on one line, elements in line order;
+// captions and items as the numbered texts give them, without the
+// decoration the text form shows.
 std::string PanelJson(const ScriptPanelModel& panel);
-
-// A JSON string literal; bytes from 0x7F on are written as \u00XX, their
-// Latin-1 code points.
-std::string JsonString(const std::string& bytes);

@@ -13,7 +13,8 @@
 #include <stdexcept>
 #include <string_view>
 
-#include "Commands.h"
+#include "CliIo.h"
+#include "CommandLine.h"
 #include "huffman/Huffman.h"
 
 namespace {
@@ -26,6 +27,7 @@ class MappedInput {
         if (data_) munmap(data_, size_);
     }
     bool Open(const std::string& path) {
+        if (path == "-") return ReadInputFile(path, copy_) && (view_ = copy_, true);
         const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
         if (fd < 0) return Fail(path + ": " + std::strerror(errno)), false;
         struct stat st {};
@@ -59,10 +61,19 @@ class MappedInput {
 // Writes a codec's result to a file while the codec still makes it: the codec
 // thread tells which leading bytes are final, a second thread writes them.
 // The result is written to a temporary file beside OUT and renamed over it
-// only when complete, so a damaged input never destroys an existing OUT.
+// only when complete, so a damaged input never destroys an existing OUT; "-"
+// is standard output, written as the codec goes.
 class BackgroundWriter {
   public:
     explicit BackgroundWriter(std::string path) : path_(std::move(path)) {
+        if (path_ == "-") {
+            fd_ = ::dup(STDOUT_FILENO);
+            if (fd_ < 0)
+                error_ = "standard output: " + std::string(std::strerror(errno));
+            else
+                thread_ = std::thread([this] { Loop(); });
+            return;
+        }
         std::string pattern = path_ + ".partial-XXXXXX";
         fd_ = mkstemp(pattern.data());
         if (fd_ < 0) {
@@ -94,11 +105,12 @@ class BackgroundWriter {
     bool Complete(const std::string& result) {
         Stop();
         if (error_.empty()) WriteAll(result.data() + written_, result.size() - written_);
-        if (error_.empty() && fchmod(fd_, 0666 & ~CurrentUmask()) != 0)
+        const bool file = path_ != "-";
+        if (error_.empty() && file && fchmod(fd_, 0666 & ~CurrentUmask()) != 0)
             error_ = path_ + ": " + std::strerror(errno);
         if (error_.empty() && close(std::exchange(fd_, -1)) != 0)
             error_ = path_ + ": " + std::strerror(errno);
-        if (error_.empty() && rename(temp_.c_str(), path_.c_str()) != 0)
+        if (error_.empty() && file && rename(temp_.c_str(), path_.c_str()) != 0)
             error_ = path_ + ": " + std::strerror(errno);
         if (!error_.empty()) return Fail(error_), false;
         temp_.clear();
@@ -166,14 +178,10 @@ class BackgroundWriter {
     bool stop_ = false;
 };
 
-int Usage(const char* name) {
-    return Fail(std::string("usage: kavelo ") + name + " IN OUT");
-}
-
-int RunCompress(const std::vector<std::string>& args) {
-    if (args.size() != 2) return Usage("compress");
+int RunCompress(const Invocation& call) {
+    const std::vector<std::string>& args = call.Operands();
     MappedInput input;
-    if (!input.Open(args[0])) return 1;
+    if (!input.Open(args[0])) return kExitFailure;
     if (input.View().size() == 1) return Fail(args[0] + ": a single byte has no compressed form");
     // The result is declared first so it outlives the writer thread reading it.
     std::string stream;
@@ -185,13 +193,13 @@ int RunCompress(const std::vector<std::string>& args) {
     } catch (const KaveloError& e) {
         return Fail(args[0] + ": " + e.what());
     }
-    return writer.Complete(stream) ? 0 : 1;
+    return writer.Complete(stream) ? kExitOk : kExitFailure;
 }
 
-int RunDecompress(const std::vector<std::string>& args) {
-    if (args.size() != 2) return Usage("decompress");
+int RunDecompress(const Invocation& call) {
+    const std::vector<std::string>& args = call.Operands();
     MappedInput input;
-    if (!input.Open(args[0])) return 1;
+    if (!input.Open(args[0])) return kExitFailure;
     std::string bytes;
     BackgroundWriter writer(args[1]);
     try {
@@ -205,12 +213,24 @@ int RunDecompress(const std::vector<std::string>& args) {
         // Cut short, or tables larger than the format allows.
         return Fail(args[0] + ": damaged stream: " + e.what());
     }
-    return writer.Complete(bytes) ? 0 : 1;
+    return writer.Complete(bytes) ? kExitOk : kExitFailure;
 }
 
-const CommandRegistrar compress({10, "compress", "IN OUT",
-                                 "compress file IN into the raw Huffman stream OUT", RunCompress});
-const CommandRegistrar decompress({11, "decompress", "IN OUT",
-                                   "decompress the raw Huffman stream IN into OUT", RunDecompress});
+const CommandRegistrar kCompress({10,
+                                  "compress",
+                                  "IN OUT",
+                                  2,
+                                  2,
+                                  {},
+                                  "compress file IN into the raw Huffman stream OUT",
+                                  &RunCompress});
+const CommandRegistrar kDecompress({11,
+                                    "decompress",
+                                    "IN OUT",
+                                    2,
+                                    2,
+                                    {},
+                                    "decompress the raw Huffman stream IN into OUT",
+                                    &RunDecompress});
 
 } // namespace

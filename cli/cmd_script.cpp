@@ -1,12 +1,16 @@
-// kavelo panel / simulate: trying a setup's scripts.
-// Both load the component panel from the setup's script and numbered texts as
-// the test window does, apply the clicks given in order, and print the panel
-// or what the test window's Install button would print.
+// kavelo panel / simulate / check: trying a setup's scripts.
+// Each loads the component panel from the setup's script and numbered texts
+// as the test window does and applies the clicks given in order; panel prints
+// the panel, simulate what the test window's Install button would print, and
+// check (as simulate --strict) fails on what the simulation passes over.
 #include <array>
 #include <cstdio>
 
-#include "Commands.h"
+#include "CliIo.h"
+#include "CommandLine.h"
+#include "JsonText.h"
 #include "PanelReport.h"
+#include "ScriptCheck.h"
 #include "common/TextLines.h"
 #include "project/Session.h"
 #include "script/ComponentPanel.h"
@@ -15,88 +19,148 @@
 
 namespace {
 
-struct ScriptOptions {
-    std::string setup;
-    std::vector<std::string> clicks;
-    std::vector<std::string> selects;
-    bool json = false;
-};
+const OptionSpec kClickOption{"--click", "ID[=ITEM]",
+                              "click element ID (a drop-down list picks ITEM); repeatable"};
+const OptionSpec kSelectOption{"--select", "ID=VALUE,...",
+                               "then set element values as the simulation reads them"};
 
-int Usage(const char* name, const char* usage) {
-    std::fprintf(stderr, "usage: kavelo %s %s\n", name, usage);
-    return 2;
-}
-
-// False on an unknown option or a missing value.
-bool ParseOptions(const std::vector<std::string>& args, bool allowJson, bool allowSelect,
-                  ScriptOptions& options) {
-    for (size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        if ((a == "--click" || (a == "--select" && allowSelect)) && i + 1 < args.size()) {
-            (a == "--click" ? options.clicks : options.selects).push_back(args[++i]);
-        } else if (a == "--json" && allowJson) {
-            options.json = true;
-        } else if (!a.empty() && a[0] != '-' && options.setup.empty()) {
-            options.setup = a;
-        } else {
-            return false;
-        }
-    }
-    return !options.setup.empty();
+// "ID" or "ID=ITEM", digits only, ID from 1 to 64: whether it fits the panel
+// is the setup's matter.
+bool IsClickArgument(const std::string& argument) {
+    const size_t equals = argument.find('=');
+    const std::string id = argument.substr(0, equals);
+    const std::string item = equals == std::string::npos ? "1" : argument.substr(equals + 1);
+    const auto digits = [](const std::string& s) {
+        return !s.empty() && s.size() <= 9 &&
+               s.find_first_not_of("0123456789") == std::string::npos;
+    };
+    return digits(id) && digits(item) && std::stoi(id) >= 1 && std::stoi(id) <= kMaxElements;
 }
 
 // Opens the setup, loads the panel from its texts and applies the clicks.
-int LoadPanel(const ScriptOptions& options, ScriptPanelModel& panel) {
-    if (!Session().OpenSetup(options.setup)) return 1;
+int LoadPanel(const Invocation& call, ScriptPanelModel& panel) {
+    for (const std::string& click : call.Values("--click"))
+        if (!IsClickArgument(click))
+            return call.UsageError("--click " + click + ": give ID or ID=ITEM, ID from 1 to 64");
+    for (const std::string& select : call.Values("--select")) {
+        std::string selection, error;
+        if (!ApplySelectArgument(selection, select, error)) return call.UsageError(error);
+    }
+    if (!OpenSetupForReading(call.Operand(0))) return kExitFailure;
     const SetupProject& project = Session().Project;
     std::vector<std::string> strings(kMaxStrings);
     SplitLines(strings, project.StringsText, "\r\n");
     panel.LoadScript(project.ScriptText, strings, kMaxStrings);
-    for (const std::string& click : options.clicks) {
+    for (const std::string& click : call.Values("--click")) {
         std::string error;
         if (!ApplyClickArgument(panel, click, error)) return Fail(error);
     }
-    return 0;
+    return kExitOk;
 }
 
-int RunPanel(const std::vector<std::string>& args) {
-    ScriptOptions options;
-    if (!ParseOptions(args, true, false, options))
-        return Usage("panel", "SETUP [--click ID[=ITEM]]... [--json]");
+int RunPanel(const Invocation& call) {
     ScriptPanelModel panel;
-    if (const int status = LoadPanel(options, panel)) return status;
-    const std::string out = options.json ? PanelJson(panel) : PanelText(panel);
+    if (const int status = LoadPanel(call, panel)) return status;
+    const std::string out = call.Has("--json") ? PanelJson(panel) : PanelText(panel);
     std::fwrite(out.data(), 1, out.size(), stdout);
-    return 0;
+    return kExitOk;
 }
 
-int RunSimulate(const std::vector<std::string>& args) {
-    ScriptOptions options;
-    if (!ParseOptions(args, false, true, options))
-        return Usage("simulate", "SETUP [--click ID[=ITEM]]... [--select ID=VALUE[,ID=VALUE]...]");
+// One simulation: the report's lines and what a strict check refuses.
+struct Simulation {
+    std::vector<std::string> Lines;
+    std::vector<std::string> Problems;
+};
+
+int Simulate(const Invocation& call, Simulation& result) {
     ScriptPanelModel panel;
-    if (const int status = LoadPanel(options, panel)) return status;
+    if (const int status = LoadPanel(call, panel)) return status;
     std::string selection = panel.GetScriptValues();
-    for (const std::string& select : options.selects) {
+    for (const std::string& select : call.Values("--select")) {
         std::string error;
-        if (!ApplySelectArgument(selection, select, error)) return Fail(error);
+        ApplySelectArgument(selection, select, error);
+        for (std::string& wrong : SelectionsOutOfRange(panel, select))
+            result.Problems.push_back(std::move(wrong));
     }
     const SetupProject& project = Session().Project;
-    const InstallSource source{project.ScriptText, project.StringsText,
-                               [&](const std::string& name) { return project.FindFile(name) >= 0; }};
-    // The report's lines and, as the test window leaves them, two empty ones.
-    std::string out;
-    for (const std::string& line : SimulateInstall(source, selection))
-        out.append(line).append("\n");
-    out.append("\n\n");
-    std::fwrite(out.data(), 1, out.size(), stdout);
-    return 0;
+    const InstallSource source{
+        project.ScriptText, project.StringsText,
+        [&](const std::string& name) { return project.FindFile(name) >= 0; }};
+    result.Lines = SimulateInstall(source, selection);
+    for (const std::string& line : result.Lines)
+        if (line.starts_with("###")) result.Problems.push_back(line);
+    for (std::string& unclear : UnclearInstallLines(project.ScriptText, selection))
+        result.Problems.push_back(std::move(unclear));
+    return kExitOk;
 }
 
-CommandRegistrar panelCommand({40, "panel", "SETUP [--click ID[=ITEM]]... [--json]",
-                               "show the component panel the setup's script builds", RunPanel});
-CommandRegistrar
-    simulateCommand({41, "simulate", "SETUP [--click ID[=ITEM]]... [--select ID=VALUE,...]",
-                     "print what the install script would do for that selection", RunSimulate});
+// The problems on standard error; kExitFailure when there is one.
+int ReportProblems(const Simulation& simulation) {
+    for (const std::string& problem : simulation.Problems)
+        Note(Session().Project.ProjectPath + ": " + problem);
+    return simulation.Problems.empty() ? kExitOk : kExitFailure;
+}
+
+std::string JsonArray(const std::vector<std::string>& items) {
+    std::string out = "[";
+    for (size_t i = 0; i < items.size(); ++i)
+        out += (i ? ", " : "") + JsonString(items[i]);
+    return out + "]";
+}
+
+int RunSimulate(const Invocation& call) {
+    Simulation simulation;
+    if (const int status = Simulate(call, simulation)) return status;
+    std::string out;
+    if (call.Has("--json")) {
+        out = "{\"lines\": " + JsonArray(simulation.Lines) +
+              ", \"warnings\": " + JsonArray(WarningLines(simulation.Lines)) +
+              ", \"problems\": " + JsonArray(simulation.Problems) + "}\n";
+    } else {
+        // The report's lines and, as the test window leaves them, two empty ones.
+        for (const std::string& line : simulation.Lines)
+            out.append(line).append("\n");
+        out.append("\n\n");
+    }
+    std::fwrite(out.data(), 1, out.size(), stdout);
+    return call.Has("--strict") ? ReportProblems(simulation) : kExitOk;
+}
+
+int RunCheck(const Invocation& call) {
+    Simulation simulation;
+    if (const int status = Simulate(call, simulation)) return status;
+    return ReportProblems(simulation);
+}
+
+const CommandRegistrar kPanel({40,
+                               "panel",
+                               "SETUP",
+                               1,
+                               1,
+                               {kClickOption, {"--json", nullptr, "one JSON object"}},
+                               "show the component panel the setup's script builds",
+                               &RunPanel});
+const CommandRegistrar
+    kSimulate({41,
+               "simulate",
+               "SETUP",
+               1,
+               1,
+               {kClickOption,
+                kSelectOption,
+                {"--json", nullptr, "the lines, the warnings and the problems as JSON"},
+                {"--strict", nullptr,
+                 "exit 1 on a warning, a value out of range or a line not "
+                 "understood, told on standard error"}},
+               "print what the install script would do for that selection",
+               &RunSimulate});
+const CommandRegistrar kCheck({42,
+                               "check",
+                               "SETUP",
+                               1,
+                               1,
+                               {kClickOption, kSelectOption},
+                               "simulate --strict without the report: for scripts and CI",
+                               &RunCheck});
 
 } // namespace

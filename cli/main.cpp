@@ -1,93 +1,82 @@
 // kavelo: builds, inspects and tries setups without a display.
-#include <algorithm>
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <exception>
-#include <filesystem>
-#include <fstream>
+#include <string>
+#include <vector>
 
-#include "Commands.h"
-#include "common/Errors.h"
-#include "common/WholeFile.h"
-#include "project/Session.h"
+#include "CliIo.h"
+#include "CommandLine.h"
+#include "project/SaveSetup.h"
+#include "res/ProgramVersion.h"
 
 namespace {
-std::vector<Command>& Registry() {
-    static std::vector<Command> commands;
-    return commands;
-}
 
 void PrintHelp(FILE* out) {
-    std::fprintf(out,
-                 "kavelo - build, inspect and try KaveloMaker setups from the command line\n\n"
-                 "usage: kavelo COMMAND [ARGS...]\n\ncommands:\n");
+    std::fprintf(out, "kavelo - build, inspect and try KaveloMaker setups from the command line\n\n"
+                      "usage: kavelo COMMAND [OPTIONS] [OPERANDS]\n\ncommands:\n");
     for (const Command& c : AllCommands()) {
-        std::string head = std::string(c.name) + " " + c.usage;
-        std::fprintf(out, "  %-40s %s\n", head.c_str(), c.summary);
+        const std::string head = std::string(c.Name) + " " + c.Operands;
+        std::fprintf(out, "  %-30s %s\n", head.c_str(), c.Summary);
     }
-    std::fprintf(out, "\n  kavelo --help                            this text\n");
-}
-}  // namespace
-
-CommandRegistrar::CommandRegistrar(const Command& command) {
-    auto& r = Registry();
-    r.insert(std::upper_bound(r.begin(), r.end(), command,
-                              [](const Command& a, const Command& b) { return a.order < b.order; }),
-             command);
-}
-
-const std::vector<Command>& AllCommands() { return Registry(); }
-
-Module1& Session() {
-    static Module1 session;
-    return session;
+    std::fprintf(out,
+                 "\n  kavelo COMMAND --help          a command's options\n"
+                 "  kavelo --version               the version and the setup runtime in use\n"
+                 "  kavelo --help                  this text\n\n"
+                 "Options may stand before or after the operands; \"--\" ends the options; \"-\"\n"
+                 "reads standard input or writes standard output where a file is read or\n"
+                 "written whole. A SETUP that does not exist is tried with \".exe\" appended.\n"
+                 "Exit status: 0 done, 1 failed, 2 a command line the tool refuses.\n");
 }
 
-int Fail(const std::string& what) {
-    std::fprintf(stderr, "kavelo: %s\n", what.c_str());
-    return 1;
+// The version line and the runtime every setup written now would start with.
+int PrintVersion() {
+    std::string dataFile;
+    std::string why;
+    const std::string runtime = LoadRuntime(dataFile, why);
+    std::printf("%s\n", VersionLine().c_str());
+    if (runtime.empty())
+        std::printf("setup runtime: none (%s: %s)\n", dataFile.c_str(), why.c_str());
+    else if (why.empty())
+        std::printf("setup runtime: %zu bytes, %s\n", runtime.size(), dataFile.c_str());
+    else
+        std::printf("setup runtime: %zu bytes, built in (%s: %s)\n", runtime.size(),
+                    dataFile.c_str(), why.c_str());
+    return runtime.empty() ? kExitFailure : kExitOk;
 }
 
-bool ReadInputFile(const std::string& path, std::string& bytes) {
-    try {
-        bytes = ReadWholeFile(path);
-        return true;
-    } catch (const KaveloError& e) {
-        Fail(e.what());
-        return false;
+int Dispatch(const std::vector<std::string>& args) {
+    if (args.empty()) {
+        PrintHelp(stderr);
+        return kExitUsage;
     }
+    const std::string& name = args[0];
+    if (name == "--help" || name == "-h" || name == "help") {
+        if (args.size() > 1) {
+            if (const Command* c = FindCommand(args[1])) {
+                const std::string help = CommandHelp(*c);
+                std::fwrite(help.data(), 1, help.size(), stdout);
+                return kExitOk;
+            }
+            Note("unknown command \"" + args[1] + "\" (see kavelo --help)");
+            return kExitUsage;
+        }
+        PrintHelp(stdout);
+        return kExitOk;
+    }
+    if (name == "--version" && args.size() == 1) return PrintVersion();
+    if (const Command* c = FindCommand(name))
+        return RunCommand(*c, std::vector<std::string>(args.begin() + 1, args.end()));
+    Note("unknown command \"" + name + "\" (see kavelo --help)");
+    return kExitUsage;
 }
 
-bool WriteWholeFile(const std::string& path, const std::string& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    if (!out || !out.write(bytes.data(), static_cast<std::streamsize>(bytes.size())) ||
-        !out.flush()) {
-        Fail(path + ": cannot write: " + std::strerror(errno));
-        return false;
-    }
-    return true;
-}
+} // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 2) {
-        PrintHelp(stderr);
-        return 2;
+    try {
+        return Dispatch(std::vector<std::string>(argv + 1, argv + argc));
+    } catch (const std::exception& e) {
+        // Running out of memory among them: said, never swallowed.
+        return Fail(e.what());
     }
-    const std::string name = argv[1];
-    if (name == "--help" || name == "-h" || name == "help") {
-        PrintHelp(stdout);
-        return 0;
-    }
-    for (const Command& c : AllCommands()) {
-        if (name != c.name) continue;
-        try {
-            return c.run(std::vector<std::string>(argv + 2, argv + argc));
-        } catch (const std::exception& e) {
-            // Running out of memory among them: said, never swallowed.
-            return Fail(name + ": " + e.what());
-        }
-    }
-    std::fprintf(stderr, "kavelo: unknown command '%s' (see kavelo --help)\n", name.c_str());
-    return 2;
 }

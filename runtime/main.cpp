@@ -1,23 +1,185 @@
 // The setup runtime: the program at the front of every setup executable. It
 // finds the package appended to its own file and shows or unpacks the setup.
+// Each option is one mode in the table below; exit status 0 on success, 1 on
+// a failure (no package, a damaged one, a file not written), 2 for a command
+// line it does not understand.
+#include <algorithm>
 #include <cstdio>
-#include <cstring>
 #include <exception>
 #include <filesystem>
+#include <optional>
 #include <string>
+#include <vector>
 
-#include "install/SafeWrite.h"
+#include "PrintableText.h"
+#include "RuntimeVersion.h"
+#include "SetupExtract.h"
+#include "SetupReport.h"
 #include "package/BinaryFile.h"
 #include "package/PackageReader.h"
 #include "package/SetupEntries.h"
 
 namespace {
 
-const char* const kUsage = "usage: %s [--info | --list | --extract DIR | --help]\n"
-                           "  (no option)    show the setup's caption and startup text\n"
-                           "  --info         show the setup's lines and the sizes of its texts\n"
-                           "  --list         list the files the setup carries\n"
-                           "  --extract DIR  unpack every file of the setup below DIR\n";
+using Entries = std::vector<DirectoryEntry>;
+
+// What the runtime was asked to do, with the setup it is part of.
+struct Call {
+    std::string Self;                 // the setup's own path
+    std::string Shown;                // how it was started, for messages
+    const BinaryFile* File = nullptr; // open on Self
+    int64_t P = -1;                   // the package's offset, -1 when there is none
+    const Entries* Package = nullptr; // its directory, for modes that need it
+    std::string Operand;              // the mode's operand (a folder), when it takes one
+    std::vector<std::string> Flags;
+
+    bool Has(const std::string& flag) const {
+        return std::find(Flags.begin(), Flags.end(), flag) != Flags.end();
+    }
+};
+
+// One thing the runtime can do: the option that asks for it, its operand and
+// the flags it accepts (blank-separated), whether it needs the package, and
+// a line of help.
+struct Mode {
+    const char* Option;
+    const char* Operand; // null when the mode takes none
+    const char* Flags;
+    bool NeedsPackage;
+    const char* Help;
+    int (*Run)(const Call&);
+};
+
+int ShowHelp(const Call& call);
+int ShowVersion(const Call& call);
+int ShowWelcome(const Call& call);
+
+int ShowInfo(const Call& call) {
+    const std::string text = InfoText(SummarizePackage(*call.File, *call.Package));
+    std::fwrite(text.data(), 1, text.size(), stdout);
+    return 0;
+}
+
+int ShowList(const Call& call) {
+    const std::string text = ListText(*call.Package, call.P);
+    std::fwrite(text.data(), 1, text.size(), stdout);
+    return 0;
+}
+
+int Extract(const Call& call) {
+    ExtractOptions options;
+    options.All = call.Has("--all");
+    options.Prefix = call.Shown + ": ";
+    return ExtractSetup(*call.File, *call.Package, call.Operand, options) ? 1 : 0;
+}
+
+const Mode kModes[] = {
+    {"--info", nullptr, "", true, "show the setup's lines and the sizes of its texts", &ShowInfo},
+    {"--list", nullptr, "", true, "list the entries the setup carries", &ShowList},
+    {"--extract", "DIR", "--all", true,
+     "unpack the setup's files below DIR (--all: its own setup files too, below DIR/setup)",
+     &Extract},
+    {"--version", nullptr, "", false, "show the version and the size of this runtime",
+     &ShowVersion},
+    {"--help", nullptr, "", false, "show this help", &ShowHelp},
+};
+
+// Started without options, or with its own path as "Create & test setup"
+// does: the setup's caption and startup text.
+const Mode kWelcome{"", nullptr, "", true, "", &ShowWelcome};
+
+void PrintUsage(FILE* out, const std::string& shown) {
+    std::fprintf(out,
+                 "usage: %s [OPTION]\n  (no option)            show the setup's caption and "
+                 "startup text\n",
+                 shown.c_str());
+    for (const Mode& m : kModes) {
+        std::string head = std::string(m.Option) + (m.Operand ? std::string(" ") + m.Operand : "");
+        if (*m.Flags) head += std::string(" [") + m.Flags + "]";
+        std::fprintf(out, "  %-22s %s\n", head.c_str(), m.Help);
+    }
+}
+
+int ShowHelp(const Call& call) {
+    PrintUsage(stdout, call.Shown);
+    return 0;
+}
+
+int ShowVersion(const Call& call) {
+    // The runtime is what comes before the package: the whole file when there
+    // is none.
+    const int64_t size = call.P >= 0 ? call.P : call.File->Length();
+    std::printf("%s\nsetup runtime: %lld bytes\n", KAVELO_VERSION_LINE,
+                static_cast<long long>(size));
+    return 0;
+}
+
+// text with control characters escaped, its line breaks kept.
+std::string PrintableLines(const std::string& text) {
+    std::string out;
+    for (size_t from = 0;;) {
+        const size_t at = text.find('\n', from);
+        out += PrintableText(std::string_view(text).substr(from, at - from));
+        if (at == std::string::npos) return out;
+        out += '\n';
+        from = at + 1;
+    }
+}
+
+int ShowWelcome(const Call& call) {
+    const DirectoryEntry* e = FindEntry(*call.Package, kSetupLinesName);
+    const std::string lines = e ? ReadEntryContents(*call.File, *e) : std::string();
+    std::printf("%s\n\n%s\n", PrintableLines(SetupLineText(lines, 0)).c_str(),
+                PrintableLines(SetupLineText(lines, 1)).c_str());
+    return 0;
+}
+
+// "Create & test setup" starts the setup with its own path as the argument,
+// unquoted: a path with blanks arrives as several words.
+bool IsOwnPath(int argc, char** argv, const std::string& self) {
+    std::string joined;
+    for (int i = 1; i < argc; ++i)
+        joined += (i > 1 ? " " : "") + std::string(argv[i]);
+    std::error_code ec;
+    return joined.rfind("-", 0) != 0 && std::filesystem::equivalent(joined, self, ec);
+}
+
+const Mode* FindMode(const std::string& option) {
+    for (const Mode& m : kModes)
+        if (option == m.Option || (option == "-h" && std::string(m.Option) == "--help")) return &m;
+    return nullptr;
+}
+
+bool AcceptsFlag(const Mode& mode, const std::string& flag) {
+    const std::string flags = std::string(" ") + mode.Flags + " ";
+    return flags.find(" " + flag + " ") != std::string::npos;
+}
+
+// The one mode the arguments ask for, with its operand and flags, in any
+// order ("--" ends the options); null for any other command line.
+const Mode* ParseArguments(int argc, char** argv, Call& call) {
+    const Mode* mode = nullptr;
+    std::vector<std::string> operands;
+    bool optionsEnd = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (!optionsEnd && arg == "--") {
+            optionsEnd = true;
+        } else if (optionsEnd || arg == "-" || arg[0] != '-') {
+            operands.push_back(arg);
+        } else if (const Mode* m = FindMode(arg)) {
+            if (mode) return nullptr;
+            mode = m;
+        } else {
+            call.Flags.push_back(arg);
+        }
+    }
+    if (!mode || operands.size() != (mode->Operand ? 1u : 0u)) return nullptr;
+    for (const std::string& flag : call.Flags)
+        if (!AcceptsFlag(*mode, flag)) return nullptr;
+    if (mode->Operand) call.Operand = operands[0];
+    return mode;
+}
 
 std::string OwnPath() {
     std::error_code ec;
@@ -25,106 +187,38 @@ std::string OwnPath() {
     return ec ? std::string() : p.string();
 }
 
-using Entries = std::vector<DirectoryEntry>;
-
-std::string EntryText(const BinaryFile& file, const Entries& entries, std::string_view name) {
-    const DirectoryEntry* e = FindEntry(entries, name);
-    return e ? ReadEntryContents(file, *e) : std::string();
-}
-
-int ShowWelcome(const BinaryFile& file, const Entries& entries) {
-    const std::string lines = EntryText(file, entries, kSetupLinesName);
-    std::printf("%s\n\n%s\n", SetupLineText(lines, 0).c_str(), SetupLineText(lines, 1).c_str());
-    return 0;
-}
-
-int ShowInfo(const BinaryFile& file, const Entries& entries) {
-    static const char* const kLineNames[] = {
-        "caption",           "startup text", "licence file", "installation folder",
-        "start-menu folder", "finish text",  "launch text"};
-    const std::string lines = EntryText(file, entries, kSetupLinesName);
-    for (int i = 0; i < 7; ++i) {
-        std::string value = SetupLineText(lines, i);
-        for (char& c : value)
-            if (c == '\n') c = '|';
-        std::printf("%-20s %s\n", kLineNames[i], value.c_str());
-    }
-    std::printf("%-20s %zu bytes\n", "script",
-                EntryText(file, entries, kSetupScriptName).size());
-    std::printf("%-20s %zu bytes\n", "strings",
-                EntryText(file, entries, kSetupStringsName).size());
-    std::printf("%-20s %zu\n", "files", entries.size() >= 4 ? entries.size() - 4 : 0);
-    return 0;
-}
-
-int List(const Entries& entries) {
-    std::printf("%-40s %12s %12s\n", "name", "stored", "size");
-    for (const DirectoryEntry& e : entries)
-        std::printf("%-40s %12lld %12lld\n", e.Name.c_str(), static_cast<long long>(e.StoredSize),
-                    static_cast<long long>(e.Size));
-    return 0;
-}
-
-int Extract(const BinaryFile& file, const Entries& entries,
-            const std::string& dir) {
-    std::error_code ec;
-    std::filesystem::create_directories(dir, ec);
-    if (ec) {
-        std::fprintf(stderr, "%s: %s\n", dir.c_str(), ec.message().c_str());
-        return 1;
-    }
-    int failures = 0;
-    for (const DirectoryEntry& e : entries) {
-        const auto relative = SafeRelativePath(e.Name);
-        if (!relative) {
-            std::fprintf(stderr, "skipped \"%s\": the name leaves the target folder\n",
-                         e.Name.c_str());
-            ++failures;
-            continue;
-        }
-        std::string why;
-        if (!WriteEntryBelow(dir, *relative, ReadEntryContents(file, e), why)) {
-            std::fprintf(stderr, "%s\n", why.c_str());
-            ++failures;
-            continue;
-        }
-        std::printf("%s\n", relative->string().c_str());
-    }
-    return failures ? 1 : 0;
-}
-
 } // namespace
 
 int main(int argc, char** argv) {
-    const std::string self = OwnPath();
-    const std::string option = argc > 1 ? argv[1] : "";
-    if (option == "--help" || option == "-h") {
-        std::printf(kUsage, argv[0]);
-        return 0;
+    Call call;
+    call.Self = OwnPath();
+    call.Shown = argc > 0 && argv[0] ? argv[0] : "setup";
+    const Mode* mode = &kWelcome;
+    if (argc > 1 && !IsOwnPath(argc, argv, call.Self)) {
+        mode = ParseArguments(argc, argv, call);
+        if (!mode) {
+            PrintUsage(stderr, call.Shown);
+            return 2;
+        }
     }
     try {
-        BinaryFile file = BinaryFile::OpenRead(self);
-        const auto entries = ReadPackageDirectory(file);
-        if (!entries) {
-            std::fprintf(stderr, "%s: this setup carries no package\n", self.c_str());
-            return 1;
+        const BinaryFile file = BinaryFile::OpenRead(call.Self);
+        call.File = &file;
+        call.P = FindPackage(file);
+        std::optional<Entries> entries;
+        if (mode->NeedsPackage) {
+            if (call.P < 0) {
+                std::fprintf(stderr, "%s: this setup carries no package\n",
+                             PrintableText(call.Self).c_str());
+                return 1;
+            }
+            entries = ReadDirectory(file, call.P);
+            call.Package = &*entries;
         }
-        // "Create & test setup" starts the setup with its own path as the
-        // argument, unquoted: a path with blanks arrives as several words.
-        std::string joined;
-        for (int i = 1; i < argc; ++i)
-            joined += (i > 1 ? " " : "") + std::string(argv[i]);
-        std::error_code ec;
-        if (argc == 1 ||
-            (joined.rfind("--", 0) != 0 && std::filesystem::equivalent(joined, self, ec)))
-            return ShowWelcome(file, *entries);
-        if (option == "--info" && argc == 2) return ShowInfo(file, *entries);
-        if (option == "--list" && argc == 2) return List(*entries);
-        if (option == "--extract" && argc == 3) return Extract(file, *entries, argv[2]);
+        return mode->Run(call);
     } catch (const std::exception& e) {
-        std::fprintf(stderr, "%s: damaged setup: %s\n", self.c_str(), e.what());
+        std::fprintf(stderr, "%s: damaged setup: %s\n", PrintableText(call.Self).c_str(),
+                     PrintableText(e.what()).c_str());
         return 1;
     }
-    std::fprintf(stderr, kUsage, argv[0]);
-    return 2;
 }

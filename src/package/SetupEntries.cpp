@@ -9,6 +9,20 @@ const DirectoryEntry* FindEntry(const std::vector<DirectoryEntry>& entries,
     return nullptr;
 }
 
+bool IsUnsafeEntryName(std::string_view name) {
+    if (name.empty() || name[0] == '\\' || name[0] == '/') return true;
+    if (name.size() >= 2 && name[1] == ':') return true;
+    if (name.back() == '\\' || name.back() == '/') return true;
+    size_t start = 0;
+    while (start <= name.size()) {
+        size_t end = name.find_first_of("\\/", start);
+        if (end == std::string_view::npos) end = name.size();
+        if (name.substr(start, end - start) == "..") return true;
+        start = end + 1;
+    }
+    return name.find('\0') != std::string_view::npos;
+}
+
 std::string SetupLineText(std::string_view setupText, int index) {
     std::string line;
     int current = 0;

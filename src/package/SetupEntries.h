@@ -22,5 +22,10 @@ inline constexpr std::string_view kSetupFolderPrefix = "setup\\";
 const DirectoryEntry* FindEntry(const std::vector<DirectoryEntry>& entries,
                                 std::string_view lowerName);
 
+// A name our writer could never have stored: a ".." part, an absolute path or
+// a drive, nothing after the last backslash, or a NUL byte. Opening refuses a
+// package that holds one, so a file that would get such a name is never added.
+bool IsUnsafeEntryName(std::string_view name);
+
 // Line index (0 to 6) of the setup text, "|" turned into line breaks ("\n").
 std::string SetupLineText(std::string_view setupText, int index);

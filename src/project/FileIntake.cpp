@@ -1,9 +1,12 @@
 #include "project/FileIntake.h"
 
+#include <map>
+
 #include "common/AsciiCase.h"
 #include "common/Errors.h"
 #include "common/WholeFile.h"
 #include "package/PackageFormat.h"
+#include "package/SetupEntries.h"
 
 namespace {
 
@@ -20,18 +23,45 @@ bool EndsWith(const std::string& s, const std::string& suffix) {
 
 } // namespace
 
+std::string IntakeName(const std::string& path, bool* shortened) {
+    const size_t slash = path.rfind('/');
+    const std::string own = slash == std::string::npos ? path : path.substr(slash + 1);
+    const size_t backslash = own.rfind('\\');
+    if (shortened) *shortened = backslash != std::string::npos;
+    return LowerAscii(backslash == std::string::npos ? own : own.substr(backslash + 1));
+}
+
 DropResult DropFiles(SetupProject& project, const std::vector<std::string>& paths) {
     DropResult result;
+    std::map<std::string, std::vector<std::string>> byName;
+    for (const std::string& path : paths)
+        byName[IntakeName(path)].push_back(path);
+    const auto skip = [&](const std::string& path, std::string why) {
+        result.Skipped.push_back(path);
+        result.Problems.push_back({path, std::move(why)});
+    };
     for (const std::string& path : paths) {
-        const size_t slash = path.find_last_of("\\/");
-        const std::string name =
-            LowerAscii(slash == std::string::npos ? path : path.substr(slash + 1));
+        bool shortened = false;
+        const std::string name = IntakeName(path, &shortened);
+        const std::vector<std::string>& same = byName[name];
+        if (same.size() > 1) {
+            const std::string& other = same[0] == path ? same[1] : same[0];
+            skip(path, "\"" + other + "\" would get the same name \"" + name + "\"");
+            continue;
+        }
+        if (name.empty()) {
+            skip(path, "the path names no file");
+            continue;
+        }
+        if (IsUnsafeEntryName(name)) {
+            skip(path, "a setup cannot hold a file named \"" + name + "\"");
+            continue;
+        }
         std::string bytes;
         try {
-            if (name.empty()) throw KaveloError("no file name");
             bytes = ReadWholeFile(path, kMaxPackageNumber);
-        } catch (const KaveloError&) {
-            result.Skipped.push_back(path);
+        } catch (const KaveloError& e) {
+            skip(path, e.Reason());
             continue;
         }
         const int32_t k = project.FindFile(name);
@@ -43,7 +73,11 @@ DropResult DropFiles(SetupProject& project, const std::vector<std::string>& path
             if (EndsWith(name, ".txt")) result.AddedTxt = true;
         } else {
             result.Refused.push_back(path);
+            result.Problems.push_back(
+                {path, "the setup already holds " + std::to_string(kMaxFiles) + " files"});
+            continue;
         }
+        if (shortened) result.Shortened.push_back({path, name});
     }
     return result;
 }

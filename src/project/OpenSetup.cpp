@@ -9,6 +9,7 @@
 #include "common/TextLines.h"
 #include "package/BinaryFile.h"
 #include "package/PackageReader.h"
+#include "package/SetupEntries.h"
 #include "project/Messages.h"
 #include "project/NewProject.h"
 
@@ -18,22 +19,6 @@ namespace {
 // setup files and as many other "setup\" entries again, which are ignored.
 // The count is checked against the file's length as well.
 constexpr uint32_t kMaxEntriesRead = 2 * kMaxFiles;
-
-// A name our writer could never have stored: a ".." part, an absolute path or
-// a drive, or nothing after the last backslash. Such a package is damaged.
-bool IsUnsafeEntryName(std::string_view name) {
-    if (name.empty() || name[0] == '\\' || name[0] == '/') return true;
-    if (name.size() >= 2 && name[1] == ':') return true;
-    if (name.back() == '\\' || name.back() == '/') return true;
-    size_t start = 0;
-    while (start <= name.size()) {
-        size_t end = name.find_first_of("\\/", start);
-        if (end == std::string_view::npos) end = name.size();
-        if (name.substr(start, end - start) == "..") return true;
-        start = end + 1;
-    }
-    return name.find('\0') != std::string_view::npos;
-}
 
 // Puts one of the four setup files where it belongs; other "setup\" names
 // are ignored.

@@ -1,5 +1,7 @@
 #include "project/SaveSetup.h"
 
+#include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -8,6 +10,9 @@
 #include <cstdlib>
 #include <filesystem>
 #include <limits>
+#include <random>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 #include "common/Errors.h"
@@ -65,32 +70,140 @@ void CheckReplaceable(const std::string& target) {
         throw IoError(EACCES, target);
 }
 
-// A temporary file in the folder of target, so the final rename stays on one
-// file system.
-std::string MakeTemporaryPath(const std::string& target) {
-    std::string pattern = target + ".saving-XXXXXX";
-    const int fd = mkstemp(pattern.data());
-    if (fd < 0) throw IoError(errno, target);
-    close(fd);
-    return pattern;
+bool& UnnamedFilesAllowed() {
+    static bool allowed = true;
+    return allowed;
+}
+
+mode_t CurrentUmask() {
+    const mode_t mask = umask(0);
+    umask(mask);
+    return mask;
 }
 
 // The setup is a program: it keeps the old file's permissions, and whoever
 // may read it may also run it.
-void MakeExecutable(const std::string& tempPath, const std::string& target) {
+mode_t SetupMode(const std::string& target) {
     struct stat st {};
-    mode_t mode;
-    if (stat(target.c_str(), &st) == 0) {
-        mode = st.st_mode & 07777;
-    } else {
-        const mode_t mask = umask(0);
-        umask(mask);
-        mode = 0666 & ~mask;
-    }
+    mode_t mode = stat(target.c_str(), &st) == 0 ? st.st_mode & 07777 : 0666 & ~CurrentUmask();
     if (mode & S_IRUSR) mode |= S_IXUSR;
     if (mode & S_IRGRP) mode |= S_IXGRP;
     if (mode & S_IROTH) mode |= S_IXOTH;
-    if (chmod(tempPath.c_str(), mode) != 0) throw IoError(errno, tempPath);
+    return mode;
+}
+
+std::string FolderOf(const std::string& path) {
+    const std::filesystem::path parent = std::filesystem::path(path).parent_path();
+    return parent.empty() ? std::string(".") : parent.string();
+}
+
+// Every temporary name of a save of target starts so; the process number
+// follows, so a later save can tell whose file it is.
+std::string TemporaryPrefix(const std::string& target) {
+    return target + ".saving-" + std::to_string(::getpid()) + "-";
+}
+
+// The process number in a temporary name's rest "PID-XXXXXX"; 0 when the
+// rest is not of that form.
+pid_t TemporaryOwner(std::string_view rest) {
+    const size_t dash = rest.find('-');
+    if (dash == 0 || dash > 9 || rest.find_first_not_of("0123456789") != dash) return 0;
+    return static_cast<pid_t>(std::stol(std::string(rest.substr(0, dash))));
+}
+
+// Removes the temporary files that saves of target by processes that no
+// longer run left behind (a save killed between naming its file and the
+// rename, or on a file system without unnamed files).
+void RemoveStaleTemporaries(const std::string& target) {
+    namespace fs = std::filesystem;
+    const std::string start = fs::path(target).filename().string() + ".saving-";
+    std::error_code ec;
+    for (fs::directory_iterator it(FolderOf(target), ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        if (!name.starts_with(start)) continue;
+        const pid_t owner = TemporaryOwner(std::string_view(name).substr(start.size()));
+        if (owner <= 0 || ::kill(owner, 0) == 0 || errno != ESRCH) continue;
+        struct stat st {};
+        if (::lstat(it->path().c_str(), &st) == 0 && S_ISREG(st.st_mode))
+            ::unlink(it->path().c_str());
+    }
+}
+
+// The new setup while it is written. It is an unnamed file in the target's
+// folder (O_TMPFILE), so a save that is killed leaves nothing behind; it gets
+// a name only when complete, just before the rename. Where the file system
+// has no unnamed files it is a named temporary file from the start.
+class PendingSetup {
+  public:
+    explicit PendingSetup(const std::string& target) : target_(target) {
+        if (!UnnamedFilesAllowed() || !OpenUnnamed()) OpenNamed();
+    }
+    ~PendingSetup() {
+        if (!named_.empty()) ::unlink(named_.c_str());
+        if (unnamed_ >= 0) ::close(unnamed_);
+    }
+    PendingSetup(const PendingSetup&) = delete;
+    PendingSetup& operator=(const PendingSetup&) = delete;
+
+    BinaryFile& File() { return file_; }
+    // Gives the written, closed file its mode and puts it in the target's place.
+    void Commit(mode_t mode);
+
+  private:
+    bool OpenUnnamed();
+    void OpenNamed();
+    std::string ProcPath() const { return "/proc/self/fd/" + std::to_string(unnamed_); }
+
+    std::string target_;
+    int unnamed_ = -1;  // the O_TMPFILE descriptor
+    std::string named_; // the temporary name while the file has one
+    BinaryFile file_;
+};
+
+// False when the file system (or the kernel) has no unnamed files, or the
+// descriptor cannot be named through /proc; other errors are the save's.
+bool PendingSetup::OpenUnnamed() {
+    unnamed_ = ::open(FolderOf(target_).c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+    if (unnamed_ < 0) {
+        if (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL || errno == ENOSYS)
+            return false;
+        throw IoError(errno, target_);
+    }
+    try {
+        file_ = BinaryFile::OpenReadWrite(ProcPath());
+        return true;
+    } catch (const KaveloError&) {
+        ::close(std::exchange(unnamed_, -1));
+        return false;
+    }
+}
+
+void PendingSetup::OpenNamed() {
+    std::string pattern = TemporaryPrefix(target_) + "XXXXXX";
+    const int fd = mkstemp(pattern.data());
+    if (fd < 0) throw IoError(errno, target_);
+    close(fd);
+    named_ = pattern;
+    file_ = BinaryFile::OpenReadWrite(named_);
+}
+
+void PendingSetup::Commit(mode_t mode) {
+    if (unnamed_ >= 0) {
+        if (::fchmod(unnamed_, mode) != 0) throw IoError(errno, target_);
+        std::random_device random;
+        for (int attempt = 0; named_.empty(); ++attempt) {
+            const std::string name = TemporaryPrefix(target_) + std::to_string(random() % 1000000);
+            const std::string from = ProcPath();
+            if (::linkat(AT_FDCWD, from.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0)
+                named_ = name;
+            else if (errno != EEXIST || attempt > 100)
+                throw IoError(errno, target_);
+        }
+    } else if (::chmod(named_.c_str(), mode) != 0) {
+        throw IoError(errno, named_);
+    }
+    if (std::rename(named_.c_str(), target_.c_str()) != 0) throw IoError(errno, target_);
+    named_.clear();
 }
 
 // The progress window from the first report to the end of the save.
@@ -176,10 +289,9 @@ void ProjectPacker::Write(BinaryFile& file, int64_t P) {
         throw KaveloError("not every file of the project could be written", file.Path());
 }
 
-// Writes the whole setup into tempPath.
+// Writes the whole setup into file.
 void WriteSetupFile(SetupProject& project, Host& host, const std::string& runtime,
-                    const std::string& tempPath) {
-    BinaryFile file = BinaryFile::CreateEmpty(tempPath);
+                    BinaryFile& file) {
     file.WriteAt(0, runtime);
     const int64_t P = PreparePackage(file, true);
     PackingWindow window(host);
@@ -191,16 +303,36 @@ void WriteSetupFile(SetupProject& project, Host& host, const std::string& runtim
     file.Close();
 }
 
+// Where an installed program keeps its runtime: lib/kavelo/ beside the
+// folder of the program (/usr/lib/kavelo/kavelo.dat for /usr/bin/kavelo).
+std::string InstalledRuntimePath(const std::string& dataFilePath) {
+    const std::string folder = AppFileName(std::string(1, '\1'));
+    if (folder.empty()) return {};
+    const std::string name = std::filesystem::path(dataFilePath).filename().string();
+    return (std::filesystem::path(folder) / "../lib/kavelo" / name).lexically_normal().string();
+}
+
 } // namespace
 
 std::string LoadRuntime(std::string& dataFilePath, std::string& why) {
-    dataFilePath = AppFileName("dat");
-    try {
-        std::string bytes = ReadWholeFile(dataFilePath);
-        if (!bytes.empty()) return bytes;
-        why = "the file is empty";
-    } catch (const KaveloError& e) {
-        why = e.Reason();
+    const std::string beside = AppFileName("dat");
+    dataFilePath = beside;
+    for (const std::string& candidate : {beside, InstalledRuntimePath(beside)}) {
+        if (candidate.empty()) continue;
+        std::string reason;
+        try {
+            std::string bytes = ReadWholeFile(candidate);
+            if (!bytes.empty()) {
+                dataFilePath = candidate;
+                why.clear();
+                return bytes;
+            }
+            reason = "the file is empty";
+        } catch (const KaveloError& e) {
+            reason = e.Reason();
+        }
+        // The reason told is the one for the file beside the program.
+        if (candidate == beside) why = reason;
     }
     if (BuiltInOverride()) return *BuiltInOverride();
     return LoadResFile("KAVELO.EXE", "FILE");
@@ -219,17 +351,19 @@ bool SaveSetup(SetupProject& project, Host& host) {
         return false;
     }
     const std::string target = SaveTarget(project.ProjectPath);
-    std::string tempPath;
     try {
         CheckReplaceable(target);
-        tempPath = MakeTemporaryPath(target);
-        WriteSetupFile(project, host, runtime, tempPath);
-        MakeExecutable(tempPath, target);
-        if (std::rename(tempPath.c_str(), target.c_str()) != 0) throw IoError(errno, target);
+        RemoveStaleTemporaries(target);
+        PendingSetup pending(target);
+        WriteSetupFile(project, host, runtime, pending.File());
+        pending.Commit(SetupMode(target));
         return true;
     } catch (const KaveloError& e) {
-        if (!tempPath.empty()) std::remove(tempPath.c_str());
         ShowErrorWithPath(host, 31, project.ProjectPath, e.Reason());
         return false;
     }
+}
+
+void SetUnnamedSaveFilesForTesting(bool allowed) {
+    UnnamedFilesAllowed() = allowed;
 }

@@ -1,7 +1,8 @@
 // Saving the project as a setup executable: the runtime followed by a package
 // of the four setup files and the user's files. The new setup is written
-// beside the old one under a temporary name and renamed over it only when it
-// is complete, so a failed save never loses the previous setup.
+// beside the old one as an unnamed file (or under a temporary name where the
+// file system has no unnamed files) and renamed over it only when it is
+// complete, so a failed or killed save never loses the previous setup.
 #pragma once
 
 #include <optional>
@@ -15,12 +16,17 @@
 // false. User files are packed into the project as a side effect.
 bool SaveSetup(SetupProject& project, Host& host);
 
-// The runtime bytes: the data file beside the program, or the built-in copy
-// when that is missing, unreadable or empty. Empty when neither exists;
-// dataFilePath gets the data file's path and why the reason it could not be
-// read.
+// The runtime bytes: the data file beside the program (for an installed
+// program, of the same name in lib/kavelo/ beside the program's folder), or
+// the built-in copy when that is missing, unreadable or empty. Empty when
+// none exists. dataFilePath gets the path of the data file read, or of the
+// one beside the program when none was, and why the reason it could not be.
 std::string LoadRuntime(std::string& dataFilePath, std::string& why);
 
 // Tests replace the built-in runtime (nullopt restores it; an empty string
 // means there is none).
 void SetBuiltInRuntimeForTesting(std::optional<std::string> bytes);
+
+// Tests make saves use named temporary files, as on a file system without
+// unnamed ones (true restores the usual way).
+void SetUnnamedSaveFilesForTesting(bool allowed);

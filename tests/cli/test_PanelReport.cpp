@@ -37,13 +37,15 @@ TEST_F(Report, TemplateAsText) {
               "check   1  24,24      [x]         My Application (1)    add 1    -    \n");
 }
 
+// JSON gives the captions as the numbered texts have them, without the
+// element ID and event commands the text form shows.
 TEST_F(Report, TemplateAsJson) {
     LoadTemplate();
     EXPECT_EQ(PanelJson(panel),
               "{\"elements\": [{\"kind\": \"label\", \"index\": 1, \"id\": null, \"left\": 8, "
               "\"top\": 8, \"bold\": true, \"caption\": \"Components to install:\"}, "
               "{\"kind\": \"check\", \"index\": 1, \"id\": 1, \"left\": 24, \"top\": 24, "
-              "\"bold\": false, \"caption\": \"My Application (1)    add 1    -    \", "
+              "\"bold\": false, \"caption\": \"My Application\", "
               "\"checked\": true, \"value\": 1}], \"values\": [1" +
                   ZeroValues(63) + "]}\n");
 }
@@ -55,10 +57,10 @@ TEST_F(Report, ListsOptionsAndTopToBottom) {
                                 "combo   1  8,40       item 2/2    \xe9 (1)    add 2\n");
     EXPECT_EQ(PanelJson(panel),
               "{\"elements\": [{\"kind\": \"combo\", \"index\": 1, \"id\": 1, \"left\": 8, "
-              "\"top\": 40, \"items\": [\"a\\\"b (1)    \", \"\\u00e9 (1)    add 2\"], "
+              "\"top\": 40, \"items\": [\"a\\\"b\", \"\\u00e9\"], "
               "\"selected\": 2, \"value\": 2}, "
               "{\"kind\": \"option\", \"index\": 1, \"id\": 2, \"left\": 16, \"top\": 8, "
-              "\"bold\": true, \"caption\": \"opt (2)        -    \", \"checked\": true, "
+              "\"bold\": true, \"caption\": \"opt\", \"checked\": true, "
               "\"value\": 1}], \"values\": [2, 1" +
                   ZeroValues(62) + "]}\n");
 }

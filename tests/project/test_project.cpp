@@ -3,8 +3,13 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include "PackageBuilder.h"
 #include "TestHost.h"
+#include "package/ByteSource.h"
 #include "project/FileIntake.h"
+#include "project/OpenSetup.h"
 #include "project/Session.h"
 
 namespace {
@@ -143,6 +148,67 @@ TEST(DropFiles, AddsReplacesSkipsAndRefuses) {
     EXPECT_EQ(r.Refused, (std::vector<std::string>{dir / "late.txt"}));
     EXPECT_EQ(r.Replaced, 1);
     EXPECT_EQ(project.FindFile("late.txt"), -1);
+}
+
+// Hostile and careless files: each is refused with its name and why, and
+// nothing of the drop is taken when two of its files would share a name.
+TEST(DropFiles, RefusesWithReasons) {
+    TempDir dir;
+    std::filesystem::create_directories(dir / "a");
+    std::filesystem::create_directories(dir / "b");
+    WriteFile(dir / "a/README", "a");
+    WriteFile(dir / "b/readme", "b");
+    WriteFile(dir / "x\\..", "climbs");
+    WriteFile(dir / "c:foo.txt", "drive");
+    WriteFile(dir / "dir\\Note.txt", "note");
+    // A sparse file past the package's 32-bit sizes is refused before it is read.
+    WriteFile(dir / "huge.bin", "");
+    ASSERT_EQ(truncate((dir / "huge.bin").c_str(), 1LL << 32), 0);
+    const struct {
+        std::vector<std::string> files;
+        const char* reason; // in the reason given for the first file
+    } cases[] = {
+        {{dir / "a/README", dir / "b/readme"}, "would get the same name \"readme\""},
+        {{dir / "x\\.."}, "a setup cannot hold a file named \"..\""},
+        {{dir / "c:foo.txt"}, "a setup cannot hold a file named \"c:foo.txt\""},
+        {{dir / "huge.bin"}, "4294967296 bytes, more than the 4294967295 allowed"},
+        // Its size says 0 and its bytes say otherwise: a file that changes.
+        {{"/proc/self/status"}, "changed its size while it was read"},
+        {{dir.Path().string() + "/"}, "names no file"},
+    };
+    for (const auto& c : cases) {
+        SetupProject project;
+        const DropResult r = DropFiles(project, c.files);
+        EXPECT_EQ(project.FileCount(), 0) << c.reason;
+        EXPECT_EQ(r.Skipped, c.files) << c.reason;
+        ASSERT_EQ(r.Problems.size(), c.files.size()) << c.reason;
+        EXPECT_EQ(r.Problems[0].Path, c.files[0]);
+        EXPECT_NE(r.Problems[0].Reason.find(c.reason), std::string::npos) << r.Problems[0].Reason;
+    }
+
+    // A backslash in a Linux file's name cuts it as in a package, and says so.
+    SetupProject project;
+    const DropResult r = DropFiles(project, {dir / "dir\\Note.txt"});
+    EXPECT_EQ(r.Added, 1);
+    ASSERT_EQ(r.Shortened.size(), 1u);
+    EXPECT_EQ(r.Shortened[0].Name, "note.txt");
+    EXPECT_EQ(project.Files[0].Name, "note.txt");
+}
+
+// Adding refuses exactly the names that opening refuses: a setup saved after
+// an add always opens again.
+TEST(DropFiles, RefusesWhatOpeningRefuses) {
+    TempDir dir;
+    for (const std::string file : {"x\\..", "c:foo.txt", "a:b", "..", "...", "a\\.", "ok.txt",
+                                   "x\\b.txt", "nul\\\\", "\\lead"}) {
+        WriteFile(dir / file, "bytes");
+        SetupProject project;
+        const bool added = DropFiles(project, {dir / file}).Added == 1;
+        RecordingHost host;
+        SetupProject opened;
+        const std::string setup = BuildSetup("RT", {{IntakeName(dir / file), "bytes"}});
+        EXPECT_EQ(OpenSetup(opened, host, MemorySource(setup)), added) << file;
+    }
 }
 
 } // namespace

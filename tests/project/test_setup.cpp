@@ -3,6 +3,7 @@
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -535,6 +536,101 @@ TEST_F(SetupTest, OpeningFailuresGiveTheirReason) {
         ASSERT_EQ(host.errors.size(), 1u) << name;
         EXPECT_EQ(host.errors[0], "Error opening setup file\n" + (dir / name) + "\n" + reason);
     }
+}
+
+} // namespace
+
+namespace {
+
+// A host that looks into the setup's folder while a file is being packed.
+class WatchingHost : public RecordingHost {
+  public:
+    explicit WatchingHost(std::filesystem::path folder) : folder_(std::move(folder)) {}
+    void PackingLabel(const std::string& text) override {
+        RecordingHost::PackingLabel(text);
+        for (const auto& e : std::filesystem::directory_iterator(folder_))
+            seen.push_back(e.path().filename().string());
+    }
+    std::vector<std::string> seen;
+
+  private:
+    std::filesystem::path folder_;
+};
+
+// A save that is killed leaves nothing behind: the new setup has no name
+// while it is written. Where unnamed files are not to be had, it is written
+// under a temporary name that tells the saving process.
+TEST_F(SetupTest, NewSetupHasNoNameUntilItIsComplete) {
+    for (const bool unnamed : {true, false}) {
+        SetUnnamedSaveFilesForTesting(unnamed);
+        WatchingHost watcher(dir.Path());
+        Module1 watched(watcher);
+        watched.NewProject(false);
+        watched.Project.ProjectPath = dir / "t.exe";
+        ASSERT_TRUE(watched.Project.AddFile({"a.txt", "some text"}));
+        ASSERT_TRUE(watched.SaveSetup());
+        const std::string named = "t.exe.saving-" + std::to_string(getpid()) + "-";
+        ASSERT_EQ(watcher.seen.size(), unnamed ? 0u : 1u);
+        if (!unnamed) {
+            EXPECT_TRUE(watcher.seen[0].starts_with(named)) << watcher.seen[0];
+        }
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()),
+                                std::filesystem::directory_iterator()),
+                  1);
+        std::filesystem::remove(dir / "t.exe");
+    }
+    SetUnnamedSaveFilesForTesting(true);
+}
+
+// The temporary files that killed saves left are removed by the next save
+// of that setup, but only those of processes that no longer run.
+TEST_F(SetupTest, NextSaveRemovesTemporariesOfDeadProcesses) {
+    const pid_t child = fork();
+    if (child == 0) _exit(0);
+    ASSERT_GT(child, 0);
+    waitpid(child, nullptr, 0);
+    const std::string dead = std::to_string(child);
+    const std::string alive = std::to_string(getpid());
+    for (const bool unnamed : {true, false}) {
+        SetUnnamedSaveFilesForTesting(unnamed);
+        const std::vector<std::pair<std::string, bool>> files = {
+            {"t.exe.saving-" + dead + "-Ab12Cd", false},
+            {"t.exe.saving-" + alive + "-Ab12Cd", true},
+            {"t.exe.saving-XyZ123", true},
+            {"other.exe.saving-" + dead + "-Ab12Cd", true},
+            {"t.exe.saving-" + dead, true}};
+        for (const auto& [name, kept] : files)
+            WriteFile(dir / name, "left over");
+        NewProject(false);
+        gProject.ProjectPath = dir / "t.exe";
+        ASSERT_TRUE(SaveSetup());
+        for (const auto& [name, kept] : files) {
+            EXPECT_EQ(std::filesystem::exists(dir / name), kept) << name;
+            std::filesystem::remove(dir / name);
+        }
+    }
+    SetUnnamedSaveFilesForTesting(true);
+}
+
+// An installed program finds its runtime in lib/kavelo/ beside its bin/
+// folder; a data file beside the program comes first.
+TEST_F(SetupTest, InstalledRuntimeIsFoundInLibKavelo) {
+    std::filesystem::create_directories(dir / "usr/bin");
+    std::filesystem::create_directories(dir / "usr/lib/kavelo");
+    SetProgramPathForTesting(dir / "usr/bin/kavelo");
+    WriteFile(dir / "usr/lib/kavelo/kavelo.dat", "INSTALLED");
+    std::string path, why;
+    EXPECT_EQ(LoadRuntime(path, why), "INSTALLED");
+    EXPECT_EQ(path, dir / "usr/lib/kavelo/kavelo.dat");
+    EXPECT_EQ(why, "");
+    WriteFile(dir / "usr/bin/kavelo.dat", "BESIDE");
+    EXPECT_EQ(LoadRuntime(path, why), "BESIDE");
+    EXPECT_EQ(path, dir / "usr/bin/kavelo.dat");
+    std::filesystem::remove(dir / "usr/bin/kavelo.dat");
+    std::filesystem::remove(dir / "usr/lib/kavelo/kavelo.dat");
+    EXPECT_EQ(LoadRuntime(path, why), kRuntime);
+    EXPECT_EQ(path, dir / "usr/bin/kavelo.dat");
+    EXPECT_EQ(why, "No such file or directory");
 }
 
 } // namespace

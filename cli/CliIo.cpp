@@ -1,0 +1,172 @@
+#include "CliIo.h"
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+
+#include "CommandLine.h"
+#include "PrintableText.h"
+#include "common/Errors.h"
+#include "package/PackageFormat.h"
+#include "project/OpenSetup.h"
+#include "project/Session.h"
+
+namespace {
+
+const std::string kStandardInput = "standard input";
+
+// Standard input whole; throws KaveloError past maxSize bytes.
+std::string ReadStandardInput(uint64_t maxSize) {
+    std::string bytes;
+    char buffer[65536];
+    for (;;) {
+        const ssize_t n = ::read(STDIN_FILENO, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) throw IoError(errno, kStandardInput, "cannot read");
+        if (n == 0) return bytes;
+        if (bytes.size() + static_cast<uint64_t>(n) > maxSize)
+            throw KaveloError("more than the " + std::to_string(maxSize) + " bytes allowed",
+                              kStandardInput);
+        bytes.append(buffer, static_cast<size_t>(n));
+    }
+}
+
+// A file is only opened as a setup when it is one: a named pipe or a device
+// would wait for input that never comes.
+void RequireRegularFile(const std::string& path) {
+    std::error_code ec;
+    const auto status = std::filesystem::status(path, ec);
+    if (ec) throw IoError(ec.value(), path);
+    if (std::filesystem::is_directory(status)) throw IoError(EISDIR, path);
+    if (!std::filesystem::is_regular_file(status)) throw KaveloError("not a regular file", path);
+}
+
+} // namespace
+
+int Fail(const std::string& what) {
+    Note(what);
+    return kExitFailure;
+}
+
+void Note(const std::string& what) {
+    std::fprintf(stderr, "kavelo: %s\n", PrintableText(what).c_str());
+}
+
+void CliHost::ShowError(const std::string& text) {
+    for (size_t from = 0;;) {
+        const size_t at = text.find('\n', from);
+        Note(text.substr(from, at - from));
+        if (at == std::string::npos) return;
+        from = at + 1;
+    }
+}
+
+Module1& Session() {
+    static CliHost host;
+    static Module1 session(host);
+    return session;
+}
+
+bool ReadInputFile(const std::string& path, std::string& bytes, uint64_t maxSize) {
+    try {
+        bytes = path == "-" ? ReadStandardInput(maxSize) : ReadWholeFile(path, maxSize);
+        return true;
+    } catch (const KaveloError& e) {
+        Fail(e.what());
+        return false;
+    }
+}
+
+bool WriteOutputFile(const std::string& path, const std::string& bytes) {
+    if (path == "-") {
+        if (std::fwrite(bytes.data(), 1, bytes.size(), stdout) == bytes.size() &&
+            std::fflush(stdout) == 0)
+            return true;
+        Fail("standard output: cannot write: " + std::string(std::strerror(errno)));
+        return false;
+    }
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    if (!out || !out.write(bytes.data(), static_cast<std::streamsize>(bytes.size())) ||
+        !out.flush()) {
+        Fail(path + ": cannot write: " + std::strerror(errno));
+        return false;
+    }
+    return true;
+}
+
+std::string ProjectText(std::string_view fileBytes) {
+    if (fileBytes.starts_with("\xEF\xBB\xBF")) fileBytes.remove_prefix(3);
+    std::string text;
+    text.reserve(fileBytes.size() + fileBytes.size() / 16);
+    for (size_t i = 0; i < fileBytes.size(); ++i) {
+        if (fileBytes[i] == '\n' && (i == 0 || fileBytes[i - 1] != '\r')) text += '\r';
+        text += fileBytes[i];
+    }
+    return text;
+}
+
+std::string SetupPathFor(const std::string& given) {
+    std::error_code ec;
+    if (given == "-" || std::filesystem::exists(std::filesystem::symlink_status(given, ec)))
+        return given;
+    const std::string withExe = given + ".exe";
+    return std::filesystem::exists(withExe, ec) ? withExe : given;
+}
+
+bool OpenSetupForReading(const std::string& given) {
+    if (given != "-") return Session().OpenSetup(SetupPathFor(given));
+    std::string bytes;
+    if (!ReadInputFile("-", bytes, 2 * static_cast<uint64_t>(kMaxPackageNumber))) return false;
+    SetupProject& project = Session().Project;
+    project.ProjectPath = kStandardInput;
+    return ::OpenSetup(project, Session().GetHost(), MemorySource(bytes, kStandardInput));
+}
+
+bool SetupChange::Open(const std::string& given) {
+    const std::string path = SetupPathFor(given);
+    return Lock(path) && Session().OpenSetup(path);
+}
+
+bool SetupChange::Lock(const std::string& path) {
+    try {
+        // A link to a setup shares the lock of the setup it names.
+        std::error_code ec;
+        const auto resolved = std::filesystem::weakly_canonical(path, ec);
+        lock_ = SetupLock::Acquire(ec ? path : resolved.string(), "kavelo");
+        return true;
+    } catch (const KaveloError& e) {
+        Fail(path + ": " + e.Reason());
+        return false;
+    }
+}
+
+bool SetupChange::Save() {
+    return Session().SaveSetup();
+}
+
+PackageInput::PackageInput() = default;
+PackageInput::~PackageInput() = default;
+
+bool PackageInput::Open(const std::string& given) {
+    if (given == "-") {
+        shown_ = kStandardInput;
+        if (!ReadInputFile("-", bytes_, 2 * static_cast<uint64_t>(kMaxPackageNumber))) return false;
+        memory_ = std::make_unique<MemorySource>(bytes_, shown_);
+        source_ = memory_.get();
+        return true;
+    }
+    shown_ = SetupPathFor(given);
+    try {
+        RequireRegularFile(shown_);
+        file_ = BinaryFile::OpenRead(shown_);
+        source_ = &file_;
+        return true;
+    } catch (const KaveloError& e) {
+        Fail(e.what());
+        return false;
+    }
+}

@@ -1,0 +1,92 @@
+#include "SetupExtract.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <map>
+
+#include "PrintableText.h"
+#include "common/AsciiCase.h"
+#include "common/Errors.h"
+#include "install/SafeWrite.h"
+#include "package/PackageReader.h"
+#include "package/SetupEntries.h"
+
+namespace {
+
+// An entry to write and where.
+struct Planned {
+    const DirectoryEntry* Entry;
+    std::filesystem::path Relative;
+};
+
+void Say(const ExtractOptions& options, const std::string& text) {
+    std::fprintf(stderr, "%s%s\n", options.Prefix.c_str(), PrintableText(text).c_str());
+}
+
+// The entries to write, in package order. A name that leaves the folder is
+// refused (counted in failures); of entries that land on the same file only
+// the last is written, as a later one would replace the earlier.
+std::vector<Planned> Plan(const std::vector<DirectoryEntry>& entries, const ExtractOptions& options,
+                          int& failures) {
+    std::vector<Planned> planned;
+    std::map<std::string, int> count;
+    for (const DirectoryEntry& e : entries) {
+        if (!options.All && LowerAscii(e.Name).starts_with(kSetupFolderPrefix)) continue;
+        const auto relative = SafeRelativePath(e.Name);
+        if (!relative) {
+            Say(options, "\"" + e.Name + "\": the name leaves the target folder, skipped");
+            ++failures;
+            continue;
+        }
+        planned.push_back({&e, *relative});
+        ++count[relative->string()];
+    }
+    std::map<std::string, int> left = count;
+    std::vector<Planned> kept;
+    for (const Planned& p : planned) {
+        if (--left[p.Relative.string()] > 0) continue;
+        kept.push_back(p);
+        if (const int same = count[p.Relative.string()]; same > 1)
+            Say(options, "\"" + p.Relative.string() + "\": the setup holds " +
+                             std::to_string(same) +
+                             " entries of this name; only the last is extracted");
+    }
+    return kept;
+}
+
+} // namespace
+
+int ExtractSetup(const ByteSource& source, const std::vector<DirectoryEntry>& entries,
+                 const std::string& dir, const ExtractOptions& options) {
+    std::error_code ec;
+    std::filesystem::create_directories(dir, ec);
+    if (ec) {
+        Say(options, dir + ": " + ec.message());
+        return 1;
+    }
+    int failures = 0;
+    const std::vector<Planned> planned = Plan(entries, options, failures);
+    if (planned.empty() && failures == 0 && !options.All)
+        Say(options, "the setup carries no files of its own (--all extracts its setup files)");
+    for (const Planned& p : planned) {
+        std::string why;
+        bool replaced = false;
+        try {
+            if (!WriteEntryBelow(dir, p.Relative, ReadEntryContents(source, *p.Entry), why,
+                                 &replaced)) {
+                Say(options, why);
+                ++failures;
+                continue;
+            }
+        } catch (const KaveloError& e) {
+            Say(options, "\"" + p.Entry->Name + "\": " + e.Reason() + ", skipped");
+            ++failures;
+            continue;
+        }
+        std::printf("%s\n", PrintableText(p.Relative.string()).c_str());
+        if (replaced)
+            Say(options, (std::filesystem::path(dir) / p.Relative).string() +
+                             ": an existing file was replaced");
+    }
+    return failures;
+}

@@ -1,0 +1,276 @@
+// kavelo and the setup runtime as packagers use them, case by case: command
+// lines the tools refuse or answer with help (usage), failures and their
+// reasons (errors), and hostile files and setups (hostile). Each case runs in
+// a folder of its own holding a fresh setup t.exe and a few input files.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <random>
+
+#include "CliRun.h"
+#include "PackageBuilder.h"
+#include "TestHost.h"
+#include "project/SetupLock.h"
+
+namespace {
+
+const auto* const kLockFolder = ::testing::AddGlobalTestEnvironment(new LockFolderEnvironment);
+
+// The script and texts of a setup whose simulation has a problem of each kind.
+const std::string kUnclearScript = "[Create]\nCheck 2\n[Install]\n{val(1)=1}\nCopy gone.txt,1\n"
+                                   "Cpy readme,1\n{val(1) =}\nDel ,1,,old.log\n";
+
+struct CliCase {
+    std::string command; // run in the case's folder; $K is kavelo
+    int status;
+    std::string out; // found in standard output ("" for anything)
+    std::string err; // found in standard error
+    bool keepsSetup; // t.exe is left as it was
+};
+
+class CliTable : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_EQ(Shell("cd " + master.Path().string() + " && $K new t.exe").status, 0);
+        std::filesystem::create_directories(master / "a");
+        std::filesystem::create_directories(master / "b");
+        std::filesystem::create_directories(master / "folder.exe");
+        WriteFile(master / "a/README", "from a\n");
+        WriteFile(master / "b/readme", "from b\n");
+        WriteFile(master / "plain.bin", std::string(100, 'x'));
+        WriteFile(master / "unclear.txt", kUnclearScript);
+        WriteFile(master / "strings.txt", "Component\n");
+    }
+
+    // Runs each case in a copy of the master folder.
+    void RunCases(const std::vector<CliCase>& cases) {
+        for (const CliCase& c : cases) {
+            TempDir dir;
+            std::filesystem::copy(master.Path(), dir.Path(),
+                                  std::filesystem::copy_options::recursive);
+            const std::string before = ReadFile(dir / "t.exe");
+            const ShellResult r = Shell("cd " + dir.Path().string() + " && " + c.command);
+            EXPECT_EQ(r.status, c.status) << c.command << "\n" << r.err;
+            EXPECT_NE(r.out.find(c.out), std::string::npos) << c.command << "\n" << r.out;
+            EXPECT_NE(r.err.find(c.err), std::string::npos) << c.command << "\n" << r.err;
+            if (c.keepsSetup) {
+                EXPECT_EQ(ReadFile(dir / "t.exe"), before) << c.command;
+            }
+        }
+    }
+
+    TempDir master;
+};
+
+TEST_F(CliTable, Usage) {
+    RunCases({
+        // Help on every command, never a file named after it.
+        {"$K new --help && test ! -e --help.exe", 0, "usage: kavelo new SETUP", "", true},
+        {"$K info -h", 0, "usage: kavelo info SETUP [--json]", "", true},
+        {"$K simulate t.exe --strict --help", 0, "--strict", "", true},
+        {"$K help add", 0, "usage: kavelo add SETUP FILE...", "", true},
+        {"$K --version", 0, "KaveloMaker 1.00 [beta 2]\nsetup runtime: ", "", true},
+        {"./t.exe --version", 0, "KaveloMaker 1.00 [beta 2]\nsetup runtime: ", "", true},
+        {"./t.exe -h", 0, "--extract DIR [--all]", "", true},
+        // The project's only storage is not overwritten without --force.
+        {"$K new t.exe", 2, "", "kavelo: new: t.exe already exists; --force replaces it", true},
+        {"$K new t", 2, "", "t.exe already exists", true},
+        {"$K new --force t.exe --empty", 0, "replaced t.exe", "", false},
+        // Options anywhere, "--" ends them, "-" is standard input, ".exe" is tried.
+        {"$K info --json t.exe", 0, "\"caption\": \"My Application setup\"", "", true},
+        {"cp t.exe ./-t.exe && $K info -- -t.exe", 0, "caption ", "", true},
+        {"$K info - < t.exe", 0, "files             1", "", true},
+        {"$K list t", 0, "myapp.exe", "", true},
+        {"$K compress a/README - | $K decompress - - | cmp - a/README", 0, "", "", true},
+        // Refused command lines: status 2 everywhere.
+        {"$K info t.exe --bogus", 2, "", "kavelo: info: unknown option --bogus", true},
+        {"$K list", 2, "", "missing operand", true},
+        {"$K list t.exe t.exe", 2, "", "unexpected operand", true},
+        {"$K compress a/README", 2, "", "usage: kavelo compress IN OUT", true},
+        {"$K set t.exe colour red", 2, "", "unknown key \"colour\"", true},
+        {"$K set t.exe caption 'two\nlines'", 2, "", "use \"|\" for a line break", true},
+        {"$K add t.exe a/README b/readme", 2, "",
+         "\"a/README\" and \"b/readme\" would both be named \"readme\"", true},
+        {"$K add t.exe -", 2, "", "standard input gives no file name", true},
+        {"$K script t.exe --set - --strings -", 2, "", "cannot both read standard input", true},
+        {"$K panel t.exe --click one", 2, "", "--click one", true},
+        {"$K simulate t.exe --select 1=300", 2, "", "VALUE from 0 to 255", true},
+        {"$K nosuchcommand", 2, "", "unknown command \"nosuchcommand\"", true},
+        {"./t.exe --extract", 2, "", "usage: ./t.exe", true},
+        {"./t.exe --info --list", 2, "", "usage: ./t.exe", true},
+        {"./t.exe --list --all", 2, "", "usage: ./t.exe", true},
+    });
+}
+
+TEST_F(CliTable, Errors) {
+    std::string damaged = ReadFile(master / "t.exe");
+    damaged.resize(damaged.size() - 20000);
+    damaged += ReadFile(master / "t.exe").substr(damaged.size() + 10000);
+    WriteFile(master / "damaged.exe", damaged);
+    RunCases({
+        // Each message names the file and says why, every line after "kavelo: ".
+        {"$K info missing.exe", 1, "",
+         "kavelo: Error opening setup file\nkavelo: missing.exe\nkavelo: No such file or "
+         "directory\n",
+         true},
+        {"$K info folder.exe", 1, "", "kavelo: folder.exe\nkavelo: Is a directory\n", true},
+        {"$K info plain.bin", 1, "", "kavelo: the file carries no setup package\n", true},
+        {"$K info damaged.exe", 1, "", "kavelo: damaged.exe\nkavelo: ", true},
+        {"$K list plain.bin", 1, "", "kavelo: plain.bin: no package found", true},
+        {"$K extract plain.bin out", 1, "", "plain.bin: the file carries no setup package", true},
+        {"$K remove t.exe nothere", 1, "", "no file named \"nothere\"; nothing removed", true},
+        // Refused at once, by size, naming the file and the limit; nothing changes.
+        // A sparse file past the package's 32-bit sizes, yet nothing to read.
+        {"truncate -s 4G huge.bin && timeout 5 $K add t.exe a/README huge.bin", 1, "",
+         "kavelo: huge.bin: the file has 4294967296 bytes, more than the 4294967295 allowed; "
+         "not added\nkavelo: t.exe: nothing was changed",
+         true},
+        // Files that change while read: one grows past its size of 0, one says
+        // 4096 bytes and yields 18.
+        {"$K add t.exe /proc/self/status", 1, "",
+         "/proc/self/status: the file changed its size while it was read; not added", true},
+        {"$K add t.exe /sys/class/net/lo/address", 1, "",
+         "/sys/class/net/lo/address: the file changed its size while it was read; not added", true},
+        // Checks for CI: the template passes; warnings, lines not understood and
+        // values out of range fail, told on standard error.
+        {"$K check t.exe && $K simulate --strict t.exe", 0, "Copy: MyApp.exe", "", true},
+        {"$K check t.exe --select 1=2", 1, "", "element 1 is a check element and takes 0 or 1",
+         true},
+        {"$K check t.exe --select 9=1", 1, "", "the panel has no element 9", true},
+        {"$K script t.exe --set unclear.txt && $K simulate --strict t.exe", 1, "Copy: gone.txt",
+         "kavelo: t.exe: ### Warning: Reference to missing file: gone.txt", false},
+        {"$K script t.exe --set unclear.txt && $K check t.exe", 1, "",
+         "kavelo: t.exe: line not understood: Cpy readme,1\nkavelo: t.exe: guard not "
+         "understood: {val(1) =}\n",
+         false},
+        {"$K script t.exe --set unclear.txt && $K simulate t.exe --json | python3 -c "
+         "'import json,sys; d=json.load(sys.stdin); print(d[\"warnings\"], len(d[\"problems\"]))'",
+         0, "['### Warning: Reference to missing file: gone.txt'] 4", "", false},
+    });
+}
+
+// A planted hard link, an executable entry, a name with terminal controls
+// and a name twice in one setup.
+std::string HostileSetup(const std::string& runtime) {
+    return BuildSetup(runtime, SetupEntries("Caption\x1b]0;owned\x07\r\nStart",
+                                            {{"readme.txt", "new text"},
+                                             {"tool", "\x7f"
+                                                      "ELF rest"},
+                                             {"run.sh", "#!/bin/sh\n"},
+                                             {"bell\x07\x1b[2J.txt", "controls"},
+                                             {"twice.txt", "first"},
+                                             {"twice.txt", "second"}}));
+}
+
+TEST_F(CliTable, Hostile) {
+    WriteFile(master / "x\\..", "climbs out");
+    WriteFile(master / "c:foo.txt", "drive");
+    WriteFile(master / "dir\\note.txt", "note");
+    WriteFile(master / "evil.exe", HostileSetup(ReadFile(RUNTIME_PATH)));
+    chmod((master / "evil.exe").c_str(), 0755);
+    WriteFile(master / "victim.txt", "outside the folder\n");
+    // Every extraction below: into out/, where a hard link to victim.txt waits.
+    const std::string link = "mkdir out && ln victim.txt out/readme.txt && umask 022 && ";
+    const std::string outcome = " ; cat victim.txt; stat -c %a out/tool out/run.sh out/readme.txt";
+    RunCases({
+        {"$K add t.exe 'x\\..' && $K info t.exe", 1, "",
+         "x\\..: a setup cannot hold a file named \"..\"; not added", true},
+        {"$K add t.exe 'c:foo.txt'; $K info t.exe", 0, "files             1",
+         "c:foo.txt: a setup cannot hold a file named \"c:foo.txt\"", true},
+        {"$K add t.exe 'dir\\note.txt' && $K list t.exe", 0, "note.txt",
+         "dir\\note.txt: added as \"note.txt\"", false},
+        // Control characters never reach the terminal raw.
+        {"$K list evil.exe | grep -c \"$(printf '\\033')\"", 1, "0\n", "", true},
+        {"$K list evil.exe", 0, "bell\\x07\\x1b[2J.txt", "", true},
+        {"./evil.exe --list", 0, "bell\\x07\\x1b[2J.txt", "", true},
+        {"./evil.exe --info", 0, "caption           Caption\\x1b]0;owned\\x07\n", "", true},
+        {"./evil.exe", 0, "Caption\\x1b]0;owned\\x07\n", "", true},
+        {"$K info evil.exe", 0, "caption           Caption\\x1b]0;owned\\x07\n", "", true},
+        // Hard links are replaced, not written through; programs keep their
+        // execute bit; a name held twice is said; setup files only with --all.
+        {link + "./evil.exe --extract out" + outcome, 0,
+         "bell\\x07\\x1b[2J.txt\ntwice.txt\noutside the folder\n755\n755\n644\n",
+         "out/readme.txt: an existing file was replaced", true},
+        {link + "$K extract evil.exe out" + outcome, 0, "outside the folder\n755\n755\n644\n",
+         "\"twice.txt\": the setup holds 2 entries of this name; only the last is extracted", true},
+        {"$K extract evil.exe out && cat out/twice.txt && test ! -e out/setup", 0, "second", "",
+         true},
+        {"$K extract evil.exe out --all && ls out/setup", 0, "picture.bmp\nscript.txt", "", true},
+        {"./evil.exe --extract out --all && ls out/setup", 0, "setup.txt\nstrings.txt", "", true},
+    });
+}
+
+// Texts from Linux files reach the project with CR LF; a byte-order mark is
+// dropped; what --get-script writes, --set reads back unchanged.
+TEST_F(CliTable, TextsFromLinuxFiles) {
+    WriteFile(master / "lf-script.txt", "[Create]\nLabel 1\n[Install]\nCopy myapp.exe,1\n");
+    WriteFile(master / "bom-strings.txt", "\xEF\xBB\xBFHello\nWorld\n");
+    WriteFile(master / "start.txt", "First line\nsecond line\n");
+    RunCases({
+        {"$K script t.exe --set lf-script.txt --strings bom-strings.txt && $K panel t.exe", 0,
+         "label   -  8,8        bold        Hello\n", "", false},
+        {"$K script t.exe --set lf-script.txt && $K simulate t.exe", 0,
+         "    Copy: myapp.exe -> C:\\Programmes\\MyDirectory\\myapp.exe\n", "", false},
+        {"$K script --strings bom-strings.txt t.exe && $K script t.exe --get-strings -", 0,
+         "Hello\r\nWorld\r\n", "", false},
+        {"$K set t.exe start-text --file start.txt && $K info t.exe", 0,
+         "start-text        First line|second line\n", "", false},
+        {"$K script t.exe --get-script s.txt --get-strings n.txt && $K script t.exe --set s.txt "
+         "--strings n.txt && $K script t.exe --get-script s2.txt && cmp s.txt s2.txt && "
+         "$K info t.exe",
+         0, "script            4886 bytes\nstrings           64 bytes\n", "", false},
+    });
+}
+
+// Every command that changes a setup holds its lock from opening to the
+// rename: writers at the same moment all get their changes in.
+TEST(CliLock, ConcurrentAddsLoseNothing) {
+    TempDir dir;
+    ASSERT_EQ(Shell("cd " + dir.Path().string() + " && $K new t.exe").status, 0);
+    std::string command = "cd " + dir.Path().string() + " || exit 1; ";
+    for (int i = 0; i < 8; ++i) {
+        WriteFile(dir / ("f" + std::to_string(i) + ".txt"), std::string(20000 + i, 'a' + i));
+        command += "$K add t.exe f" + std::to_string(i) + ".txt > /dev/null & p=\"$p $!\"; ";
+    }
+    command += "s=0; for j in $p; do wait $j || s=1; done; exit $s";
+    ASSERT_EQ(Shell(command).status, 0);
+    const ShellResult list = Shell("$K list " + (dir / "t.exe"));
+    for (int i = 0; i < 8; ++i)
+        EXPECT_NE(list.out.find("f" + std::to_string(i) + ".txt"), std::string::npos) << i;
+}
+
+TEST(CliLock, ASecondWriterWaitsThenNamesTheHolder) {
+    TempDir dir;
+    ASSERT_EQ(Shell("cd " + dir.Path().string() + " && $K new t.exe").status, 0);
+    WriteFile(dir / "a.txt", "a");
+    const SetupLock held = SetupLock::Acquire(dir / "t.exe", "the editor");
+    const ShellResult r = Shell("$K add " + (dir / "t.exe") + " " + (dir / "a.txt"));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "kavelo: " + (dir / "t.exe") + ": in use by the editor, process " +
+                         std::to_string(getpid()) + "\n");
+}
+
+// A save killed at any moment leaves the setup whole and, once the next save
+// has run, no temporary file.
+TEST(CliKill, KilledSaveLeavesNothingBehind) {
+    TempDir dir;
+    ASSERT_EQ(Shell("cd " + dir.Path().string() + " && $K new t.exe").status, 0);
+    std::mt19937 random(7);
+    std::string text;
+    while (text.size() < (48u << 20))
+        text += static_cast<char>('a' + random() % 40);
+    WriteFile(dir / "big.txt", text);
+    for (const char* delay : {"0.05", "0.2", "0.4"}) {
+        Shell("$K add " + (dir / "t.exe") + " " + (dir / "big.txt") + " & sleep " + delay +
+              "; kill -9 $! 2>/dev/null; wait");
+        EXPECT_EQ(Shell("$K info " + (dir / "t.exe") + " > /dev/null").status, 0) << delay;
+        ASSERT_EQ(Shell("$K set " + (dir / "t.exe") + " caption again").status, 0);
+        for (const auto& e : std::filesystem::directory_iterator(dir.Path()))
+            EXPECT_EQ(e.path().filename().string().find(".saving-"), std::string::npos)
+                << e.path() << " after " << delay;
+    }
+}
+
+} // namespace
