@@ -42,7 +42,7 @@ std::string ReadWholeFile(const std::string& path, uint64_t maxSize) {
     const Descriptor fd(raw);
     const struct stat before = StatOrThrow(fd.Get(), path);
     if (S_ISDIR(before.st_mode)) throw IoError(EISDIR, path);
-    if (!S_ISREG(before.st_mode)) throw KaveloError("not a regular file", path);
+    if (!S_ISREG(before.st_mode)) throw KaveloError(kNotRegularFile, path);
     const auto size = static_cast<uint64_t>(before.st_size);
     if (size > maxSize)
         throw KaveloError("the file has " + std::to_string(size) + " bytes, more than the " +

@@ -10,6 +10,9 @@
 
 inline constexpr uint64_t kNoSizeLimit = std::numeric_limits<uint64_t>::max();
 
+// The reason ReadWholeFile gives for a pipe, a device or a socket.
+inline constexpr const char* kNotRegularFile = "not a regular file";
+
 // The bytes of the file at path. Throws IoError (missing, unreadable, a
 // folder) or KaveloError (not a regular file, larger than maxSize, changed
 // while it was read), each naming the path.

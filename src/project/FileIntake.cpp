@@ -36,9 +36,9 @@ DropResult DropFiles(SetupProject& project, const std::vector<std::string>& path
     std::map<std::string, std::vector<std::string>> byName;
     for (const std::string& path : paths)
         byName[IntakeName(path)].push_back(path);
-    const auto skip = [&](const std::string& path, std::string why) {
+    const auto skip = [&](const std::string& path, std::string why, bool unreadable = false) {
         result.Skipped.push_back(path);
-        result.Problems.push_back({path, std::move(why)});
+        result.Problems.push_back({path, std::move(why), unreadable});
     };
     for (const std::string& path : paths) {
         bool shortened = false;
@@ -60,8 +60,11 @@ DropResult DropFiles(SetupProject& project, const std::vector<std::string>& path
         std::string bytes;
         try {
             bytes = ReadWholeFile(path, kMaxPackageNumber);
+        } catch (const IoError& e) {
+            skip(path, e.Reason(), true);
+            continue;
         } catch (const KaveloError& e) {
-            skip(path, e.Reason());
+            skip(path, e.Reason(), e.Reason() == kNotRegularFile);
             continue;
         }
         const int32_t k = project.FindFile(name);

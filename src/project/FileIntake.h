@@ -12,6 +12,9 @@
 struct DropProblem {
     std::string Path;
     std::string Reason;
+    // Missing, a folder, not a regular file or not readable: the file manager
+    // passes over such files without a word.
+    bool Unreadable = false;
 };
 
 // A file whose own name holds a backslash: like a name in a package, it is

@@ -87,12 +87,26 @@ QString FileNameOf(const std::string& path) {
 }
 
 // The line that says which files a drop could not add.
+// The files a drop did not take, in a line of their own: those past the
+// 512-file limit by name (string 505), the others by name and reason (506).
+// Files that cannot be read, folders among them, are passed over silently.
 QString RefusedText(const DropResult& result) {
-    if (result.Refused.empty()) return {};
-    QStringList names;
-    for (const std::string& path : result.Refused)
-        names << FileNameOf(path);
-    return ResText(505).replace(u'$', names.join(QStringLiteral(", ")));
+    QStringList full;
+    QStringList others;
+    for (const DropProblem& p : result.Problems) {
+        if (p.Unreadable) continue;
+        const bool pastLimit =
+            std::find(result.Refused.begin(), result.Refused.end(), p.Path) != result.Refused.end();
+        if (pastLimit)
+            full << FileNameOf(p.Path);
+        else
+            others << FileNameOf(p.Path) + QStringLiteral(" (") + BytesToLine(p.Reason) +
+                          QStringLiteral(")");
+    }
+    QStringList parts;
+    if (!others.isEmpty()) parts << ResText(506).replace(u'$', others.join(QStringLiteral(", ")));
+    if (!full.isEmpty()) parts << ResText(505).replace(u'$', full.join(QStringLiteral(", ")));
+    return parts.join(QStringLiteral("; "));
 }
 
 } // namespace

@@ -272,6 +272,29 @@ TEST_F(FileManager, The513thFileIsRefused) {
     EXPECT_EQ(editor.module.Project.Files[510].Raw(), "new a");
 }
 
+// A file a package cannot hold (4 GiB and over, refused before it is read)
+// and two files of one drop that would get one name are refused the same
+// way, each with its reason; nothing of them is added.
+TEST_F(FileManager, OversizedAndSameNamedFilesAreRefusedWithTheirReason) {
+    auto* window = OpenWith({"myapp.exe"});
+    std::filesystem::create_directories(dir / "a");
+    std::filesystem::create_directories(dir / "b");
+    WriteFile(dir / "a/Notes.txt", "one");
+    WriteFile(dir / "b/notes.TXT", "two");
+    WriteFile(dir / "huge.bin", "");
+    std::filesystem::resize_file(dir / "huge.bin", uint64_t{1} << 32); // sparse
+    Drop(window, {dir / "huge.bin", dir / "a/Notes.txt", dir / "b/notes.TXT"});
+    EXPECT_EQ(ProjectNames(editor.module.Project), (std::vector<std::string>{"myapp.exe"}));
+    ASSERT_TRUE(window->lStatus->isVisible());
+    EXPECT_EQ(window->lStatus->toolTip(),
+              QStringLiteral("Not added: huge.bin (the file has 4294967296 bytes, more than the "
+                             "4294967295 allowed), Notes.txt (\"") +
+                  QString::fromStdString(dir / "b/notes.TXT") +
+                  QStringLiteral("\" would get the same name \"notes.txt\"), notes.TXT (\"") +
+                  QString::fromStdString(dir / "a/Notes.txt") +
+                  QStringLiteral("\" would get the same name \"notes.txt\")"));
+}
+
 TEST_F(FileManager, PopupMenuOnRightClickAndTheMenuKey) {
     auto* window = OpenWith({"myapp.exe", "license.txt"});
     for (const auto reason : {QContextMenuEvent::Mouse, QContextMenuEvent::Keyboard}) {
