@@ -1,7 +1,8 @@
 // The codec's fast paths against their plain forms: the decoder's lookup
 // tables of each width on codes that fill an entry exactly or miss it by a
 // bit, codes longer than the table and dead branches, on streams whole, cut
-// short and damaged.
+// short and damaged; and the compressor's merge against the scan over all
+// nodes, written out step by step.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -88,6 +89,95 @@ TEST(HuffmanFastPaths, TablesOfEveryWidthMatchThePlainWalk) {
             damaged[dataStart + rng() % (stream.size() - dataStart)] ^=
                 static_cast<char>(1 << rng() % 8);
         ExpectSameAsPlain(damaged);
+    }
+}
+
+// The compressor's tree built the way the steps read: every merge scans all
+// nodes in index order, and codes are read from each leaf up to the root.
+std::string ScanCompress(const std::string& input) {
+    const uint64_t n = input.size();
+    std::vector<uint64_t> weight;
+    std::vector<int> one, zero, parent, symbol;
+    for (int v = 0; v < 256; ++v) {
+        const auto count = static_cast<uint64_t>(std::count(input.begin(), input.end(), char(v)));
+        if (count == 0) continue;
+        weight.push_back(count);
+        symbol.push_back(v);
+        one.push_back(-1);
+        zero.push_back(-1);
+        parent.push_back(-1);
+    }
+    const size_t leaves = weight.size();
+    for (size_t free = leaves; free >= 2; --free) {
+        uint64_t wa = 2 * n, wb = 2 * n;
+        int a = -1, b = -1;
+        for (size_t i = 0; i < weight.size(); ++i) {
+            if (parent[i] >= 0 || weight[i] >= std::max(wa, wb)) continue;
+            if (wb > wa)
+                b = static_cast<int>(i), wb = weight[i];
+            else
+                a = static_cast<int>(i), wa = weight[i];
+        }
+        parent[a] = parent[b] = static_cast<int>(weight.size());
+        weight.push_back(wa + wb);
+        one.push_back(a);
+        zero.push_back(b);
+        parent.push_back(-1);
+    }
+    std::string code[256], table, codeBits, dataBits;
+    for (size_t leaf = 0; leaf < leaves; ++leaf) {
+        std::string& c = code[symbol[leaf]];
+        for (int node = static_cast<int>(leaf); parent[node] >= 0; node = parent[node])
+            c.insert(c.begin(), one[parent[node]] == node ? '1' : '0');
+        if (leaves == 1) c = "0";
+        table += Bytes({symbol[leaf], static_cast<int>(c.size())});
+        codeBits += c;
+    }
+    for (char ch : input)
+        dataBits += code[static_cast<uint8_t>(ch)];
+    auto be32 = [](uint64_t v) {
+        return Bytes({int(v >> 24), int(v >> 16 & 255), int(v >> 8 & 255), int(v & 255)});
+    };
+    return be32(2 * leaves) + table + PackBits(codeBits) + be32(n) + PackBits(dataBits);
+}
+
+// Bytes with the given count for each value 0, 1, 2, ..., shuffled.
+std::string WithCounts(const std::vector<int>& counts, std::mt19937& rng) {
+    std::string s;
+    for (size_t v = 0; v < counts.size(); ++v)
+        s.append(counts[v], static_cast<char>(v));
+    std::shuffle(s.begin(), s.end(), rng);
+    return s;
+}
+
+TEST(HuffmanFastPaths, MergeTakesTheNodesTheFullScanTakes) {
+    std::mt19937 rng(22);
+    auto counts = [](int values, auto f) {
+        std::vector<int> c(values);
+        for (int v = 0; v < values; ++v)
+            c[v] = f(v);
+        return c;
+    };
+    struct Case {
+        const char* what;
+        std::vector<int> counts;
+    };
+    std::vector<Case> cases = {
+        {"every value once", counts(256, [](int) { return 1; })},
+        {"counts falling with the value", counts(256, [](int v) { return 300 - v; })},
+        {"counts rising with the value", counts(256, [](int v) { return 1 + v; })},
+        {"two levels, merged nodes tie with leaves", counts(200, [](int v) { return 1 + v % 2; })},
+        {"powers of two", counts(120, [](int v) { return 1 << (v % 7); })},
+        {"one heavy value among equals", counts(100, [](int v) { return v == 50 ? 500 : 3; })},
+    };
+    for (int k = 0; k < 30; ++k)
+        cases.push_back({"random small counts", counts(2 + static_cast<int>(rng() % 255), [&](int) {
+                             return 1 + static_cast<int>(rng() % (1 + k % 6));
+                         })});
+    for (const Case& c : cases) {
+        const std::string input = WithCounts(c.counts, rng);
+        // Compared whole: a different tree shows as different bytes anywhere.
+        EXPECT_TRUE(CompressHuffman(input) == ScanCompress(input)) << c.what;
     }
 }
 
