@@ -66,7 +66,8 @@ class Decoder {
 
     // Decodes all N bytes; throws as the plain walk does.
     void Run() {
-        const int width = huffman::ChooseLookupWidth(tree_, n_);
+        // Sized by what the data can hold, not by what a damaged N claims.
+        const int width = huffman::ChooseLookupWidth(tree_, capacity_);
         if (width > 0) {
             huffman::BuildLookup(tree_, width, table_);
             width_ = width;
@@ -133,13 +134,15 @@ class Decoder {
         const int group = std::min(57 / width_, 4);
         const LookupEntry* table = table_.entries.get();
         const int shift = 64 - width_;
+        // As in the lanes, a lookup without a whole symbol takes no bits and
+        // puts out nothing, so the ones after it repeat it and the group's
+        // last lookup tells.
         while (pos_ < limitPos && count_ + 3 * group <= limitCount) {
             uint64_t bits = Bits(pos_);
             unsigned used = 0;
             LookupEntry e = 0;
             for (int k = 0; k < group; ++k) {
                 e = table[bits >> shift];
-                if (EntryCount(e) == 0) break;
                 std::memcpy(out_ + count_, &e, 4);
                 count_ += EntryCount(e);
                 bits <<= EntryBits(e);
@@ -315,12 +318,13 @@ class Decoder {
             pos[j] = lanes[j].pos;
             out[j] = lanes[j].out;
         }
-        bool run = true;
         for (;;) {
-            bool inside = run;
+            // Every lane inside its stretch, told by the sign of pos - end
+            // (positions stay far below 2^63) rather than by a test per lane.
+            uint64_t outside = 0;
             for (int j = 0; j < kLanes; ++j)
-                inside &= pos[j] < lanes[j].end;
-            if (!inside) break;
+                outside |= ~(pos[j] - lanes[j].end);
+            if (outside >> 63) break;
             uint64_t bits[kLanes];
             uint32_t used[kLanes] = {};
             LookupEntry e[kLanes];
@@ -335,15 +339,24 @@ class Decoder {
                     used[j] += EntryBits(e[j]);
                 }
             }
+            // A lane whose last lookup held no whole symbol: a count of 0
+            // less 1 is the only one with the top bit set.
+            uint32_t stuck = 0;
             for (int j = 0; j < kLanes; ++j) {
                 pos[j] += used[j];
-                if (EntryCount(e[j]) == 0) [[unlikely]] {
+                stuck |= EntryCount(e[j]) - 1;
+            }
+            if (stuck >> 31) [[unlikely]] {
+                bool run = true;
+                for (int j = 0; j < kLanes; ++j) {
+                    if (EntryCount(e[j]) != 0 || !run) continue;
                     lanes[j].pos = pos[j];
                     lanes[j].out = out[j];
-                    run = run && LongCode(lanes[j], EntryNode(e[j]));
+                    run = LongCode(lanes[j], EntryNode(e[j]));
                     pos[j] = lanes[j].pos;
                     out[j] = lanes[j].out;
                 }
+                if (!run) break;
             }
         }
         for (int j = 0; j < kLanes; ++j) {
