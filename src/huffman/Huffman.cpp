@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 
 #include "huffman/BitIo.h"
 #include "huffman/LargeBuffer.h"
@@ -44,17 +45,23 @@ struct Finished {
 };
 
 // Counts byte values in four interleaved tables so that runs of one value do
-// not wait on the same counter.
-void Count(const uint8_t* p, size_t len, std::array<uint32_t, 256>* tables) {
-    size_t i = 0;
-    for (; i + 4 <= len; i += 4) {
-        ++tables[0][p[i]];
-        ++tables[1][p[i + 1]];
-        ++tables[2][p[i + 2]];
-        ++tables[3][p[i + 3]];
+// not wait on the same counter, eight bytes to a load.
+void Count(const uint8_t* p, size_t len, uint32_t (*tables)[256]) {
+    const uint8_t* end = p + len;
+    for (const uint8_t* words = p + len / 8 * 8; p != words; p += 8) {
+        uint64_t w;
+        std::memcpy(&w, p, 8);
+        ++tables[0][w & 0xFF];
+        ++tables[1][w >> 8 & 0xFF];
+        ++tables[2][w >> 16 & 0xFF];
+        ++tables[3][w >> 24 & 0xFF];
+        ++tables[0][w >> 32 & 0xFF];
+        ++tables[1][w >> 40 & 0xFF];
+        ++tables[2][w >> 48 & 0xFF];
+        ++tables[3][w >> 56];
     }
-    for (; i < len; ++i)
-        ++tables[0][p[i]];
+    for (; p != end; ++p)
+        ++tables[0][*p];
 }
 
 constexpr int kMaxNodes = 511; // 256 leaves and 255 merged nodes
@@ -77,46 +84,65 @@ struct Tree {
     }
 };
 
+// The scan's two candidates: the nodes taken and their weights.
+struct Candidates {
+    uint64_t wa, wb;
+    int a = -1, b = -1;
+    uint64_t heavier; // the larger of the two weights
+
+    // A node is taken only when strictly lighter than the heavier candidate,
+    // and it replaces B only when B is strictly heavier than A (so equal
+    // candidates let A go first).
+    bool Visit(uint64_t w, int node) {
+        if (w >= heavier) return false;
+        if (wb > wa) {
+            b = node;
+            wb = w;
+        } else {
+            a = node;
+            wa = w;
+        }
+        heavier = std::max(wa, wb);
+        return true;
+    }
+};
+
 // Merges the two lightest free nodes until one is left, choosing them as a
 // scan over the free nodes in index order does: the candidates start heavier
-// than any node; a node is taken only when strictly lighter than the heavier
-// candidate, and it replaces B only when B is strictly heavier than A (so
-// equal candidates let A go first). Each merge joins the two lightest nodes,
-// so merged nodes are made in order of weight: past the free leaves the scan
-// stops at the first merged node it refuses, as every later one weighs at
-// least as much, and the merged nodes it takes are the first free ones.
+// than any node (2 n). Each merge joins the two lightest nodes, so merged
+// nodes are made in order of weight: past the free leaves the scan stops at
+// the first merged node it refuses, as every later one weighs at least as
+// much, and the merged nodes it takes are the first free ones.
 void Merge(Tree& tree, uint64_t n, const Reporter& reporter, double base, double share) {
-    std::array<int16_t, 256> freeLeaves;
-    int freeLeafCount = tree.leaves;
-    for (int i = 0; i < tree.leaves; ++i)
-        freeLeaves[i] = static_cast<int16_t>(i);
+    // The free leaves in index order, their weights padded to a multiple of
+    // four with weights no scan takes.
+    std::array<uint64_t, 256> weight;
+    std::array<int16_t, 256> leaf{};
+    int freeLeaves = tree.leaves;
+    for (int i = 0; i < tree.leaves; ++i) {
+        weight[i] = tree.weight[i];
+        leaf[i] = static_cast<int16_t>(i);
+    }
+    std::fill(weight.begin() + freeLeaves, weight.end(), 2 * n);
     int firstFreeMerged = tree.leaves;
     for (int free = tree.leaves; free >= 2; --free) {
-        uint64_t wa = 2 * n, wb = 2 * n;
-        int a = -1, b = -1;
-        auto visit = [&](int i) {
-            const uint64_t w = tree.weight[i];
-            if (w >= std::max(wa, wb)) return false;
-            if (wb > wa) {
-                b = i;
-                wb = w;
-            } else {
-                a = i;
-                wa = w;
-            }
-            return true;
-        };
-        for (int k = 0; k < freeLeafCount; ++k)
-            visit(freeLeaves[k]);
-        for (int i = firstFreeMerged; i < tree.size && visit(i); ++i) {
+        Candidates c{2 * n, 2 * n, -1, -1, 2 * n};
+        for (int k = 0; k < freeLeaves; k += 4)
+            for (int j = k; j < k + 4; ++j)
+                c.Visit(weight[j], leaf[j]);
+        for (int i = firstFreeMerged; i < tree.size && c.Visit(tree.weight[i], i); ++i) {
         }
-        const int m = tree.Add(wa + wb, a, b);
-        tree.parent[a] = static_cast<int16_t>(m);
-        tree.parent[b] = static_cast<int16_t>(m);
-        freeLeafCount =
-            static_cast<int>(std::remove_if(freeLeaves.begin(), freeLeaves.begin() + freeLeafCount,
-                                            [&](int16_t leaf) { return leaf == a || leaf == b; }) -
-                             freeLeaves.begin());
+        const int m = tree.Add(c.wa + c.wb, c.a, c.b);
+        tree.parent[c.a] = static_cast<int16_t>(m);
+        tree.parent[c.b] = static_cast<int16_t>(m);
+        for (const int node : {c.a, c.b}) {
+            if (node >= tree.leaves) continue;
+            const auto at = std::lower_bound(leaf.begin(), leaf.begin() + freeLeaves, node);
+            const auto k = at - leaf.begin();
+            std::copy(at + 1, leaf.begin() + freeLeaves, at);
+            std::copy(weight.begin() + k + 1, weight.begin() + freeLeaves, weight.begin() + k);
+            weight[--freeLeaves] = 2 * n;
+        }
         while (tree.parent[firstFreeMerged] >= 0)
             ++firstFreeMerged;
         if (free % 1024 == 2) reporter.Report(base + static_cast<double>(m - free + 1) / m * share);
@@ -162,15 +188,22 @@ class BitWriter {
     explicit BitWriter(uint8_t* out) : out_(out) {}
 
     // code is left-aligned; bits_ + length must stay within 64.
-    void Put(uint64_t code, unsigned length) {
-        acc_ |= code >> bits_;
+    [[gnu::always_inline]] void Put(uint64_t code, unsigned length) {
+        acc_ |= code >> (bits_ & 63);
         bits_ += length;
     }
-    void Flush() {
+    // A code as the data's table holds it: left-aligned, its length in the
+    // low 6 bits.
+    [[gnu::always_inline]] void PutPacked(uint64_t e) {
+        Put(e & ~uint64_t{63}, static_cast<unsigned>(e & 63));
+    }
+    // Stores the accumulator and keeps the bits of its last partial byte; a
+    // shift in two halves empties it when all 64 bits went out.
+    [[gnu::always_inline]] void Flush() {
         StoreBigEndian64(out_, acc_);
         const unsigned whole = bits_ & ~7u;
         out_ += whole >> 3;
-        acc_ = whole == 64 ? 0 : acc_ << whole;
+        acc_ = acc_ << (whole / 2 & 63) << ((whole - whole / 2) & 63);
         bits_ -= whole;
     }
     // Bytes before this one are written for good.
@@ -200,17 +233,19 @@ uint8_t* WriteData(const uint8_t* in, uint64_t n, const uint64_t* packed, uint8_
     BitWriter writer(out);
     for (uint64_t start = 0; start < n; start += kReportEvery) {
         const uint64_t end = std::min<uint64_t>(n, start + kReportEvery);
-        uint64_t p = start;
-        for (; p + PerFlush <= end; p += PerFlush) {
-            for (int k = 0; k < PerFlush; ++k) {
-                const uint64_t e = packed[in[p + k]];
-                writer.Put(e & ~uint64_t{63}, static_cast<unsigned>(e & 63));
-            }
+        const uint8_t* p = in + start;
+        // Two stores per turn of the loop.
+        for (const uint8_t* pairs = p + (end - start) / (2 * PerFlush) * (2 * PerFlush); p != pairs;
+             p += 2 * PerFlush) {
+            for (int k = 0; k < PerFlush; ++k)
+                writer.PutPacked(packed[p[k]]);
+            writer.Flush();
+            for (int k = PerFlush; k < 2 * PerFlush; ++k)
+                writer.PutPacked(packed[p[k]]);
             writer.Flush();
         }
-        for (; p < end; ++p) {
-            const uint64_t e = packed[in[p]];
-            writer.Put(e & ~uint64_t{63}, static_cast<unsigned>(e & 63));
+        for (; p != in + end; ++p) {
+            writer.PutPacked(packed[*p]);
             writer.Flush();
         }
         if (end - start == kReportEvery)
@@ -224,7 +259,7 @@ uint8_t* WriteData(const uint8_t* in, uint64_t n, const uint64_t* packed, uint8_
 // Counts the bytes, reporting after every 1024.
 std::array<uint64_t, 256> CountBytes(const uint8_t* in, uint64_t n, const Reporter& reporter,
                                      double base, double share) {
-    std::array<uint32_t, 256> tables[4] = {};
+    uint32_t tables[4][256] = {};
     for (uint64_t start = 0; start < n; start += kReportEvery) {
         const uint64_t len = std::min<uint64_t>(kReportEvery, n - start);
         Count(in + start, len, tables);
