@@ -108,7 +108,7 @@ int ChooseLookupWidth(const CodeTree& tree, uint64_t n) {
     const int minDepth = tree.MinLeafDepth();
     if (minDepth == 0) return 0;
     // The mean code length if the symbols were as frequent as their code
-    // lengths claim.
+    // lengths claim, and the length that covers 99% of them.
     double weight = 0, bits = 0, share = 1;
     for (int d = 1; d <= tree.deepest; ++d) {
         share /= 2;
@@ -116,6 +116,12 @@ int ChooseLookupWidth(const CodeTree& tree, uint64_t n) {
         bits += tree.leavesAt[d] * share * d;
     }
     const double mean = bits / weight;
+    int covering = 0;
+    for (double covered = 0, part = 1; covered < 0.99 * weight;) {
+        ++covering;
+        part /= 2;
+        covered += tree.leavesAt[covering] * part;
+    }
     // Three short codes fit a table small enough for the first-level cache;
     // two codes of 8 bits need 16 bits; in between, 14 bits hold two codes of
     // 7 and three of 4 and still cost less to reach than a wider table.
@@ -129,12 +135,12 @@ int ChooseLookupWidth(const CodeTree& tree, uint64_t n) {
     // symbols), but one that still holds most codes whole, and never more
     // entries than a quarter of the symbols.
     const int log2n = static_cast<int>(std::bit_width(n)) - 1;
-    int width = std::max(static_cast<int>(std::ceil(mean)) + 3, log2n - 4);
+    int width = std::max(covering, log2n - 4);
     width = std::min({width, log2n - 2, wanted});
     // A table narrower than wanted gains little from being wider than the
     // first-level cache holds.
     if (width < wanted) width = std::min(width, 12);
-    return width >= 6 && width >= minDepth ? width : 0;
+    return width >= minDepth ? width : 0;
 }
 
 namespace {
