@@ -189,7 +189,7 @@ class BitWriter {
 
     // code is left-aligned; bits_ + length must stay within 64.
     [[gnu::always_inline]] void Put(uint64_t code, unsigned length) {
-        acc_ |= code >> (bits_ & 63);
+        acc_ |= code >> bits_;
         bits_ += length;
     }
     // A code as the data's table holds it: left-aligned, its length in the
@@ -197,13 +197,12 @@ class BitWriter {
     [[gnu::always_inline]] void PutPacked(uint64_t e) {
         Put(e & ~uint64_t{63}, static_cast<unsigned>(e & 63));
     }
-    // Stores the accumulator and keeps the bits of its last partial byte; a
-    // shift in two halves empties it when all 64 bits went out.
+    // Stores the accumulator and keeps the bits of its last partial byte.
     [[gnu::always_inline]] void Flush() {
         StoreBigEndian64(out_, acc_);
         const unsigned whole = bits_ & ~7u;
         out_ += whole >> 3;
-        acc_ = acc_ << (whole / 2 & 63) << ((whole - whole / 2) & 63);
+        acc_ = whole == 64 ? 0 : acc_ << whole;
         bits_ -= whole;
     }
     // Bytes before this one are written for good.
