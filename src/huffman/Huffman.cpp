@@ -1,9 +1,11 @@
+// CompressHuffman: counts the bytes, builds the code tree with the fixed
+// tie-breaks that make streams byte-exact, and writes the table and the data
+// bits; also the decoder's error type.
 #include "huffman/Huffman.h"
 
 #include <algorithm>
 #include <array>
 #include <cstring>
-#include <vector>
 
 #include "huffman/BitIo.h"
 #include "huffman/LargeBuffer.h"
@@ -39,34 +41,140 @@ struct Finished {
 };
 
 // Counts byte values in four interleaved tables so that runs of one value do
-// not wait on the same counter.
-void Count(const uint8_t* p, size_t len, std::array<uint32_t, 256>* tables) {
-    size_t i = 0;
-    for (; i + 4 <= len; i += 4) {
-        ++tables[0][p[i]];
-        ++tables[1][p[i + 1]];
-        ++tables[2][p[i + 2]];
-        ++tables[3][p[i + 3]];
+// not wait on the same counter, eight bytes to a load.
+void Count(const uint8_t* p, size_t len, uint32_t (*tables)[256]) {
+    const uint8_t* end = p + len;
+    for (const uint8_t* words = p + len / 8 * 8; p != words; p += 8) {
+        uint64_t w;
+        std::memcpy(&w, p, 8);
+        ++tables[0][w & 0xFF];
+        ++tables[1][w >> 8 & 0xFF];
+        ++tables[2][w >> 16 & 0xFF];
+        ++tables[3][w >> 24 & 0xFF];
+        ++tables[0][w >> 32 & 0xFF];
+        ++tables[1][w >> 40 & 0xFF];
+        ++tables[2][w >> 48 & 0xFF];
+        ++tables[3][w >> 56];
     }
-    for (; i < len; ++i)
-        ++tables[0][p[i]];
+    for (; p != end; ++p)
+        ++tables[0][*p];
 }
 
-struct Tree {
-    // Node numbers follow creation: the leaves by ascending byte value, then
-    // the merged nodes.
-    std::vector<uint64_t> weight;
-    std::vector<int> one, zero, parent, symbol;
+constexpr int kMaxNodes = 511; // 256 leaves and 255 merged nodes
 
-    int Add(uint64_t w, int sym, int oneChild, int zeroChild) {
-        weight.push_back(w);
-        symbol.push_back(sym);
-        one.push_back(oneChild);
-        zero.push_back(zeroChild);
-        parent.push_back(-1);
-        return static_cast<int>(weight.size()) - 1;
+// The code tree. Node numbers follow creation: the leaves by ascending byte
+// value, then the merged nodes.
+struct Tree {
+    std::array<uint64_t, kMaxNodes> weight;
+    std::array<int16_t, kMaxNodes> one, zero, parent;
+    std::array<uint8_t, 256> symbol; // of the leaves
+    int leaves = 0;
+    int size = 0;
+
+    int Add(uint64_t w, int oneChild, int zeroChild) {
+        weight[size] = w;
+        one[size] = static_cast<int16_t>(oneChild);
+        zero[size] = static_cast<int16_t>(zeroChild);
+        parent[size] = -1;
+        return size++;
     }
 };
+
+// The scan's two candidates: the nodes taken and their weights.
+struct Candidates {
+    uint64_t wa, wb;
+    int a = -1, b = -1;
+    uint64_t heavier; // the larger of the two weights
+
+    // A node is taken only when strictly lighter than the heavier candidate,
+    // and it replaces B only when B is strictly heavier than A (so equal
+    // candidates let A go first).
+    bool Visit(uint64_t w, int node) {
+        if (w >= heavier) return false;
+        if (wb > wa) {
+            b = node;
+            wb = w;
+        } else {
+            a = node;
+            wa = w;
+        }
+        heavier = std::max(wa, wb);
+        return true;
+    }
+};
+
+// Merges the two lightest free nodes until one is left, choosing them as a
+// scan over the free nodes in index order does: the candidates start heavier
+// than any node (2 n). Each merge joins the two lightest nodes, so merged
+// nodes are made in order of weight: past the free leaves the scan stops at
+// the first merged node it refuses, as every later one weighs at least as
+// much, and the merged nodes it takes are the first free ones.
+void Merge(Tree& tree, uint64_t n, const Reporter& reporter, double base, double share) {
+    // The free leaves in index order, their weights padded to a multiple of
+    // four with weights no scan takes.
+    std::array<uint64_t, 256> weight;
+    std::array<int16_t, 256> leaf{};
+    int freeLeaves = tree.leaves;
+    for (int i = 0; i < tree.leaves; ++i) {
+        weight[i] = tree.weight[i];
+        leaf[i] = static_cast<int16_t>(i);
+    }
+    std::fill(weight.begin() + freeLeaves, weight.end(), 2 * n);
+    int firstFreeMerged = tree.leaves;
+    for (int free = tree.leaves; free >= 2; --free) {
+        Candidates c{2 * n, 2 * n, -1, -1, 2 * n};
+        for (int k = 0; k < freeLeaves; k += 4)
+            for (int j = k; j < k + 4; ++j)
+                c.Visit(weight[j], leaf[j]);
+        for (int i = firstFreeMerged; i < tree.size && c.Visit(tree.weight[i], i); ++i) {
+        }
+        const int m = tree.Add(c.wa + c.wb, c.a, c.b);
+        tree.parent[c.a] = static_cast<int16_t>(m);
+        tree.parent[c.b] = static_cast<int16_t>(m);
+        for (const int node : {c.a, c.b}) {
+            if (node >= tree.leaves) continue;
+            const auto at = std::lower_bound(leaf.begin(), leaf.begin() + freeLeaves, node);
+            const auto k = at - leaf.begin();
+            std::copy(at + 1, leaf.begin() + freeLeaves, at);
+            std::copy(weight.begin() + k + 1, weight.begin() + freeLeaves, weight.begin() + k);
+            weight[--freeLeaves] = 2 * n;
+        }
+        while (tree.parent[firstFreeMerged] >= 0)
+            ++firstFreeMerged;
+        if (free % 1024 == 2) reporter.Report(base + static_cast<double>(m - free + 1) / m * share);
+    }
+}
+
+// Each leaf's code: the branches from the root down, a 1 for a one child.
+// Parents are made after their children, so a walk down the node numbers
+// meets every parent before its children. A lone leaf (one distinct value)
+// gets the 1-bit code 0 so that every stored code is readable. A code of
+// length d needs at least Fibonacci(d + 2) input bytes, so with N below 2^32
+// no code is longer than 45 bits.
+struct Codes {
+    std::array<uint64_t, 256> bits{}; // right-aligned
+    std::array<uint8_t, 256> length{};
+    unsigned maxLength = 0;
+};
+
+void AssignCodes(const Tree& tree, Codes& codes) {
+    std::array<uint64_t, kMaxNodes> bits;
+    std::array<uint8_t, kMaxNodes> depth;
+    const int root = tree.size - 1;
+    bits[root] = 0;
+    depth[root] = tree.leaves == 1 ? 1 : 0;
+    for (int node = root; node >= tree.leaves; --node) {
+        bits[tree.one[node]] = bits[node] << 1 | 1;
+        bits[tree.zero[node]] = bits[node] << 1;
+        depth[tree.one[node]] = depth[tree.zero[node]] = static_cast<uint8_t>(depth[node] + 1);
+    }
+    for (int leaf = 0; leaf < tree.leaves; ++leaf) {
+        const int v = tree.symbol[leaf];
+        codes.bits[v] = bits[leaf];
+        codes.length[v] = depth[leaf];
+        codes.maxLength = std::max<unsigned>(codes.maxLength, depth[leaf]);
+    }
+}
 
 // Appends codes of up to 57 bits, most significant bit first, with a 64-bit
 // accumulator whose valid bits sit at the top; several codes go out per
@@ -76,11 +184,17 @@ class BitWriter {
     explicit BitWriter(uint8_t* out) : out_(out) {}
 
     // code is left-aligned; bits_ + length must stay within 64.
-    void Put(uint64_t code, unsigned length) {
+    [[gnu::always_inline]] void Put(uint64_t code, unsigned length) {
         acc_ |= code >> bits_;
         bits_ += length;
     }
-    void Flush() {
+    // A code as the data's table holds it: left-aligned, its length in the
+    // low 6 bits.
+    [[gnu::always_inline]] void PutPacked(uint64_t e) {
+        Put(e & ~uint64_t{63}, static_cast<unsigned>(e & 63));
+    }
+    // Stores the accumulator and keeps the bits of its last partial byte.
+    [[gnu::always_inline]] void Flush() {
         StoreBigEndian64(out_, acc_);
         const unsigned whole = bits_ & ~7u;
         out_ += whole >> 3;
@@ -114,17 +228,19 @@ uint8_t* WriteData(const uint8_t* in, uint64_t n, const uint64_t* packed, uint8_
     BitWriter writer(out);
     for (uint64_t start = 0; start < n; start += kReportEvery) {
         const uint64_t end = std::min<uint64_t>(n, start + kReportEvery);
-        uint64_t p = start;
-        for (; p + PerFlush <= end; p += PerFlush) {
-            for (int k = 0; k < PerFlush; ++k) {
-                const uint64_t e = packed[in[p + k]];
-                writer.Put(e & ~uint64_t{63}, static_cast<unsigned>(e & 63));
-            }
+        const uint8_t* p = in + start;
+        // Two stores per turn of the loop.
+        for (const uint8_t* pairs = p + (end - start) / (2 * PerFlush) * (2 * PerFlush); p != pairs;
+             p += 2 * PerFlush) {
+            for (int k = 0; k < PerFlush; ++k)
+                writer.PutPacked(packed[p[k]]);
+            writer.Flush();
+            for (int k = PerFlush; k < 2 * PerFlush; ++k)
+                writer.PutPacked(packed[p[k]]);
             writer.Flush();
         }
-        for (; p < end; ++p) {
-            const uint64_t e = packed[in[p]];
-            writer.Put(e & ~uint64_t{63}, static_cast<unsigned>(e & 63));
+        for (; p != in + end; ++p) {
+            writer.PutPacked(packed[*p]);
             writer.Flush();
         }
         if (end - start == kReportEvery)
@@ -135,26 +251,60 @@ uint8_t* WriteData(const uint8_t* in, uint64_t n, const uint64_t* packed, uint8_
     return writer.Finish();
 }
 
-// For codes longer than 57 bits, which only inputs far beyond 4 GB could
-// produce: one bit at a time.
-uint8_t* WriteDataLong(const uint8_t* in, uint64_t n,
-                       const std::array<std::vector<bool>, 256>& codes, uint8_t* out,
-                       const Reporter& reporter, double base, double span) {
-    uint64_t bitPos = 0;
-    for (uint64_t p = 0; p < n; ++p) {
-        for (bool b : codes[in[p]]) {
-            if (b) out[bitPos >> 3] |= static_cast<uint8_t>(0x80u >> (bitPos & 7));
-            ++bitPos;
-        }
-        if (p % kReportEvery == kReportEvery - 1)
-            reporter.Report(base + static_cast<double>(p) / static_cast<double>(n - 1) * span);
+// Counts the bytes, reporting after every 1024.
+std::array<uint64_t, 256> CountBytes(const uint8_t* in, uint64_t n, const Reporter& reporter,
+                                     double base, double share) {
+    uint32_t tables[4][256] = {};
+    for (uint64_t start = 0; start < n; start += kReportEvery) {
+        const uint64_t len = std::min<uint64_t>(kReportEvery, n - start);
+        Count(in + start, len, tables);
+        if (len == kReportEvery)
+            reporter.Report(base + static_cast<double>(start + len - 1) /
+                                       static_cast<double>(n - 1) * share);
     }
-    return out + (bitPos + 7) / 8;
+    std::array<uint64_t, 256> counts;
+    for (int v = 0; v < 256; ++v)
+        counts[v] = uint64_t{tables[0][v]} + tables[1][v] + tables[2][v] + tables[3][v];
+    return counts;
 }
 
-} // namespace
+// T, the table in leaf order (ascending byte value), the code bits and N;
+// returns where the data starts.
+uint8_t* WriteHeader(uint8_t* o, const Tree& tree, const Codes& codes, uint64_t n,
+                     const Reporter& reporter, double base) {
+    const uint64_t t = 2 * static_cast<uint64_t>(tree.leaves);
+    StoreBigEndian32(o, static_cast<uint32_t>(t));
+    BitWriter header(o + 4 + t);
+    for (int leaf = 0; leaf < tree.leaves; ++leaf) {
+        const int v = tree.symbol[leaf];
+        o[4 + 2 * leaf] = static_cast<uint8_t>(v);
+        o[5 + 2 * leaf] = codes.length[v];
+        header.Put(codes.bits[v] << (64 - codes.length[v]), codes.length[v]);
+        header.Flush();
+    }
+    uint8_t* nField = header.Finish();
+    reporter.Set(base);
+    StoreBigEndian32(nField, static_cast<uint32_t>(n));
+    return nField + 4;
+}
 
-namespace {
+// The data bits, with as many codes per store as the longest code allows.
+uint8_t* WriteAllData(const uint8_t* in, uint64_t n, const Codes& codes, uint8_t* data,
+                      const Reporter& reporter, double base, double span,
+                      const Finished& finished) {
+    // Each entry: the code left-aligned, its length in the low 6 bits.
+    uint64_t packed[256];
+    for (int v = 0; v < 256; ++v)
+        packed[v] =
+            codes.length[v] == 0 ? 0 : codes.bits[v] << (64 - codes.length[v]) | codes.length[v];
+    if (codes.maxLength <= 14)
+        return WriteData<4>(in, n, packed, data, reporter, base, span, finished);
+    if (codes.maxLength <= 18)
+        return WriteData<3>(in, n, packed, data, reporter, base, span, finished);
+    if (codes.maxLength <= 28)
+        return WriteData<2>(in, n, packed, data, reporter, base, span, finished);
+    return WriteData<1>(in, n, packed, data, reporter, base, span, finished);
+}
 
 void Compress(std::string_view input, ProgressSink* progress, int32_t progressBase,
               int32_t progressScale, int32_t progressSpan, const FinishedBytes* sink,
@@ -170,136 +320,44 @@ void Compress(std::string_view input, ProgressSink* progress, int32_t progressBa
     int64_t base = progressBase;
     int64_t span = progressSpan;
 
-    // Count, reporting after every 1024 bytes.
     const int64_t share1 = span / 25;
-    std::array<uint32_t, 256> tables[4] = {};
-    for (uint64_t start = 0; start < n; start += kReportEvery) {
-        const uint64_t len = std::min<uint64_t>(kReportEvery, n - start);
-        Count(in + start, len, tables);
-        if (len == kReportEvery)
-            reporter.Report(base + static_cast<double>(start + len - 1) /
-                                       static_cast<double>(n - 1) * share1);
-    }
-    std::array<uint64_t, 256> counts{};
-    for (int v = 0; v < 256; ++v)
-        counts[v] = uint64_t{tables[0][v]} + tables[1][v] + tables[2][v] + tables[3][v];
+    const std::array<uint64_t, 256> counts =
+        CountBytes(in, n, reporter, static_cast<double>(base), static_cast<double>(share1));
     base += share1;
     span -= share1;
     reporter.Report(static_cast<double>(base));
 
     Tree tree;
     for (int v = 0; v < 256; ++v)
-        if (counts[v] != 0) tree.Add(counts[v], v, -1, -1);
-    const int leaves = static_cast<int>(tree.weight.size());
-
-    // Merge the two lightest free nodes until one is left. The candidates
-    // start heavier than any node; a node is taken only when strictly lighter
-    // than the heavier candidate, and it replaces B only when B is strictly
-    // heavier than A (so equal candidates let A go first).
-    const int64_t share2 = span / 50;
-    for (int free = leaves; free >= 2; --free) {
-        const uint64_t start = 2 * n;
-        uint64_t wa = start, wb = start;
-        int a = -1, b = -1;
-        const int count = static_cast<int>(tree.weight.size());
-        for (int i = 0; i < count; ++i) {
-            if (tree.parent[i] >= 0) continue;
-            const uint64_t w = tree.weight[i];
-            if (w >= std::max(wa, wb)) continue;
-            if (wb > wa) {
-                b = i;
-                wb = w;
-            } else {
-                a = i;
-                wa = w;
-            }
+        if (counts[v] != 0) {
+            tree.symbol[tree.size] = static_cast<uint8_t>(v);
+            tree.Add(counts[v], -1, -1);
         }
-        const int m = tree.Add(wa + wb, -1, a, b);
-        tree.parent[a] = m;
-        tree.parent[b] = m;
-        if (free % 1024 == 2)
-            reporter.Report(base + static_cast<double>(m - free + 1) / m * share2);
-    }
+    tree.leaves = tree.size;
+    const int64_t share2 = span / 50;
+    Merge(tree, n, reporter, static_cast<double>(base), static_cast<double>(share2));
     base += share2;
     span -= share2;
     YieldToEventLoop();
     const int64_t share3 = span / 20;
 
-    // Codes: from each leaf up to the root. A lone leaf (one distinct value)
-    // gets the 1-bit code 0 so that every stored code is readable.
-    std::array<std::vector<bool>, 256> codes;
-    size_t maxLength = 0;
-    for (int leaf = 0; leaf < leaves; ++leaf) {
-        std::vector<bool> code;
-        for (int node = leaf; tree.parent[node] >= 0; node = tree.parent[node]) {
-            const int p = tree.parent[node];
-            if (tree.one[p] == node)
-                code.push_back(true);
-            else if (tree.zero[p] == node)
-                code.push_back(false);
-            else
-                return; // "error creating bitpatern": cannot happen with the tree above
-        }
-        if (leaves == 1) code.push_back(false);
-        std::reverse(code.begin(), code.end());
-        maxLength = std::max(maxLength, code.size());
-        codes[tree.symbol[leaf]] = std::move(code);
-    }
-
+    Codes codes;
+    AssignCodes(tree, codes);
     uint64_t codeBits = 0, dataBits = 0;
     for (int v = 0; v < 256; ++v) {
-        codeBits += codes[v].size();
-        dataBits += counts[v] * codes[v].size();
+        codeBits += codes.length[v];
+        dataBits += counts[v] * codes.length[v];
     }
-    const uint64_t t = 2 * static_cast<uint64_t>(leaves);
-    const uint64_t headerSize = 4 + t + (codeBits + 7) / 8 + 4;
-    const uint64_t total = headerSize + (dataBits + 7) / 8;
-
+    const uint64_t total = 4 + 2 * tree.leaves + (codeBits + 7) / 8 + 4 + (dataBits + 7) / 8;
     ResizeForFill(out, total + 8);
     auto* o = reinterpret_cast<uint8_t*>(out.data());
     base += share3;
     span -= share3;
     YieldToEventLoop();
 
-    StoreBigEndian32(o, static_cast<uint32_t>(t));
-    uint64_t bitPos = 8 * (4 + t);
-    for (int leaf = 0; leaf < leaves; ++leaf) {
-        const int v = tree.symbol[leaf];
-        o[4 + 2 * leaf] = static_cast<uint8_t>(v);
-        o[5 + 2 * leaf] = static_cast<uint8_t>(codes[v].size());
-        for (bool b : codes[v]) {
-            if (b) o[bitPos >> 3] |= static_cast<uint8_t>(0x80u >> (bitPos & 7));
-            ++bitPos;
-        }
-    }
-    reporter.Set(static_cast<double>(base));
-    StoreBigEndian32(o + headerSize - 4, static_cast<uint32_t>(n));
-
-    uint8_t* data = o + headerSize;
-    const Finished finished{sink, o};
-    uint8_t* end;
     const double b = static_cast<double>(base), s = static_cast<double>(span);
-    if (maxLength <= 57) {
-        // Each entry: the code left-aligned, its length in the low 6 bits.
-        uint64_t packed[256] = {};
-        for (int v = 0; v < 256; ++v) {
-            uint64_t code = 0;
-            for (bool bit : codes[v])
-                code = code << 1 | bit;
-            const size_t len = codes[v].size();
-            packed[v] = len == 0 ? 0 : (code << (64 - len)) | len;
-        }
-        if (maxLength <= 14)
-            end = WriteData<4>(in, n, packed, data, reporter, b, s, finished);
-        else if (maxLength <= 18)
-            end = WriteData<3>(in, n, packed, data, reporter, b, s, finished);
-        else if (maxLength <= 28)
-            end = WriteData<2>(in, n, packed, data, reporter, b, s, finished);
-        else
-            end = WriteData<1>(in, n, packed, data, reporter, b, s, finished);
-    } else {
-        end = WriteDataLong(in, n, codes, data, reporter, b, s);
-    }
+    uint8_t* data = WriteHeader(o, tree, codes, n, reporter, b);
+    uint8_t* end = WriteAllData(in, n, codes, data, reporter, b, s, Finished{sink, o});
     out.resize(static_cast<size_t>(end - o));
     reporter.Report(b + s);
 }

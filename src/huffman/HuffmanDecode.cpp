@@ -1,144 +1,31 @@
 // DecompressHuffman: the header is read exactly as the plain tree walk reads
-// it, the tree is built the same way, and the data is decoded through lookup
-// tables that give up to four symbols per lookup. Anything the tables cannot
-// settle (long codes, dead ends, the last bits of the input) goes through the
-// one-bit-at-a-time walk, so bytes and errors match the plain decoder.
+// it, the tree is built the same way, and the data is decoded through a
+// lookup table that gives up to three symbols per lookup. Anything the table
+// cannot settle (long codes, dead ends, the last bits of the input) goes
+// through the one-bit-at-a-time walk, so bytes and errors match the plain
+// decoder.
 #include <algorithm>
 #include <cstring>
-#include <array>
+#include <memory>
 #include <stdexcept>
-#include <vector>
 
 #include "huffman/BitIo.h"
+#include "huffman/DecodeTables.h"
 #include "huffman/Huffman.h"
 #include "huffman/LargeBuffer.h"
 
 namespace {
 
-constexpr size_t kMaxNodes = 512;
-constexpr size_t kMaxEntries = 256;
+using huffman::CodeTree;
+using huffman::EntryBits;
+using huffman::EntryCount;
+using huffman::EntryNode;
+using huffman::LookupEntry;
+
 constexpr uint32_t kReportEvery = 1024;
 
 [[noreturn]] void Truncated() {
     throw DamagedInput("DecompressHuffman: stream ends early");
-}
-
-uint32_t Long(const uint8_t* in, uint64_t size, uint64_t offset) {
-    if (offset + 4 > size) Truncated();
-    return uint32_t{in[offset]} << 24 | uint32_t{in[offset + 1]} << 16 |
-           uint32_t{in[offset + 2]} << 8 | in[offset + 3];
-}
-
-// The code tree. Node 0 is the root; children are -1 when missing.
-struct CodeTree {
-    std::vector<std::array<int16_t, 2>> child;
-    std::vector<int16_t> leaf; // the symbol of a leaf, -1 elsewhere
-
-    int16_t Add() {
-        if (child.size() == kMaxNodes)
-            throw DamagedInput("DecompressHuffman: code tree too large");
-        child.push_back({-1, -1});
-        leaf.push_back(-1);
-        return static_cast<int16_t>(child.size() - 1);
-    }
-
-    // The shallowest leaf: every output byte takes at least this many bits.
-    int MinLeafDepth() const {
-        std::vector<int> depth(child.size(), 0);
-        int best = 0;
-        for (size_t node = 0; node < child.size(); ++node) { // children are made after parents
-            if (leaf[node] >= 0 && (best == 0 || depth[node] < best)) best = depth[node];
-            for (int16_t c : child[node])
-                if (c >= 0) depth[c] = depth[node] + 1;
-        }
-        return best;
-    }
-};
-
-struct Header {
-    CodeTree tree;
-    uint32_t n = 0;
-    uint64_t dataStart = 0;
-};
-
-Header ReadHeader(const uint8_t* in, uint64_t size) {
-    Header h;
-    const uint64_t t = Long(in, size, 0);
-    // Entries are read in steps of 2 up to offset T + 3: an odd T gives one
-    // entry more.
-    const uint64_t entries = (t + 1) / 2;
-    if (entries > kMaxEntries) throw DamagedInput("DecompressHuffman: code table too large");
-    if (4 + 2 * entries > size) Truncated();
-
-    // Each symbol's code is the concatenation of the bits of all its entries.
-    std::array<std::vector<uint8_t>, 256> codes;
-    uint64_t bitPos = 8 * (4 + t);
-    uint64_t totalBits = 0;
-    for (uint64_t i = 0; i < entries; ++i)
-        totalBits += in[5 + 2 * i];
-    const uint64_t codeBytes = (totalBits + 7) / 8;
-    if (4 + t + codeBytes > size) Truncated();
-    for (uint64_t i = 0; i < entries; ++i) {
-        auto& code = codes[in[4 + 2 * i]];
-        for (int k = in [5 + 2 * i]; k > 0; --k, ++bitPos)
-            code.push_back(in[bitPos >> 3] >> (7 - (bitPos & 7)) & 1);
-    }
-    const uint64_t nOffset = 4 + t + codeBytes;
-    h.n = Long(in, size, nOffset);
-    h.dataStart = nOffset + 4;
-
-    // The tree takes the codes by ascending byte value.
-    h.tree.Add();
-    for (int value = 0; value < 256; ++value) {
-        if (codes[value].empty()) continue;
-        int node = 0;
-        for (uint8_t b : codes[value]) {
-            if (h.tree.child[node][b] < 0) {
-                const int16_t fresh = h.tree.Add();
-                h.tree.child[node][b] = fresh;
-            }
-            node = h.tree.child[node][b];
-        }
-        h.tree.leaf[node] = static_cast<int16_t>(value);
-    }
-    return h;
-}
-
-// The lookup table: kLookupBits bits from the root give up to four whole
-// symbols, the bits they take, and their count; a count of 0 sends the
-// decoder to the bitwise walk.
-constexpr int kLookupBits = 12;
-
-struct Lookup {
-    uint32_t symbols;
-    uint8_t count;
-    uint8_t bits;
-    int16_t node; // with count 0: the node after all kLookupBits bits, or -1 for a dead end
-};
-
-std::vector<Lookup> BuildLookup(const CodeTree& tree) {
-    std::vector<Lookup> table(size_t{1} << kLookupBits);
-    for (uint32_t x = 0; x < table.size(); ++x) {
-        Lookup e{0, 0, 0, -1};
-        int node = 0;
-        for (int i = 0; i < kLookupBits && e.count < 4; ++i) {
-            const int c = tree.child[node][x >> (kLookupBits - 1 - i) & 1];
-            if (c < 0) {
-                node = -1;
-                break;
-            }
-            node = c;
-            if (tree.leaf[node] >= 0) {
-                e.symbols |= static_cast<uint32_t>(tree.leaf[node]) << (8 * e.count);
-                ++e.count;
-                e.bits = static_cast<uint8_t>(i + 1);
-                node = 0;
-            }
-        }
-        if (e.count == 0) e.node = static_cast<int16_t>(node);
-        table[x] = e;
-    }
-    return table;
 }
 
 // Where a decode chain stood after one of its first lookups: a bit position
@@ -167,18 +54,23 @@ struct ReportPoints {
 
 class Decoder {
   public:
-    Decoder(const CodeTree& tree, const uint8_t* data, uint64_t bytes, uint8_t* out, uint32_t n,
-            const ReportPoints& report, const FinishedBytes* finished)
-        : tree_(tree), data_(data), bits_(8 * bytes), out_(out), n_(n), report_(report),
-          finished_(finished),
+    // out has room for capacity bytes and 8 more.
+    Decoder(const CodeTree& tree, const uint8_t* data, uint64_t bytes, uint8_t* out,
+            uint64_t capacity, uint32_t n, const ReportPoints& report,
+            const FinishedBytes* finished)
+        : tree_(tree), data_(data), bits_(8 * bytes), out_(out), capacity_(capacity), n_(n),
+          report_(report), finished_(finished),
           nextReport_(report.scale != 0 ? kReportEvery - 1 : UINT64_MAX),
-          safeEnd_(bytes >= 8 ? 8 * (bytes - 8) : 0), minDepth_(tree.MinLeafDepth()) {}
+          safeEnd_(bytes >= 8 ? 8 * (bytes - 8) : 0), minDepth_(tree.MinLeafDepth()),
+          lengthStep_(tree.LengthStep()) {}
 
     // Decodes all N bytes; throws as the plain walk does.
     void Run() {
-        // Building the table costs about as much as decoding a few thousand bytes bit by bit.
-        if (n_ >= 2048 && minDepth_ > 0) {
-            lookup_ = BuildLookup(tree_);
+        // Sized by what the data can hold, not by what a damaged N claims.
+        const int width = huffman::ChooseLookupWidth(tree_, capacity_);
+        if (width > 0) {
+            huffman::BuildLookup(tree_, width, table_);
+            width_ = width;
             uint64_t told = 0;
             while (Window()) {
                 if (finished_ && count_ - told >= kFinishedEvery) {
@@ -210,9 +102,8 @@ class Decoder {
         }
     }
 
-    // One symbol, one bit at a time.
-    uint8_t DecodeOne() {
-        int node = 0;
+    // One symbol, one bit at a time from node, which stands at bit pos_.
+    uint8_t DecodeOne(int node = 0) {
         for (;;) {
             if (pos_ >= bits_) Truncated();
             const int b = data_[pos_ >> 3] >> (7 - (pos_ & 7)) & 1;
@@ -223,23 +114,52 @@ class Decoder {
         }
     }
 
-    Lookup Peek(uint64_t pos) const {
-        const uint64_t w = LoadBigEndian64(data_ + (pos >> 3)) << (pos & 7);
-        return lookup_[w >> (64 - kLookupBits)];
+    uint64_t Bits(uint64_t pos) const { return LoadBigEndian64(data_ + (pos >> 3)) << (pos & 7); }
+
+    LookupEntry Peek(uint64_t pos) const { return table_.entries[Bits(pos) >> (64 - width_)]; }
+
+    // A long code goes on bit by bit from the node after the table's bits; a
+    // dead end is walked again to fail where the plain walk fails.
+    void NoWholeSymbol(LookupEntry e) {
+        const int node = EntryNode(e);
+        if (node != 0) pos_ += width_;
+        out_[count_++] = DecodeOne(node);
     }
 
     // One chain of lookups from the decoder's own position until it reaches
-    // limitPos or would put out more than limitCount bytes.
+    // limitPos or would put out more than limitCount bytes. Like the lanes it
+    // takes several lookups per load of the data.
     void Sequential(uint64_t limitPos, uint64_t limitCount) {
         limitPos = std::min(limitPos, safeEnd_);
-        while (pos_ < limitPos && count_ + 4 <= limitCount) {
-            const Lookup e = Peek(pos_);
-            if (e.count == 0) {
-                out_[count_++] = DecodeOne();
+        const int group = std::min(57 / width_, 4);
+        const LookupEntry* table = table_.entries.get();
+        const int shift = 64 - width_;
+        // As in the lanes, a lookup without a whole symbol takes no bits and
+        // puts out nothing, so the ones after it repeat it and the group's
+        // last lookup tells.
+        while (pos_ < limitPos && count_ + 3 * group <= limitCount) {
+            uint64_t bits = Bits(pos_);
+            unsigned used = 0;
+            LookupEntry e = 0;
+            for (int k = 0; k < group; ++k) {
+                e = table[bits >> shift];
+                std::memcpy(out_ + count_, &e, 4);
+                count_ += EntryCount(e);
+                bits <<= EntryBits(e);
+                used += EntryBits(e);
+            }
+            pos_ += used;
+            if (EntryCount(e) == 0) NoWholeSymbol(e);
+            if (count_ >= nextReport_) Report();
+        }
+        while (pos_ < limitPos && count_ + 3 <= limitCount) {
+            const LookupEntry e = Peek(pos_);
+            if (EntryCount(e) == 0) {
+                NoWholeSymbol(e);
             } else {
-                std::memcpy(out_ + count_, &e.symbols, 4);
-                count_ += e.count;
-                pos_ += e.bits;
+                std::memcpy(out_ + count_, &e, 4);
+                count_ += EntryCount(e);
+                pos_ += EntryBits(e);
             }
             if (count_ >= nextReport_) Report();
         }
@@ -259,18 +179,18 @@ class Decoder {
     // where the lane stops: its guess may be wrong, and if it is not, the
     // single chain meets the same error in order.
     bool Step(Lane& lane) const {
-        const Lookup e = Peek(lane.pos);
-        std::memcpy(lane.out, &e.symbols, 4);
-        lane.out += e.count;
-        lane.pos += e.bits;
-        if (e.count != 0) [[likely]]
+        const LookupEntry e = Peek(lane.pos);
+        std::memcpy(lane.out, &e, 4);
+        lane.out += EntryCount(e);
+        lane.pos += EntryBits(e);
+        if (EntryCount(e) != 0) [[likely]]
             return true;
-        return LongCode(lane, e.node);
+        return LongCode(lane, EntryNode(e));
     }
 
     [[gnu::noinline]] bool LongCode(Lane& lane, int node) const {
-        if (node < 0) return false;
-        for (uint64_t p = lane.pos + kLookupBits; p < bits_;) {
+        if (node == 0) return false;
+        for (uint64_t p = lane.pos + width_; p < bits_;) {
             node = tree_.child[node][data_[p >> 3] >> (7 - (p & 7)) & 1];
             ++p;
             if (node < 0) return false;
@@ -292,21 +212,28 @@ class Decoder {
     // output from there. A lane that never meets the true boundaries within
     // its record is decoded again by the single chain.
     bool Window() {
-        const uint64_t left = n_ - count_;
-        if (left < 2 * kMargin) return false;
-        uint64_t bits = std::min<uint64_t>(kLanes * kLaneBits, (left - 16) * minDepth_ - kMargin);
-        if (pos_ + kMargin >= safeEnd_) return false;
+        // Lane j writes from j regions past the decoder's count: every region
+        // holds more than a lane can put out, so the output moves only
+        // towards the front as the lanes are joined.
+        constexpr uint64_t kRoomPerLane = 16;
+        const uint64_t room = capacity_ - count_;
+        if (room <= kLanes * kRoomPerLane) return false;
+        const uint64_t fits = (room - kLanes * kRoomPerLane) * minDepth_;
+        if (fits < kLanes * (kMargin + 512) || pos_ + kMargin >= safeEnd_) return false;
+        uint64_t bits = std::min<uint64_t>(kLanes * kLaneBits, fits - kLanes * kMargin);
         bits = std::min(bits, safeEnd_ - pos_ - kMargin);
         if (bits < kLanes * 512) return false;
 
-        const uint64_t seg = bits / kLanes;
-        if (scratch_.empty()) scratch_.resize((kLanes - 1) * ScratchPerLane());
+        // When every code length is a multiple of some g, the true symbol
+        // boundaries lie g bits apart, and so do the lanes' starts.
+        const uint64_t seg = bits / kLanes / lengthStep_ * lengthStep_;
+        const uint64_t region = (seg + kMargin) / minDepth_ + kRoomPerLane;
         Lane lanes[kLanes];
         for (int j = 0; j < kLanes; ++j) {
             Lane& l = lanes[j];
             l.pos = pos_ + j * seg;
             l.end = j == kLanes - 1 ? pos_ + bits : l.pos + seg;
-            l.first = j == 0 ? out_ + count_ : scratch_.data() + (j - 1) * ScratchPerLane();
+            l.first = out_ + count_ + j * region;
             l.out = l.first;
             l.bounds[0] = {l.pos, 0};
             l.bounded = 1;
@@ -327,7 +254,7 @@ class Decoder {
             if (k == l.bounded) continue;
             const uint64_t from = l.bounds[k].out;
             const uint64_t len = static_cast<uint64_t>(l.out - l.first) - from;
-            if (j != 0) std::memcpy(out_ + count_, l.first + from, len);
+            if (j != 0) std::memmove(out_ + count_, l.first + from, len);
             count_ += len;
             pos_ = l.pos;
             Report();
@@ -352,13 +279,7 @@ class Decoder {
             }
         }
         // Then all lanes in lockstep, while every one of them runs.
-        if (live[0] && live[1] && live[2] && live[3]) {
-            Lane &a = lanes[0], &b = lanes[1], &c = lanes[2], &d = lanes[3];
-            while (a.pos < a.end && b.pos < b.end && c.pos < c.end && d.pos < d.end) {
-                const int ok = int{Step(a)} & int{Step(b)} & int{Step(c)} & int{Step(d)};
-                if (!ok) break;
-            }
-        }
+        if (std::all_of(live, live + kLanes, [](bool b) { return b; })) InStep(lanes);
         // Each lane that still runs goes on alone.
         for (int j = 0; j < kLanes; ++j) {
             if (!live[j]) continue;
@@ -368,27 +289,99 @@ class Decoder {
         }
     }
 
-    size_t ScratchPerLane() const { return (2 * kLaneBits + kMargin) / minDepth_ + 16; }
+    // With BMI2 the shifts by a variable count are single instructions.
+    void InStep(Lane* lanes) const {
+        const bool fourPerLoad = 57 / width_ >= 4;
+#if defined(__x86_64__)
+        static const bool bmi2 = __builtin_cpu_supports("bmi2");
+        if (bmi2) return fourPerLoad ? LockstepBmi2<4>(lanes) : LockstepBmi2<3>(lanes);
+#endif
+        return fourPerLoad ? Lockstep<4>(lanes) : Lockstep<3>(lanes);
+    }
+
+#if defined(__x86_64__)
+    template <int K> [[gnu::target("bmi2")]] void LockstepBmi2(Lane* lanes) const {
+        Lockstep<K>(lanes);
+    }
+#endif
+
+    // The lanes in step, K lookups per lane between loads of the data: a load
+    // gives at least 57 bits and a lookup takes at most width bits. A lookup
+    // without a whole symbol takes no bits, so the lane stands still until
+    // the group ends and its long code is walked there.
+    template <int K> [[gnu::always_inline]] inline void Lockstep(Lane* lanes) const {
+        const LookupEntry* table = table_.entries.get();
+        const int shift = 64 - width_;
+        uint64_t pos[kLanes];
+        uint8_t* out[kLanes];
+        for (int j = 0; j < kLanes; ++j) {
+            pos[j] = lanes[j].pos;
+            out[j] = lanes[j].out;
+        }
+        for (;;) {
+            // Every lane inside its stretch, told by the sign of pos - end
+            // (positions stay far below 2^63) rather than by a test per lane.
+            uint64_t outside = 0;
+            for (int j = 0; j < kLanes; ++j)
+                outside |= ~(pos[j] - lanes[j].end);
+            if (outside >> 63) break;
+            uint64_t bits[kLanes];
+            uint32_t used[kLanes] = {};
+            LookupEntry e[kLanes];
+            for (int j = 0; j < kLanes; ++j)
+                bits[j] = Bits(pos[j]);
+            for (int k = 0; k < K; ++k) {
+                for (int j = 0; j < kLanes; ++j) {
+                    e[j] = table[bits[j] >> shift];
+                    std::memcpy(out[j], &e[j], 4);
+                    out[j] += EntryCount(e[j]);
+                    bits[j] <<= EntryBits(e[j]);
+                    used[j] += EntryBits(e[j]);
+                }
+            }
+            // A lane whose last lookup held no whole symbol: a count of 0
+            // less 1 is the only one with the top bit set.
+            uint32_t stuck = 0;
+            for (int j = 0; j < kLanes; ++j) {
+                pos[j] += used[j];
+                stuck |= EntryCount(e[j]) - 1;
+            }
+            if (stuck >> 31) [[unlikely]] {
+                bool run = true;
+                for (int j = 0; j < kLanes; ++j) {
+                    if (EntryCount(e[j]) != 0 || !run) continue;
+                    lanes[j].pos = pos[j];
+                    lanes[j].out = out[j];
+                    run = LongCode(lanes[j], EntryNode(e[j]));
+                    pos[j] = lanes[j].pos;
+                    out[j] = lanes[j].out;
+                }
+                if (!run) break;
+            }
+        }
+        for (int j = 0; j < kLanes; ++j) {
+            lanes[j].pos = pos[j];
+            lanes[j].out = out[j];
+        }
+    }
 
     const CodeTree& tree_;
     const uint8_t* data_;
     uint64_t bits_;
     uint8_t* out_;
+    uint64_t capacity_;
     uint32_t n_;
     ReportPoints report_;
     const FinishedBytes* finished_;
     uint64_t nextReport_;
     uint64_t safeEnd_;
     int minDepth_;
+    int lengthStep_;
+    int width_ = 0;
     uint64_t pos_ = 0;
     uint64_t count_ = 0;
-    std::vector<Lookup> lookup_;
-    std::vector<uint8_t> scratch_;
+    huffman::LookupTable table_;
 };
-
-} // namespace
-
-namespace {
 
 void Decompress(std::string_view input, ProgressSink* progress, int32_t progressBase,
                 int32_t progressScale, int32_t progressSpan, const FinishedBytes* finished,
@@ -396,7 +389,8 @@ void Decompress(std::string_view input, ProgressSink* progress, int32_t progress
     out.clear();
     if (input.empty()) return;
     const auto* in = reinterpret_cast<const uint8_t*>(input.data());
-    const Header h = ReadHeader(in, input.size());
+    huffman::Header h;
+    huffman::ReadHeader(in, input.size(), h);
 
     if (progressScale != 0) {
         if (progress)
@@ -416,15 +410,15 @@ void Decompress(std::string_view input, ProgressSink* progress, int32_t progress
 
     ResizeForFill(out, room + 8);
     Decoder decoder(h.tree, in + h.dataStart, dataBytes, reinterpret_cast<uint8_t*>(out.data()),
-                    h.n, {progress, progressBase, progressScale, spanLeft, h.n}, finished);
+                    room, h.n, {progress, progressBase, progressScale, spanLeft, h.n}, finished);
     decoder.Run();
     out.resize(h.n);
 }
 
 } // namespace
 
-std::string DecompressHuffman(std::string_view input, ProgressSink* progress,
-                              int32_t progressBase, int32_t progressScale, int32_t progressSpan) {
+std::string DecompressHuffman(std::string_view input, ProgressSink* progress, int32_t progressBase,
+                              int32_t progressScale, int32_t progressSpan) {
     std::string out;
     Decompress(input, progress, progressBase, progressScale, progressSpan, nullptr, out);
     return out;

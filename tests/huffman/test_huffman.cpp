@@ -11,49 +11,9 @@
 
 #include "huffman/Huffman.h"
 #include "huffman/HuffmanPlain.h"
-#include "DecodeOutcome.h"
+#include "StreamTestUtil.h"
 
 namespace {
-
-std::string Bytes(std::initializer_list<int> values) {
-    std::string s;
-    for (int v : values)
-        s.push_back(static_cast<char>(v));
-    return s;
-}
-
-// A stream put together by hand: table entries with their code bits given as
-// '0'/'1' text, then N and the data bits.
-std::string MakeStream(const std::vector<std::pair<int, std::string>>& entries, uint32_t n,
-                       const std::string& dataBits) {
-    auto pack = [](const std::string& bits) {
-        std::string out((bits.size() + 7) / 8, '\0');
-        for (size_t i = 0; i < bits.size(); ++i)
-            if (bits[i] == '1') out[i / 8] = static_cast<char>(out[i / 8] | 0x80 >> (i % 8));
-        return out;
-    };
-    auto be32 = [](uint32_t v) {
-        return Bytes({int(v >> 24), int(v >> 16 & 255), int(v >> 8 & 255), int(v & 255)});
-    };
-    std::string s = be32(static_cast<uint32_t>(2 * entries.size()));
-    std::string codeBits;
-    for (const auto& [symbol, code] : entries) {
-        s += Bytes({symbol, static_cast<int>(code.size())});
-        codeBits += code;
-    }
-    return s + pack(codeBits) + be32(n) + pack(dataBits);
-}
-
-// Returns the outcome's kind: "ok", "dead end" or "range".
-std::string ExpectSameAsPlain(const std::string& stream) {
-    const std::string plain = Outcome(DecompressHuffmanPlain, stream);
-    const std::string fast = Outcome(DecompressHuffman, stream);
-    EXPECT_EQ(plain.size(), fast.size());
-    EXPECT_TRUE(plain == fast) << "first difference at "
-                               << std::mismatch(plain.begin(), plain.end(), fast.begin()).first -
-                                      plain.begin();
-    return plain.substr(0, 3) == "ok:" ? "ok" : plain;
-}
 
 struct Worked {
     const char* name;
