@@ -31,14 +31,9 @@ uint32_t Long(std::string_view input, uint64_t offset) {
     return v;
 }
 
-} // namespace
-
-std::string DecompressHuffmanPlain(std::string_view input, ProgressSink* progress,
-                                   int32_t progressBase, int32_t progressScale,
-                                   int32_t progressSpan) {
-    if (input.empty()) return {};
-
-    const uint64_t t = Long(input, 0);
+// The codes of the table's symbols, one character "0" or "1" per bit; next
+// is where the code bits start and ends after them.
+std::array<std::string, 256> ReadCodes(std::string_view input, uint64_t t, uint64_t& next) {
     std::vector<std::array<uint8_t, 2>> table;
     // The table is read in steps of 2 up to offset T + 3, so an odd T gives
     // one entry more, whose second byte is the first byte of the code bits.
@@ -47,9 +42,8 @@ std::string DecompressHuffmanPlain(std::string_view input, ProgressSink* progres
             throw DamagedInput("DecompressHuffman: code table too large");
         table.push_back({ByteAt(input, offset), ByteAt(input, offset + 1)});
     }
-
     std::array<std::string, 256> codes;
-    uint64_t next = 4 + t;
+    next = 4 + t;
     int bit = -1;
     uint8_t current = 0;
     for (const auto& [symbol, length] : table) {
@@ -62,8 +56,11 @@ std::string DecompressHuffmanPlain(std::string_view input, ProgressSink* progres
             --bit;
         }
     }
-    const uint32_t n = Long(input, next);
+    return codes;
+}
 
+// The code tree, the codes taken by ascending byte value.
+std::vector<Node> BuildTree(const std::array<std::string, 256>& codes) {
     std::vector<Node> nodes(1);
     nodes.reserve(kMaxNodes); // references into the table stay valid
     for (int value = 0; value < 256; ++value) {
@@ -84,6 +81,20 @@ std::string DecompressHuffmanPlain(std::string_view input, ProgressSink* progres
         nodes[node].symbol = value;
         nodes[node].leaf = true;
     }
+    return nodes;
+}
+
+} // namespace
+
+std::string DecompressHuffmanPlain(std::string_view input, ProgressSink* progress,
+                                   int32_t progressBase, int32_t progressScale,
+                                   int32_t progressSpan) {
+    if (input.empty()) return {};
+
+    uint64_t next = 0;
+    const std::array<std::string, 256> codes = ReadCodes(input, Long(input, 0), next);
+    const uint32_t n = Long(input, next);
+    const std::vector<Node> nodes = BuildTree(codes);
 
     if (progressScale != 0) {
         if (progress)
