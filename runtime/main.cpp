@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <string>
 
+#include "InstallMode.h"
 #include "install/SafeWrite.h"
 #include "package/BinaryFile.h"
 #include "package/PackageReader.h"
@@ -98,10 +99,13 @@ int Extract(const BinaryFile& file, const Entries& entries,
 int main(int argc, char** argv) {
     const std::string self = OwnPath();
     const std::string option = argc > 1 ? argv[1] : "";
+    if (IsUninstallProgram(argv[0], self)) return RunUninstall(argc, argv, self);
     if (option == "--help" || option == "-h") {
         std::printf(kUsage, argv[0]);
+        PrintInstallHelp(stdout);
         return 0;
     }
+    if (HasInstallOption(argc, argv)) return RunInstallMode(argc, argv, self);
     try {
         BinaryFile file = BinaryFile::OpenRead(self);
         const auto entries = ReadPackageDirectory(file);
@@ -115,6 +119,7 @@ int main(int argc, char** argv) {
         for (int i = 1; i < argc; ++i)
             joined += (i > 1 ? " " : "") + std::string(argv[i]);
         std::error_code ec;
+        if (argc == 1 && WantsTerminalWizard()) return RunTerminalWizard(self);
         if (argc == 1 ||
             (joined.rfind("--", 0) != 0 && std::filesystem::equivalent(joined, self, ec)))
             return ShowWelcome(file, *entries);
