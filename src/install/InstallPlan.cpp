@@ -387,7 +387,10 @@ bool Planner::DeleteShortcuts(const SelectedCommand& s, std::string& why) {
 bool Planner::Command(const SelectedCommand& s, std::string& why) {
     const InstallCommand& c = s.Command;
     bool done = true;
-    if (c.Kind == InstallCheck) {
+    if (c.Base == kFolderAsWritten && c.SubFolder.empty() && c.TargetPath != "\\") {
+        why = "base folder 99 takes its folder from the third field, which is empty";
+        done = false;
+    } else if (c.Kind == InstallCheck) {
         done = Check(s, why);
     } else if (c.Kind == InstallCopy) {
         done = Copy(s, why);
