@@ -23,9 +23,14 @@ extern char** environ;
 namespace {
 
 volatile sig_atomic_t gStop = 0;
+// Written to by the signal handler, so that a wait for a key ends even when
+// the signal came just before the wait began.
+int gStopPipe[2] = {-1, -1};
 
 void OnStopSignal(int) {
     gStop = 1;
+    const char byte = 1;
+    if (gStopPipe[1] >= 0) (void)!::write(gStopPipe[1], &byte, 1);
 }
 
 // "--name VALUE" or "--name=VALUE" at argv[i]; true when it is this option.
@@ -115,6 +120,7 @@ void RunLog::Write(const std::string& line) {
 }
 
 void CatchStopSignals() {
+    if (gStopPipe[0] < 0 && ::pipe2(gStopPipe, O_CLOEXEC | O_NONBLOCK) != 0) gStopPipe[0] = -1;
     struct sigaction action {};
     action.sa_handler = OnStopSignal;
     sigemptyset(&action.sa_mask);
@@ -128,6 +134,10 @@ void CatchStopSignals() {
 
 bool StopRequested() {
     return gStop != 0;
+}
+
+int StopSignalFd() {
+    return gStopPipe[0];
 }
 void ClearStopRequest() {
     gStop = 0;

@@ -51,6 +51,8 @@ class RunLog {
 void CatchStopSignals();
 bool StopRequested();
 void ClearStopRequest();
+// Readable once a stop signal came (for waiting on a key and the signal at once).
+int StopSignalFd();
 
 class SetupRun {
   public:

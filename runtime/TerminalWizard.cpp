@@ -1,5 +1,6 @@
 #include "TerminalWizard.h"
 
+#include <poll.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
 
@@ -113,9 +114,13 @@ bool Wizard::Ask(const std::string& prompt, std::string& answer) {
     std::fflush(stdout);
     answer.clear();
     for (;;) {
+        pollfd waits[2] = {{0, POLLIN, 0}, {StopSignalFd(), POLLIN, 0}};
+        if (StopRequested()) return false;
+        if (::poll(waits, 2, -1) < 0 && errno != EINTR) return false;
+        if (StopRequested()) return false;
+        if (!(waits[0].revents & (POLLIN | POLLHUP | POLLERR))) continue;
         char c = 0;
         const ssize_t n = ::read(0, &c, 1);
-        if (StopRequested()) return false;
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) return false;
         if (c == '\n') break;

@@ -279,8 +279,15 @@ Manifest Installer::NewManifest() const {
         m.Files.push_back(file);
     std::set<std::string> seen;
     const auto addFolder = [&](const std::string& path) {
-        const auto where = m.Roots.PlaceOf(path);
-        if (where && seen.insert(path).second) m.Folders.push_back(*where);
+        auto where = m.Roots.PlaceOf(path);
+        if (!where || !seen.insert(path).second) return;
+        // A folder that is a root itself is removed from the folder above it.
+        if (where->Relative.empty() && path != "/") {
+            const size_t slash = path.rfind('/');
+            where = Place{m.Roots.Add(slash == 0 ? "/" : path.substr(0, slash)),
+                          path.substr(slash + 1)};
+        }
+        m.Folders.push_back(*where);
     };
     if (plan_.Previous) {
         for (const Place& folder : plan_.Previous->Folders) {
