@@ -46,8 +46,9 @@ std::vector<std::string> LinesOf(const std::string& text) {
 // in place; warnings go above it.
 class ProgressBar : public InstallProgress {
   public:
-    explicit ProgressBar(int columns) : columns_(columns) {}
+    ProgressBar(int columns, RunLog& log) : columns_(columns), log_(log) {}
     void Step(const PlanStep& step) override {
+        log_.Write("  " + step.Text);
         if (!step.Warning) return;
         std::printf("\r\x1b[K%s\n", step.Text.c_str());
         Draw();
@@ -76,6 +77,7 @@ class ProgressBar : public InstallProgress {
     }
 
     int columns_;
+    RunLog& log_;
     int percent_ = -1;
     std::string file_;
 };
@@ -265,7 +267,7 @@ int Wizard::Install(const std::string& folder) {
     Heading("Installing");
     std::optional<InstallPlan> plan;
     if (const int status = run_.Prepare(folder, plan)) return status;
-    ProgressBar bar(size_.Columns);
+    ProgressBar bar(size_.Columns, run_.Log());
     InstallResult result;
     const int status = run_.Install(*plan, bar, result);
     bar.End();

@@ -249,6 +249,27 @@ TEST(RuntimeInstall, OptionsLicenceAndExitStatuses) {
     EXPECT_TRUE(Contains(help.out, "5 failed and not everything could be undone"));
 }
 
+// Without --no-launch an installation ends by starting the target of the
+// first "s" shortcut, detached, in its own folder, with its options.
+TEST(RuntimeInstall, StartsTheFirstShortcutsTargetAtTheEnd) {
+    Sandbox box;
+    const std::string setup = box.MakeSetup(
+        kKavelo, "launch",
+        {{"run.sh", "#!/bin/sh\npwd > \"$HOME/launched\"\necho \"$1\" >> \"$HOME/launched\"\n"}},
+        CrLf({"[Install]", "Copy run.sh,1,,run.sh,S 1,,,\"two words\""}), CrLf({"Run"}));
+    box.HandOver();
+    const RunResult r =
+        box.Run({setup, "--unattended", "--dir", box / "inst", "--log", box / "log.txt"});
+    ASSERT_EQ(r.status, 0) << r.out;
+    EXPECT_TRUE(Contains(r.out, "Started " + box / "inst/run.sh"));
+    // The program runs on its own; wait (at most 20 s) until it has written both lines.
+    const std::string marker = box / "home/launched";
+    for (int wait = 0; wait < 200 && !ReadFile(marker).ends_with("words\n"); ++wait)
+        usleep(100000);
+    EXPECT_EQ(ReadFile(box / "home/launched"), box / "inst" + "\ntwo words\n");
+    EXPECT_TRUE(Contains(ReadFile(box / "log.txt"), "Copy    run.sh -> " + box / "inst/run.sh"));
+}
+
 // Hostile install scripts: each line alone, with links and files planted
 // first. Refused lines stop the installation before anything is written;
 // accepted ones stay inside the installation folder; "outside" never changes.

@@ -159,6 +159,22 @@ TEST(RuntimeUndo, KillNineDuringA50MbInstallationIsUndoneByTheNextStart) {
         EXPECT_EQ(ReadFile(box / "outside/f3.bin"), "outside, hard-linked");
     }
     EXPECT_GT(killed, 0) << "every installation ended before its kill point";
+
+    // Ctrl-C (SIGINT) in the middle: the installation undoes itself and says so.
+    const pid_t child = Start(box, {setup, "--unattended", "--dir", box / "inst", "--no-launch"});
+    int status = 0;
+    bool ended = false;
+    while (!ended && LineCount(journal) < 50) {
+        ended = waitpid(child, &status, WNOHANG) == child;
+        std::this_thread::sleep_for(std::chrono::microseconds(200));
+    }
+    if (!ended) {
+        ::kill(child, SIGINT);
+        waitpid(child, &status, 0);
+        EXPECT_EQ(WEXITSTATUS(status), 4);
+        EXPECT_EQ(SnapshotDifference(before, box.Tree()), "");
+    }
+
     const RunResult whole = box.Run({setup, "--unattended", "--dir", box / "inst", "--no-launch"});
     EXPECT_EQ(whole.status, 0) << whole.out;
     EXPECT_EQ(ReadFile(box / "inst/data/f49.bin"), files[49].second);
