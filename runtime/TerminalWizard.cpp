@@ -61,7 +61,9 @@ class ProgressBar : public InstallProgress {
         Draw();
     }
     bool Cancelled() override { return StopRequested(); }
-    void End() { std::printf("\r\x1b[K"); }
+    void End() {
+        if (percent_ >= 0) std::printf("\n");
+    }
 
   private:
     void Draw() {

@@ -50,6 +50,7 @@ struct Target {
     std::optional<struct stat> Existing;
     std::string Folder; // the deepest folder on its way that exists
     dev_t Device = 0;
+    bool IsFolder = false; // a folder is there
 };
 
 // A launcher a shortcut flag asks for, or why none is made here.
@@ -78,7 +79,7 @@ class Planner {
     bool Space(std::string& why);
 
     bool Resolve(const std::string& path, bool writing, Target& t, std::string& why,
-                 bool ownFile = false);
+                 bool ownFile = false, bool folderOk = false);
     bool Walk(Target& t, bool writing, std::string& why);
     bool Allowed(const std::string& path) const;
     std::string AllowedList() const;
@@ -159,10 +160,7 @@ bool Planner::Walk(Target& t, bool writing, std::string& why) {
         t.Folder = shown;
     }
     if (complete) t.Existing = StatIn(folder, LeafOf(t.Where.Relative));
-    if (t.Existing && S_ISDIR(t.Existing->st_mode)) {
-        why = Shown(t.Path) + ": is a folder";
-        return false;
-    }
+    t.IsFolder = t.Existing && S_ISDIR(t.Existing->st_mode);
     struct stat st {};
     if (::fstat(folder.Get(), &st) == 0) t.Device = st.st_dev;
     if (writing && ::faccessat(folder.Get(), ".", W_OK | X_OK, AT_EACCESS) != 0) {
@@ -173,7 +171,7 @@ bool Planner::Walk(Target& t, bool writing, std::string& why) {
 }
 
 bool Planner::Resolve(const std::string& path, bool writing, Target& t, std::string& why,
-                      bool ownFile) {
+                      bool ownFile, bool folderOk) {
     t = Target{};
     t.Path = path;
     if (writing && !Allowed(path)) {
@@ -195,7 +193,12 @@ bool Planner::Resolve(const std::string& path, bool writing, Target& t, std::str
         return true;
     }
     t.Where = *where;
-    return Walk(t, writing, why);
+    if (!Walk(t, writing, why)) return false;
+    if (t.IsFolder && !folderOk) {
+        why = Shown(t.Path) + ": is a folder";
+        return false;
+    }
+    return true;
 }
 
 const std::string* Planner::ShortcutName(const SelectedCommand& s, ShortcutRequest& request) {
@@ -347,8 +350,10 @@ bool Planner::Delete(const SelectedCommand& s, std::string& why) {
     if (c.TargetPath != "\\") {
         const auto path = LinuxPath(c.TargetPath, why);
         Target t;
-        if (!path || !Resolve(*path, true, t, why)) return false;
-        if (t.Existing || written_.count(*path)) {
+        if (!path || !Resolve(*path, true, t, why, false, true)) return false;
+        if (t.IsFolder) {
+            Note("Warning: " + Shown(*path) + " is a folder; Del removes files only", true);
+        } else if (t.Existing || written_.count(*path)) {
             PlanStep step;
             step.Kind = StepKind::Delete;
             step.Text = Verb("Delete") + Shown(*path);

@@ -282,7 +282,7 @@ TEST(RuntimeInstall, HostileSetupsNeverWriteOutside) {
     }();
     const struct {
         std::string line;
-        std::string plant; // "link", "folderlink" or "hardlink"
+        std::string plant; // "link", "folderlink", "hardlink" or "folder"
         int status;
         std::string says;
         std::string written; // below inst, for accepted lines
@@ -298,6 +298,7 @@ TEST(RuntimeInstall, HostileSetupsNeverWriteOutside) {
         {"Copy a.txt,1,,link.txt", "link", 0, "", "link.txt"},
         {"Copy a.txt,1,sub,x.txt", "folderlink", 1, "is a symbolic link", ""},
         {"Copy a.txt,1,,hard.txt", "hardlink", 0, "", "hard.txt"},
+        {"Del ,1,,afolder", "folder", 0, "is a folder; Del removes files only", ""},
         {"Copy a.txt,1,," + std::string(5000, 'x'), "", 1, "too long", ""},
         {"Copy a.txt,1," + deep + ",a.txt", "", 1, "too long a path", ""},
         {"Copy " + std::string(5000, 'n') + ",1,,a.txt", "", 1, "the setup carries no file", ""},
@@ -316,6 +317,7 @@ TEST(RuntimeInstall, HostileSetupsNeverWriteOutside) {
             std::filesystem::create_directory_symlink(box / "outside", box / "inst/sub");
         if (c.plant == "hardlink")
             std::filesystem::create_hard_link(box / "outside/victim.txt", box / "inst/hard.txt");
+        if (c.plant == "folder") std::filesystem::create_directories(box / "inst/afolder/inner");
         box.HandOver();
         const TreeSnapshot before = box.Tree();
         const RunResult r = box.Run({setup, "--unattended", "--dir", box / "inst", "--no-launch"});
@@ -329,7 +331,9 @@ TEST(RuntimeInstall, HostileSetupsNeverWriteOutside) {
             EXPECT_EQ(SnapshotDifference(before, after), "") << name;
             continue;
         }
-        EXPECT_EQ(ReadFile(box / ("inst/" + c.written)), "EVIL") << name;
+        if (!c.written.empty()) {
+            EXPECT_EQ(ReadFile(box / ("inst/" + c.written)), "EVIL") << name;
+        }
         // Nothing new or changed outside the installation folder.
         std::erase_if(after, [](const auto& e) { return e.first.rfind("inst", 0) == 0; });
         TreeSnapshot outside = before;
