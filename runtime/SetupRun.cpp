@@ -188,7 +188,7 @@ std::string SetupRun::Selection() const {
 std::string SetupRun::DefaultFolder(std::string& why) const {
     const auto folder = options_.Dir.empty()
                             ? DefaultInstallFolder(setup_->Line(SetupInstallFolder), env_, why)
-                            : AbsoluteFolder(options_.Dir, why);
+                            : ChosenInstallFolder(options_.Dir, why);
     return folder ? *folder : std::string();
 }
 

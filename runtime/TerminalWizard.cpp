@@ -256,7 +256,7 @@ bool Wizard::ChooseFolder(std::string& folder) {
         if (answer == "~" || answer.starts_with("~/"))
             answer = run_.Environment().Home + answer.substr(1);
         std::string why;
-        const auto chosen = AbsoluteFolder(answer, why);
+        const auto chosen = ChosenInstallFolder(answer, why);
         if (chosen)
             folder = *chosen;
         else

@@ -50,10 +50,8 @@ int ShowInfo(const BinaryFile& file, const Entries& entries) {
             if (c == '\n') c = '|';
         std::printf("%-20s %s\n", kLineNames[i], value.c_str());
     }
-    std::printf("%-20s %zu bytes\n", "script",
-                EntryText(file, entries, kSetupScriptName).size());
-    std::printf("%-20s %zu bytes\n", "strings",
-                EntryText(file, entries, kSetupStringsName).size());
+    std::printf("%-20s %zu bytes\n", "script", EntryText(file, entries, kSetupScriptName).size());
+    std::printf("%-20s %zu bytes\n", "strings", EntryText(file, entries, kSetupStringsName).size());
     std::printf("%-20s %zu\n", "files", entries.size() >= 4 ? entries.size() - 4 : 0);
     return 0;
 }
@@ -66,8 +64,7 @@ int List(const Entries& entries) {
     return 0;
 }
 
-int Extract(const BinaryFile& file, const Entries& entries,
-            const std::string& dir) {
+int Extract(const BinaryFile& file, const Entries& entries, const std::string& dir) {
     std::error_code ec;
     std::filesystem::create_directories(dir, ec);
     if (ec) {

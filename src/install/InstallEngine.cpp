@@ -410,6 +410,8 @@ InstallResult Installer::Undo(InstallOutcome outcome, const std::string& why) {
     });
     result.Problems = undo.Problems;
     result.KeptFolders = undo.KeptFolders;
+    // Folders made before the journal could hold them (it failed while starting).
+    if (!pending_.empty() && undo.Problems.empty()) RemoveMadeFolders();
     if (!undo.Problems.empty()) result.Outcome = InstallOutcome::UndoIncomplete;
     return result;
 }

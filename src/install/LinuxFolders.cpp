@@ -117,6 +117,15 @@ std::optional<std::string> AbsoluteFolder(const std::string& path, std::string& 
     return Normalize(std::string(cwd) + "/" + path);
 }
 
+std::optional<std::string> ChosenInstallFolder(const std::string& path, std::string& why) {
+    auto folder = AbsoluteFolder(path, why);
+    if (folder && *folder == "/") {
+        why = "the root folder / cannot be an installation folder";
+        return std::nullopt;
+    }
+    return folder;
+}
+
 std::optional<std::string> DefaultInstallFolder(const std::string& subfolder,
                                                 const InstallEnvironment& env, std::string& why) {
     std::string sub;

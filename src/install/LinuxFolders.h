@@ -35,6 +35,10 @@ struct LinuxFolders {
 // character.
 std::optional<std::string> AbsoluteFolder(const std::string& path, std::string& why);
 
+// A folder the user chose to install into (--dir, typed in the wizard):
+// AbsoluteFolder, but never the root folder itself.
+std::optional<std::string> ChosenInstallFolder(const std::string& path, std::string& why);
+
 // /opt/SUBFOLDER as root, ~/.local/opt/SUBFOLDER otherwise, SUBFOLDER being
 // the setup's installation subfolder with "\" as separator; nullopt with why
 // when the subfolder is empty or climbs out with "..".

@@ -9,7 +9,7 @@
 
 std::optional<std::filesystem::path> SafeRelativePath(const std::string& name) {
     std::string rest = name;
-    if (rest.size() >= 2 && rest[1] == ':') rest.erase(0, 2);  // a drive letter
+    if (rest.size() >= 2 && rest[1] == ':') rest.erase(0, 2); // a drive letter
     std::filesystem::path out;
     size_t start = 0;
     while (start <= rest.size()) {

@@ -230,6 +230,7 @@ TEST(RuntimeInstall, OptionsLicenceAndExitStatuses) {
         {{"--unattended", "--bogus"}, 2, "unknown option \"--bogus\""},
         {{"--unattended", "--dry-run"}, 2, "exclude each other"},
         {{"--unattended", "--dir"}, 2, "--dir needs a value"},
+        {{"--unattended", "--dir", "/", "--accept-license"}, 2, "cannot be an installation folder"},
         {{"--unattended", "--select", "70=1", "--accept-license"}, 2, "ID from 1 to 64"},
         {{"--dry-run", "--dir", dir}, 0, "must be accepted with --accept-license"},
         {{"--dir", dir}, 2, "without a terminal, install with --unattended"},
