@@ -490,24 +490,11 @@ bool Planner::Run(std::string& why) {
 std::optional<Manifest> ReadPreviousManifest(const std::string& folder, std::string& why) {
     const FolderHandle dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (!dir.IsOpen()) return std::nullopt;
-    const std::string name(kManifestName);
-    const std::string shown = Shown(folder + "/" + name);
-    const auto st = StatIn(dir, name);
-    if (!st) return std::nullopt;
-    if (!S_ISREG(st->st_mode) || st->st_uid != ::geteuid() || (st->st_mode & 022) != 0 ||
-        static_cast<uint64_t>(st->st_size) > kMaxManifestSize) {
-        why = shown + ": not a manifest this user's installation wrote; not used";
-        return std::nullopt;
-    }
-    const int fd = ::openat(dir.Get(), name.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
-    std::string text(static_cast<size_t>(st->st_size), '\0');
-    const ssize_t got = fd < 0 ? -1 : ::pread(fd, text.data(), text.size(), 0);
-    if (fd >= 0) ::close(fd);
-    if (got != static_cast<ssize_t>(text.size())) {
-        why = shown + ": cannot be read: " + std::strerror(got < 0 ? errno : EIO);
-        return std::nullopt;
-    }
-    auto manifest = ReadManifest(text, why);
+    const std::string shown = Shown(folder + "/" + std::string(kManifestName));
+    const auto text = ReadOwnRecordFile(dir, std::string(kManifestName), kMaxManifestSize, shown,
+                                        "a manifest", why);
+    if (!text) return std::nullopt;
+    auto manifest = ReadManifest(*text, why);
     if (!manifest) why = shown + ": " + why;
     return manifest;
 }

@@ -254,24 +254,12 @@ bool RecoverInstallation(const InstallLock& lock, const std::string& folder, Rec
                          std::string& why) {
     const std::string name(kJournalName);
     const std::string shown = folder + "/" + name;
-    const auto st = StatIn(lock.Folder(), name);
-    recovery.Found = st.has_value();
-    if (!st) return true;
-    // Only a journal the user's own installation wrote is acted on.
-    if (!S_ISREG(st->st_mode) || st->st_uid != ::geteuid() || (st->st_mode & 022) != 0 ||
-        static_cast<uint64_t>(st->st_size) > kMaxJournalSize) {
-        why = shown + ": not a journal this user's installation wrote; not acted on";
-        return false;
-    }
-    const int fd = ::openat(lock.Folder().Get(), name.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
-    std::string text(static_cast<size_t>(st->st_size), '\0');
-    const ssize_t got = fd < 0 ? -1 : ::pread(fd, text.data(), text.size(), 0);
-    if (fd >= 0) ::close(fd);
-    if (got != static_cast<ssize_t>(text.size())) {
-        why = shown + ": cannot be read: " + std::strerror(got < 0 ? errno : EIO);
-        return false;
-    }
-    const auto records = ReadJournal(text, why);
+    recovery.Found = StatIn(lock.Folder(), name).has_value();
+    if (!recovery.Found) return true;
+    const auto text =
+        ReadOwnRecordFile(lock.Folder(), name, kMaxJournalSize, shown, "a journal", why);
+    if (!text) return false;
+    const auto records = ReadJournal(*text, why);
     if (!records) {
         why = shown + ": " + why;
         return false;

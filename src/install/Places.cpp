@@ -67,6 +67,28 @@ std::optional<std::string> HashFileAt(const RootTable& roots, const Place& where
     return hash.FinishHex();
 }
 
+std::optional<std::string> ReadOwnRecordFile(const FolderHandle& folder, const std::string& name,
+                                             uint64_t maxSize, const std::string& shown,
+                                             const std::string& what, std::string& why) {
+    const auto st = StatIn(folder, name);
+    if (!st) return std::nullopt;
+    if (!S_ISREG(st->st_mode) || st->st_uid != ::geteuid() || (st->st_mode & 022) != 0 ||
+        static_cast<uint64_t>(st->st_size) > maxSize) {
+        why = shown + ": not " + what + " this user's installation wrote; not acted on";
+        return std::nullopt;
+    }
+    const int fd = ::openat(folder.Get(), name.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    std::string text(static_cast<size_t>(st->st_size), '\0');
+    const ssize_t got = fd < 0 ? -1 : ::pread(fd, text.data(), text.size(), 0);
+    const int err = errno;
+    if (fd >= 0) ::close(fd);
+    if (got != static_cast<ssize_t>(text.size())) {
+        why = shown + ": cannot be read: " + std::strerror(got < 0 ? err : EIO);
+        return std::nullopt;
+    }
+    return text;
+}
+
 std::string ParentOf(const std::string& relative) {
     const size_t slash = relative.rfind('/');
     return slash == std::string::npos ? std::string() : relative.substr(0, slash);

@@ -4,6 +4,7 @@
 // link planted below a root can never lead out of it.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -33,6 +34,18 @@ class RootTable {
 // following links; nullopt with why when it cannot be read or is no regular
 // file.
 std::optional<std::string> HashFileAt(const RootTable& roots, const Place& where, std::string& why);
+
+class FolderHandle;
+
+// The bytes of the record file name in folder (the journal, the manifest)
+// when this user's installation wrote it: a regular file of the user's own,
+// writable by nobody else, of at most maxSize bytes; anyone could plant
+// another, so no other is acted on. nullopt without why when there is none,
+// with why (naming shown, what the file is) when it is not trusted or
+// cannot be read.
+std::optional<std::string> ReadOwnRecordFile(const FolderHandle& folder, const std::string& name,
+                                             uint64_t maxSize, const std::string& shown,
+                                             const std::string& what, std::string& why);
 
 // The folder a relative path lies in, and its last part.
 std::string ParentOf(const std::string& relative);
