@@ -1,5 +1,5 @@
 // The 100 MB bench project: 200 files, half text-like and half binary-like,
-// generated from a fixed seed (the same contents bench_setup saves).
+// made the same way for every bench that saves or installs it.
 #pragma once
 
 #include <cstdint>
@@ -7,45 +7,45 @@
 #include <string>
 #include <vector>
 
-namespace bench_project {
+inline constexpr int kBenchFiles = 200;
+inline constexpr size_t kBenchTotal = 100u << 20;
 
-inline constexpr int kFiles = 200;
-inline constexpr size_t kTotal = 100u << 20;
-
-inline std::string TextLike(size_t n, std::mt19937& rng) {
-    static const char* const kWords[] = {"the ",     "setup ",  "installs ", "files ",
-                                         "into ",    "folder ", "of ",       "a ",
-                                         "program ", "and\r\n", "with ",     "shortcuts ",
-                                         "for ",     "each ",   "user ",     "component. "};
+inline std::string BenchTextLike(size_t n, std::mt19937& rng) {
+    static const char* const kWords[] = {"the ", "setup ", "installs ", "files ", "into ",
+                                         "folder ", "of ", "a ", "program ", "and\r\n", "with ",
+                                         "shortcuts ", "for ", "each ", "user ", "component. "};
     std::string s;
     s.reserve(n + 16);
-    while (s.size() < n)
-        s += kWords[rng() % 16];
+    while (s.size() < n) s += kWords[rng() % 16];
     s.resize(n);
     return s;
 }
 
-// Mostly small values and zero runs, as in machine code and tables.
-inline std::string BinaryLike(size_t n, std::mt19937& rng) {
+inline std::string BenchBinaryLike(size_t n, std::mt19937& rng) {
     std::string s(n, '\0');
     for (size_t i = 0; i < n; ++i) {
+        // Mostly small values and zero runs, as in machine code and tables.
         const uint32_t r = rng();
         s[i] = static_cast<char>((r & 3) == 0 ? 0 : (r >> 8) % ((r & 4) ? 256 : 24));
     }
     return s;
 }
 
-// The files' contents, made once.
-inline const std::vector<std::string>& Contents() {
-    static const std::vector<std::string> files = [] {
-        std::mt19937 rng(7);
-        std::vector<std::string> out;
-        for (int i = 0; i < kFiles; ++i)
-            out.push_back(i % 2 ? BinaryLike(kTotal / kFiles, rng)
-                                : TextLike(kTotal / kFiles, rng));
-        return out;
-    }();
+// File i's name, "file<i>.dat".
+inline std::string BenchFileName(int i) { return "file" + std::to_string(i) + ".dat"; }
+
+// The contents of the 200 files, the same on every call.
+inline std::vector<std::string> BenchFiles() {
+    std::mt19937 rng(7);
+    std::vector<std::string> files;
+    for (int i = 0; i < kBenchFiles; ++i)
+        files.push_back(i % 2 ? BenchBinaryLike(kBenchTotal / kBenchFiles, rng)
+                              : BenchTextLike(kBenchTotal / kBenchFiles, rng));
     return files;
 }
 
-} // namespace bench_project
+// The same contents, made once for the whole run.
+inline const std::vector<std::string>& BenchContents() {
+    static const std::vector<std::string> files = BenchFiles();
+    return files;
+}

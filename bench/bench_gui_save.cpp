@@ -42,7 +42,7 @@ const std::string& Dir() {
 
 void MakeProject(Module1& module) {
     module.NewProject(false);
-    const auto& files = bench_project::Contents();
+    const auto& files = BenchContents();
     for (size_t i = 0; i < files.size(); ++i)
         module.Project.AddFile({"file" + std::to_string(i) + ".dat", files[i]});
     module.Project.ProjectPath = Dir() + "/bench.exe";

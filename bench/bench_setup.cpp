@@ -13,6 +13,7 @@
 #include <random>
 #include <string>
 
+#include "BenchProject.h"
 #include "common/Host.h"
 #include "project/AppPaths.h"
 #include "project/SaveSetup.h"
@@ -20,34 +21,13 @@
 
 namespace {
 
-constexpr int kFiles = 200;
-constexpr size_t kTotal = 100u << 20;
+constexpr int kFiles = kBenchFiles;
+constexpr size_t kTotal = kBenchTotal;
 
 class QuietHost : public Host {
 public:
     void ShowError(const std::string& text) override { std::fprintf(stderr, "%s\n", text.c_str()); }
 };
-
-std::string TextLike(size_t n, std::mt19937& rng) {
-    static const char* const kWords[] = {"the ", "setup ", "installs ", "files ", "into ",
-                                         "folder ", "of ", "a ", "program ", "and\r\n", "with ",
-                                         "shortcuts ", "for ", "each ", "user ", "component. "};
-    std::string s;
-    s.reserve(n + 16);
-    while (s.size() < n) s += kWords[rng() % 16];
-    s.resize(n);
-    return s;
-}
-
-std::string BinaryLike(size_t n, std::mt19937& rng) {
-    std::string s(n, '\0');
-    for (size_t i = 0; i < n; ++i) {
-        // Mostly small values and zero runs, as in machine code and tables.
-        const uint32_t r = rng();
-        s[i] = static_cast<char>((r & 3) == 0 ? 0 : (r >> 8) % ((r & 4) ? 256 : 24));
-    }
-    return s;
-}
 
 Module1& Session() {
     static QuietHost host;
@@ -78,19 +58,14 @@ void MakeProject(bool cached = true) {
         std::mt19937 rng(7);
         Session().NewProject(false);
         for (int i = 0; i < kFiles; ++i)
-            AddFile("file" + std::to_string(i) + ".dat",
-                    i % 2 ? BinaryLike(kTotal / kFiles, rng) : TextLike(kTotal / kFiles, rng));
+            AddFile(BenchFileName(i), i % 2 ? BenchBinaryLike(kTotal / kFiles, rng)
+                                            : BenchTextLike(kTotal / kFiles, rng));
         Session().Project.ProjectPath = Dir() + "/bench.exe";
         return;
     }
-    static std::vector<std::string> files;
-    if (files.empty()) {
-        std::mt19937 rng(7);
-        for (int i = 0; i < kFiles; ++i)
-            files.push_back(i % 2 ? BinaryLike(kTotal / kFiles, rng) : TextLike(kTotal / kFiles, rng));
-    }
+    static const std::vector<std::string> files = BenchFiles();
     Session().NewProject(false);
-    for (int i = 0; i < kFiles; ++i) AddFile("file" + std::to_string(i) + ".dat", files[i]);
+    for (int i = 0; i < kFiles; ++i) AddFile(BenchFileName(i), files[i]);
     Session().Project.ProjectPath = Dir() + "/bench.exe";
 }
 

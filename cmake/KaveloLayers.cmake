@@ -19,6 +19,9 @@ endfunction()
 function(kavelo_layer name folder)
   cmake_parse_arguments(L "" "" "SOURCES;DEPENDS" ${ARGN})
   add_library(${name} STATIC ${L_SOURCES})
+  # Each function in a section of its own, so that the setup runtime, which
+  # every setup carries, links only the functions it calls.
+  target_compile_options(${name} PRIVATE -ffunction-sections -fdata-sections)
   kavelo_export_folder(${name} ${folder})
   if(L_DEPENDS)
     target_link_libraries(${name} PUBLIC ${L_DEPENDS})

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "InstallMode.h"
 #include "PrintableText.h"
 #include "RuntimeVersion.h"
 #include "SetupExtract.h"
@@ -102,6 +103,7 @@ void PrintUsage(FILE* out, const std::string& shown) {
 
 int ShowHelp(const Call& call) {
     PrintUsage(stdout, call.Shown);
+    PrintInstallHelp(stdout);
     return 0;
 }
 
@@ -193,6 +195,10 @@ int main(int argc, char** argv) {
     Call call;
     call.Self = OwnPath();
     call.Shown = argc > 0 && argv[0] ? argv[0] : "setup";
+    // Installing and uninstalling have modes of their own.
+    if (IsUninstallProgram(argv[0], call.Self)) return RunUninstall(argc, argv, call.Self);
+    if (HasInstallOption(argc, argv)) return RunInstallMode(argc, argv, call.Self);
+    if (argc == 1 && WantsTerminalWizard()) return RunTerminalWizard(call.Self);
     const Mode* mode = &kWelcome;
     if (argc > 1 && !IsOwnPath(argc, argv, call.Self)) {
         mode = ParseArguments(argc, argv, call);

@@ -1,7 +1,7 @@
 #include "install/SafeWrite.h"
 
 #include <fcntl.h>
-#include <sys/stat.h>
+#include <sys/random.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -9,7 +9,7 @@
 
 std::optional<std::filesystem::path> SafeRelativePath(const std::string& name) {
     std::string rest = name;
-    if (rest.size() >= 2 && rest[1] == ':') rest.erase(0, 2);  // a drive letter
+    if (rest.size() >= 2 && rest[1] == ':') rest.erase(0, 2); // a drive letter
     std::filesystem::path out;
     size_t start = 0;
     while (start <= rest.size()) {
@@ -25,25 +25,14 @@ std::optional<std::filesystem::path> SafeRelativePath(const std::string& name) {
     return out;
 }
 
-namespace {
+FolderHandle::~FolderHandle() {
+    if (fd_ >= 0) ::close(fd_);
+}
 
-// An open folder descriptor that closes itself.
-class Folder {
-  public:
-    explicit Folder(int fd = -1) : fd_(fd) {}
-    ~Folder() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    Folder(Folder&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
-    Folder& operator=(Folder&& other) noexcept {
-        std::swap(fd_, other.fd_);
-        return *this;
-    }
-    int Get() const { return fd_; }
-
-  private:
-    int fd_;
-};
+FolderHandle& FolderHandle::operator=(FolderHandle&& other) noexcept {
+    std::swap(fd_, other.fd_);
+    return *this;
+}
 
 mode_t CurrentUmask() {
     const mode_t mask = ::umask(0);
@@ -51,28 +40,78 @@ mode_t CurrentUmask() {
     return mask;
 }
 
-// Opens (creating when missing) the folder name inside parent without
-// following a symbolic link.
-Folder OpenChild(int parent, const std::string& name, const std::string& shown, std::string& why) {
-    int fd = ::openat(parent, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-    if (fd < 0 && errno == ENOENT) {
+namespace {
+
+constexpr int kFolderFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
+
+// Why the folder name inside parent could not be opened (err from openat).
+std::string OpenFailure(int parent, const std::string& name, const std::string& shown, int err) {
+    struct stat st {};
+    if (::fstatat(parent, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(st.st_mode))
+        return shown + ": is a symbolic link, not followed";
+    if (err == ENOTDIR) return shown + ": is not a folder";
+    return shown + ": " + std::strerror(err);
+}
+
+// Opens (with create, making it when missing) the folder name inside parent
+// without following a symbolic link.
+FolderHandle OpenChild(int parent, const std::string& name, const std::filesystem::path& shown,
+                       bool create, const BeforeMakeFolder& beforeMake, std::string& why,
+                       bool* missing) {
+    int fd = ::openat(parent, name.c_str(), kFolderFlags);
+    if (fd < 0 && errno == ENOENT && create) {
+        if (beforeMake && !beforeMake(shown, why)) return FolderHandle();
         if (::mkdirat(parent, name.c_str(), 0777) != 0 && errno != EEXIST) {
-            why = shown + ": " + std::strerror(errno);
-            return Folder();
+            why = shown.string() + ": " + std::strerror(errno);
+            return FolderHandle();
         }
-        fd = ::openat(parent, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        fd = ::openat(parent, name.c_str(), kFolderFlags);
     }
     if (fd < 0) {
-        const int err = errno;
-        struct stat st {};
-        if (::fstatat(parent, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(st.st_mode))
-            why = shown + ": is a symbolic link, not followed";
-        else if (err == ENOTDIR)
-            why = shown + ": is not a folder";
-        else
-            why = shown + ": " + std::strerror(err);
+        if (missing) *missing = errno == ENOENT;
+        why = OpenFailure(parent, name, shown.string(), errno);
     }
-    return Folder(fd);
+    return FolderHandle(fd);
+}
+
+} // namespace
+
+FolderHandle OpenFolderBelow(const std::filesystem::path& dir,
+                             const std::filesystem::path& relative, bool create, std::string& why,
+                             const BeforeMakeFolder& beforeMake, bool* missing) {
+    if (missing) *missing = false;
+    if (create) {
+        std::error_code ec;
+        std::filesystem::create_directories(dir, ec);
+    }
+    FolderHandle folder(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!folder.IsOpen()) {
+        if (missing) *missing = errno == ENOENT;
+        why = dir.string() + ": " + std::strerror(errno);
+        return folder;
+    }
+    std::filesystem::path shown = dir;
+    for (const std::filesystem::path& part : relative) {
+        if (part.empty() || part == ".") continue;
+        shown /= part;
+        folder = OpenChild(folder.Get(), part.string(), shown, create, beforeMake, why, missing);
+        if (!folder.IsOpen()) break;
+    }
+    return folder;
+}
+
+std::optional<struct stat> StatIn(const FolderHandle& folder, const std::string& name) {
+    struct stat st {};
+    if (::fstatat(folder.Get(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return std::nullopt;
+    return st;
+}
+
+int CreateFileIn(const FolderHandle& folder, const std::string& temp, const std::string& shown,
+                 std::string& why) {
+    const int fd = ::openat(folder.Get(), temp.c_str(),
+                            O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0) why = shown + ": " + std::strerror(errno);
+    return fd;
 }
 
 bool WriteAll(int fd, std::string_view contents) {
@@ -87,69 +126,71 @@ bool WriteAll(int fd, std::string_view contents) {
     return true;
 }
 
-// Writes contents into a new file in folder and renames it to name.
-bool WriteInto(int folder, const std::string& name, std::string_view contents, mode_t mode,
-               const std::string& shown, std::string& why, bool* replaced) {
-    std::string temp;
-    int fd = -1;
-    for (int attempt = 0; fd < 0 && attempt < 100; ++attempt) {
-        temp = "." + name.substr(0, 200) + ".part-" + std::to_string(::getpid()) + "-" +
-               std::to_string(attempt);
-        fd = ::openat(folder, temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
-                      0600);
-        if (fd < 0 && errno != EEXIST) break;
-    }
-    if (fd < 0) {
-        why = shown + ": " + std::strerror(errno);
-        return false;
-    }
-    const bool written = WriteAll(fd, contents) && ::fchmod(fd, mode) == 0;
+bool FinishFile(const FolderHandle& folder, const std::string& temp, int fd, mode_t mode,
+                const std::string& shown, std::string& why) {
+    const bool moded = ::fchmod(fd, mode) == 0;
     const int err = errno;
-    if (::close(fd) != 0 || !written) {
-        why = shown + ": " + std::strerror(written ? errno : err);
-        ::unlinkat(folder, temp.c_str(), 0);
+    if (::close(fd) != 0 || !moded) {
+        why = shown + ": " + std::strerror(moded ? errno : err);
+        ::unlinkat(folder.Get(), temp.c_str(), 0);
         return false;
     }
-    struct stat st {};
-    const bool existed = ::fstatat(folder, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0;
-    if (existed && S_ISDIR(st.st_mode)) {
-        why = shown + ": is a folder";
-        ::unlinkat(folder, temp.c_str(), 0);
-        return false;
-    }
-    if (::renameat(folder, temp.c_str(), folder, name.c_str()) != 0) {
-        why = shown + ": " + std::strerror(errno);
-        ::unlinkat(folder, temp.c_str(), 0);
-        return false;
-    }
-    if (replaced) *replaced = existed;
     return true;
 }
 
-} // namespace
+bool RenameIntoPlace(const FolderHandle& folder, const std::string& temp, const std::string& name,
+                     const std::string& shown, std::string& why, bool* replaced) {
+    const std::optional<struct stat> before = StatIn(folder, name);
+    if (before && S_ISDIR(before->st_mode)) {
+        why = shown + ": is a folder";
+        ::unlinkat(folder.Get(), temp.c_str(), 0);
+        return false;
+    }
+    if (::renameat(folder.Get(), temp.c_str(), folder.Get(), name.c_str()) != 0) {
+        why = shown + ": " + std::strerror(errno);
+        ::unlinkat(folder.Get(), temp.c_str(), 0);
+        return false;
+    }
+    if (replaced) *replaced = before.has_value();
+    return true;
+}
+
+std::string PrivateName(std::string_view what) {
+    uint64_t random = 0;
+    if (::getrandom(&random, sizeof random, 0) != sizeof random) {
+        static uint64_t counter = 0;
+        random = (static_cast<uint64_t>(::time(nullptr)) << 20) ^ ++counter;
+    }
+    static const char kHex[] = "0123456789abcdef";
+    std::string name = "." + std::string(what) + "-" + std::to_string(::getpid()) + "-";
+    for (int shift = 60; shift >= 0; shift -= 4)
+        name += kHex[(random >> shift) & 15];
+    return name;
+}
 
 mode_t FileModeFor(std::string_view contents) {
-    const bool program = contents.starts_with("\x7f" "ELF") || contents.starts_with("#!");
+    const bool program = contents.starts_with("\x7f"
+                                              "ELF") ||
+                         contents.starts_with("#!");
     return (program ? 0755 : 0644) & ~CurrentUmask();
 }
 
 bool WriteBelow(const std::filesystem::path& dir, const std::filesystem::path& relative,
                 std::string_view contents, mode_t mode, std::string& why, bool* replaced) {
-    std::error_code ec;
-    std::filesystem::create_directories(dir, ec);
-    Folder folder(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (folder.Get() < 0) {
-        why = dir.string() + ": " + std::strerror(errno);
+    const FolderHandle folder = OpenFolderBelow(dir, relative.parent_path(), true, why);
+    if (!folder.IsOpen()) return false;
+    const std::string shown = (dir / relative).string();
+    const std::string temp = PrivateName("part");
+    const int fd = CreateFileIn(folder, temp, shown, why);
+    if (fd < 0) return false;
+    if (!WriteAll(fd, contents)) {
+        why = shown + ": " + std::strerror(errno);
+        ::close(fd);
+        ::unlinkat(folder.Get(), temp.c_str(), 0);
         return false;
     }
-    std::filesystem::path shown = dir;
-    for (const std::filesystem::path& part : relative.parent_path()) {
-        shown /= part;
-        folder = OpenChild(folder.Get(), part.string(), shown.string(), why);
-        if (folder.Get() < 0) return false;
-    }
-    return WriteInto(folder.Get(), relative.filename().string(), contents, mode,
-                     (dir / relative).string(), why, replaced);
+    return FinishFile(folder, temp, fd, mode, shown, why) &&
+           RenameIntoPlace(folder, temp, relative.filename().string(), shown, why, replaced);
 }
 
 bool WriteEntryBelow(const std::filesystem::path& dir, const std::filesystem::path& relative,

@@ -185,10 +185,12 @@ void ScriptPanelModel::AddEntry(ElementKind kind, int left, int linePosition, in
             if (item < itemCount && stringNumber < size + 1) ++stringNumber;
         }
         const int position = d - 1;
+        control.ItemTexts = control.Items;
         control.Selected = position < 0 || position >= itemCount ? 1 : position + 1;
         elementValues_[control.Id - 1] = control.Selected;
     } else {
         control.Caption = text(stringNumber);
+        control.Text = control.Caption;
         control.Bold = (n & 1) != 0;
         if (kind != KindLabel) {
             control.Checked = (n & 2) != 0;

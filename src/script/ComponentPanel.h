@@ -50,6 +50,11 @@ struct PanelControl {
     bool Checked = false;           // checks and options
     std::vector<std::string> Items; // drop-down lists: decorated item texts
     int Selected = 0;               // drop-down lists: selected item, from 1
+
+    // The caption and the items as the numbered texts give them, without the
+    // element ID and event commands that decorate them for the test window.
+    std::string Text;
+    std::vector<std::string> ItemTexts;
 };
 
 // The first field of the arguments as text, the second and third as numbers

@@ -40,8 +40,8 @@ std::vector<std::string> SplitFields(const std::string& text, int count) {
     return fields;
 }
 
-std::string JoinPath(const std::string& folder, const std::string& sub) {
-    if (!sub.empty() && sub[0] == '\\') return folder.substr(0, 2) + sub;
+std::string JoinPath(const std::string& folder, const std::string& sub, bool drives) {
+    if (!sub.empty() && sub[0] == '\\') return drives ? folder.substr(0, 2) + sub : sub;
     std::string result;
     std::string rest = sub;
     if (!folder.empty()) {
@@ -88,7 +88,8 @@ InstallCommand ParseInstallCommand(const std::string& line, const BaseFolders& f
     command.Base = RoundHalfEven(NumberValue(f[1]));
     command.SubFolder = f[2];
     std::string folder = BaseFolder(command.Base, f[2], folders);
-    if (command.Base != kFolderAsWritten && !f[2].empty()) folder = JoinPath(folder, f[2]);
+    if (command.Base != kFolderAsWritten && !f[2].empty())
+        folder = JoinPath(folder, f[2], folders.Drives);
     if (folder.empty() || folder.back() != '\\') folder += '\\';
     std::string fileName = f[3];
     if (fileName.empty()) {
@@ -101,6 +102,15 @@ InstallCommand ParseInstallCommand(const std::string& line, const BaseFolders& f
     command.Version = f[6];
     command.Options = f[7];
     return command;
+}
+
+std::optional<ShortcutRequest> ReadShortcutText(const std::string& text) {
+    const std::string lowered = LowerAscii(text);
+    const size_t blank = lowered.find(' ');
+    if (blank == std::string::npos) return std::nullopt;
+    const int32_t n = RoundHalfEven(NumberValue(lowered.substr(blank + 1)));
+    if (n < 1 || n > kMaxShortcutString) return std::nullopt;
+    return ShortcutRequest{lowered.substr(0, blank), n};
 }
 
 std::string ExtractSection(std::string_view text, std::string_view name) {
@@ -138,7 +148,8 @@ void ReplaceElementReferences(std::string& guard, std::string_view selection) {
             continue;
         }
         const size_t index = static_cast<size_t>(n - 1);
-        const auto value = index < selection.size() ? static_cast<unsigned char>(selection[index]) : 0;
+        const auto value =
+            index < selection.size() ? static_cast<unsigned char>(selection[index]) : 0;
         guard.replace(at, close - at + 1, std::to_string(value));
         from = at;
     }

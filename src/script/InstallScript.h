@@ -4,6 +4,7 @@
 // installer engine read a script with these same functions.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -26,10 +27,13 @@ inline constexpr int kFolderWindows = 3;
 inline constexpr int kFolderAsWritten = 99;
 
 // The folders a command's base folder number stands for, each ending in "\".
+// Drives: a subfolder that begins with "\" keeps the folder's drive (its
+// first two characters); without drives, as on Linux, it starts at the root.
 struct BaseFolders {
     std::string Install;
     std::string System;
     std::string Windows;
+    bool Drives = true;
 };
 
 struct InstallCommand {
@@ -51,13 +55,25 @@ std::string ExtractSection(std::string_view text, std::string_view name);
 // text followed by count commas, cut into its first count comma-separated pieces.
 std::vector<std::string> SplitFields(const std::string& text, int count);
 
-// folder joined with a subfolder that may begin with "\" (same drive) or with
-// "..\" (one folder up each).
-std::string JoinPath(const std::string& folder, const std::string& sub);
+// folder joined with a subfolder that may begin with "\" (same drive, or the
+// root when drives is false) or with "..\" (one folder up each).
+std::string JoinPath(const std::string& folder, const std::string& sub, bool drives = true);
 
 // Kind (InstallNone for a line that is no command) and fields of a line, the
 // target worked out with folders.
 InstallCommand ParseInstallCommand(const std::string& line, const BaseFolders& folders);
+
+// What a shortcut text asks for: its flag letters (lower case) and the number
+// of the text that names the shortcut.
+struct ShortcutRequest {
+    std::string Flags;
+    int Text = 0;
+    bool Has(char flag) const { return Flags.find(flag) != std::string::npos; }
+};
+
+// The flags before the first blank and the text number after it; nullopt for
+// a text without a blank or whose number is outside 1 ... 1023.
+std::optional<ShortcutRequest> ReadShortcutText(const std::string& text);
 
 // Replaces each "val(N)" of a lower-cased guard by the value of element N
 // (character N - 1 of selection). A reference without ")" after it, with "{"

@@ -79,18 +79,13 @@ void Simulation::CheckCommand(const SelectedCommand& selected) {
 
 void Simulation::PrintShortcuts(const std::string& text, const std::string& target,
                                 const std::string& options) {
-    const std::string lowered = LowerAscii(text);
-    const size_t blank = lowered.find(' ');
-    if (blank == std::string::npos) return;
-    const std::string flags = lowered.substr(0, blank);
-    const int32_t n = RoundHalfEven(NumberValue(lowered.substr(blank + 1)));
-    if (n < 1 || n > kMaxShortcutString) return;
-    const std::string& name = strings_[static_cast<size_t>(n - 1)];
+    const std::optional<ShortcutRequest> request = ReadShortcutText(text);
+    if (!request) return;
+    const std::string& name = strings_[static_cast<size_t>(request->Text - 1)];
     const std::string rest = "; Target=" + target + "; Params=" + options;
-    if (flags.find('s') != std::string::npos) Print("    CreateShortcut name=" + name + rest);
-    if (flags.find('d') != std::string::npos) Print("    CreateDesktopIcon name=" + name + rest);
-    if (flags.find('q') != std::string::npos)
-        Print("    (CreateQuickLaunchIcon) name=" + name + rest);
+    if (request->Has('s')) Print("    CreateShortcut name=" + name + rest);
+    if (request->Has('d')) Print("    CreateDesktopIcon name=" + name + rest);
+    if (request->Has('q')) Print("    (CreateQuickLaunchIcon) name=" + name + rest);
 }
 
 // The second pass: what the kept command lines do.
@@ -120,7 +115,8 @@ const BaseFolders& SimulatedFolders() {
     return folders;
 }
 
-std::vector<std::string> SimulateInstall(const InstallSource& source, const std::string& selection) {
+std::vector<std::string> SimulateInstall(const InstallSource& source,
+                                         const std::string& selection) {
     const std::vector<SelectedCommand> commands =
         SelectInstallCommands(source.ScriptText, selection, SimulatedFolders());
     Simulation simulation(source);

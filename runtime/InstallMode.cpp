@@ -1,0 +1,149 @@
+// --unattended and --dry-run: installing, or showing what an installation
+// would do, without asking anything; and the dispatch to the terminal wizard.
+#include "InstallMode.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <string_view>
+
+#include "SetupRun.h"
+#include "TerminalWizard.h"
+#include "install/DisplayText.h"
+#include "install/Journal.h"
+
+namespace {
+
+constexpr std::string_view kOptions[] = {"--unattended",     "--dry-run",   "--accept-license",
+                                         "--accept-licence", "--no-launch", "--dir",
+                                         "--select",         "--log"};
+
+// Prints each step as it is carried out; Ctrl-C cancels.
+class ConsoleProgress : public InstallProgress {
+  public:
+    explicit ConsoleProgress(RunLog& log) : log_(log) {}
+    void Step(const PlanStep& step) override { log_.Say("  " + step.Text); }
+    bool Cancelled() override { return StopRequested(); }
+
+  private:
+    RunLog& log_;
+};
+
+int Usage(const std::string& why) {
+    std::fprintf(stderr, "setup: %s (see --help)\n", why.c_str());
+    return kExitUsage;
+}
+
+// The licence printed, and why the installation does not go on without it.
+int RefuseWithoutLicence(SetupRun& run) {
+    std::printf("%s\n", ShownText(run.LicenseText()).c_str());
+    run.Log().Say("This setup asks you to accept its licence, shown above (" +
+                      Shown(run.LicenseName()) +
+                      "). To accept it, run the setup again with --accept-license.",
+                  true);
+    return kExitLicence;
+}
+
+int DryRun(SetupRun& run, const std::string& folder) {
+    RunLog& log = run.Log();
+    struct stat st {};
+    if (::stat((folder + "/" + std::string(kJournalName)).c_str(), &st) == 0)
+        log.Say("Note: an interrupted installation in " + Shown(folder) + " will be undone first.");
+    if (!run.LicenseName().empty() && !run.Options().AcceptLicense)
+        log.Say("Note: the setup's licence (" + Shown(run.LicenseName()) +
+                ") must be accepted with --accept-license.");
+    std::string why;
+    const auto plan = run.Plan(folder, why);
+    if (!plan) {
+        log.Say("The installation could not go ahead: " + why, true);
+        return kExitFailed;
+    }
+    log.Say("An installation into " + Shown(folder) + " would do this (nothing is written now):");
+    PrintPlan(*plan, log);
+    return kExitInstalled;
+}
+
+int Unattended(SetupRun& run, const std::string& folder) {
+    RunLog& log = run.Log();
+    CatchStopSignals();
+    log.Say("Installing " + Shown(run.Setup().Line(SetupCaption)) + " into " + Shown(folder));
+    std::optional<InstallPlan> plan;
+    if (const int status = run.Prepare(folder, plan)) return status;
+    ConsoleProgress progress(log);
+    InstallResult result;
+    const int status = run.Install(*plan, progress, result);
+    if (status != kExitInstalled) return status;
+    log.Say("Installed into " + Shown(folder) + ". To remove it again, run " +
+            Shown(result.Uninstall));
+    if (run.CanLaunch(*plan)) run.Launch(*plan);
+    return kExitInstalled;
+}
+
+} // namespace
+
+bool HasInstallOption(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        for (const std::string_view option : kOptions)
+            if (arg == option || (arg.starts_with(option) && arg.size() > option.size() &&
+                                  arg[option.size()] == '='))
+                return true;
+    }
+    return false;
+}
+
+int RunInstallMode(int argc, char** argv, const std::string& self) {
+    InstallOptions options;
+    std::string why;
+    if (!ParseInstallOptions(argc, argv, options, why)) return Usage(why);
+    if (!options.Unattended && !options.DryRun) {
+        if (!options.Selects.empty())
+            return Usage("--select goes with --unattended or --dry-run; the wizard asks instead");
+        if (!isatty(0) || !isatty(1)) return Usage("without a terminal, install with --unattended");
+        return RunWizard(self, options);
+    }
+    RunLog log;
+    if (!options.Log.empty() && !log.Open(options.Log, self, why)) return Usage(why);
+    SetupRun run(self, options, log);
+    if (const int status = run.Load()) return status;
+    const std::string folder = run.DefaultFolder(why);
+    if (folder.empty()) {
+        log.Say("setup: " + why + (options.Dir.empty() ? "; give one with --dir" : ""), true);
+        return options.Dir.empty() ? kExitFailed : kExitUsage;
+    }
+    if (options.DryRun) return DryRun(run, folder);
+    if (!run.LicenseName().empty() && !options.AcceptLicense) return RefuseWithoutLicence(run);
+    return Unattended(run, folder);
+}
+
+bool WantsTerminalWizard() {
+    const char* display = std::getenv("DISPLAY");
+    const char* wayland = std::getenv("WAYLAND_DISPLAY");
+    const bool hasDisplay = (display && *display) || (wayland && *wayland);
+    return !hasDisplay && isatty(0) && isatty(1);
+}
+
+int RunTerminalWizard(const std::string& self) {
+    return RunWizard(self, InstallOptions{});
+}
+
+void PrintInstallHelp(FILE* out) {
+    std::fprintf(
+        out,
+        "\ninstalling (in a terminal without a display, no option starts the setup's wizard):\n"
+        "  --unattended        install without asking, with the components the setup starts with\n"
+        "  --dry-run           print what an installation would do; nothing is written\n"
+        "  --dir DIR           install into DIR (default ~/.local/opt/SUBFOLDER, as root\n"
+        "                      /opt/SUBFOLDER, SUBFOLDER being the setup's installation folder)\n"
+        "  --select ID=VALUE,...  set components: VALUE 1 ticks element ID, 0 unticks it,\n"
+        "                      N picks item N of a drop-down list\n"
+        "  --accept-license    accept the setup's licence (needed when it shows one)\n"
+        "  --no-launch         do not start the installed program at the end\n"
+        "  --log FILE          also append what happens to FILE\n"
+        "The installation folder gets a program \"uninstall\" that removes the installation.\n"
+        "\nexit status: 0 installed (--dry-run: would install), 1 failed with nothing changed,\n"
+        "  2 wrong options, 3 licence not accepted, 4 cancelled with nothing changed,\n"
+        "  5 failed and not everything could be undone (the next start tries again)\n");
+}

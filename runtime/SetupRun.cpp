@@ -1,0 +1,330 @@
+#include "SetupRun.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+
+#include "InstallMode.h"
+#include "common/AsciiCase.h"
+#include "common/Errors.h"
+#include "install/DisplayText.h"
+#include "package/PackageReader.h"
+#include "script/PanelArguments.h"
+
+extern char** environ;
+
+namespace {
+
+volatile sig_atomic_t gStop = 0;
+// Written to by the signal handler, so that a wait for a key ends even when
+// the signal came just before the wait began.
+int gStopPipe[2] = {-1, -1};
+
+void OnStopSignal(int) {
+    gStop = 1;
+    const char byte = 1;
+    if (gStopPipe[1] >= 0) (void)!::write(gStopPipe[1], &byte, 1);
+}
+
+// "--name VALUE" or "--name=VALUE" at argv[i]; true when it is this option.
+bool ValueOption(int argc, char** argv, int& i, const std::string& name, std::string& value,
+                 bool& missing) {
+    const std::string arg = argv[i];
+    if (arg.rfind(name + "=", 0) == 0) {
+        value = arg.substr(name.size() + 1);
+        return true;
+    }
+    if (arg != name) return false;
+    missing = i + 1 >= argc;
+    if (!missing) value = argv[++i];
+    return true;
+}
+
+} // namespace
+
+bool ParseInstallOptions(int argc, char** argv, InstallOptions& options, std::string& why) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        std::string value;
+        bool missing = false;
+        if (arg == "--unattended") {
+            options.Unattended = true;
+        } else if (arg == "--dry-run") {
+            options.DryRun = true;
+        } else if (arg == "--accept-license" || arg == "--accept-licence") {
+            options.AcceptLicense = true;
+        } else if (arg == "--no-launch") {
+            options.NoLaunch = true;
+        } else if (ValueOption(argc, argv, i, "--dir", value, missing)) {
+            options.Dir = value;
+        } else if (ValueOption(argc, argv, i, "--select", value, missing)) {
+            options.Selects.push_back(value);
+        } else if (ValueOption(argc, argv, i, "--log", value, missing)) {
+            options.Log = value;
+        } else {
+            why = "unknown option \"" + Shown(arg) + "\"";
+            return false;
+        }
+        if (missing) {
+            why = arg + " needs a value";
+            return false;
+        }
+    }
+    if (options.Unattended && options.DryRun) {
+        why = "--unattended and --dry-run exclude each other";
+        return false;
+    }
+    if (options.Dir.empty() && std::any_of(argv + 1, argv + argc, [](const char* a) {
+            return std::string(a) == "--dir" || std::string(a) == "--dir=";
+        })) {
+        why = "--dir needs a folder";
+        return false;
+    }
+    return true;
+}
+
+bool RunLog::Open(const std::string& path, const std::string& setup, std::string& why) {
+    file_ = std::fopen(path.c_str(), "ae");
+    if (!file_) {
+        why = Shown(path) + ": cannot write the log: " + std::strerror(errno);
+        return false;
+    }
+    Write("== " + UtcNow() + " UTC, " + setup);
+    return true;
+}
+
+RunLog::~RunLog() {
+    if (file_) std::fclose(file_);
+}
+
+void RunLog::Say(const std::string& line, bool toError) {
+    if (!quiet_ || toError) {
+        FILE* out = toError ? stderr : stdout;
+        std::fprintf(out, "%s\n", line.c_str());
+        std::fflush(out);
+    }
+    Write(line);
+}
+
+void RunLog::Write(const std::string& line) {
+    if (!file_) return;
+    std::fprintf(file_, "%s\n", line.c_str());
+    std::fflush(file_);
+}
+
+void CatchStopSignals() {
+    if (gStopPipe[0] < 0 && ::pipe2(gStopPipe, O_CLOEXEC | O_NONBLOCK) != 0) gStopPipe[0] = -1;
+    struct sigaction action {};
+    action.sa_handler = OnStopSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = 0; // no restart: a read waiting for a key returns at once
+    for (int sig : {SIGINT, SIGTERM, SIGHUP})
+        sigaction(sig, &action, nullptr);
+    // A write past a file size limit fails with EFBIG instead of ending the process.
+    std::signal(SIGXFSZ, SIG_IGN);
+    std::signal(SIGPIPE, SIG_IGN);
+}
+
+bool StopRequested() {
+    return gStop != 0;
+}
+
+int StopSignalFd() {
+    return gStopPipe[0];
+}
+void ClearStopRequest() {
+    gStop = 0;
+}
+
+SetupRun::SetupRun(const std::string& self, InstallOptions options, RunLog& log)
+    : self_(self), options_(std::move(options)), log_(log), env_(CurrentEnvironment()) {}
+
+int SetupRun::Load() {
+    try {
+        setup_ = OpenSetupPackage(self_);
+        if (!setup_) {
+            log_.Say(Shown(self_) + ": this setup carries no package", true);
+            return kExitFailed;
+        }
+        const std::vector<std::string> strings = setup_->StringsList();
+        panel_.LoadScript(setup_->Script, strings, kMaxStrings);
+        selection_ = panel_.GetScriptValues();
+        for (const std::string& select : options_.Selects) {
+            std::string error;
+            if (!ApplySelectArgument(selection_, select, error)) {
+                log_.Say(error, true);
+                return kExitUsage;
+            }
+        }
+        licenseName_ = setup_->Line(SetupLicense);
+        if (!licenseName_.empty()) {
+            const DirectoryEntry* entry = setup_->FindUserFile(LowerAscii(licenseName_));
+            if (!entry) {
+                log_.Say(Shown(self_) + ": the setup names the licence \"" + Shown(licenseName_) +
+                             "\" but does not carry it",
+                         true);
+                return kExitFailed;
+            }
+            licenseText_ = ReadEntryContents(setup_->File, *entry);
+        }
+    } catch (const KaveloError& e) {
+        log_.Say(Shown(self_) + ": damaged setup: " + e.what(), true);
+        return kExitFailed;
+    }
+    return 0;
+}
+
+std::string SetupRun::Selection() const {
+    return options_.Unattended || options_.DryRun ? selection_ : panel_.GetScriptValues();
+}
+
+std::string SetupRun::DefaultFolder(std::string& why) const {
+    const auto folder = options_.Dir.empty()
+                            ? DefaultInstallFolder(setup_->Line(SetupInstallFolder), env_, why)
+                            : ChosenInstallFolder(options_.Dir, why);
+    return folder ? *folder : std::string();
+}
+
+std::optional<InstallPlan> SetupRun::Plan(const std::string& folder, std::string& why) const {
+    PlanRequest request;
+    request.Setup = &*setup_;
+    request.Selection = Selection();
+    request.Folders = MapFolders(folder, env_);
+    request.Root = env_.Root;
+    return PlanInstallation(request, why);
+}
+
+int SetupRun::Prepare(const std::string& folder, std::optional<InstallPlan>& plan) {
+    std::string why;
+    lock_ = InstallLock::Take(folder, why);
+    if (!lock_ && !why.empty()) {
+        log_.Say("The installation cannot go ahead: " + why, true);
+        return kExitFailed;
+    }
+    if (lock_) {
+        Recovery recovery;
+        if (!RecoverInstallation(*lock_, folder, recovery, why)) {
+            log_.Say("The installation cannot go ahead: " + why, true);
+            return kExitFailed;
+        }
+        if (recovery.Found && !recovery.Result.Problems.empty()) {
+            log_.Say("An earlier installation into " + Shown(folder) +
+                         " was interrupted, and undoing it failed:",
+                     true);
+            for (const std::string& problem : recovery.Result.Problems)
+                log_.Say("  " + problem, true);
+            return kExitUndoIncomplete;
+        }
+        if (recovery.Found)
+            log_.Say(recovery.Result.Committed
+                         ? "An earlier installation into " + Shown(folder) +
+                               " had completed; the files it had set aside were removed."
+                         : "An earlier installation into " + Shown(folder) +
+                               " was interrupted; everything it had done was undone.");
+        struct stat st {};
+        if (::stat(folder.c_str(), &st) != 0) lock_.reset(); // its folder went with the undo
+    }
+    plan = Plan(folder, why);
+    if (!plan) {
+        log_.Say("The installation cannot go ahead: " + why, true);
+        log_.Say("Nothing was written.", true);
+        return kExitFailed;
+    }
+    return 0;
+}
+
+int SetupRun::Install(const InstallPlan& plan, InstallProgress& progress, InstallResult& result) {
+    result = RunInstallation(*setup_, plan, progress, lock_);
+    for (const std::string& folder : result.KeptFolders)
+        log_.Say("Kept the folder " + Shown(folder) + ": other files are in it");
+    switch (result.Outcome) {
+    case InstallOutcome::Installed:
+        for (const std::string& problem : result.Problems)
+            log_.Say("Warning: " + problem + " (the next start tidies it)", true);
+        return kExitInstalled;
+    case InstallOutcome::Cancelled:
+        log_.Say("The installation was cancelled; everything it had done was undone.", true);
+        return kExitCancelled;
+    case InstallOutcome::FailedUndone:
+        log_.Say("The installation failed: " + result.Why, true);
+        log_.Say("Everything it had done was undone.", true);
+        return kExitFailed;
+    case InstallOutcome::UndoIncomplete:
+        log_.Say("The installation failed: " + result.Why, true);
+        log_.Say("Not all of it could be undone:", true);
+        for (const std::string& problem : result.Problems)
+            log_.Say("  " + problem, true);
+        log_.Say("The journal in " + Shown(plan.Folders.Install) +
+                     " is kept; the next start of a setup into that folder tries again.",
+                 true);
+        return kExitUndoIncomplete;
+    }
+    return kExitFailed;
+}
+
+bool SetupRun::CanLaunch(const InstallPlan& plan) const {
+    return !options_.NoLaunch && !env_.Root && !setup_->Line(SetupLaunchText).empty() &&
+           !plan.LaunchProgram.empty() && ::access(plan.LaunchProgram.c_str(), X_OK) == 0;
+}
+
+void SetupRun::Launch(const InstallPlan& plan) {
+    posix_spawnattr_t attr;
+    posix_spawn_file_actions_t actions;
+    posix_spawnattr_init(&attr);
+    posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSID | POSIX_SPAWN_SETSIGDEF);
+    sigset_t all;
+    sigfillset(&all);
+    posix_spawnattr_setsigdefault(&attr, &all);
+    posix_spawn_file_actions_init(&actions);
+    for (int fd : {0, 1, 2})
+        posix_spawn_file_actions_addopen(&actions, fd, "/dev/null", fd == 0 ? O_RDONLY : O_WRONLY,
+                                         0);
+    const std::string folder = plan.LaunchProgram.substr(0, plan.LaunchProgram.rfind('/') + 1);
+    posix_spawn_file_actions_addchdir_np(&actions, folder.c_str());
+    std::vector<std::string> words = {plan.LaunchProgram};
+    words.insert(words.end(), plan.LaunchArguments.begin(), plan.LaunchArguments.end());
+    std::vector<char*> args;
+    for (std::string& w : words)
+        args.push_back(w.data());
+    args.push_back(nullptr);
+    pid_t pid = 0;
+    const int err =
+        posix_spawn(&pid, plan.LaunchProgram.c_str(), &actions, &attr, args.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    posix_spawnattr_destroy(&attr);
+    if (err != 0)
+        log_.Say("Could not start " + Shown(plan.LaunchProgram) + ": " + std::strerror(err), true);
+    else
+        log_.Say("Started " + Shown(plan.LaunchProgram));
+}
+
+std::string SizeText(uint64_t bytes) {
+    char text[32];
+    if (bytes < 1024)
+        std::snprintf(text, sizeof text, "%llu bytes", static_cast<unsigned long long>(bytes));
+    else if (bytes < (1u << 20))
+        std::snprintf(text, sizeof text, "%.1f KB", bytes / 1024.0);
+    else
+        std::snprintf(text, sizeof text, "%.1f MB", bytes / 1048576.0);
+    return text;
+}
+
+void PrintPlan(const InstallPlan& plan, RunLog& log) {
+    size_t files = 0;
+    for (const PlanStep& step : plan.Steps) {
+        log.Say("  " + step.Text);
+        files += step.Kind == StepKind::Copy;
+    }
+    const std::string folder = Shown(plan.Folders.Install);
+    log.Say("  Program " + folder + "/" + std::string(kUninstallName) +
+            " (removes the installation)");
+    log.Say("  Record  " + folder + "/" + std::string(kManifestName));
+    log.Say(std::to_string(files) + " file(s), " + SizeText(plan.Bytes) + " in all.");
+}

@@ -1,0 +1,111 @@
+// One installation as the runtime drives it, whatever drives it (the
+// unattended mode, the dry run, the terminal wizard): the options, the setup
+// read from the runtime's own file, the component panel with its starting
+// values, the licence, the folders, the first pass and the second.
+#pragma once
+
+#include <cstdio>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "install/InstallEngine.h"
+#include "install/InstallPlan.h"
+#include "install/LinuxFolders.h"
+#include "install/SetupPackage.h"
+#include "script/ComponentPanel.h"
+
+struct InstallOptions {
+    bool Unattended = false;
+    bool DryRun = false;
+    std::string Dir;
+    std::vector<std::string> Selects;
+    bool AcceptLicense = false;
+    bool NoLaunch = false;
+    std::string Log;
+};
+
+// Reads the options of the installing modes; false with why on a usage error.
+bool ParseInstallOptions(int argc, char** argv, InstallOptions& options, std::string& why);
+
+// Writes what happens to standard output and, with --log, appended to a file.
+class RunLog {
+  public:
+    // Opens the log file; false with why when it cannot be.
+    bool Open(const std::string& path, const std::string& setup, std::string& why);
+    ~RunLog();
+    // A line for the terminal (stdout, or stderr when toError) and the log.
+    void Say(const std::string& line, bool toError = false);
+    // A line for the log only.
+    void Write(const std::string& line);
+    void SetQuiet(bool quiet) { quiet_ = quiet; }
+
+  private:
+    FILE* file_ = nullptr;
+    bool quiet_ = false;
+};
+
+// Ctrl-C, a hang-up or a termination request set a flag instead of ending
+// the process, so that an installation under way can undo itself.
+void CatchStopSignals();
+bool StopRequested();
+void ClearStopRequest();
+// Readable once a stop signal came (for waiting on a key and the signal at once).
+int StopSignalFd();
+
+class SetupRun {
+  public:
+    SetupRun(const std::string& self, InstallOptions options, RunLog& log);
+
+    // Reads the setup and builds the panel with --select applied. The exit
+    // status on failure (reported), 0 otherwise.
+    int Load();
+
+    const SetupPackage& Setup() const { return *setup_; }
+    ScriptPanelModel& Panel() { return panel_; }
+    std::string Selection() const;
+    const InstallOptions& Options() const { return options_; }
+    const InstallEnvironment& Environment() const { return env_; }
+
+    // The licence file's name and text; empty name when there is none.
+    const std::string& LicenseName() const { return licenseName_; }
+    const std::string& LicenseText() const { return licenseText_; }
+
+    // The folder options or the setup choose; empty with why when neither gives one.
+    std::string DefaultFolder(std::string& why) const;
+
+    // The first pass for folder (absolute); nullopt with why.
+    std::optional<InstallPlan> Plan(const std::string& folder, std::string& why) const;
+
+    // Takes the folder, undoes an interrupted installation there (reported),
+    // and plans; the exit status on failure, 0 with plan set otherwise.
+    int Prepare(const std::string& folder, std::optional<InstallPlan>& plan);
+
+    // The second pass; the exit status, with everything reported.
+    int Install(const InstallPlan& plan, InstallProgress& progress, InstallResult& result);
+
+    // Whether the finish step may offer to start the program, and starting it.
+    bool CanLaunch(const InstallPlan& plan) const;
+    void Launch(const InstallPlan& plan);
+
+    RunLog& Log() { return log_; }
+
+  private:
+    std::string self_;
+    InstallOptions options_;
+    RunLog& log_;
+    InstallEnvironment env_;
+    std::optional<SetupPackage> setup_;
+    ScriptPanelModel panel_;
+    std::string selection_;
+    std::string licenseName_;
+    std::string licenseText_;
+    std::optional<InstallLock> lock_;
+};
+
+// The plan's lines as --dry-run prints them, with the space it needs.
+void PrintPlan(const InstallPlan& plan, RunLog& log);
+
+// Human-readable size: "4.5 KB", "12.3 MB".
+std::string SizeText(uint64_t bytes);

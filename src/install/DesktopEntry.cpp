@@ -1,0 +1,127 @@
+#include "install/DesktopEntry.h"
+
+#include <string_view>
+
+#include "install/DisplayText.h"
+
+namespace {
+
+constexpr std::string_view kReserved = " \t\n\"'\\><~|&;$*?#()`";
+
+std::string QuoteArgument(const std::string& word) {
+    std::string out;
+    const bool quote = word.empty() || word.find_first_of(kReserved) != std::string::npos;
+    if (quote) out += '"';
+    for (const char c : word) {
+        if (c == '%') {
+            out += "%%";
+            continue;
+        }
+        if (quote && (c == '"' || c == '`' || c == '$' || c == '\\')) out += '\\';
+        out += c;
+    }
+    if (quote) out += '"';
+    return out;
+}
+
+} // namespace
+
+std::vector<std::string> SplitOptions(const std::string& options) {
+    std::vector<std::string> words;
+    std::string word;
+    bool inWord = false;
+    bool quoted = false;
+    for (const char c : options) {
+        if (c == '"') {
+            quoted = !quoted;
+            inWord = true;
+        } else if (c == ' ' && !quoted) {
+            if (inWord) words.push_back(word);
+            word.clear();
+            inWord = false;
+        } else {
+            word += c;
+            inWord = true;
+        }
+    }
+    if (inWord) words.push_back(word);
+    return words;
+}
+
+std::string DesktopString(const std::string& value) {
+    std::string out;
+    for (const char c : value) {
+        switch (c) {
+        case '\\':
+            out += "\\\\";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\t':
+            out += "\\t";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        default:
+            out += c;
+        }
+    }
+    return out;
+}
+
+std::string DesktopExec(const std::string& program, const std::vector<std::string>& arguments) {
+    std::string exec = QuoteArgument(program);
+    for (const std::string& argument : arguments)
+        exec += " " + QuoteArgument(argument);
+    return DesktopString(exec);
+}
+
+std::string LauncherName(const std::string& text) {
+    std::string out;
+    for (const char c : text) {
+        const bool kept = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
+                          (c >= '0' && c <= '9') || c == '_' || c == '-' || c == '.';
+        if (kept)
+            out += c;
+        else if (out.empty() || out.back() != '-')
+            out += '-';
+        if (out.size() >= 100) break;
+    }
+    // No hidden names, and never "." or "..".
+    const size_t first = out.find_first_not_of("-.");
+    if (first == std::string::npos) return "launcher";
+    out.erase(0, first);
+    while (out.back() == '-')
+        out.pop_back();
+    return out;
+}
+
+std::string MenuSubfolder(const std::string& startMenuFolder) {
+    std::string folder;
+    size_t from = 0;
+    while (from <= startMenuFolder.size()) {
+        size_t cut = startMenuFolder.find_first_of("\\/", from);
+        if (cut == std::string::npos) cut = startMenuFolder.size();
+        const std::string part = startMenuFolder.substr(from, cut - from);
+        from = cut + 1;
+        if (part.find_first_not_of(" .") == std::string::npos) continue;
+        folder += (folder.empty() ? "" : "/") + LauncherName(part);
+    }
+    return folder;
+}
+
+std::string DesktopEntryText(const Launcher& launcher) {
+    std::string folder = launcher.Program.substr(0, launcher.Program.rfind('/'));
+    if (folder.empty()) folder = "/";
+    std::string text = "[Desktop Entry]\n"
+                       "Type=Application\n"
+                       "Version=1.0\n";
+    text += "Name=" + DesktopString(TextToUtf8(launcher.Name)) + "\n";
+    text += "Exec=" + DesktopExec(launcher.Program, launcher.Arguments) + "\n";
+    text += "Path=" + DesktopString(folder) + "\n";
+    text += "Icon=application-x-executable\n"
+            "Terminal=false\n";
+    return text;
+}

@@ -1,0 +1,67 @@
+// The first pass of an installation: the [Install] section read for a
+// selection exactly as the simulator reads it, every target worked out on
+// this machine, and everything checked before anything is written: the
+// Check lines against the versions an earlier installation recorded, the
+// files the copies take from the setup, the targets (inside the folders the
+// mapping allows, no link on the way) and the space the copies need.
+#pragma once
+
+#include <sys/types.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "install/LinuxFolders.h"
+#include "install/Manifest.h"
+#include "install/Places.h"
+#include "install/SetupPackage.h"
+
+enum class StepKind {
+    Note,       // says something, does nothing
+    Delete,     // a file is set aside, and removed when the installation completes
+    Copy,       // a file of the setup is written
+    Launcher,   // a .desktop file is written
+    KeepRecord, // a file skipped for its recorded version stays part of the installation
+};
+
+struct PlanStep {
+    StepKind Kind = StepKind::Note;
+    std::string Text;                       // the line the report shows
+    bool Warning = false;                   // a note that is a warning
+    Place Where;                            // the file concerned (not for notes)
+    std::string Path;                       // its absolute path
+    const DirectoryEntry* Source = nullptr; // Copy
+    uint64_t Size = 0;                      // Copy, Launcher
+    std::string Version;                    // Copy
+    std::string Contents;                   // Launcher
+    mode_t Mode = 0;                        // Launcher
+    ManifestFile Recorded;                  // KeepRecord
+};
+
+struct InstallPlan {
+    LinuxFolders Folders;
+    // The folders the installation starts from: for each folder of the
+    // mapping, the deepest part of it that exists already.
+    RootTable Roots;
+    std::vector<PlanStep> Steps;
+    std::optional<Manifest> Previous; // the manifest an earlier installation left
+    uint64_t Bytes = 0;               // what the copies write
+    std::string LaunchProgram;        // the target of the first "s" shortcut
+    std::vector<std::string> LaunchArguments;
+};
+
+struct PlanRequest {
+    const SetupPackage* Setup = nullptr;
+    std::string Selection; // the panel's values, as GetScriptValues gives them
+    LinuxFolders Folders;
+    bool Root = false;
+};
+
+// The plan, or nullopt with why (naming the script line and the path) when
+// the installation cannot go ahead.
+std::optional<InstallPlan> PlanInstallation(const PlanRequest& request, std::string& why);
+
+// The manifest an earlier installation left in folder; nullopt without why
+// when there is none, with why when it cannot be trusted or read.
+std::optional<Manifest> ReadPreviousManifest(const std::string& folder, std::string& why);

@@ -1,0 +1,273 @@
+#include "install/Journal.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <charconv>
+#include <cstring>
+
+namespace {
+
+constexpr std::string_view kHeader = "kavelo-journal";
+constexpr uint64_t kMaxJournalSize = 256u << 20;
+
+struct KindName {
+    JournalKind kind;
+    std::string_view name;
+};
+constexpr KindName kKinds[] = {{JournalKind::Root, "root"}, {JournalKind::MakeFolder, "mkdir"},
+                               {JournalKind::Keep, "keep"}, {JournalKind::Temp, "temp"},
+                               {JournalKind::New, "new"},   {JournalKind::Commit, "commit"}};
+
+bool ReadNumber(const std::string& text, uint64_t& value) {
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    return ec == std::errc() && end == text.data() + text.size() && !text.empty();
+}
+
+// One record from its fields; false when they do not make one.
+bool ReadRecord(const std::vector<std::string>& f, size_t roots, JournalRecord& r) {
+    const auto kind = std::find_if(std::begin(kKinds), std::end(kKinds),
+                                   [&](const KindName& k) { return k.name == f[0]; });
+    if (kind == std::end(kKinds)) return false;
+    r.Kind = kind->kind;
+    const size_t expected[] = {3, 3, 6, 3, 5, 1};
+    if (f.size() != expected[static_cast<int>(r.Kind)]) return false;
+    if (r.Kind == JournalKind::Commit) return true;
+    uint64_t root = 0;
+    if (!ReadNumber(f[1], root)) return false;
+    r.Where.Root = static_cast<int>(std::min<uint64_t>(root, 1u << 20));
+    if (r.Kind == JournalKind::Root) {
+        r.Folder = f[2];
+        return root == roots && !r.Folder.empty() && r.Folder[0] == '/';
+    }
+    if (root >= roots) return false;
+    r.Where.Relative = f[2];
+    if (r.Kind == JournalKind::Keep) {
+        r.Aside = f[3];
+        return ReadNumber(f[4], r.Device) && ReadNumber(f[5], r.Inode) && !r.Aside.empty() &&
+               r.Aside.find('/') == std::string::npos;
+    }
+    if (r.Kind == JournalKind::New) return ReadNumber(f[3], r.Device) && ReadNumber(f[4], r.Inode);
+    return true;
+}
+
+bool SameFile(const struct stat& st, const JournalRecord& r) {
+    return static_cast<uint64_t>(st.st_dev) == r.Device &&
+           static_cast<uint64_t>(st.st_ino) == r.Inode;
+}
+
+// Carries out an undo or a tidy-up of one journal's records.
+class Undo {
+  public:
+    explicit Undo(const std::vector<JournalRecord>& records) {
+        for (const JournalRecord& r : records)
+            if (r.Kind == JournalKind::Root) roots_.Add(r.Folder);
+    }
+
+    // The folder a place lies in; closed when it is not there.
+    FolderHandle ParentOf(const Place& where) {
+        std::string why;
+        bool missing = false;
+        FolderHandle folder = OpenFolderBelow(roots_.Folders()[static_cast<size_t>(where.Root)],
+                                              ::ParentOf(where.Relative), false, why, {}, &missing);
+        if (!folder.IsOpen() && !missing) Problem(why);
+        return folder;
+    }
+
+    void Problem(const std::string& what) { result_.Problems.push_back(what); }
+    std::string Shown(const Place& where) const { return roots_.Absolute(where); }
+
+    // Removes name from where's folder when it is still the file of record r
+    // (any file when r is null).
+    void RemoveFile(const Place& where, const std::string& name, const JournalRecord* r) {
+        FolderHandle folder = ParentOf(where);
+        if (!folder.IsOpen()) return;
+        const auto st = StatIn(folder, name);
+        if (!st || S_ISDIR(st->st_mode) || (r && !SameFile(*st, *r))) return;
+        if (::unlinkat(folder.Get(), name.c_str(), 0) != 0 && errno != ENOENT)
+            Problem(Shown(where) + ": cannot remove: " + std::strerror(errno));
+    }
+
+    void PutBack(const JournalRecord& r) {
+        FolderHandle folder = ParentOf(r.Where);
+        if (!folder.IsOpen()) return;
+        const auto st = StatIn(folder, r.Aside);
+        if (!st || !SameFile(*st, r)) return;
+        const std::string leaf = LeafOf(r.Where.Relative);
+        if (::renameat(folder.Get(), r.Aside.c_str(), folder.Get(), leaf.c_str()) != 0)
+            Problem(Shown(r.Where) + ": cannot be put back: " + std::strerror(errno));
+    }
+
+    void RemoveFolder(const Place& where) {
+        FolderHandle folder = ParentOf(where);
+        if (!folder.IsOpen()) return;
+        const std::string leaf = LeafOf(where.Relative);
+        if (::unlinkat(folder.Get(), leaf.c_str(), AT_REMOVEDIR) == 0 || errno == ENOENT) return;
+        if (errno == ENOTEMPTY || errno == EEXIST)
+            result_.KeptFolders.push_back(Shown(where));
+        else
+            Problem(Shown(where) + ": cannot remove the folder: " + std::strerror(errno));
+    }
+
+    RecoveryResult& Result() { return result_; }
+
+  private:
+    RootTable roots_;
+    RecoveryResult result_;
+};
+
+} // namespace
+
+std::string JournalLine(const JournalRecord& r) {
+    const std::string name(kKinds[static_cast<int>(r.Kind)].name);
+    const std::string root = std::to_string(r.Where.Root);
+    switch (r.Kind) {
+    case JournalKind::Root:
+        return RecordLine({name, root, r.Folder});
+    case JournalKind::Keep:
+        return RecordLine({name, root, r.Where.Relative, r.Aside, std::to_string(r.Device),
+                           std::to_string(r.Inode)});
+    case JournalKind::New:
+        return RecordLine(
+            {name, root, r.Where.Relative, std::to_string(r.Device), std::to_string(r.Inode)});
+    case JournalKind::Commit:
+        return RecordLine({name});
+    default:
+        return RecordLine({name, root, r.Where.Relative});
+    }
+}
+
+std::optional<std::vector<JournalRecord>> ReadJournal(std::string_view text, std::string& why) {
+    std::vector<JournalRecord> records;
+    size_t roots = 0;
+    size_t from = 0;
+    for (int number = 1;; ++number) {
+        const size_t end = text.find('\n', from);
+        if (end == std::string_view::npos) break; // cut short by a kill, or the end
+        const auto fields = ReadRecordLine(std::string(text.substr(from, end - from)));
+        from = end + 1;
+        if (number == 1) {
+            if (!fields || fields->size() != 2 || (*fields)[0] != kHeader) {
+                why = "not a journal of an installation";
+                return std::nullopt;
+            }
+            continue;
+        }
+        JournalRecord r;
+        if (!fields || !ReadRecord(*fields, roots, r)) {
+            why = "line " + std::to_string(number) + " does not read";
+            return std::nullopt;
+        }
+        if (r.Kind == JournalKind::Root) ++roots;
+        records.push_back(std::move(r));
+    }
+    return records;
+}
+
+Journal::~Journal() {
+    if (fd_ >= 0) ::close(fd_);
+}
+
+bool Journal::Create(const FolderHandle& folder, const std::string& shown, std::string& why) {
+    shown_ = shown;
+    fd_ = ::openat(folder.Get(), std::string(kJournalName).c_str(),
+                   O_WRONLY | O_CREAT | O_EXCL | O_APPEND | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd_ < 0 || !WriteAll(fd_, RecordLine({std::string(kHeader), "1"}))) {
+        why = shown + ": " + std::strerror(errno);
+        return false;
+    }
+    return true;
+}
+
+bool Journal::Add(const JournalRecord& record, std::string& why) {
+    if (!WriteAll(fd_, JournalLine(record))) {
+        why = shown_ + ": " + std::strerror(errno);
+        return false;
+    }
+    records_.push_back(record);
+    return true;
+}
+
+bool Journal::Remove(const FolderHandle& folder, std::string& why) {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
+    if (::unlinkat(folder.Get(), std::string(kJournalName).c_str(), 0) != 0 && errno != ENOENT) {
+        why = shown_ + ": " + std::strerror(errno);
+        return false;
+    }
+    return true;
+}
+
+RecoveryResult UndoJournal(const std::vector<JournalRecord>& records,
+                           const std::function<bool(std::string& why)>& removeJournal) {
+    Undo undo(records);
+    const bool committed = std::any_of(records.begin(), records.end(), [](const JournalRecord& r) {
+        return r.Kind == JournalKind::Commit;
+    });
+    undo.Result().Committed = committed;
+    std::vector<Place> folders;
+    for (auto r = records.rbegin(); r != records.rend(); ++r) {
+        const std::string leaf = LeafOf(r->Where.Relative);
+        if (r->Kind == JournalKind::Temp) {
+            undo.RemoveFile(r->Where, leaf, nullptr);
+        } else if (committed) {
+            if (r->Kind == JournalKind::Keep) undo.RemoveFile(r->Where, r->Aside, &*r);
+        } else if (r->Kind == JournalKind::New) {
+            undo.RemoveFile(r->Where, leaf, &*r);
+        } else if (r->Kind == JournalKind::Keep) {
+            undo.PutBack(*r);
+        } else if (r->Kind == JournalKind::MakeFolder) {
+            folders.push_back(r->Where);
+        }
+    }
+    if (!undo.Result().Problems.empty()) return undo.Result();
+    std::string why;
+    if (!removeJournal(why)) {
+        undo.Problem(why);
+        return undo.Result();
+    }
+    for (const Place& folder : folders)
+        undo.RemoveFolder(folder);
+    return undo.Result();
+}
+
+std::optional<InstallLock> InstallLock::Take(const std::string& folder, std::string& why) {
+    InstallLock lock;
+    lock.folder_ = FolderHandle(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!lock.folder_.IsOpen()) {
+        if (errno != ENOENT) why = folder + ": " + std::strerror(errno);
+        return std::nullopt;
+    }
+    if (::flock(lock.folder_.Get(), LOCK_EX | LOCK_NB) != 0) {
+        why = folder + ": " +
+              (errno == EWOULDBLOCK ? "another installation or uninstallation is working there"
+                                    : std::strerror(errno));
+        return std::nullopt;
+    }
+    return lock;
+}
+
+bool RecoverInstallation(const InstallLock& lock, const std::string& folder, Recovery& recovery,
+                         std::string& why) {
+    const std::string name(kJournalName);
+    const std::string shown = folder + "/" + name;
+    recovery.Found = StatIn(lock.Folder(), name).has_value();
+    if (!recovery.Found) return true;
+    const auto text =
+        ReadOwnRecordFile(lock.Folder(), name, kMaxJournalSize, shown, "a journal", why);
+    if (!text) return false;
+    const auto records = ReadJournal(*text, why);
+    if (!records) {
+        why = shown + ": " + why;
+        return false;
+    }
+    recovery.Result = UndoJournal(*records, [&](std::string& failure) {
+        if (::unlinkat(lock.Folder().Get(), name.c_str(), 0) == 0 || errno == ENOENT) return true;
+        failure = shown + ": " + std::strerror(errno);
+        return false;
+    });
+    return true;
+}

@@ -1,0 +1,101 @@
+// The write-ahead journal of an installation (".kavelo-journal" in its
+// folder). Before each step on the disk (making a folder, setting a file
+// aside, creating a temporary file, renaming a new file into place) a line
+// says what is about to happen, so that whatever was done can be undone: by
+// the installation itself when a step fails or it is cancelled, and by the
+// next start after a kill. After the last line, "commit", only the files set
+// aside remain to be removed.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "install/Places.h"
+#include "install/SafeWrite.h"
+
+inline constexpr std::string_view kJournalName = ".kavelo-journal";
+
+enum class JournalKind { Root, MakeFolder, Keep, Temp, New, Commit };
+
+struct JournalRecord {
+    JournalKind Kind = JournalKind::Commit;
+    Place Where;         // Root: Where.Root is the number being defined
+    std::string Folder;  // Root: the absolute folder
+    std::string Aside;   // Keep: the name the file is set aside under, in its own folder
+    uint64_t Device = 0; // Keep, New: the file set aside or renamed into place
+    uint64_t Inode = 0;
+};
+
+std::string JournalLine(const JournalRecord& record);
+
+// The records of a journal. A last line without its line break (the write a
+// kill cut short) is left out: its step had not begun. nullopt with why when
+// a line does not read or names a root not defined before it.
+std::optional<std::vector<JournalRecord>> ReadJournal(std::string_view text, std::string& why);
+
+// The journal file of a running installation, and the records it holds.
+class Journal {
+  public:
+    Journal() = default;
+    ~Journal();
+    Journal(const Journal&) = delete;
+    Journal& operator=(const Journal&) = delete;
+
+    // Creates the journal in folder (none may be there). shown is its path.
+    bool Create(const FolderHandle& folder, const std::string& shown, std::string& why);
+    // Appends a record before its step is taken.
+    bool Add(const JournalRecord& record, std::string& why);
+    const std::vector<JournalRecord>& Records() const { return records_; }
+    // Closes and removes the journal file.
+    bool Remove(const FolderHandle& folder, std::string& why);
+
+  private:
+    int fd_ = -1;
+    std::string shown_;
+    std::vector<JournalRecord> records_;
+};
+
+struct RecoveryResult {
+    bool Committed = false;               // the installation had completed; only tidying was left
+    std::vector<std::string> Problems;    // steps that could not be undone (the journal stays)
+    std::vector<std::string> KeptFolders; // folders it made that others' files now fill
+};
+
+// Undoes what records say was done, newest first: new files removed (only
+// the very files it made), temporary files removed, files set aside put back;
+// then removeJournal runs and the folders it made are removed when empty.
+// Records that end in a commit are tidied instead: the files set aside
+// removed. When a step fails the rest is still tried, but the journal and
+// the folders stay, so that the next start tries again.
+RecoveryResult UndoJournal(const std::vector<JournalRecord>& records,
+                           const std::function<bool(std::string& why)>& removeJournal);
+
+// Holds the installation folder while an installation or an uninstallation
+// works in it: an exclusive lock on the folder itself, which the system drops
+// when the holder ends, even by a kill.
+class InstallLock {
+  public:
+    // Opens folder (nullopt without why when it does not exist) and locks it.
+    // nullopt with why when it is locked by another process or cannot be opened.
+    static std::optional<InstallLock> Take(const std::string& folder, std::string& why);
+    const FolderHandle& Folder() const { return folder_; }
+
+  private:
+    FolderHandle folder_;
+};
+
+// What a start found of an earlier installation that did not end.
+struct Recovery {
+    bool Found = false; // there was a journal
+    RecoveryResult Result;
+};
+
+// Looks for the journal of an installation that did not end in the locked
+// installation folder and undoes or tidies it. False with why when the
+// journal cannot be trusted (not the user's own file, damaged) or read.
+bool RecoverInstallation(const InstallLock& lock, const std::string& folder, Recovery& recovery,
+                         std::string& why);

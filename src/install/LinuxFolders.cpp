@@ -1,0 +1,212 @@
+#include "install/LinuxFolders.h"
+
+#include <linux/limits.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <fstream>
+
+#include "install/DisplayText.h"
+
+namespace {
+
+std::string Env(const char* name) {
+    const char* value = std::getenv(name);
+    return value ? value : "";
+}
+
+// The normalized form of an absolute path: no empty or "." parts, ".."
+// taking one part off, no "/" at the end ("/" stays "/").
+std::string Normalize(const std::string& absolute) {
+    std::vector<std::string> kept;
+    for (const std::string& part : PathParts(absolute)) {
+        if (part == "..") {
+            if (!kept.empty()) kept.pop_back();
+        } else {
+            kept.push_back(part);
+        }
+    }
+    std::string out;
+    for (const std::string& part : kept)
+        out += "/" + part;
+    return out.empty() ? "/" : out;
+}
+
+std::string WithBackslashes(const std::string& folder) {
+    std::string out = folder;
+    for (char& c : out)
+        if (c == '/') c = '\\';
+    if (out.empty() || out.back() != '\\') out += '\\';
+    return out;
+}
+
+bool IsFolder(const std::string& path) {
+    struct stat st {};
+    return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+// XDG_DESKTOP_DIR="$HOME/Desktop" in the user-dirs file; empty when absent.
+std::string UserDirsDesktop(const InstallEnvironment& env) {
+    std::ifstream in(env.ConfigHome + "/user-dirs.dirs");
+    std::string line;
+    const std::string key = "XDG_DESKTOP_DIR=";
+    while (std::getline(in, line)) {
+        if (line.rfind(key, 0) != 0) continue;
+        std::string value = line.substr(key.size());
+        if (value.size() >= 2 && value.front() == '"' && value.back() == '"')
+            value = value.substr(1, value.size() - 2);
+        if (value.rfind("$HOME", 0) == 0) value = env.Home + value.substr(5);
+        return value.rfind('/', 0) == 0 ? value : "";
+    }
+    return "";
+}
+
+} // namespace
+
+std::vector<std::string> PathParts(const std::string& path) {
+    std::vector<std::string> parts;
+    size_t from = 0;
+    while (from <= path.size()) {
+        size_t slash = path.find('/', from);
+        if (slash == std::string::npos) slash = path.size();
+        const std::string part = path.substr(from, slash - from);
+        if (!part.empty() && part != ".") parts.push_back(part);
+        from = slash + 1;
+    }
+    return parts;
+}
+
+InstallEnvironment CurrentEnvironment() {
+    InstallEnvironment env;
+    env.Root = ::geteuid() == 0;
+    env.Home = Env("HOME");
+    if (env.Home.empty() || env.Home[0] != '/') {
+        const passwd* pw = ::getpwuid(::geteuid());
+        env.Home = pw && pw->pw_dir ? pw->pw_dir : "/";
+    }
+    env.Home = Normalize(env.Home);
+    const std::string data = Env("XDG_DATA_HOME");
+    env.DataHome = data.rfind('/', 0) == 0 ? Normalize(data) : env.Home + "/.local/share";
+    const std::string config = Env("XDG_CONFIG_HOME");
+    env.ConfigHome = config.rfind('/', 0) == 0 ? Normalize(config) : env.Home + "/.config";
+    const std::string desktop = Env("XDG_DESKTOP_DIR");
+    if (desktop.rfind('/', 0) == 0) env.DesktopDir = Normalize(desktop);
+    return env;
+}
+
+std::optional<std::string> AbsoluteFolder(const std::string& path, std::string& why) {
+    if (path.empty()) {
+        why = "the folder is empty";
+        return std::nullopt;
+    }
+    for (unsigned char c : path) {
+        if (c == '\\' || c < 0x20 || c == 0x7f) {
+            why = "\"" + Shown(path) +
+                  "\": a folder name may not hold a backslash or a control character";
+            return std::nullopt;
+        }
+    }
+    if (path[0] == '/') return Normalize(path);
+    char cwd[PATH_MAX];
+    if (!::getcwd(cwd, sizeof cwd)) {
+        why = path + ": the working folder is unknown";
+        return std::nullopt;
+    }
+    return Normalize(std::string(cwd) + "/" + path);
+}
+
+std::optional<std::string> ChosenInstallFolder(const std::string& path, std::string& why) {
+    auto folder = AbsoluteFolder(path, why);
+    if (folder && *folder == "/") {
+        why = "the root folder / cannot be an installation folder";
+        return std::nullopt;
+    }
+    return folder;
+}
+
+std::optional<std::string> DefaultInstallFolder(const std::string& subfolder,
+                                                const InstallEnvironment& env, std::string& why) {
+    std::string sub;
+    for (const char c : subfolder)
+        sub += c == '\\' ? '/' : c;
+    const std::vector<std::string> parts = PathParts(sub);
+    for (const std::string& part : parts) {
+        if (part == "..") {
+            why = "the setup's installation folder \"" + Shown(subfolder) +
+                  "\" climbs out with \"..\"";
+            return std::nullopt;
+        }
+    }
+    if (parts.empty()) {
+        why = "the setup names no installation folder";
+        return std::nullopt;
+    }
+    std::string folder = env.Root ? "/opt" : env.Home + "/.local/opt";
+    for (const std::string& part : parts)
+        folder += "/" + part;
+    return AbsoluteFolder(folder, why);
+}
+
+std::string DesktopFolder(const InstallEnvironment& env) {
+    std::string desktop = env.DesktopDir;
+    if (desktop.empty()) desktop = UserDirsDesktop(env);
+    if (desktop.empty()) desktop = env.Home + "/Desktop";
+    desktop = Normalize(desktop);
+    return IsFolder(desktop) ? desktop : "";
+}
+
+LinuxFolders MapFolders(const std::string& installFolder, const InstallEnvironment& env) {
+    LinuxFolders folders;
+    folders.Install = installFolder;
+    folders.Lib = env.Root ? "/usr/local/lib" : env.Home + "/.local/lib";
+    folders.Share = env.Root ? "/usr/local/share" : env.DataHome;
+    folders.Menu = folders.Share + "/applications";
+    if (env.Root) folders.AllUsersMenu = "/usr/share/applications";
+    folders.Desktop = DesktopFolder(env);
+    return folders;
+}
+
+BaseFolders ScriptFolders(const LinuxFolders& folders) {
+    BaseFolders base;
+    base.Install = WithBackslashes(folders.Install);
+    base.System = WithBackslashes(folders.Lib);
+    base.Windows = WithBackslashes(folders.Share);
+    base.Drives = false;
+    return base;
+}
+
+std::optional<std::string> LinuxPath(const std::string& target, std::string& why) {
+    std::string path = target;
+    for (char& c : path)
+        if (c == '\\') c = '/';
+    if (path.empty() || path[0] != '/') {
+        why = "\"" + Shown(path) + "\" is not an absolute path";
+        return std::nullopt;
+    }
+    std::string out;
+    for (const std::string& part : PathParts(path)) {
+        if (part == "..") {
+            why = "\"" + Shown(path) + "\" holds a \"..\" part";
+            return std::nullopt;
+        }
+        if (part.size() > NAME_MAX || part.find('\0') != std::string::npos) {
+            why = "\"" + Shown(path) + "\": a name in it is too long or holds a NUL";
+            return std::nullopt;
+        }
+        out += "/" + part;
+    }
+    if (out.empty() || out.size() >= PATH_MAX) {
+        why = "\"" + Shown(path) + (out.empty() ? "\" names no file" : "\" is too long a path");
+        return std::nullopt;
+    }
+    return out;
+}
+
+bool IsBelow(const std::string& path, const std::string& folder) {
+    if (folder == "/") return !path.empty() && path[0] == '/';
+    return path == folder ||
+           (path.size() > folder.size() && path.compare(0, folder.size(), folder) == 0 &&
+            path[folder.size()] == '/');
+}

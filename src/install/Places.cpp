@@ -1,0 +1,163 @@
+#include "install/Places.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "install/LinuxFolders.h"
+#include "install/SafeWrite.h"
+#include "install/Sha256.h"
+
+int RootTable::Add(const std::string& folder) {
+    for (size_t i = 0; i < folders_.size(); ++i)
+        if (folders_[i] == folder) return static_cast<int>(i);
+    folders_.push_back(folder);
+    return static_cast<int>(folders_.size()) - 1;
+}
+
+std::string RootTable::Absolute(const Place& place) const {
+    const std::string& root = folders_.at(static_cast<size_t>(place.Root));
+    if (place.Relative.empty()) return root;
+    return (root == "/" ? "" : root) + "/" + place.Relative;
+}
+
+std::optional<Place> RootTable::PlaceOf(const std::string& absolute) const {
+    int best = -1;
+    for (size_t i = 0; i < folders_.size(); ++i) {
+        if (IsBelow(absolute, folders_[i]) &&
+            (best < 0 || folders_[i].size() > folders_[static_cast<size_t>(best)].size()))
+            best = static_cast<int>(i);
+    }
+    if (best < 0) return std::nullopt;
+    const std::string& root = folders_[static_cast<size_t>(best)];
+    const size_t skip = root == "/" ? 1 : root.size() + 1;
+    return Place{best, absolute.size() > skip ? absolute.substr(skip) : std::string()};
+}
+
+std::optional<std::string> HashFileAt(const RootTable& roots, const Place& where,
+                                      std::string& why) {
+    const std::string shown = roots.Absolute(where);
+    const FolderHandle folder = OpenFolderBelow(roots.Folders().at(static_cast<size_t>(where.Root)),
+                                                ParentOf(where.Relative), false, why);
+    if (!folder.IsOpen()) return std::nullopt;
+    const int fd = ::openat(folder.Get(), LeafOf(where.Relative).c_str(),
+                            O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    struct stat st {};
+    if (fd < 0 || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        why = shown + ": " + (fd < 0 ? std::strerror(errno) : "not a regular file");
+        if (fd >= 0) ::close(fd);
+        return std::nullopt;
+    }
+    Sha256 hash;
+    std::string buffer(1 << 20, '\0');
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer.data(), buffer.size());
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            why = shown + ": " + std::strerror(errno);
+            ::close(fd);
+            return std::nullopt;
+        }
+        if (n == 0) break;
+        hash.Update(std::string_view(buffer.data(), static_cast<size_t>(n)));
+    }
+    ::close(fd);
+    return hash.FinishHex();
+}
+
+std::optional<std::string> ReadOwnRecordFile(const FolderHandle& folder, const std::string& name,
+                                             uint64_t maxSize, const std::string& shown,
+                                             const std::string& what, std::string& why) {
+    const auto st = StatIn(folder, name);
+    if (!st) return std::nullopt;
+    if (!S_ISREG(st->st_mode) || st->st_uid != ::geteuid() || (st->st_mode & 022) != 0 ||
+        static_cast<uint64_t>(st->st_size) > maxSize) {
+        why = shown + ": not " + what + " this user's installation wrote; not acted on";
+        return std::nullopt;
+    }
+    const int fd = ::openat(folder.Get(), name.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    std::string text(static_cast<size_t>(st->st_size), '\0');
+    const ssize_t got = fd < 0 ? -1 : ::pread(fd, text.data(), text.size(), 0);
+    const int err = errno;
+    if (fd >= 0) ::close(fd);
+    if (got != static_cast<ssize_t>(text.size())) {
+        why = shown + ": cannot be read: " + std::strerror(got < 0 ? err : EIO);
+        return std::nullopt;
+    }
+    return text;
+}
+
+std::string ParentOf(const std::string& relative) {
+    const size_t slash = relative.rfind('/');
+    return slash == std::string::npos ? std::string() : relative.substr(0, slash);
+}
+
+std::string LeafOf(const std::string& relative) {
+    const size_t slash = relative.rfind('/');
+    return slash == std::string::npos ? relative : relative.substr(slash + 1);
+}
+
+std::string RecordLine(const std::vector<std::string>& fields) {
+    static const char kHex[] = "0123456789abcdef";
+    std::string line;
+    for (size_t i = 0; i < fields.size(); ++i) {
+        if (i > 0) line += '\t';
+        for (const char ch : fields[i]) {
+            const auto c = static_cast<unsigned char>(ch);
+            if (c == '\\') {
+                line += "\\\\";
+            } else if (c == '\t') {
+                line += "\\t";
+            } else if (c == '\n') {
+                line += "\\n";
+            } else if (c < 0x20 || c == 0x7F) {
+                line += "\\x";
+                line += kHex[c >> 4];
+                line += kHex[c & 15];
+            } else {
+                line += ch;
+            }
+        }
+    }
+    return line + "\n";
+}
+
+namespace {
+
+int HexDigit(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+} // namespace
+
+std::optional<std::vector<std::string>> ReadRecordLine(const std::string& line) {
+    std::vector<std::string> fields(1);
+    for (size_t i = 0; i < line.size(); ++i) {
+        const char c = line[i];
+        if (c == '\t') {
+            fields.emplace_back();
+            continue;
+        }
+        if (c != '\\') {
+            fields.back() += c;
+            continue;
+        }
+        if (++i >= line.size()) return std::nullopt;
+        const char e = line[i];
+        if (e == '\\' || e == 't' || e == 'n') {
+            fields.back() += e == '\\' ? '\\' : e == 't' ? '\t' : '\n';
+        } else if (e == 'x' && i + 2 < line.size() && HexDigit(line[i + 1]) >= 0 &&
+                   HexDigit(line[i + 2]) >= 0) {
+            fields.back() += static_cast<char>(HexDigit(line[i + 1]) * 16 + HexDigit(line[i + 2]));
+            i += 2;
+        } else {
+            return std::nullopt;
+        }
+    }
+    return fields;
+}

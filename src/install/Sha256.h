@@ -1,0 +1,32 @@
+// SHA-256, for the manifest's record of every file an installation writes:
+// uninstalling and upgrading tell a file changed since by its hash. Uses the
+// processor's SHA instructions where it has them, with the same results.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+class Sha256 {
+  public:
+    Sha256();
+    void Update(std::string_view bytes);
+    // The digest as 64 lower-case hexadecimal digits; the object is spent.
+    std::string FinishHex();
+
+    // Forces the portable code even where the SHA instructions exist (tests).
+    static void UsePortableForTesting(bool portable);
+
+  private:
+    void Blocks(const uint8_t* data, size_t count);
+
+    std::array<uint32_t, 8> state_;
+    std::array<uint8_t, 64> buffer_{};
+    size_t buffered_ = 0;
+    uint64_t length_ = 0;
+};
+
+// The hexadecimal SHA-256 of bytes.
+std::string Sha256Hex(std::string_view bytes);
