@@ -9,7 +9,7 @@
 #include <fstream>
 
 #include "CommandLine.h"
-#include "PrintableText.h"
+#include "install/DisplayText.h"
 #include "common/Errors.h"
 #include "package/PackageFormat.h"
 #include "project/OpenSetup.h"

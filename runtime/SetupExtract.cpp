@@ -4,7 +4,7 @@
 #include <filesystem>
 #include <map>
 
-#include "PrintableText.h"
+#include "install/DisplayText.h"
 #include "common/AsciiCase.h"
 #include "common/Errors.h"
 #include "install/SafeWrite.h"

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "PrintableText.h"
+#include "install/DisplayText.h"
 #include "common/AsciiCase.h"
 #include "common/TextLines.h"
 #include "package/PackageReader.h"

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "InstallMode.h"
-#include "PrintableText.h"
+#include "install/DisplayText.h"
 #include "RuntimeVersion.h"
 #include "SetupExtract.h"
 #include "SetupReport.h"

@@ -10,9 +10,17 @@
 // Windows-1252.
 std::string TextToUtf8(std::string_view text);
 
-// A name or path to show: control characters (and DEL) as \xHH, so that no
-// escape sequence reaches the terminal, and a name longer than 240 bytes cut
-// to its first 200 with "..." after.
+// text with every control character written as "\xHH": the bytes 0x00 to
+// 0x1F and 0x7F, the C1 controls U+0080 to U+009F of a UTF-8 text (each of
+// their two bytes), and a byte 0x80 to 0x9F that is no part of a UTF-8
+// character. Everything else, UTF-8 and single Windows-1252 bytes among it,
+// is kept as it is: a name or line of a hostile setup must not move the
+// cursor, change colours or ring the bell.
+std::string PrintableText(std::string_view text);
+
+// A name or path to show: as UTF-8 with its control characters escaped
+// (PrintableText), and a name longer than 240 bytes cut to its first 200
+// with "..." after.
 std::string Shown(std::string_view name);
 
 // A setup text to show: UTF-8, CR LF as one line break, other control

@@ -200,7 +200,7 @@ TEST(Manifest, CompareVersions) {
 }
 
 TEST(DisplayText, ControlsEscapedAndCodePageTurnedIntoUtf8) {
-    EXPECT_EQ(Shown("a\x1b[2Jb\x07"), "a\\x1B[2Jb\\x07");
+    EXPECT_EQ(Shown("a\x1b[2Jb\x07"), "a\\x1b[2Jb\\x07");
     EXPECT_EQ(Shown(std::string(300, 'n')), std::string(200, 'n') + "...");
     EXPECT_EQ(TextToUtf8("gr\xfc\xdf \x80"), "gr\xc3\xbc\xc3\x9f \xe2\x82\xac");
     EXPECT_EQ(TextToUtf8("gr\xc3\xbc\xc3\x9f"), "gr\xc3\xbc\xc3\x9f");

@@ -304,7 +304,7 @@ TEST(RuntimeInstall, HostileSetupsNeverWriteOutside) {
         {"Copy a.txt,1," + deep + ",a.txt", "", 1, "too long a path", ""},
         {"Copy " + std::string(5000, 'n') + ",1,,a.txt", "", 1, "the setup carries no file", ""},
         {"Copy a.txt,1,,uninstall", "", 1, "keeps for its own files", ""},
-        {"Copy a.txt,1,,bad\x1b[2Jname.txt", "", 0, "bad\\x1B[2Jname.txt", "bad\x1b[2Jname.txt"},
+        {"Copy a.txt,1,,bad\x1b[2Jname.txt", "", 0, "bad\\x1b[2Jname.txt", "bad\x1b[2Jname.txt"},
     };
     for (const auto& c : cases) {
         Sandbox box;

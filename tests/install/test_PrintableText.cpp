@@ -1,5 +1,5 @@
 // Names and lines of a setup on their way to a terminal.
-#include "PrintableText.h"
+#include "install/DisplayText.h"
 
 #include <gtest/gtest.h>
 
