@@ -11,7 +11,9 @@
 #include "CommandLine.h"
 #include "install/DisplayText.h"
 #include "common/Errors.h"
+#include "package/BinaryFile.h"
 #include "package/PackageFormat.h"
+#include "package/PackageReader.h"
 #include "project/OpenSetup.h"
 #include "project/Session.h"
 
@@ -117,13 +119,34 @@ std::string SetupPathFor(const std::string& given) {
     return std::filesystem::exists(withExe, ec) ? withExe : given;
 }
 
+namespace {
+int64_t gOpenedPackageOffset = -1;
+} // namespace
+
+int64_t OpenedRuntimeSize() {
+    return gOpenedPackageOffset;
+}
+
 bool OpenSetupForReading(const std::string& given) {
-    if (given != "-") return Session().OpenSetup(SetupPathFor(given));
+    gOpenedPackageOffset = -1;
+    if (given != "-") {
+        const std::string path = SetupPathFor(given);
+        if (!Session().OpenSetup(path)) return false;
+        try {
+            gOpenedPackageOffset = FindPackage(BinaryFile::OpenRead(path));
+        } catch (const KaveloError&) {
+            // Opened a moment ago; the size is only told when it can be read.
+        }
+        return true;
+    }
     std::string bytes;
     if (!ReadInputFile("-", bytes, 2 * static_cast<uint64_t>(kMaxPackageNumber))) return false;
     SetupProject& project = Session().Project;
     project.ProjectPath = kStandardInput;
-    return ::OpenSetup(project, Session().GetHost(), MemorySource(bytes, kStandardInput));
+    const MemorySource source(bytes, kStandardInput);
+    if (!::OpenSetup(project, Session().GetHost(), source)) return false;
+    gOpenedPackageOffset = FindPackage(source);
+    return true;
 }
 
 bool SetupChange::Open(const std::string& given) {

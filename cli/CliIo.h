@@ -49,6 +49,9 @@ std::string SetupPathFor(const std::string& given);
 // Opens the setup named by given (standard input for "-") into the session's
 // project to be read; false, the message printed, when it cannot be opened.
 bool OpenSetupForReading(const std::string& given);
+// The size of the runtime in front of the package that OpenSetupForReading
+// opened last (the package's offset); -1 when it is not known.
+int64_t OpenedRuntimeSize();
 
 // A change of a setup. The setup's lock is held from opening until the save
 // has put the new file in place, so two writers never lose each other's work;

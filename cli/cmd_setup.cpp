@@ -55,6 +55,7 @@ int RunInfo(const Invocation& call) {
     s.ScriptSize = p.ScriptText.size();
     s.StringsSize = p.StringsText.size();
     s.FileCount = p.FileCount();
+    s.RuntimeSize = OpenedRuntimeSize();
     const std::string out = call.Has("--json") ? InfoJson(s) : InfoText(s);
     std::fwrite(out.data(), 1, out.size(), stdout);
     return kExitOk;

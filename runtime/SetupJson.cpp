@@ -12,6 +12,7 @@ std::string InfoJson(const SetupSummary& s) {
     out += ", \"script\": " + std::to_string(s.ScriptSize);
     out += ", \"strings\": " + std::to_string(s.StringsSize);
     out += ", \"files\": " + std::to_string(s.FileCount);
+    out += ", \"runtime\": " + std::to_string(s.RuntimeSize);
     return out + "}\n";
 }
 

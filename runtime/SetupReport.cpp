@@ -26,9 +26,10 @@ uint64_t ContentSize(const ByteSource& source, const std::vector<DirectoryEntry>
 
 } // namespace
 
-SetupSummary SummarizePackage(const ByteSource& source,
+SetupSummary SummarizePackage(const ByteSource& source, int64_t P,
                               const std::vector<DirectoryEntry>& entries) {
     SetupSummary s;
+    s.RuntimeSize = P;
     if (const DirectoryEntry* e = FindEntry(entries, kSetupLinesName))
         SplitLines(s.Lines, ReadEntryContents(source, *e), "\r\n");
     s.PictureSize = ContentSize(source, entries, kSetupPictureName);
@@ -47,6 +48,7 @@ std::string InfoText(const SetupSummary& s) {
     out += InfoLine("script", std::to_string(s.ScriptSize) + " bytes");
     out += InfoLine("strings", std::to_string(s.StringsSize) + " bytes");
     out += InfoLine("files", std::to_string(s.FileCount));
+    out += InfoLine("runtime", std::to_string(s.RuntimeSize) + " bytes");
     return out;
 }
 

@@ -23,13 +23,15 @@ struct SetupSummary {
     uint64_t ScriptSize = 0;
     uint64_t StringsSize = 0;
     int64_t FileCount = 0; // entries that are not setup files
+    int64_t RuntimeSize = 0; // the bytes before the package: the setup runtime
 };
 
-// The summary of the package whose directory is entries, the setup files
+// The summary of the package at P whose directory is entries, the setup files
 // read from source. Throws DamagedInput for a damaged entry.
-SetupSummary SummarizePackage(const ByteSource& source, const std::vector<DirectoryEntry>& entries);
+SetupSummary SummarizePackage(const ByteSource& source, int64_t P,
+                              const std::vector<DirectoryEntry>& entries);
 
-// One "key value" line for each line, size and the file count.
+// One "key value" line for each line, size, the file count and the runtime's size.
 std::string InfoText(const SetupSummary& summary);
 // The same as one JSON object: {"caption": "...", ..., "files": 2}.
 std::string InfoJson(const SetupSummary& summary);

@@ -56,7 +56,7 @@ int ShowVersion(const Call& call);
 int ShowWelcome(const Call& call);
 
 int ShowInfo(const Call& call) {
-    const std::string text = InfoText(SummarizePackage(*call.File, *call.Package));
+    const std::string text = InfoText(SummarizePackage(*call.File, call.P, *call.Package));
     std::fwrite(text.data(), 1, text.size(), stdout);
     return 0;
 }

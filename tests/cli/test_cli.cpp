@@ -42,6 +42,11 @@ TEST(Cli, NewAddListInfoExtract) {
     const ShellResult info = Shell(kKavelo + " info " + setup + ".exe");
     EXPECT_NE(info.out.find("license           notes.txt"), std::string::npos);
     EXPECT_NE(info.out.find("files             2"), std::string::npos);
+    // The runtime's size, told the same by the tool and by the setup itself.
+    const std::string runtimeLine =
+        "runtime           " + std::to_string(ReadFile(kRuntime).size()) + " bytes\n";
+    EXPECT_NE(info.out.find(runtimeLine), std::string::npos) << info.out;
+    EXPECT_NE(Shell(setup + ".exe --info").out.find(runtimeLine), std::string::npos);
 
     ASSERT_EQ(Shell(setup + ".exe --extract " + (dir / "out") + " --all").status, 0);
     EXPECT_EQ(ReadFile(dir / "out/notes.txt"), "some notes\r\n");
