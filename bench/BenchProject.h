@@ -11,12 +11,14 @@ inline constexpr int kBenchFiles = 200;
 inline constexpr size_t kBenchTotal = 100u << 20;
 
 inline std::string BenchTextLike(size_t n, std::mt19937& rng) {
-    static const char* const kWords[] = {"the ", "setup ", "installs ", "files ", "into ",
-                                         "folder ", "of ", "a ", "program ", "and\r\n", "with ",
-                                         "shortcuts ", "for ", "each ", "user ", "component. "};
+    static const char* const kWords[] = {"the ",     "setup ",  "installs ", "files ",
+                                         "into ",    "folder ", "of ",       "a ",
+                                         "program ", "and\r\n", "with ",     "shortcuts ",
+                                         "for ",     "each ",   "user ",     "component. "};
     std::string s;
     s.reserve(n + 16);
-    while (s.size() < n) s += kWords[rng() % 16];
+    while (s.size() < n)
+        s += kWords[rng() % 16];
     s.resize(n);
     return s;
 }
@@ -32,7 +34,9 @@ inline std::string BenchBinaryLike(size_t n, std::mt19937& rng) {
 }
 
 // File i's name, "file<i>.dat".
-inline std::string BenchFileName(int i) { return "file" + std::to_string(i) + ".dat"; }
+inline std::string BenchFileName(int i) {
+    return "file" + std::to_string(i) + ".dat";
+}
 
 // The contents of the 200 files, the same on every call.
 inline std::vector<std::string> BenchFiles() {

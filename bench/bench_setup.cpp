@@ -25,7 +25,7 @@ constexpr int kFiles = kBenchFiles;
 constexpr size_t kTotal = kBenchTotal;
 
 class QuietHost : public Host {
-public:
+  public:
     void ShowError(const std::string& text) override { std::fprintf(stderr, "%s\n", text.c_str()); }
 };
 
@@ -45,7 +45,8 @@ void AddFile(const std::string& name, std::string data) {
 
 const std::string& Dir() {
     static const std::string dir = [] {
-        std::string pattern = (std::filesystem::temp_directory_path() / "kavelo-bench-XXXXXX").string();
+        std::string pattern =
+            (std::filesystem::temp_directory_path() / "kavelo-bench-XXXXXX").string();
         return std::string(mkdtemp(pattern.data()));
     }();
     return dir;
@@ -65,7 +66,8 @@ void MakeProject(bool cached = true) {
     }
     static const std::vector<std::string> files = BenchFiles();
     Session().NewProject(false);
-    for (int i = 0; i < kFiles; ++i) AddFile(BenchFileName(i), files[i]);
+    for (int i = 0; i < kFiles; ++i)
+        AddFile(BenchFileName(i), files[i]);
     Session().Project.ProjectPath = Dir() + "/bench.exe";
 }
 
@@ -139,7 +141,7 @@ void BM_FirstSavePeakMemory(benchmark::State& state) {
     }
 }
 
-}  // namespace
+} // namespace
 
 // The memory run goes first, while this process is still small: its child
 // starts as a copy of it.

@@ -104,4 +104,3 @@ std::string PanelJson(const ScriptPanelModel& panel) {
         out += (id > 1 ? ", " : "") + std::to_string(panel.ElementValue(id));
     return out + "]}\n";
 }
-

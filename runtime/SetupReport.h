@@ -22,7 +22,7 @@ struct SetupSummary {
     uint64_t PictureSize = 0;
     uint64_t ScriptSize = 0;
     uint64_t StringsSize = 0;
-    int64_t FileCount = 0; // entries that are not setup files
+    int64_t FileCount = 0;   // entries that are not setup files
     int64_t RuntimeSize = 0; // the bytes before the package: the setup runtime
 };
 

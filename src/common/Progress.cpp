@@ -7,7 +7,7 @@ std::function<void()>& Hook() {
     static std::function<void()> hook;
     return hook;
 }
-}  // namespace
+} // namespace
 
 void YieldToEventLoop() {
     if (auto& hook = Hook()) hook();

@@ -52,8 +52,8 @@ std::string ReadWholeFile(const std::string& path, uint64_t maxSize) {
     std::string bytes(static_cast<size_t>(size), '\0');
     size_t done = 0;
     while (done < bytes.size()) {
-        const ssize_t n = ::pread(fd.Get(), bytes.data() + done, bytes.size() - done,
-                                  static_cast<off_t>(done));
+        const ssize_t n =
+            ::pread(fd.Get(), bytes.data() + done, bytes.size() - done, static_cast<off_t>(done));
         if (n < 0) {
             if (errno == EINTR || errno == EAGAIN) continue;
             throw IoError(errno, path, "cannot read");

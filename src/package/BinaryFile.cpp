@@ -80,7 +80,8 @@ int64_t BinaryFile::Length() const {
 
 void BinaryFile::ReadAt(int64_t offset, char* buffer, size_t count) const {
     RequireOpen();
-    if (offset < 0) throw DamagedInput("a read at the negative offset " + std::to_string(offset), path_);
+    if (offset < 0)
+        throw DamagedInput("a read at the negative offset " + std::to_string(offset), path_);
     size_t done = 0;
     while (done < count) {
         const ssize_t n = ::pread(fd_, buffer + done, count - done,
@@ -103,7 +104,8 @@ void BinaryFile::WriteAt(int64_t offset, const std::string& bytes) {
 
 void BinaryFile::WriteAt(int64_t offset, const char* data, size_t count) {
     RequireOpen();
-    if (offset < 0) throw InvalidRequest("a write at the negative offset " + std::to_string(offset), path_);
+    if (offset < 0)
+        throw InvalidRequest("a write at the negative offset " + std::to_string(offset), path_);
     size_t done = 0;
     while (done < count) {
         const ssize_t n = ::pwrite(fd_, data + done, count - done,

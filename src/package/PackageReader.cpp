@@ -43,8 +43,7 @@ uint32_t GetEntryCount(const ByteSource& source, int64_t P) {
 
 PackageHeader ReadPackageHeader(const ByteSource& source, int64_t P) {
     if (P < 0 || P + kHeaderSize > PackageAreaEnd(source))
-        throw DamagedInput("the package header at " + std::to_string(P) +
-                               " runs into the trailer",
+        throw DamagedInput("the package header at " + std::to_string(P) + " runs into the trailer",
                            source.Name());
     return DecodePackageHeader(source.ReadAt(P, kHeaderSize));
 }

@@ -47,8 +47,8 @@ std::string EncodeDirectory(const std::vector<DirectoryEntry>& entries) {
     std::string bytes;
     bytes.reserve(entries.size() * kRecordSize);
     for (const DirectoryEntry& e : entries)
-        bytes += EncodeRecordHeader(e.Flags, static_cast<uint32_t>(e.Name.size()), e.StoredSize,
-                                    e.Size);
+        bytes +=
+            EncodeRecordHeader(e.Flags, static_cast<uint32_t>(e.Name.size()), e.StoredSize, e.Size);
     return bytes;
 }
 

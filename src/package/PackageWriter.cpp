@@ -336,8 +336,8 @@ EntryRecord MakeEntry(std::string_view contents, bool compress, int32_t threshol
     EntryRecord record;
     record.Size = CheckedNumber(length, "the length of a file");
     if (compress) {
-        std::string stream = CompressHuffman(contents, progress.Sink, progress.Base,
-                                             progress.Scale, progress.Span);
+        std::string stream =
+            CompressHuffman(contents, progress.Sink, progress.Base, progress.Scale, progress.Span);
         if (KeepStream(stream, length, thresholdPercent)) {
             record.Flags = kFlagCompressed;
             record.StoredSize = static_cast<uint32_t>(stream.size());

@@ -28,11 +28,11 @@ struct ShortenedName {
 struct DropResult {
     int Added = 0;
     int Replaced = 0;
-    bool AddedTxt = false;            // a new ".txt" file: the licence list changes
-    std::vector<std::string> Skipped; // paths not taken: unreadable (folders too), a name
-                                      // no setup can hold, or one another file of the
-                                      // drop has too
-    std::vector<std::string> Refused; // new files past the 512-file limit
+    bool AddedTxt = false;                // a new ".txt" file: the licence list changes
+    std::vector<std::string> Skipped;     // paths not taken: unreadable (folders too), a name
+                                          // no setup can hold, or one another file of the
+                                          // drop has too
+    std::vector<std::string> Refused;     // new files past the 512-file limit
     std::vector<DropProblem> Problems;    // every path of Skipped and Refused, with the reason
     std::vector<ShortenedName> Shortened; // files added under a shortened name
 };

@@ -15,7 +15,8 @@ std::string MessageWithPath(int32_t stringId, const std::string& path) {
     return out;
 }
 
-std::string MessageWithReason(int32_t stringId, const std::string& path, const std::string& reason) {
+std::string MessageWithReason(int32_t stringId, const std::string& path,
+                              const std::string& reason) {
     std::string text = MessageWithPath(stringId, path);
     if (!reason.empty()) text += kResLineBreak + reason;
     return text;

@@ -243,8 +243,8 @@ class ProjectPacker {
 };
 
 int64_t ProjectPacker::UnpackedTotal() const {
-    int64_t total = static_cast<int64_t>(project_.StringsText.size() +
-                                         project_.ScriptText.size() + lines_.size());
+    int64_t total = static_cast<int64_t>(project_.StringsText.size() + project_.ScriptText.size() +
+                                         lines_.size());
     if (!project_.PicturePacked) total += static_cast<int64_t>(project_.Picture.size());
     for (const ProjectFile& f : project_.Files)
         if (!f.Packed()) total += static_cast<int64_t>(f.Raw().size());
@@ -252,9 +252,9 @@ int64_t ProjectPacker::UnpackedTotal() const {
 }
 
 EntryRecord ProjectPacker::Pack(std::string_view bytes, int32_t threshold) {
-    EntryRecord entry = MakeEntry(bytes, true, threshold,
-                                  {bar_, scale_(done_), scale_(total_),
-                                   scale_(static_cast<int64_t>(bytes.size()))});
+    EntryRecord entry = MakeEntry(
+        bytes, true, threshold,
+        {bar_, scale_(done_), scale_(total_), scale_(static_cast<int64_t>(bytes.size()))});
     done_ += static_cast<int64_t>(bytes.size());
     return entry;
 }
@@ -273,7 +273,8 @@ void ProjectPacker::Write(BinaryFile& file, int64_t P) {
     // The project's records are lent to the writer, not copied.
     std::vector<PackageItem> items;
     items.reserve(4 + project_.Files.size());
-    items.push_back({std::string(kSetupPictureName), PackageItem::Packed{&*project_.PicturePacked, {}}});
+    items.push_back(
+        {std::string(kSetupPictureName), PackageItem::Packed{&*project_.PicturePacked, {}}});
     items.push_back({std::string(kSetupScriptName), PackageItem::Packed{&script, {}}});
     items.push_back({std::string(kSetupLinesName), PackageItem::Packed{&lines, {}}});
     items.push_back({std::string(kSetupStringsName), PackageItem::Packed{&strings, {}}});

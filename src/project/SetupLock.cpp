@@ -69,7 +69,8 @@ std::string HolderOf(int fd) {
 // True when fd is still the file at path: a holder that released the lock
 // removes its file, and a lock on a removed file protects nothing.
 bool StillAtPath(int fd, const std::string& path) {
-    struct stat a {}, b{};
+    struct stat a {
+    }, b{};
     return ::fstat(fd, &a) == 0 && ::stat(path.c_str(), &b) == 0 && a.st_dev == b.st_dev &&
            a.st_ino == b.st_ino;
 }

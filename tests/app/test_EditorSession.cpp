@@ -65,9 +65,10 @@ void Type(QWidget* box, const QString& text) {
 // kavelo simulate's output for a setup and selection, LF line ends.
 std::string Simulate(const std::string& setup, const std::string& select) {
     std::string out;
-    FILE* p = popen((std::string(KAVELO_PATH) + " simulate '" + setup + "' --select " + select +
-                     " 2>&1").c_str(),
-                    "r");
+    FILE* p =
+        popen((std::string(KAVELO_PATH) + " simulate '" + setup + "' --select " + select + " 2>&1")
+                  .c_str(),
+              "r");
     if (!p) return out;
     char buffer[4096];
     size_t n;

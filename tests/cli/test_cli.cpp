@@ -186,9 +186,8 @@ TEST(Cli, SaveOnAFullDiskGivesTheSystemsReason) {
     TempDir dir;
     std::filesystem::create_directory(dir / "small");
     const std::string setup = dir / "small/t.exe";
-    const ShellResult probe =
-        Shell("unshare -rm sh -c 'mount -t tmpfs -o size=64k tmpfs " + (dir / "small") +
-              " && echo mounted' 2>/dev/null");
+    const ShellResult probe = Shell("unshare -rm sh -c 'mount -t tmpfs -o size=64k tmpfs " +
+                                    (dir / "small") + " && echo mounted' 2>/dev/null");
     if (probe.out.find("mounted") == std::string::npos)
         GTEST_SKIP() << "no mount namespace for a small file system here";
     const ShellResult r = Shell("unshare -rm sh -c 'mount -t tmpfs -o size=64k tmpfs " +

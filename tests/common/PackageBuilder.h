@@ -10,7 +10,7 @@ struct RawEntry {
     std::string name;
     std::string stored;
     uint8_t flags = 0;
-    int64_t unpacked = -1;  // -1: the stored size
+    int64_t unpacked = -1; // -1: the stored size
 };
 
 inline std::string BigEndian(uint32_t v) {
@@ -24,7 +24,8 @@ inline std::string BuildSetup(const std::string& host, const std::vector<RawEntr
         directory += static_cast<char>(e.flags);
         directory += BigEndian(static_cast<uint32_t>(e.name.size()));
         directory += BigEndian(static_cast<uint32_t>(e.stored.size()));
-        directory += BigEndian(static_cast<uint32_t>(e.unpacked < 0 ? e.stored.size() : e.unpacked));
+        directory +=
+            BigEndian(static_cast<uint32_t>(e.unpacked < 0 ? e.stored.size() : e.unpacked));
         names += e.name;
         data += e.stored;
     }

@@ -11,7 +11,7 @@
 #include "common/Progress.h"
 
 class RecordingHost : public Host {
-public:
+  public:
     void ShowError(const std::string& text) override { errors.push_back(text); }
     ProgressSink* BeginPacking() override {
         ++packings;
@@ -27,7 +27,7 @@ public:
 };
 
 class TempDir {
-public:
+  public:
     TempDir() {
         std::string pattern =
             (std::filesystem::temp_directory_path() / "kavelo-test-XXXXXX").string();
@@ -40,13 +40,13 @@ public:
     std::string operator/(const std::string& name) const { return (path_ / name).string(); }
     const std::filesystem::path& Path() const { return path_; }
 
-private:
+  private:
     std::filesystem::path path_;
 };
 
 inline void WriteFile(const std::string& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary | std::ios::trunc).write(bytes.data(),
-                                                                   static_cast<std::streamsize>(bytes.size()));
+    std::ofstream(path, std::ios::binary | std::ios::trunc)
+        .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
 inline std::string ReadFile(const std::string& path) {

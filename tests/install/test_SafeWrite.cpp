@@ -52,7 +52,11 @@ TEST(WriteBelow, GivesProgramsTheExecuteBitAndReplacesHardLinksInsteadOfWritingT
         mode_t mode;
     };
     const std::vector<Case> cases = {
-        {"prog", std::string("\x7f" "ELF\x02\x01", 6), 0755},
+        {"prog",
+         std::string("\x7f"
+                     "ELF\x02\x01",
+                     6),
+         0755},
         {"run.sh", "#!/bin/sh\necho hi\n", 0755},
         {"sub/dir/readme.txt", "text", 0644},
         {"linked.txt", "new contents", 0644},

@@ -119,7 +119,8 @@ TEST(MakeEntry, WithoutCompressionTheBytesAreStoredAsTheyAre) {
 TEST(MakeEntry, ThresholdDecidesBetweenStreamAndRawBytes) {
     // abracadabra's stream is 23 bytes, 209 % of the 11 input bytes.
     EXPECT_EQ(MakeEntryBytes("abracadabra", true, 100), RawEntry("abracadabra"));
-    EXPECT_EQ(MakeEntryBytes("abracadabra", true, 209), RawEntry("abracadabra")); // 23 < 22.99 fails
+    EXPECT_EQ(MakeEntryBytes("abracadabra", true, 209),
+              RawEntry("abracadabra")); // 23 < 22.99 fails
     EXPECT_EQ(MakeEntryBytes("abracadabra", true, 210), Entry(1, kAbracadabraStream, 11));
 
     // 15616 bytes using all 256 values equally: every code is 8 bits, so the
@@ -447,11 +448,7 @@ INSTANTIATE_TEST_SUITE_P(
                   {"dir\\a.txt", "dir\\c.txt", "DIR\\b.TXT", "dir\\d.txt"}},
         MergeCase{
             "replace old", 2, {}, 4, {"dir\\a.txt", "dir\\c.txt", "DIR\\b.TXT", "dir\\d.txt"}},
-        MergeCase{"replace old, delete first and last",
-                  2,
-                  {0, 2},
-                  2,
-                  {"DIR\\b.TXT", "dir\\d.txt"}},
+        MergeCase{"replace old, delete first and last", 2, {0, 2}, 2, {"DIR\\b.TXT", "dir\\d.txt"}},
         MergeCase{"keep old", 3, {}, 4, {"dir\\a.txt", "dir\\B.txt", "dir\\c.txt", "dir\\d.txt"}},
         MergeCase{"keep old, old deleted so the new one goes in",
                   3,

@@ -123,8 +123,8 @@ TEST(DropFiles, AddsReplacesSkipsAndRefuses) {
     SetupProject project;
     ASSERT_TRUE(project.AddFile({"tool.bin", EntryRecord{}}));
 
-    DropResult r = DropFiles(project,
-                             {dir / "folder", dir / "License.TXT", dir / "missing", dir / "tool.bin"});
+    DropResult r = DropFiles(
+        project, {dir / "folder", dir / "License.TXT", dir / "missing", dir / "tool.bin"});
     EXPECT_EQ(r.Added, 1);
     EXPECT_EQ(r.Replaced, 1);
     EXPECT_TRUE(r.AddedTxt);

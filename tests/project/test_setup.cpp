@@ -316,8 +316,9 @@ TEST_F(SetupTest, PackedFileWithABrokenRecordFailsTheSave) {
     ASSERT_TRUE(gProject.AddFile({"ghost.bin", broken}));
     EXPECT_FALSE(SaveSetup());
     ASSERT_EQ(host.errors.size(), 1u);
-    EXPECT_EQ(host.errors[0], "Error creating setup file\n" + path +
-                                  "\nthe entry record of \"ghost.bin\" does not hold its stored size");
+    EXPECT_EQ(host.errors[0],
+              "Error creating setup file\n" + path +
+                  "\nthe entry record of \"ghost.bin\" does not hold its stored size");
     EXPECT_EQ(ReadFile(path), before);
 }
 

@@ -306,7 +306,8 @@ void Comparisons(std::string& t, const std::string& op) {
             continue;
         }
         const double left = std::strtod(t.substr(l, i - l).c_str(), nullptr);
-        const double right = std::strtod(t.substr(i + op.size(), r + 1 - i - op.size()).c_str(), nullptr);
+        const double right =
+            std::strtod(t.substr(i + op.size(), r + 1 - i - op.size()).c_str(), nullptr);
         t.replace(l, r - l + 1, Compare(op, left, right) ? "1" : "0");
         from = l + 1;
     }
@@ -328,7 +329,8 @@ void Logic(std::string& t, char code, const std::string& table) {
         } else if (b >= 2 && Truth(t[b - 1]) && Truth(t[b + 1]) &&
                    (t[b - 2] == '(' || below(t[b - 2], false)) &&
                    (t[b + 2] == ')' || below(t[b + 2], true))) {
-            t.replace(b - 1, 3, 1, table[static_cast<size_t>(2 * (t[b - 1] - '0') + (t[b + 1] - '0'))]);
+            t.replace(b - 1, 3, 1,
+                      table[static_cast<size_t>(2 * (t[b - 1] - '0') + (t[b + 1] - '0'))]);
         }
     }
 }

@@ -17,11 +17,10 @@ class Simulation : public ::testing::Test {
   protected:
     // The report for script with the project's files and numbered texts.
     std::vector<std::string> Simulate(const std::string& script, const std::string& selection) {
-        const InstallSource source{script, script_test::kTemplateStrings,
-                                   [](const std::string& name) {
-                                       return name == "myapp.exe" || name == "a.exe" ||
-                                              name == "foo.dll";
-                                   }};
+        const InstallSource source{
+            script, script_test::kTemplateStrings, [](const std::string& name) {
+                return name == "myapp.exe" || name == "a.exe" || name == "foo.dll";
+            }};
         return SimulateInstall(source, selection);
     }
 
@@ -39,19 +38,19 @@ const std::string kNothing = "### Warning: Nothing to do";
 const std::string kFolder = "C:\\Programmes\\MyDirectory\\";
 
 TEST_F(Simulation, NewProjectTemplate) {
-    const std::vector<std::string> lines = Simulate(
-        script_test::kTemplateScript, std::string(1, '\x01') + std::string(63, '\0'));
+    const std::vector<std::string> lines =
+        Simulate(script_test::kTemplateScript, std::string(1, '\x01') + std::string(63, '\0'));
     const std::string target = "C:\\Programmes\\MyDirectory\\MyApp.exe";
     const std::string rest = " name=Start My Application; Target=" + target + "; Params=";
     EXPECT_EQ(lines, (std::vector<std::string>{
-                                "    AbortInstallation if < 1.0): " + target,
-                                "        Check ,1,,MyApp.exe,,,1.0",
-                                "    (DeleteFile): C:\\Programmes\\MyDirectory\\MyApp.log",
-                                "    Copy: MyApp.exe -> " + target,
-                                "    CreateShortcut" + rest,
-                                "    CreateDesktopIcon" + rest,
-                                "    (CreateQuickLaunchIcon)" + rest,
-                            }));
+                         "    AbortInstallation if < 1.0): " + target,
+                         "        Check ,1,,MyApp.exe,,,1.0",
+                         "    (DeleteFile): C:\\Programmes\\MyDirectory\\MyApp.log",
+                         "    Copy: MyApp.exe -> " + target,
+                         "    CreateShortcut" + rest,
+                         "    CreateDesktopIcon" + rest,
+                         "    (CreateQuickLaunchIcon)" + rest,
+                     }));
 }
 
 TEST_F(Simulation, NothingToDo) {
