@@ -3,6 +3,8 @@
 // one-colour 24-bit bitmap for the picture buttons.
 #pragma once
 
+#include "TypeText.h"
+
 #include "TestHost.h"
 
 #include "project/Session.h"
@@ -45,18 +47,6 @@ class EditorWindows {
     ProjectEvents events{module};
     QMdiArea area;
 };
-
-// Types text into widget key by key; a character beyond ASCII comes as a key
-// event that carries it as its text, as a keyboard layout or compose key
-// delivers it.
-inline void TypeText(QWidget* widget, const QString& text) {
-    for (const QChar c : text) {
-        if (c.unicode() < 0x80)
-            QTest::keyClick(widget, c.toLatin1());
-        else
-            QTest::sendKeyEvent(QTest::Click, widget, Qt::Key_unknown, QString(c), Qt::NoModifier);
-    }
-}
 
 // A bottom-up 24-bit .bmp file of one colour (0xRRGGBB).
 inline std::string SolidBitmap(int32_t width, int32_t height, uint32_t rgb) {

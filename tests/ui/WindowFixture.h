@@ -3,6 +3,8 @@
 // windows the debugger text changed, as the program's host does.
 #pragma once
 
+#include "TypeText.h"
+
 #include "TestHost.h"
 #include "project/Session.h"
 #include "ui/ProjectEvents.h"
@@ -50,15 +52,3 @@ struct WindowFixture {
     QMdiArea area;
 };
 
-// Types text into a widget key by key as a keyboard does, accented letters
-// included; a line feed is the Return key.
-inline void TypeText(QWidget* widget, const QString& text) {
-    for (const QChar c : text) {
-        const int key = c == u'\n' ? Qt::Key_Return : 0;
-        const QString typed = c == u'\n' ? QStringLiteral("\r") : QString(c);
-        QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, typed);
-        QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier, typed);
-        QApplication::sendEvent(widget, &press);
-        QApplication::sendEvent(widget, &release);
-    }
-}
