@@ -29,9 +29,11 @@ function(kavelo_gzip source output)
     VERBATIM)
 endfunction()
 kavelo_gzip(${PROJECT_SOURCE_DIR}/docs/kavelo.1 kavelo.1.gz)
+kavelo_gzip(${PROJECT_SOURCE_DIR}/docs/kavelomaker.1 kavelomaker.1.gz)
 kavelo_gzip(${PROJECT_SOURCE_DIR}/packaging/changelog changelog.gz)
 add_custom_target(kavelo_packaging_files ALL
-  DEPENDS ${KAVELO_PACKAGING_OUT}/kavelo.1.gz ${KAVELO_PACKAGING_OUT}/changelog.gz)
+  DEPENDS ${KAVELO_PACKAGING_OUT}/kavelo.1.gz ${KAVELO_PACKAGING_OUT}/kavelomaker.1.gz
+          ${KAVELO_PACKAGING_OUT}/changelog.gz)
 
 # The runtime is a data file, not a command: it goes to lib/kavelo/ beside
 # the folder of the program, where the tool looks when there is no data file
@@ -39,6 +41,9 @@ add_custom_target(kavelo_packaging_files ALL
 install(TARGETS kavelo RUNTIME DESTINATION bin)
 install(FILES ${CMAKE_RUNTIME_OUTPUT_DIRECTORY}/kavelo.dat DESTINATION lib/kavelo)
 install(FILES ${KAVELO_PACKAGING_OUT}/kavelo.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+if(TARGET kavelomaker)
+  install(FILES ${KAVELO_PACKAGING_OUT}/kavelomaker.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+endif()
 install(FILES ${PROJECT_SOURCE_DIR}/packaging/kavelo.bash-completion
         DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions RENAME kavelo)
 install(FILES ${PROJECT_SOURCE_DIR}/packaging/copyright ${KAVELO_PACKAGING_OUT}/changelog.gz
