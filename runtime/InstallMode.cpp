@@ -68,7 +68,7 @@ int DryRun(SetupRun& run, const std::string& folder) {
 int Unattended(SetupRun& run, const std::string& folder) {
     RunLog& log = run.Log();
     CatchStopSignals();
-    log.Say("Installing " + Shown(run.Setup().Line(SetupCaption)) + " into " + Shown(folder));
+    log.Say("Installing " + Shown(run.Setup().Line(LineCaption)) + " into " + Shown(folder));
     std::optional<InstallPlan> plan;
     if (const int status = run.Prepare(folder, plan)) return status;
     ConsoleProgress progress(log);

@@ -163,7 +163,7 @@ int SetupRun::Load() {
                 return kExitUsage;
             }
         }
-        licenseName_ = setup_->Line(SetupLicense);
+        licenseName_ = setup_->Line(LineLicense);
         if (!licenseName_.empty()) {
             const DirectoryEntry* entry = setup_->FindUserFile(LowerAscii(licenseName_));
             if (!entry) {
@@ -187,7 +187,7 @@ std::string SetupRun::Selection() const {
 
 std::string SetupRun::DefaultFolder(std::string& why) const {
     const auto folder = options_.Dir.empty()
-                            ? DefaultInstallFolder(setup_->Line(SetupInstallFolder), env_, why)
+                            ? DefaultInstallFolder(setup_->Line(LineInstallFolder), env_, why)
                             : ChosenInstallFolder(options_.Dir, why);
     return folder ? *folder : std::string();
 }
@@ -270,7 +270,7 @@ int SetupRun::Install(const InstallPlan& plan, InstallProgress& progress, Instal
 }
 
 bool SetupRun::CanLaunch(const InstallPlan& plan) const {
-    return !options_.NoLaunch && !env_.Root && !setup_->Line(SetupLaunchText).empty() &&
+    return !options_.NoLaunch && !env_.Root && !setup_->Line(LineLaunchText).empty() &&
            !plan.LaunchProgram.empty() && ::access(plan.LaunchProgram.c_str(), X_OK) == 0;
 }
 

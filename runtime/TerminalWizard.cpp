@@ -152,8 +152,8 @@ int Wizard::Cancel() {
 }
 
 bool Wizard::Welcome() {
-    Heading(run_.Setup().Line(SetupCaption));
-    std::printf("\n%s\n\n", ShownText(run_.Setup().Line(SetupStartText)).c_str());
+    Heading(run_.Setup().Line(LineCaption));
+    std::printf("\n%s\n\n", ShownText(run_.Setup().Line(LineStartText)).c_str());
     std::string answer;
     return Ask("Press Enter to go on (q quits).", answer) && !Quits(answer);
 }
@@ -281,11 +281,11 @@ void Wizard::Finish(const InstallPlan& plan, const InstallResult& result) {
     run_.Log().Write("Installed into " + Shown(plan.Folders.Install));
     Heading("Finished");
     std::printf("\n%s\n\nTo remove it again later, run %s\n",
-                ShownText(run_.Setup().Line(SetupFinishText)).c_str(),
+                ShownText(run_.Setup().Line(LineFinishText)).c_str(),
                 Shown(result.Uninstall).c_str());
     if (!run_.CanLaunch(plan)) return;
     std::string answer;
-    if (!Ask("\n" + Shown(run_.Setup().Line(SetupLaunchText)) + "? [Y/n]", answer)) return;
+    if (!Ask("\n" + Shown(run_.Setup().Line(LineLaunchText)) + "? [Y/n]", answer)) return;
     const std::string no = LowerAscii(answer);
     if (no != "n" && no != "no") run_.Launch(plan);
 }

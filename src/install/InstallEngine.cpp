@@ -272,7 +272,7 @@ bool Installer::Carry(const PlanStep& step, std::string& why) {
 
 Manifest Installer::NewManifest() const {
     Manifest m;
-    m.Caption = setup_.Line(SetupCaption);
+    m.Caption = setup_.Line(LineCaption);
     m.Installed = UtcNow();
     m.Roots = plan_.Roots;
     for (const auto& [path, file] : files_)

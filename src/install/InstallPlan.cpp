@@ -222,7 +222,7 @@ const std::string* Planner::ShortcutName(const SelectedCommand& s, ShortcutReque
 std::vector<LauncherPlace> Planner::LauncherPlaces(const ShortcutRequest& request,
                                                    const std::string& name) const {
     const LinuxFolders& f = plan_.Folders;
-    const std::string sub = MenuSubfolder(request_.Setup->Line(SetupStartMenuFolder));
+    const std::string sub = MenuSubfolder(request_.Setup->Line(LineStartMenuFolder));
     const std::string file = (sub.empty() ? "" : sub + "/") + LauncherName(name) + ".desktop";
     const mode_t mask = CurrentUmask();
     std::vector<LauncherPlace> places;

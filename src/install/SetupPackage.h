@@ -10,17 +10,7 @@
 
 #include "package/BinaryFile.h"
 #include "package/PackageRecords.h"
-
-// The setup lines by index.
-enum SetupLineIndex : int {
-    SetupCaption = 0,
-    SetupStartText = 1,
-    SetupLicense = 2,
-    SetupInstallFolder = 3,
-    SetupStartMenuFolder = 4,
-    SetupFinishText = 5,
-    SetupLaunchText = 6,
-};
+#include "package/SetupEntries.h"
 
 struct SetupPackage {
     std::string Path;

@@ -14,6 +14,19 @@ inline constexpr std::string_view kSetupPictureName = "setup\\picture.bmp";
 inline constexpr std::string_view kSetupScriptName = "setup\\script.txt";
 inline constexpr std::string_view kSetupLinesName = "setup\\setup.txt";
 inline constexpr std::string_view kSetupStringsName = "setup\\strings.txt";
+inline constexpr int kSetupLineCount = 7; // lines of setup\setup.txt
+
+// Indices of the setup lines (SetupProject::SetupLines, SetupLineText).
+enum SetupLineIndex : int {
+    LineCaption = 0,
+    LineStartText = 1,
+    LineLicense = 2,
+    LineInstallFolder = 3,
+    LineStartMenuFolder = 4,
+    LineFinishText = 5,
+    LineLaunchText = 6,
+};
+
 // Every setup file's name starts so; any other name is a user's file.
 inline constexpr std::string_view kSetupFolderPrefix = "setup\\";
 

@@ -14,19 +14,7 @@
 #include "package/PackageRecords.h"
 #include "package/SetupEntries.h"
 
-inline constexpr int kMaxFiles = 512;     // files a project holds
-inline constexpr int kSetupLineCount = 7; // lines of setup\setup.txt
-
-// Indices of SetupProject::SetupLines.
-enum SetupLineIndex : int {
-    LineCaption = 0,
-    LineStartText = 1,
-    LineLicense = 2,
-    LineInstallFolder = 3,
-    LineStartMenuFolder = 4,
-    LineFinishText = 5,
-    LineLaunchText = 6,
-};
+inline constexpr int kMaxFiles = 512; // files a project holds
 
 // One user file: its contents as the user gave them (packed by the next
 // save) or its EntryRecord, packed once and reused by every later save.
