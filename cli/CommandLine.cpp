@@ -31,15 +31,15 @@ std::string ReadOption(const Command& command, const std::vector<std::string>& a
     const std::string& arg = args[i];
     const size_t equals = arg.find('=');
     const std::string name = arg.substr(0, equals);
-    const OptionSpec* spec = arg.starts_with("--") ? FindOption(command, name) : nullptr;
-    if (!spec) return "unknown option " + name;
-    if (!spec->Value && equals != std::string::npos) return name + " takes no value";
-    if (spec->Value && equals != std::string::npos)
+    const OptionSpec* option = arg.starts_with("--") ? FindOption(command, name) : nullptr;
+    if (!option) return "unknown option " + name;
+    if (!option->Value && equals != std::string::npos) return name + " takes no value";
+    if (option->Value && equals != std::string::npos)
         p.Options.emplace_back(name, arg.substr(equals + 1));
-    else if (spec->Value && i + 1 < args.size())
+    else if (option->Value && i + 1 < args.size())
         p.Options.emplace_back(name, args[++i]);
-    else if (spec->Value)
-        return name + " needs a value (" + spec->Value + ")";
+    else if (option->Value)
+        return name + " needs a value (" + option->Value + ")";
     else
         p.Options.emplace_back(name, "");
     return {};
