@@ -42,6 +42,9 @@ class frmGen : public QMdiSubWindow {
     IconPicture* eImage;
     std::array<QPushButton*, 5> eButton;
     QComboBox* eCombo;
+    // The project's codec, in the free space left of Close.
+    QLabel* lLabel;
+    QComboBox* eCompression;
 
   protected:
     void closeEvent(QCloseEvent* event) override;
