@@ -5,7 +5,7 @@
 
 #include "CliIo.h"
 #include "CommandLine.h"
-#include "SetupExtract.h"
+#include "setup/SetupExtract.h"
 #include "common/AsciiCase.h"
 #include "common/Errors.h"
 #include "package/PackageReader.h"

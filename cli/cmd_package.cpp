@@ -3,7 +3,7 @@
 
 #include "CliIo.h"
 #include "CommandLine.h"
-#include "SetupReport.h"
+#include "setup/SetupReport.h"
 #include "common/Errors.h"
 #include "package/PackageReader.h"
 

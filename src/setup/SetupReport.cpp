@@ -1,4 +1,4 @@
-#include "SetupReport.h"
+#include "setup/SetupReport.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -1,4 +1,4 @@
-#include "SetupExtract.h"
+#include "setup/SetupExtract.h"
 
 #include <cstdio>
 #include <filesystem>
