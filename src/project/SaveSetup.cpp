@@ -26,8 +26,9 @@
 
 namespace {
 
-constexpr int32_t kTextThreshold = 100; // setup files: only when smaller
-constexpr int32_t kFileThreshold = 110; // user files: unless 10 % larger
+// Every entry, setup file or user's file, is kept compressed only when that
+// makes it smaller; a file that would grow is stored as it is.
+constexpr int32_t kCompressThreshold = 100;
 constexpr int32_t kRawThreshold = 95;
 
 std::optional<std::string>& BuiltInOverride() {
@@ -260,14 +261,15 @@ EntryRecord ProjectPacker::Pack(std::string_view bytes, int32_t threshold) {
 }
 
 void ProjectPacker::Write(BinaryFile& file, int64_t P) {
-    if (!project_.PicturePacked) project_.PicturePacked = Pack(project_.Picture, kTextThreshold);
-    const EntryRecord script = Pack(project_.ScriptText, kTextThreshold);
-    const EntryRecord lines = Pack(lines_, kTextThreshold);
-    const EntryRecord strings = Pack(project_.StringsText, kTextThreshold);
+    if (!project_.PicturePacked)
+        project_.PicturePacked = Pack(project_.Picture, kCompressThreshold);
+    const EntryRecord script = Pack(project_.ScriptText, kCompressThreshold);
+    const EntryRecord lines = Pack(lines_, kCompressThreshold);
+    const EntryRecord strings = Pack(project_.StringsText, kCompressThreshold);
     for (ProjectFile& f : project_.Files) {
         if (f.Packed()) continue;
         host_.PackingLabel(f.Name);
-        f.Data = Pack(f.Raw(), kFileThreshold);
+        f.Data = Pack(f.Raw(), kCompressThreshold);
     }
 
     // The project's records are lent to the writer, not copied.
