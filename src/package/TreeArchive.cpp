@@ -154,10 +154,6 @@ std::string TreeProjectName(std::string_view folderName) {
     return LowerAscii(std::string(folderName)) + std::string(kTreeSuffix);
 }
 
-bool IsTreeName(std::string_view projectName) {
-    return projectName.size() > kTreeSuffix.size() && projectName.ends_with(kTreeSuffix);
-}
-
 std::string TreeNameProblem(std::string_view name) {
     if (std::string why = TextProblem(name); !why.empty()) return why;
     for (std::string_view part : Parts(name)) {

@@ -9,9 +9,7 @@
 #include <string_view>
 #include <vector>
 
-// The suffix of a tree's name in a project: the folder's name, lower-cased,
-// followed by it ("MyApp" -> "myapp.tree").
-inline constexpr std::string_view kTreeSuffix = ".tree";
+#include "common/TreeName.h"
 
 // Limits of one tree (the container's reader refuses more).
 inline constexpr uint32_t kMaxTreeEntries = 100000;          // files, folders and links
@@ -41,10 +39,9 @@ struct Tree {
     uint64_t ContentSize() const;
 };
 
-// The name a folder's tree gets in a project.
+// The name a folder's tree gets in a project: the folder's name, lower-cased,
+// followed by kTreeSuffix ("MyApp" -> "myapp.tree").
 std::string TreeProjectName(std::string_view folderName);
-// Whether a project file's name marks it as a tree.
-bool IsTreeName(std::string_view projectName);
 
 // Why name cannot be a tree entry's name (empty when it can): not UTF-8, a
 // control character or "\", an empty, "." or ".." part, too long.
