@@ -9,6 +9,7 @@
 #include "SetupReport.h"
 #include "common/AsciiCase.h"
 #include "project/Session.h"
+#include "project/SetupFileName.h"
 
 namespace {
 
@@ -30,8 +31,8 @@ int RunNew(const Invocation& call) {
     std::string path = call.Operand(0);
     if (path == "-")
         return call.UsageError("a setup is written into a file, not to standard output");
-    // As the startup dialog does: a setup is an .exe.
-    if (!EndsWith(LowerAscii(path), ".exe")) path += ".exe";
+    // As the startup dialog does: a name without ".run" or ".exe" gets ".run".
+    path = WithSetupExtension(path);
     SetupChange change;
     if (!change.Lock(path)) return kExitFailure;
     // The setup is the project's only storage: an existing one is replaced
@@ -160,7 +161,7 @@ const CommandRegistrar kNew({30,
                              1,
                              {{"--empty", nullptr, "without the template's sample program"},
                               {"--force", nullptr, "replace SETUP when it exists"}},
-                             "create a setup from the template (\".exe\" is appended when missing)",
+                             "create a setup from the template (\".run\" is appended unless it ends in .run or .exe)",
                              &RunNew});
 const CommandRegistrar kInfo({31,
                               "info",

@@ -25,8 +25,8 @@ std::string PrintableText(std::string_view text);
 // with "..." after.
 std::string Shown(std::string_view name);
 
-// A setup text to show: UTF-8, CR LF as one line break, other control
-// characters except tab removed.
+// A setup text to show: UTF-8, CR LF as one line break, other C0 control
+// characters except tab removed, C1 controls escaped as PrintableText does.
 std::string ShownText(std::string_view text);
 
 // An error to show: "context: path: reason", each part Shown, the context

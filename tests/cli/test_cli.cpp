@@ -21,55 +21,66 @@ TEST(Cli, NewAddListInfoExtract) {
     TempDir dir;
     const std::string setup = dir / "demo";
     ASSERT_EQ(Shell(kKavelo + " new " + setup).status, 0);
-    ASSERT_TRUE(std::filesystem::exists(setup + ".exe"));
+    // A name without an extension gets ".run"; commands find it by its name
+    // alone, and under its ".run" name below.
+    ASSERT_TRUE(std::filesystem::exists(setup + ".run"));
+    struct stat st {};
+    ASSERT_EQ(stat((setup + ".run").c_str(), &st), 0);
+    EXPECT_TRUE(st.st_mode & S_IXUSR);
+    ASSERT_EQ(Shell(kKavelo + " info " + setup).status, 0);
     WriteFile(dir / "Notes.TXT", "some notes\r\n");
-    ASSERT_EQ(Shell(kKavelo + " add " + setup + ".exe " + (dir / "Notes.TXT")).status, 0);
-    ASSERT_EQ(Shell(kKavelo + " set " + setup + ".exe caption 'Notes setup'").status, 0);
-    ASSERT_EQ(Shell(kKavelo + " set " + setup + ".exe license notes.txt").status, 0);
-    EXPECT_NE(Shell(kKavelo + " set " + setup + ".exe license missing.txt 2>/dev/null").status, 0);
-    EXPECT_NE(Shell(kKavelo + " set " + setup + ".exe colour red 2>/dev/null").status, 0);
+    ASSERT_EQ(Shell(kKavelo + " add " + setup + ".run " + (dir / "Notes.TXT")).status, 0);
+    ASSERT_EQ(Shell(kKavelo + " set " + setup + ".run caption 'Notes setup'").status, 0);
+    ASSERT_EQ(Shell(kKavelo + " set " + setup + ".run license notes.txt").status, 0);
+    EXPECT_NE(Shell(kKavelo + " set " + setup + ".run license missing.txt 2>/dev/null").status, 0);
+    EXPECT_NE(Shell(kKavelo + " set " + setup + ".run colour red 2>/dev/null").status, 0);
 
-    const ShellResult list = Shell(setup + ".exe --list");
+    const ShellResult list = Shell(setup + ".run --list");
     ASSERT_EQ(list.status, 0);
     for (const char* name : {"setup\\picture.bmp", "setup\\script.txt", "setup\\setup.txt",
                              "setup\\strings.txt", "myapp.exe", "notes.txt"})
         EXPECT_NE(list.out.find(name), std::string::npos) << name;
 
-    const ShellResult welcome = Shell(setup + ".exe " + setup + ".exe");
+    const ShellResult welcome = Shell(setup + ".run --welcome");
     EXPECT_EQ(welcome.status, 0);
     EXPECT_EQ(welcome.out.rfind("Notes setup\n\nThis will install My Application\n", 0), 0u);
 
-    const ShellResult info = Shell(kKavelo + " info " + setup + ".exe");
+    const ShellResult info = Shell(kKavelo + " info " + setup + ".run");
     EXPECT_NE(info.out.find("license           notes.txt"), std::string::npos);
     EXPECT_NE(info.out.find("files             2"), std::string::npos);
     // The runtime's size, told the same by the tool and by the setup itself.
     const std::string runtimeLine =
         "runtime           " + std::to_string(ReadFile(kRuntime).size()) + " bytes\n";
     EXPECT_NE(info.out.find(runtimeLine), std::string::npos) << info.out;
-    EXPECT_NE(Shell(setup + ".exe --info").out.find(runtimeLine), std::string::npos);
+    EXPECT_NE(Shell(setup + ".run --info").out.find(runtimeLine), std::string::npos);
 
-    ASSERT_EQ(Shell(setup + ".exe --extract " + (dir / "out") + " --all").status, 0);
+    ASSERT_EQ(Shell(setup + ".run --extract " + (dir / "out") + " --all").status, 0);
     EXPECT_EQ(ReadFile(dir / "out/notes.txt"), "some notes\r\n");
     EXPECT_EQ(ReadFile(dir / "out/setup/strings.txt").size(), 64u);
 
-    ASSERT_EQ(Shell(kKavelo + " remove " + setup + ".exe NOTES.TXT").status, 0);
-    EXPECT_EQ(Shell(setup + ".exe --list").out.find("notes.txt"), std::string::npos);
-    EXPECT_NE(Shell(kKavelo + " remove " + setup + ".exe nothere 2>/dev/null").status, 0);
+    ASSERT_EQ(Shell(kKavelo + " remove " + setup + ".run NOTES.TXT").status, 0);
+    EXPECT_EQ(Shell(setup + ".run --list").out.find("notes.txt"), std::string::npos);
+    EXPECT_NE(Shell(kKavelo + " remove " + setup + ".run nothere 2>/dev/null").status, 0);
 }
 
 // "Create & test setup" starts the setup with its path after it, not quoted:
-// a path with blanks reaches the runtime as several arguments.
-TEST(Runtime, OwnPathWithBlanksAsArgumentShowsTheWelcome) {
+// a path with blanks reaches the runtime as several arguments, and counts as
+// no option: with no display and no terminal, the setup says how to install.
+TEST(Runtime, OwnPathWithBlanksAsArgumentIsNoOption) {
     TempDir dir;
     std::filesystem::create_directory(dir / "My Setups");
     const std::string setup = dir / "My Setups/demo app.exe";
     ASSERT_EQ(Shell(kKavelo + " new '" + setup + "'").status, 0);
-    const ShellResult welcome = Shell("'" + setup + "' " + setup);
+    const std::string bare = "env -u DISPLAY -u WAYLAND_DISPLAY PATH=/nonexistent '" + setup + "' ";
+    const ShellResult started = Shell(bare + setup + " </dev/null 2>&1");
+    EXPECT_EQ(started.status, 6);
+    EXPECT_NE(started.out.find("--unattended"), std::string::npos) << started.out;
+    const ShellResult welcome = Shell("'" + setup + "' --welcome");
     EXPECT_EQ(welcome.status, 0);
     EXPECT_EQ(welcome.out.rfind("My Application setup\n\nThis will install My Application\n", 0),
               0u);
     // Other stray words are still a usage error.
-    EXPECT_EQ(Shell("'" + setup + "' " + setup + " extra 2>/dev/null").status, 2);
+    EXPECT_EQ(Shell(bare + setup + " extra 2>/dev/null").status, 2);
 }
 
 TEST(Cli, ListShowsTheDirectoryOrSaysThereIsNone) {

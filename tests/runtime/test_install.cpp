@@ -230,7 +230,7 @@ TEST(RuntimeInstall, OptionsLicenceAndExitStatuses) {
         {{"--unattended", "--dir", "/", "--accept-license"}, 2, "cannot be an installation folder"},
         {{"--unattended", "--select", "70=1", "--accept-license"}, 2, "ID from 1 to 64"},
         {{"--dry-run", "--dir", dir}, 0, "must be accepted with --accept-license"},
-        {{"--dir", dir}, 2, "without a terminal, install with --unattended"},
+        {{"--dir", dir}, 6, "no display and no terminal"},
         {{"--unattended", "--dir", dir, "--accept-license", "--select", "1=1"},
          0,
          "Installed into"},
