@@ -6,7 +6,7 @@
 
 #include "CliIo.h"
 #include "CommandLine.h"
-#include "SetupReport.h"
+#include "setup/SetupReport.h"
 #include "common/AsciiCase.h"
 #include "project/Session.h"
 #include "project/SetupFileName.h"

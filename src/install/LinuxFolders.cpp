@@ -1,15 +1,15 @@
 #include "install/LinuxFolders.h"
 
 #include <linux/limits.h>
-#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
-#include <fstream>
 
 #include "common/Errors.h"
+#include "common/WholeFile.h"
 #include "install/DisplayText.h"
 
 namespace {
@@ -49,12 +49,32 @@ bool IsFolder(const std::string& path) {
     return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
+// The lines of a small system or settings file; none when it cannot be read
+// (a missing or unreadable file counts as an empty one). Read without
+// iostreams: the setup runtime is linked statically, and iostreams would
+// bring the C++ library's locales into every setup.
+std::vector<std::string> ConfigLines(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return {};
+    std::string text;
+    try {
+        text = ReadWholeFile(path, 1 << 20);
+    } catch (const KaveloError&) {
+        return {};
+    }
+    std::vector<std::string> lines;
+    for (size_t from = 0; from < text.size();) {
+        const size_t end = std::min(text.find('\n', from), text.size());
+        lines.push_back(text.substr(from, end - from));
+        from = end + 1;
+    }
+    return lines;
+}
+
 // XDG_DESKTOP_DIR="$HOME/Desktop" in the user-dirs file; empty when absent.
 std::string UserDirsDesktop(const InstallEnvironment& env) {
-    std::ifstream in(env.ConfigHome + "/user-dirs.dirs");
-    std::string line;
     const std::string key = "XDG_DESKTOP_DIR=";
-    while (std::getline(in, line)) {
+    for (const std::string& line : ConfigLines(env.ConfigHome + "/user-dirs.dirs")) {
         if (line.rfind(key, 0) != 0) continue;
         std::string value = line.substr(key.size());
         if (value.size() >= 2 && value.front() == '"' && value.back() == '"')
@@ -63,6 +83,24 @@ std::string UserDirsDesktop(const InstallEnvironment& env) {
         return value.rfind('/', 0) == 0 ? value : "";
     }
     return "";
+}
+
+// The home folder /etc/passwd gives the user uid ("name:x:uid:gid:gecos:home:
+// shell"); "/" when it names none. Read directly: a static program cannot
+// use the system's user database modules.
+std::string PasswdHome(uid_t uid) {
+    const std::string id = std::to_string(uid);
+    for (const std::string& line : ConfigLines("/etc/passwd")) {
+        std::vector<std::string> fields;
+        for (size_t from = 0;;) {
+            const size_t colon = line.find(':', from);
+            fields.push_back(line.substr(from, colon - from));
+            if (colon == std::string::npos) break;
+            from = colon + 1;
+        }
+        if (fields.size() >= 6 && fields[2] == id && fields[5].rfind('/', 0) == 0) return fields[5];
+    }
+    return "/";
 }
 
 } // namespace
@@ -85,8 +123,7 @@ InstallEnvironment CurrentEnvironment() {
     env.Root = ::geteuid() == 0;
     env.Home = Env("HOME");
     if (env.Home.empty() || env.Home[0] != '/') {
-        const passwd* pw = ::getpwuid(::geteuid());
-        env.Home = pw && pw->pw_dir ? pw->pw_dir : "/";
+        env.Home = PasswdHome(::geteuid());
     }
     env.Home = Normalize(env.Home);
     const std::string data = Env("XDG_DATA_HOME");

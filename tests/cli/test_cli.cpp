@@ -238,3 +238,44 @@ TEST(Runtime, ExtractNeverLeavesTheFolder) {
 }
 
 } // namespace
+
+// A folder is added as one tree, listed as one line, listed whole by "tree",
+// unpacked by "extract"; a folder with a FIFO and an escaping link is refused
+// with both paths and the setup left as it was.
+TEST(Cli, FolderIsAddedListedAndExtractedAsATree) {
+    TempDir dir;
+    const std::string setup = dir / "t.exe";
+    const std::string app = dir / "MyApp";
+    std::filesystem::create_directories(app + "/bin");
+    std::filesystem::create_directories(app + "/Empty");
+    WriteFile(app + "/bin/Run.sh", "#!/bin/sh\n");
+    ::chmod((app + "/bin/Run.sh").c_str(), 0755);
+    std::filesystem::create_symlink("bin/Run.sh", app + "/run");
+    ASSERT_EQ(Shell(kKavelo + " new --empty " + setup).status, 0);
+    const ShellResult add = Shell(kKavelo + " add " + setup + " " + app);
+    ASSERT_EQ(add.status, 0) << add.err;
+    EXPECT_EQ(add.out, "1 added, 0 replaced\n");
+    EXPECT_NE(Shell(kKavelo + " list " + setup).out.find("myapp.tree"), std::string::npos);
+    EXPECT_NE(Shell(kKavelo + " list " + setup).out.find("tree: 2 files, 10 bytes"),
+              std::string::npos);
+    const ShellResult tree = Shell(kKavelo + " tree " + setup + " MyApp");
+    EXPECT_EQ(tree.out, "d            0  Empty/\n"
+                        "d            0  bin/\n"
+                        "x           10  bin/Run.sh\n"
+                        "l            0  run -> bin/Run.sh\n"
+                        "2 files, 10 bytes, in \"MyApp\"\n");
+    ASSERT_EQ(Shell(kKavelo + " extract " + setup + " " + (dir / "out")).status, 0);
+    EXPECT_EQ(ReadFile(dir / "out/MyApp/bin/Run.sh"), "#!/bin/sh\n");
+    EXPECT_EQ(std::filesystem::read_symlink(dir / "out/MyApp/run"), "bin/Run.sh");
+    EXPECT_TRUE(std::filesystem::is_directory(dir / "out/MyApp/Empty"));
+
+    const std::string before = ReadFile(setup);
+    ASSERT_EQ(::mkfifo((app + "/fifo").c_str(), 0600), 0);
+    std::filesystem::create_symlink("../..", app + "/bin/up");
+    const ShellResult refused = Shell(kKavelo + " add " + setup + " " + app);
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_NE(refused.err.find(app + "/fifo: a FIFO (named pipe); not added"), std::string::npos);
+    EXPECT_NE(refused.err.find(app + "/bin/up: a link to \"../..\", outside the tree; not added"),
+              std::string::npos);
+    EXPECT_EQ(ReadFile(setup), before);
+}

@@ -70,7 +70,7 @@ TEST_F(CliTable, Usage) {
         {"$K new --help && test ! -e --help.exe", 0, "usage: kavelo new SETUP", "", true},
         {"$K info -h", 0, "usage: kavelo info SETUP [--json]", "", true},
         {"$K simulate t.exe --strict --help", 0, "--strict", "", true},
-        {"$K help add", 0, "usage: kavelo add SETUP FILE...", "", true},
+        {"$K help add", 0, "usage: kavelo add SETUP FILE|DIR...", "", true},
         {"$K --version", 0, "KaveloMaker 1.00 [beta 2]\nsetup runtime: ", "", true},
         {"./t.exe --version", 0, "KaveloMaker 1.00 [beta 2]\nsetup runtime: ", "", true},
         {"./t.exe -h", 0, "--extract DIR [--all]", "", true},
