@@ -20,7 +20,7 @@
 #include <vector>
 
 #include "huffman/Huffman.h"
-#include "huffman/HuffmanPlain.h"
+#include "HuffmanPlain.h"
 #include "zstd/ZstdCompress.h"
 #include "zstd/ZstdDecompress.h"
 
