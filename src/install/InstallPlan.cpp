@@ -350,7 +350,11 @@ void Planner::CopyTree(const SelectedCommand& s, const DirectoryEntry& source) {
         const std::string path = folder + "/" + e.Name;
         const bool isFolder = e.Kind == TreeKind::Folder;
         const Target t = Resolve(path, true, false, isFolder);
-        if (isFolder && t.Existing && !t.IsFolder) throw Refused("is not a folder", path);
+        if (isFolder && t.Existing && !t.IsFolder)
+            throw Refused(S_ISLNK(t.Existing->st_mode)
+                              ? "is a symbolic link; the installation never follows links"
+                              : "is not a folder",
+                          path);
         PlanStep step;
         if (isFolder) {
             step.Kind = StepKind::TreeFolder;
