@@ -47,7 +47,7 @@ class Installer {
     void Copy(const PlanStep& step);
     void Delete(const PlanStep& step);
     void TreeFile(const PlanStep& step);
-    void TreeLink(const PlanStep& step);
+    void Symlink(const PlanStep& step);
     mode_t FillFromEntry(int fd, const PlanStep& step, Sha256& hash);
     void Commit(InstallResult& result);
     Manifest NewManifest() const;
@@ -205,9 +205,10 @@ void Installer::TreeFile(const PlanStep& step) {
     files_[step.Path] = {step.Where, data.size(), Sha256Hex(data), step.Version, false};
 }
 
-// The link is made under a private name beside its place and renamed over
-// it, as a file is; what was there and is not ours is set aside first.
-void Installer::TreeLink(const PlanStep& step) {
+// A tree's link, or a command's: made under a private name beside its place
+// and renamed over it, as a file is; what was there and is not ours is set
+// aside first.
+void Installer::Symlink(const PlanStep& step) {
     const FolderHandle folder = Parent(step.Where);
     const std::string leaf = LeafOf(step.Where.Relative);
     const auto existing = StatIn(folder, leaf);
@@ -219,7 +220,7 @@ void Installer::TreeLink(const PlanStep& step) {
             {},
             0,
             0});
-    const std::string& target = step.Entry->Data;
+    const std::string& target = step.Contents;
     if (::symlinkat(target.c_str(), folder.Get(), temp.c_str()) != 0)
         throw IoError(errno, step.Path, "cannot make the link");
     const auto made = StatIn(folder, temp);
@@ -255,8 +256,8 @@ void Installer::Carry(const PlanStep& step) {
         return;
     case StepKind::TreeFile:
         return TreeFile(step);
-    case StepKind::TreeLink:
-        return TreeLink(step);
+    case StepKind::Symlink:
+        return Symlink(step);
     case StepKind::TreeFolder:
         OpenMaking(step.Where.Root, step.Where.Relative);
         return;

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cerrno>
 #include <cstring>
 #include <map>
@@ -81,6 +82,7 @@ class Planner {
     bool TreeInstalled(const Tree& tree, const std::string& folder, const std::string& version);
     void Delete(const SelectedCommand& s);
     void Shortcuts(const SelectedCommand& s, const std::string& program);
+    void CommandLink(const std::string& program);
     void DeleteShortcuts(const SelectedCommand& s);
     void Upgrade();
     void Space();
@@ -125,7 +127,8 @@ void Planner::AddStep(PlanStep step, const Target& t, uint64_t bytes) {
 
 bool Planner::Allowed(const std::string& path) const {
     const LinuxFolders& f = plan_.Folders;
-    for (const std::string* folder : {&f.Install, &f.Lib, &f.Share, &f.AllUsersMenu, &f.Desktop})
+    for (const std::string* folder :
+         {&f.Install, &f.Lib, &f.Share, &f.AllUsersMenu, &f.Desktop, &f.Commands})
         if (!folder->empty() && IsBelow(path, *folder)) return true;
     return false;
 }
@@ -135,6 +138,7 @@ std::string Planner::AllowedList() const {
     std::string list = f.Install + ", " + f.Lib + ", " + f.Share;
     if (!f.AllUsersMenu.empty()) list += ", " + f.AllUsersMenu;
     if (!f.Desktop.empty()) list += ", " + f.Desktop;
+    if (!f.Commands.empty()) list += ", " + f.Commands;
     return list;
 }
 
@@ -263,9 +267,40 @@ std::vector<LauncherPlace> Planner::LauncherPlaces(const ShortcutRequest& reques
     return places;
 }
 
+// The flag letters of a shortcut text: the text before its first blank.
+std::string ShortcutFlags(const std::string& text) {
+    return LowerAscii(text.substr(0, text.find(' ')));
+}
+
+// "c": a link named like the program in the command folder, on the PATH.
+void Planner::CommandLink(const std::string& program) {
+    const std::string& folder = plan_.Folders.Commands;
+    const std::string path = folder + "/" + LeafOf(program);
+    const Target t = Resolve(path, true);
+    PlanStep step;
+    step.Kind = StepKind::Symlink;
+    step.Contents = program;
+    step.Size = program.size();
+    step.Text = Verb("Command") + Shown(path) + " -> " + Shown(program);
+    written_.insert(path);
+    deleted_.erase(path);
+    AddStep(std::move(step), t, program.size());
+    const char* env = std::getenv("PATH");
+    if (!request_.Root &&
+        (":" + std::string(env ? env : "") + ":").find(":" + folder + ":") == std::string::npos)
+        Note("Note: " + Shown(folder) + " is not on the PATH; add it to run " +
+             Shown(LeafOf(program)) + " by its name");
+}
+
 void Planner::Shortcuts(const SelectedCommand& s, const std::string& program) {
     const InstallCommand& c = s.Command;
     if (c.ShortcutText.empty()) return;
+    const std::string flags = ShortcutFlags(c.ShortcutText);
+    if (flags.find('c') != std::string::npos) CommandLink(program);
+    // "C" alone asks for the command only: no text names a launcher.
+    if (flags.find_first_not_of('c') == std::string::npos &&
+        c.ShortcutText.find(' ') == std::string::npos)
+        return;
     ShortcutRequest request;
     const std::string* name = ShortcutName(s, request);
     if (!name) return;
@@ -335,8 +370,8 @@ bool Planner::TreeInstalled(const Tree& tree, const std::string& folder,
 // planned as a copy of its own, checked like any target.
 void Planner::CopyTree(const SelectedCommand& s, const DirectoryEntry& source) {
     const InstallCommand& c = s.Command;
-    auto tree = std::make_shared<const Tree>(
-        DecodeTree(ReadEntryContents(request_.Setup->File, source)));
+    auto tree =
+        std::make_shared<const Tree>(DecodeTree(ReadEntryContents(request_.Setup->File, source)));
     plan_.Trees.push_back(tree);
     const std::string folder = LinuxPath(c.TargetPath);
     const bool keep = TreeInstalled(*tree, folder, c.Version);
@@ -370,12 +405,13 @@ void Planner::CopyTree(const SelectedCommand& s, const DirectoryEntry& source) {
             step.Text = Verb("Keep") + Shown(path);
             AddStep(std::move(step), t, 0);
         } else {
-            step.Kind = e.Kind == TreeKind::Link ? StepKind::TreeLink : StepKind::TreeFile;
+            step.Kind = e.Kind == TreeKind::Link ? StepKind::Symlink : StepKind::TreeFile;
             step.Entry = &e;
+            if (e.Kind == TreeKind::Link) step.Contents = e.Data;
             step.Size = e.Data.size();
             step.Version = c.Version;
-            step.Text = Verb(e.Kind == TreeKind::Link ? "Link" : "Copy") + Shown(e.Name) +
-                        " -> " + Shown(path);
+            step.Text = Verb(e.Kind == TreeKind::Link ? "Link" : "Copy") + Shown(e.Name) + " -> " +
+                        Shown(path);
             if (e.Kind != TreeKind::Link) plan_.Bytes += e.Data.size();
             AddStep(std::move(step), t, e.Data.size());
         }
@@ -384,7 +420,8 @@ void Planner::CopyTree(const SelectedCommand& s, const DirectoryEntry& source) {
     }
     if (!c.ShortcutText.empty())
         Note("Warning: a tree gets no launcher; name a file inside it on a Link line "
-             "(app.tree/bin/app): " + Shown(s.Line),
+             "(app.tree/bin/app): " +
+                 Shown(s.Line),
              true);
 }
 
@@ -567,7 +604,8 @@ InstallPlan PlanInstallation(const PlanRequest& request) {
     InstallPlan plan;
     plan.Folders = request.Folders;
     const LinuxFolders& f = plan.Folders;
-    for (const std::string* folder : {&f.Install, &f.Lib, &f.Share, &f.AllUsersMenu, &f.Desktop})
+    for (const std::string* folder :
+         {&f.Install, &f.Lib, &f.Share, &f.AllUsersMenu, &f.Desktop, &f.Commands})
         if (!folder->empty()) plan.Roots.Add(Anchor(*folder));
     plan.Previous = ReadPreviousManifest(f.Install);
     Planner planner(request, plan);

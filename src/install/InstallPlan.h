@@ -26,13 +26,13 @@ enum class StepKind {
     Launcher,   // a .desktop file is written
     KeepRecord, // a file skipped for its recorded version stays part of the installation
     TreeFile,   // a file of a tree is written
-    TreeLink,   // a symbolic link of a tree is made
+    Symlink,    // a symbolic link is made: a tree's, or a command's
     TreeFolder, // a folder of a tree is made (when missing)
 };
 
 // Whether a step puts a file (or a tree's link) in place.
 inline bool WritesFile(StepKind kind) {
-    return kind == StepKind::Copy || kind == StepKind::TreeFile || kind == StepKind::TreeLink;
+    return kind == StepKind::Copy || kind == StepKind::TreeFile || kind == StepKind::Symlink;
 }
 
 struct PlanStep {
@@ -44,10 +44,10 @@ struct PlanStep {
     const DirectoryEntry* Source = nullptr; // Copy
     uint64_t Size = 0;                      // Copy, Launcher
     std::string Version;                    // Copy
-    std::string Contents;                   // Launcher
+    std::string Contents;                   // Launcher; Symlink: its target
     mode_t Mode = 0;                        // Launcher
     ManifestFile Recorded;                  // KeepRecord
-    const TreeEntry* Entry = nullptr;       // TreeFile, TreeLink: in one of the plan's Trees
+    const TreeEntry* Entry = nullptr;       // TreeFile: in one of the plan's Trees
 };
 
 struct InstallPlan {

@@ -1,7 +1,7 @@
 // Shipping an application folder as a tree, end to end: a folder holding a
 // real program of this machine, a script that starts it, a relative link and
 // mixed-case names is added with kavelo, installed for a user, started from
-// the installed tree and through its link, upgraded by a tree that drops a
+// the installed tree, through its link and its command link, upgraded by a tree that drops a
 // file, and uninstalled; a tree whose folder place holds a file or a link to
 // outside writes nothing.
 #include <gtest/gtest.h>
@@ -24,8 +24,8 @@ void MakeApp(const std::string& app) {
     fs::create_directories(app + "/lib/Plugins");
     fs::create_directories(app + "/share/Empty");
     fs::copy_file("/bin/true", app + "/bin/RealTrue");
-    WriteFile(app + "/bin/Start.sh",
-              "#!/bin/sh\n\"$(dirname \"$0\")/RealTrue\" && echo started from the tree\n");
+    WriteFile(app + "/bin/Start.sh", "#!/bin/sh\nhere=$(dirname \"$(readlink -f \"$0\")\")\n"
+                                     "\"$here/RealTrue\" && echo started from the tree\n");
     fs::permissions(app + "/bin/Start.sh",
                     fs::perms::owner_all | fs::perms::group_read | fs::perms::others_read);
     fs::create_symlink("Start.sh", app + "/bin/start");
@@ -34,7 +34,7 @@ void MakeApp(const std::string& app) {
 
 std::string Script(const std::string& version) {
     return CrLf(
-        {"[Install]", "Copy MyApp.tree,1,,,,," + version, "Link myapp.tree/bin/start,1,,,S 1"});
+        {"[Install]", "Copy MyApp.tree,1,,,,," + version, "Link myapp.tree/bin/start,1,,,SC 1"});
 }
 
 std::string MakeTreeSetup(const Sandbox& box, const std::string& name, const std::string& version) {
@@ -62,6 +62,10 @@ TEST(RuntimeTrees, InstallStartUpgradeAndUninstallATree) {
     EXPECT_EQ(fs::read_symlink(inst + "/bin/start"), "Start.sh");
     EXPECT_EQ(box.Run({inst + "/bin/Start.sh"}).out, "started from the tree\n");
     EXPECT_EQ(box.Run({inst + "/bin/start"}).out, "started from the tree\n");
+    // "C": a command link on the PATH, and a word when the folder is not on it.
+    EXPECT_EQ(fs::read_symlink(box / "home/.local/bin/start"), inst + "/bin/start");
+    EXPECT_EQ(box.Run({box / "home/.local/bin/start"}).out, "started from the tree\n");
+    EXPECT_NE(r.out.find(box / "home/.local/bin" + " is not on the PATH"), std::string::npos);
     const std::string launcher =
         ReadFile(box / "home/.local/share/applications/My-Company/My-Application/My-App.desktop");
     EXPECT_NE(launcher.find("Exec=" + inst + "/bin/start"), std::string::npos) << launcher;
@@ -80,6 +84,7 @@ TEST(RuntimeTrees, InstallStartUpgradeAndUninstallATree) {
     r = box.Run({inst + "/uninstall", "--yes"});
     ASSERT_EQ(r.status, 0) << r.out;
     EXPECT_FALSE(fs::exists(inst));
+    EXPECT_FALSE(fs::exists(fs::symlink_status(box / "home/.local/bin/start")));
 }
 
 TEST(RuntimeTrees, ATreeNeverWritesThroughWhatIsInItsWay) {
