@@ -82,11 +82,12 @@ mode_t CurrentUmask() {
     return mask;
 }
 
-// The setup is a program: it keeps the old file's permissions, and whoever
-// may read it may also run it.
+// The setup is a program: a new one is 0755 less the umask; one written
+// over keeps the old file's permissions, and whoever may read it may also run it.
 mode_t SetupMode(const std::string& target) {
     struct stat st {};
-    mode_t mode = stat(target.c_str(), &st) == 0 ? st.st_mode & 07777 : 0666 & ~CurrentUmask();
+    if (stat(target.c_str(), &st) != 0) return 0755 & ~CurrentUmask();
+    mode_t mode = st.st_mode & 07777;
     if (mode & S_IRUSR) mode |= S_IXUSR;
     if (mode & S_IRGRP) mode |= S_IXGRP;
     if (mode & S_IROTH) mode |= S_IXOTH;

@@ -70,13 +70,14 @@ TEST_F(CliTable, Usage) {
         {"$K new --help && test ! -e --help.exe", 0, "usage: kavelo new SETUP", "", true},
         {"$K info -h", 0, "usage: kavelo info SETUP [--json]", "", true},
         {"$K simulate t.exe --strict --help", 0, "--strict", "", true},
-        {"$K help add", 0, "usage: kavelo add SETUP FILE...", "", true},
+        {"$K help add", 0, "usage: kavelo add SETUP FILE|DIR...", "", true},
         {"$K --version", 0, "KaveloMaker 1.00 [beta 2]\nsetup runtime: ", "", true},
         {"./t.exe --version", 0, "KaveloMaker 1.00 [beta 2]\nsetup runtime: ", "", true},
         {"./t.exe -h", 0, "--extract DIR [--all]", "", true},
         // The project's only storage is not overwritten without --force.
         {"$K new t.exe", 2, "", "kavelo: new: t.exe already exists; --force replaces it", true},
-        {"$K new t", 2, "", "t.exe already exists", true},
+        // A name without an extension gets ".run", written executable.
+        {"$K new t && test -x t.run", 0, "created t.run", "", true},
         {"$K new --force t.exe --empty", 0, "replaced t.exe", "", false},
         // Options anywhere, "--" ends them, "-" is standard input, ".exe" is tried.
         {"$K info --json t.exe", 0, "\"caption\": \"My Application setup\"", "", true},
@@ -183,7 +184,7 @@ TEST_F(CliTable, Hostile) {
         {"$K list evil.exe", 0, "bell\\x07\\x1b[2J.txt", "", true},
         {"./evil.exe --list", 0, "bell\\x07\\x1b[2J.txt", "", true},
         {"./evil.exe --info", 0, "caption           Caption\\x1b]0;owned\\x07\n", "", true},
-        {"./evil.exe", 0, "Caption\\x1b]0;owned\\x07\n", "", true},
+        {"./evil.exe --welcome", 0, "Caption\\x1b]0;owned\\x07\n", "", true},
         {"$K info evil.exe", 0, "caption           Caption\\x1b]0;owned\\x07\n", "", true},
         // Hard links are replaced, not written through; programs keep their
         // execute bit; setup files only with --all.

@@ -246,10 +246,18 @@ TEST_F(SetupTest, SecondSaveCompressesNothingAgainAndGivesTheSameFile) {
 TEST_F(SetupTest, SavedSetupIsExecutable) {
     NewProject(false);
     gProject.ProjectPath = dir / "run.exe";
-    ASSERT_TRUE(SaveSetup());
     struct stat st {};
-    ASSERT_EQ(stat((dir / "run.exe").c_str(), &st), 0);
-    EXPECT_TRUE(st.st_mode & S_IXUSR);
+    // A new setup is 0755 less the umask.
+    for (const auto& [mask, mode] :
+         {std::pair<mode_t, mode_t>{022, 0755}, {002, 0755}, {077, 0700}, {027, 0750}}) {
+        std::filesystem::remove(dir / "run.exe");
+        const mode_t old = umask(mask);
+        const bool saved = SaveSetup();
+        umask(old);
+        ASSERT_TRUE(saved);
+        ASSERT_EQ(stat((dir / "run.exe").c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 0777, mode) << std::oct << mask;
+    }
     chmod((dir / "run.exe").c_str(), 0750);
     ASSERT_TRUE(SaveSetup());
     ASSERT_EQ(stat((dir / "run.exe").c_str(), &st), 0);
