@@ -3,7 +3,7 @@
 #include <QApplication>
 #include <QDialog>
 
-#include "app/StartupProbe.h"
+#include "StartupProbe.h"
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);

@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "huffman/Huffman.h"
-#include "huffman/HuffmanPlain.h"
+#include "HuffmanPlain.h"
 
 namespace {
 

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "BenchProject.h"
+#include "BenchRun.h"
 #include "common/Host.h"
 #include "common/WholeFile.h"
 #include "project/AppPaths.h"
@@ -38,31 +39,6 @@ const std::string& Dir() {
         return std::string(mkdtemp(pattern.data()));
     }();
     return dir;
-}
-
-// Runs a program with its output thrown away; its wall time in seconds, or a
-// negative number when it failed.
-double RunTimed(std::vector<std::string> words) {
-    std::vector<char*> argv;
-    for (std::string& w : words)
-        argv.push_back(w.data());
-    argv.push_back(nullptr);
-    const auto start = std::chrono::steady_clock::now();
-    const pid_t child = fork();
-    if (child == 0) {
-        const int null = open("/dev/null", O_WRONLY);
-        dup2(null, 1);
-        dup2(null, 2);
-        setenv("HOME", (Dir() + "/home").c_str(), 1);
-        unsetenv("DISPLAY");
-        execvp(argv[0], argv.data());
-        _exit(127);
-    }
-    int status = 0;
-    waitpid(child, &status, 0);
-    const double seconds =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? seconds : -1;
 }
 
 // The setup of the bench project (one Copy line per file) and the tarball of
@@ -88,14 +64,10 @@ bool Prepare() {
         SetBuiltInRuntimeForTesting(ReadWholeFile(RUNTIME_PATH));
         if (!session.SaveSetup()) return false;
         chmod((Dir() + "/bench.exe").c_str(), 0755);
-        return RunTimed({"tar", "-czf", Dir() + "/bench.tar.gz", "-C", Dir() + "/tree", "."}) >= 0;
+        return RunTimed({"tar", "-czf", Dir() + "/bench.tar.gz", "-C", Dir() + "/tree", "."},
+                        Dir() + "/home") >= 0;
     }();
     return ready;
-}
-
-double Median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    return values.empty() ? 0 : values[values.size() / 2];
 }
 
 void BM_InstallVsTarXzf(benchmark::State& state) {
@@ -111,8 +83,10 @@ void BM_InstallVsTarXzf(benchmark::State& state) {
         std::filesystem::remove_all(unpacked);
         std::filesystem::create_directories(unpacked);
         const double a =
-            RunTimed({Dir() + "/bench.exe", "--unattended", "--dir", installed, "--no-launch"});
-        const double b = RunTimed({"tar", "-xzf", Dir() + "/bench.tar.gz", "-C", unpacked});
+            RunTimed({Dir() + "/bench.exe", "--unattended", "--dir", installed, "--no-launch"},
+                     Dir() + "/home");
+        const double b =
+            RunTimed({"tar", "-xzf", Dir() + "/bench.tar.gz", "-C", unpacked}, Dir() + "/home");
         if (a < 0 || b < 0) {
             state.SkipWithError("installing or unpacking failed");
             return;

@@ -16,6 +16,7 @@
 #include "package/PackageReader.h"
 #include "project/OpenSetup.h"
 #include "project/Session.h"
+#include "project/SetupFileName.h"
 
 namespace {
 
@@ -115,8 +116,7 @@ std::string SetupPathFor(const std::string& given) {
     std::error_code ec;
     if (given == "-" || std::filesystem::exists(std::filesystem::symlink_status(given, ec)))
         return given;
-    const std::string withExe = given + ".exe";
-    return std::filesystem::exists(withExe, ec) ? withExe : given;
+    return SetupToOpen(given);
 }
 
 namespace {

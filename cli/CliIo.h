@@ -42,8 +42,8 @@ bool WriteOutputFile(const std::string& path, const std::string& bytes);
 // CR LF.
 std::string ProjectText(std::string_view fileBytes);
 
-// The path of the setup a command names: as given, or with ".exe" appended
-// when only that file exists (as the startup dialog appends it).
+// The path of the setup a command names: as given when it exists, else the
+// first existing of NAME.run and NAME.exe (as the startup dialog opens it).
 std::string SetupPathFor(const std::string& given);
 
 // Opens the setup named by given (standard input for "-") into the session's

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "JsonText.h"
+#include "setup/JsonText.h"
 
 class ScriptPanelModel;
 

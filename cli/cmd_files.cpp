@@ -1,15 +1,17 @@
 // kavelo add / remove / extract: the user's files of a setup.
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <map>
 
 #include "CliIo.h"
 #include "CommandLine.h"
-#include "SetupExtract.h"
+#include "setup/SetupExtract.h"
 #include "common/AsciiCase.h"
 #include "common/Errors.h"
 #include "package/PackageReader.h"
 #include "project/FileIntake.h"
+#include "project/TreeIntake.h"
 #include "project/Session.h"
 
 namespace {
@@ -35,22 +37,32 @@ int CheckFilesToAdd(const Invocation& call, const std::vector<std::string>& file
     return kExitOk;
 }
 
-// Adds every file or none: a file that cannot be added leaves the setup as it was.
+// Adds every file and folder or none: one that cannot be added leaves the
+// setup as it was. A folder becomes one tree.
 int RunAdd(const Invocation& call) {
     const std::string& setup = call.Operand(0);
     if (setup == "-") return call.UsageError("a setup to change cannot be standard input");
-    const std::vector<std::string> files(call.Operands().begin() + 1, call.Operands().end());
+    std::vector<std::string> files;
+    std::vector<std::string> folders;
+    for (size_t i = 1; i < call.Operands().size(); ++i) {
+        std::error_code ec;
+        const std::string& path = call.Operand(i);
+        (std::filesystem::is_directory(path, ec) ? folders : files).push_back(path);
+    }
     if (const int status = CheckFilesToAdd(call, files)) return status;
     SetupChange change;
     if (!change.Open(setup)) return kExitFailure;
     const DropResult r = DropFiles(Project(), files);
-    for (const DropProblem& p : r.Problems)
-        Note(p.Path + ": " + p.Reason + "; not added");
-    if (!r.Problems.empty()) return Fail(Project().ProjectPath + ": nothing was changed");
+    const DropResult t = DropFolders(Project(), folders);
+    for (const DropResult* result : {&r, &t})
+        for (const DropProblem& p : result->Problems)
+            Note(p.Path + ": " + p.Reason + "; not added");
+    if (!r.Problems.empty() || !t.Problems.empty())
+        return Fail(Project().ProjectPath + ": nothing was changed");
     for (const ShortenedName& s : r.Shortened)
         Note(s.Path + ": added as \"" + s.Name + "\", the part of its name after the last \"\\\"");
     if (!change.Save()) return kExitFailure;
-    std::printf("%d added, %d replaced\n", r.Added, r.Replaced);
+    std::printf("%d added, %d replaced\n", r.Added + t.Added, r.Replaced + t.Replaced);
     return kExitOk;
 }
 
@@ -91,11 +103,11 @@ int RunExtract(const Invocation& call) {
 
 const CommandRegistrar kAdd({32,
                              "add",
-                             "SETUP FILE...",
+                             "SETUP FILE|DIR...",
                              2,
                              -1,
                              {},
-                             "add or replace files, then save (all of them or none)",
+                             "add or replace files and folders (as trees), then save (all or none)",
                              &RunAdd});
 const CommandRegistrar
     kRemove({33, "remove", "SETUP NAME...", 2, -1, {}, "remove files, then save", &RunRemove});

@@ -3,7 +3,8 @@
 
 #include "CliIo.h"
 #include "CommandLine.h"
-#include "SetupReport.h"
+#include "TreeReport.h"
+#include "setup/SetupReport.h"
 #include "common/Errors.h"
 #include "package/PackageReader.h"
 
@@ -16,7 +17,11 @@ int RunList(const Invocation& call) {
         const int64_t P = FindPackage(input.Source());
         if (P == -1) return Fail(input.Shown() + ": no package found");
         const std::vector<DirectoryEntry> entries = ReadDirectory(input.Source(), P);
-        const std::string out = call.Has("--json") ? ListJson(entries, P) : ListText(entries, P);
+        std::vector<std::string> notes;
+        for (const DirectoryEntry& e : entries)
+            notes.push_back(TreeNote(input.Source(), e));
+        const std::string out =
+            call.Has("--json") ? ListJson(entries, P) : ListText(entries, P, notes);
         std::fwrite(out.data(), 1, out.size(), stdout);
         return kExitOk;
     } catch (const KaveloError& e) {

@@ -8,7 +8,7 @@
 
 #include "CliIo.h"
 #include "CommandLine.h"
-#include "JsonText.h"
+#include "setup/JsonText.h"
 #include "PanelReport.h"
 #include "common/TextLines.h"
 #include "install/ReportFolders.h"

@@ -6,9 +6,13 @@
 
 #include "CliIo.h"
 #include "CommandLine.h"
-#include "SetupReport.h"
+#include "setup/SetupReport.h"
 #include "common/AsciiCase.h"
 #include "project/Session.h"
+#include "project/SetupFileName.h"
+#include "script/InstallScript.h"
+#include "script/InstallSimulator.h"
+#include "script/ScriptLines.h"
 
 namespace {
 
@@ -26,12 +30,26 @@ bool Exists(const std::string& path) {
     return std::filesystem::exists(std::filesystem::symlink_status(path, ec));
 }
 
+// Without the sample program, the template's lines that copy it become
+// comments, so that the new setup passes its own check.
+void CommentOutMissingCopies(SetupProject& project) {
+    using namespace script_lines;
+    std::string script;
+    for (const std::string_view line : SplitCrLfLines(project.ScriptText)) {
+        const InstallCommand c =
+            ParseInstallCommand(std::string(TrimBlanks(CutComment(line))), SimulatedFolders());
+        if (c.Kind == InstallCopy && project.FindFile(LowerAscii(c.FileName)) < 0) script += "// ";
+        script += std::string(line) + "\r\n";
+    }
+    project.ScriptText = script;
+}
+
 int RunNew(const Invocation& call) {
     std::string path = call.Operand(0);
     if (path == "-")
         return call.UsageError("a setup is written into a file, not to standard output");
-    // As the startup dialog does: a setup is an .exe.
-    if (!EndsWith(LowerAscii(path), ".exe")) path += ".exe";
+    // As the startup dialog does: a name without ".run" or ".exe" gets ".run".
+    path = WithSetupExtension(path);
     SetupChange change;
     if (!change.Lock(path)) return kExitFailure;
     // The setup is the project's only storage: an existing one is replaced
@@ -41,6 +59,7 @@ int RunNew(const Invocation& call) {
         return call.UsageError(path + " already exists; --force replaces it");
     Project().ProjectPath = path;
     Session().NewProject(!call.Has("--empty"));
+    if (call.Has("--empty")) CommentOutMissingCopies(Project());
     if (!change.Save()) return kExitFailure;
     std::printf("%s %s\n", existed ? "replaced" : "created", path.c_str());
     return kExitOk;
@@ -153,15 +172,16 @@ int RunScript(const Invocation& call) {
     return lock.Save() ? kExitOk : kExitFailure;
 }
 
-const CommandRegistrar kNew({30,
-                             "new",
-                             "SETUP",
-                             1,
-                             1,
-                             {{"--empty", nullptr, "without the template's sample program"},
-                              {"--force", nullptr, "replace SETUP when it exists"}},
-                             "create a setup from the template (\".exe\" is appended when missing)",
-                             &RunNew});
+const CommandRegistrar
+    kNew({30,
+          "new",
+          "SETUP",
+          1,
+          1,
+          {{"--empty", nullptr, "without the template's sample program"},
+           {"--force", nullptr, "replace SETUP when it exists"}},
+          "create a setup from the template (\".run\" is appended unless it ends in .run or .exe)",
+          &RunNew});
 const CommandRegistrar kInfo({31,
                               "info",
                               "SETUP",

@@ -24,7 +24,8 @@ void PrintHelp(FILE* out) {
                  "  kavelo --help                  this text\n\n"
                  "Options may stand before or after the operands; \"--\" ends the options; \"-\"\n"
                  "reads standard input or writes standard output where a file is read or\n"
-                 "written whole. A SETUP that does not exist is tried with \".exe\" appended.\n"
+                 "written whole. A SETUP that does not exist is tried with \".run\", then\n"
+                 "\".exe\" appended.\n"
                  "Exit status: 0 done, 1 failed, 2 a command line the tool refuses.\n");
 }
 

@@ -1,7 +1,7 @@
 # Installing kavelo (cmake --install, make install PREFIX=...) and packaging
 # it as a .deb (cpack -G DEB, make deb): the tool, the setup runtime where the
-# tool finds it, the manual page, the bash completion and the package's
-# copyright and changelog.
+# tool finds it, the manual pages (kavelo(1), kavelo-script(5)), the bash
+# completion and the package's copyright and changelog.
 include(GNUInstallDirs)
 
 # The version of the package, from the program's own version (1.00 beta 2
@@ -30,9 +30,11 @@ function(kavelo_gzip source output)
 endfunction()
 kavelo_gzip(${PROJECT_SOURCE_DIR}/docs/kavelo.1 kavelo.1.gz)
 kavelo_gzip(${PROJECT_SOURCE_DIR}/docs/kavelomaker.1 kavelomaker.1.gz)
+kavelo_gzip(${PROJECT_SOURCE_DIR}/docs/kavelo-script.5 kavelo-script.5.gz)
 kavelo_gzip(${PROJECT_SOURCE_DIR}/packaging/changelog changelog.gz)
 add_custom_target(kavelo_packaging_files ALL
   DEPENDS ${KAVELO_PACKAGING_OUT}/kavelo.1.gz ${KAVELO_PACKAGING_OUT}/kavelomaker.1.gz
+          ${KAVELO_PACKAGING_OUT}/kavelo-script.5.gz
           ${KAVELO_PACKAGING_OUT}/changelog.gz)
 
 # The runtime is a data file, not a command: it goes to lib/kavelo/ beside
@@ -41,6 +43,7 @@ add_custom_target(kavelo_packaging_files ALL
 install(TARGETS kavelo RUNTIME DESTINATION bin)
 install(FILES ${CMAKE_RUNTIME_OUTPUT_DIRECTORY}/kavelo.dat DESTINATION lib/kavelo)
 install(FILES ${KAVELO_PACKAGING_OUT}/kavelo.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+install(FILES ${KAVELO_PACKAGING_OUT}/kavelo-script.5.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man5)
 if(TARGET kavelomaker)
   install(FILES ${KAVELO_PACKAGING_OUT}/kavelomaker.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 endif()

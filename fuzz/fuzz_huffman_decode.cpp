@@ -6,7 +6,7 @@
 #include <string>
 
 #include "huffman/Huffman.h"
-#include "huffman/HuffmanPlain.h"
+#include "HuffmanPlain.h"
 #include "DecodeOutcome.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "ui/RawBitmapParse.h"
+#include "common/RawBitmapParse.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 // --unattended and --dry-run: installing, or showing what an installation
-// would do, without asking anything; and the dispatch to the terminal wizard.
+// would do, without asking anything; presets alone go to the start matrix.
 #include "InstallMode.h"
 
 #include <sys/stat.h>
@@ -10,7 +10,8 @@
 #include <string_view>
 
 #include "SetupRun.h"
-#include "TerminalWizard.h"
+#include "StartMatrix.h"
+#include "common/Errors.h"
 #include "install/DisplayText.h"
 #include "install/Journal.h"
 
@@ -54,14 +55,15 @@ int DryRun(SetupRun& run, const std::string& folder) {
     if (!run.LicenseName().empty() && !run.Options().AcceptLicense)
         log.Say("Note: the setup's licence (" + Shown(run.LicenseName()) +
                 ") must be accepted with --accept-license.");
-    std::string why;
-    const auto plan = run.Plan(folder, why);
-    if (!plan) {
-        log.Say("The installation could not go ahead: " + why, true);
+    InstallPlan plan;
+    try {
+        plan = run.Plan(folder);
+    } catch (const KaveloError& e) {
+        log.Say("The installation could not go ahead: " + ShownError(e), true);
         return kExitFailed;
     }
     log.Say("An installation into " + Shown(folder) + " would do this (nothing is written now):");
-    PrintPlan(*plan, log);
+    PrintPlan(plan, log);
     return kExitInstalled;
 }
 
@@ -94,23 +96,34 @@ bool HasInstallOption(int argc, char** argv) {
     return false;
 }
 
-int RunInstallMode(int argc, char** argv, const std::string& self) {
+int RunInstallMode(int argc, char** argv, const std::string& self, const WizardRequest& request) {
     InstallOptions options;
-    std::string why;
-    if (!ParseInstallOptions(argc, argv, options, why)) return Usage(why);
+    try {
+        options = ParseInstallOptions(argc, argv);
+    } catch (const KaveloError& e) {
+        return Usage(e.Reason());
+    }
     if (!options.Unattended && !options.DryRun) {
         if (!options.Selects.empty())
             return Usage("--select goes with --unattended or --dry-run; the wizard asks instead");
-        if (!isatty(0) || !isatty(1)) return Usage("without a terminal, install with --unattended");
-        return RunWizard(self, options);
+        return StartWizard(self, options, request);
     }
+    if (request.Choice != WizardChoice::Either)
+        return Usage("--gui and --text go with the wizard, not with --unattended or --dry-run");
     RunLog log;
-    if (!options.Log.empty() && !log.Open(options.Log, self, why)) return Usage(why);
+    try {
+        if (!options.Log.empty()) log.Open(options.Log, self);
+    } catch (const KaveloError& e) {
+        return Usage(ShownError(e));
+    }
     SetupRun run(self, options, log);
     if (const int status = run.Load()) return status;
-    const std::string folder = run.DefaultFolder(why);
-    if (folder.empty()) {
-        log.Say("setup: " + why + (options.Dir.empty() ? "; give one with --dir" : ""), true);
+    std::string folder;
+    try {
+        folder = run.DefaultFolder();
+    } catch (const KaveloError& e) {
+        log.Say("setup: " + ShownError(e) + (options.Dir.empty() ? "; give one with --dir" : ""),
+                true);
         return options.Dir.empty() ? kExitFailed : kExitUsage;
     }
     if (options.DryRun) return DryRun(run, folder);
@@ -118,21 +131,16 @@ int RunInstallMode(int argc, char** argv, const std::string& self) {
     return Unattended(run, folder);
 }
 
-bool WantsTerminalWizard() {
-    const char* display = std::getenv("DISPLAY");
-    const char* wayland = std::getenv("WAYLAND_DISPLAY");
-    const bool hasDisplay = (display && *display) || (wayland && *wayland);
-    return !hasDisplay && isatty(0) && isatty(1);
-}
-
-int RunTerminalWizard(const std::string& self) {
-    return RunWizard(self, InstallOptions{});
-}
-
 void PrintInstallHelp(FILE* out) {
     std::fprintf(
         out,
-        "\ninstalling (in a terminal without a display, no option starts the setup's wizard):\n"
+        "\ninstalling (with no option, or its own path alone, the setup asks with a wizard:\n"
+        "  graphical with a display (DISPLAY or WAYLAND_DISPLAY); else in the terminal it was\n"
+        "  started in; else in a terminal emulator opened on the display; with neither it says\n"
+        "  how to install and exits with status 6):\n"
+        "  --gui               the graphical wizard, or status 6 when it cannot start\n"
+        "  --text              the wizard in the terminal (or in a terminal emulator)\n"
+        "  --hold              with --text: wait for Enter at the end (a window stays open)\n"
         "  --unattended        install without asking, with the components the setup starts with\n"
         "  --dry-run           print what an installation would do; nothing is written\n"
         "  --dir DIR           install into DIR (default ~/.local/opt/SUBFOLDER, as root\n"
@@ -145,5 +153,6 @@ void PrintInstallHelp(FILE* out) {
         "The installation folder gets a program \"uninstall\" that removes the installation.\n"
         "\nexit status: 0 installed (--dry-run: would install), 1 failed with nothing changed,\n"
         "  2 wrong options, 3 licence not accepted, 4 cancelled with nothing changed,\n"
-        "  5 failed and not everything could be undone (the next start tries again)\n");
+        "  5 failed and not everything could be undone (the next start tries again),\n"
+        "  6 no wizard could be shown (no display and no terminal): nothing was done\n");
 }

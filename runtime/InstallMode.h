@@ -1,6 +1,6 @@
-// The setup runtime's ways to install without a display: --unattended,
-// --dry-run, the terminal wizard, and the uninstall program (the runtime
-// started under the name "uninstall"). main.cpp only dispatches to these.
+// The setup runtime's ways to install: --unattended, --dry-run, the wizards
+// with presets, and the uninstall program (the runtime started under the
+// name "uninstall"). main.cpp only dispatches to these.
 #pragma once
 
 #include <cstdio>
@@ -14,19 +14,17 @@ enum InstallExit : int {
     kExitLicence = 3,        // the licence was not accepted
     kExitCancelled = 4,      // cancelled by the user; nothing was changed
     kExitUndoIncomplete = 5, // failed, and not all of it could be undone
+    kExitNoWizard = 6,       // no wizard could be shown (no display, no terminal); nothing done
 };
 
 // True when one of the arguments is an option of the installing modes.
 bool HasInstallOption(int argc, char** argv);
 
-// Runs --unattended, --dry-run, or (with only presets such as --dir) the
-// terminal wizard. self is the setup's own file.
-int RunInstallMode(int argc, char** argv, const std::string& self);
+struct WizardRequest;
 
-// True when the setup was started with no option in a terminal and there is
-// no display: then the terminal wizard runs.
-bool WantsTerminalWizard();
-int RunTerminalWizard(const std::string& self);
+// Runs --unattended, --dry-run, or (with only presets such as --dir) the
+// wizard the start matrix picks, as request asks. self is the setup's own file.
+int RunInstallMode(int argc, char** argv, const std::string& self, const WizardRequest& request);
 
 // True when the runtime runs as the uninstall program of an installation.
 bool IsUninstallProgram(const char* argv0, const std::string& self);

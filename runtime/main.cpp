@@ -1,8 +1,10 @@
 // The setup runtime: the program at the front of every setup executable. It
-// finds the package appended to its own file and shows or unpacks the setup.
-// Each option is one mode in the table below; exit status 0 on success, 1 on
-// a failure (no package, a damaged one, a file not written), 2 for a command
-// line it does not understand.
+// finds the package appended to its own file and installs, shows or unpacks
+// the setup. With no option it installs through the start matrix (a wizard);
+// installing options go to the install modes; each other option is one mode
+// in the table below, with exit status 0 on success, 1 on a failure (no
+// package, a damaged one, a file not written), 2 for a command line it does
+// not understand.
 #include <algorithm>
 #include <cstdio>
 #include <exception>
@@ -14,8 +16,10 @@
 #include "InstallMode.h"
 #include "install/DisplayText.h"
 #include "RuntimeVersion.h"
-#include "SetupExtract.h"
-#include "SetupReport.h"
+#include "SetupRun.h"
+#include "StartMatrix.h"
+#include "setup/SetupExtract.h"
+#include "setup/SetupReport.h"
 #include "package/BinaryFile.h"
 #include "package/PackageReader.h"
 #include "package/SetupEntries.h"
@@ -33,6 +37,7 @@ struct Call {
     const Entries* Package = nullptr; // its directory, for modes that need it
     std::string Operand;              // the mode's operand (a folder), when it takes one
     std::vector<std::string> Flags;
+    WizardRequest Wizard; // --gui, --text, --hold
 
     bool Has(const std::string& flag) const {
         return std::find(Flags.begin(), Flags.end(), flag) != Flags.end();
@@ -55,6 +60,11 @@ int ShowHelp(const Call& call);
 int ShowVersion(const Call& call);
 int ShowWelcome(const Call& call);
 
+// No option: the wizard the start matrix picks, for a setup that carries a package.
+int Install(const Call& call) {
+    return StartWizard(call.Self, InstallOptions{}, call.Wizard);
+}
+
 int ShowInfo(const Call& call) {
     const std::string text = InfoText(SummarizePackage(*call.File, call.P, *call.Package));
     std::fwrite(text.data(), 1, text.size(), stdout);
@@ -75,6 +85,7 @@ int Extract(const Call& call) {
 }
 
 const Mode kModes[] = {
+    {"--welcome", nullptr, "", true, "show the setup's caption and startup text", &ShowWelcome},
     {"--info", nullptr, "", true, "show the setup's lines and the sizes of its texts", &ShowInfo},
     {"--list", nullptr, "", true, "list the entries the setup carries", &ShowList},
     {"--extract", "DIR", "--all", true,
@@ -85,14 +96,12 @@ const Mode kModes[] = {
     {"--help", nullptr, "", false, "show this help", &ShowHelp},
 };
 
-// Started without options, or with its own path as "Create & test setup"
-// does: the setup's caption and startup text.
-const Mode kWelcome{"", nullptr, "", true, "", &ShowWelcome};
+const Mode kInstall{"", nullptr, "", true, "", &Install};
 
 void PrintUsage(FILE* out, const std::string& shown) {
     std::fprintf(out,
-                 "usage: %s [OPTION]\n  (no option)            show the setup's caption and "
-                 "startup text\n",
+                 "usage: %s [OPTION]\n  (no option)            install the setup with its wizard "
+                 "(see below)\n",
                  shown.c_str());
     for (const Mode& m : kModes) {
         std::string head = std::string(m.Option) + (m.Operand ? std::string(" ") + m.Operand : "");
@@ -138,12 +147,34 @@ int ShowWelcome(const Call& call) {
 
 // "Create & test setup" starts the setup with its own path as the argument,
 // unquoted: a path with blanks arrives as several words.
-bool IsOwnPath(int argc, char** argv, const std::string& self) {
+bool IsOwnPath(const std::vector<char*>& args, const std::string& self) {
     std::string joined;
-    for (int i = 1; i < argc; ++i)
-        joined += (i > 1 ? " " : "") + std::string(argv[i]);
+    for (size_t i = 1; i < args.size(); ++i)
+        joined += (i > 1 ? " " : "") + std::string(args[i]);
     std::error_code ec;
     return joined.rfind("-", 0) != 0 && std::filesystem::equivalent(joined, self, ec);
+}
+
+// Takes --gui, --text and --hold out of the arguments into request.
+std::vector<char*> TakeWizardOptions(int argc, char** argv, WizardRequest& request,
+                                     bool& twoChoices) {
+    std::vector<char*> rest = {argv[0]};
+    twoChoices = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        const WizardChoice choice = arg == "--gui"    ? WizardChoice::Graphical
+                                    : arg == "--text" ? WizardChoice::Text
+                                                      : WizardChoice::Either;
+        if (choice != WizardChoice::Either) {
+            twoChoices |= request.Choice != WizardChoice::Either && request.Choice != choice;
+            request.Choice = choice;
+        } else if (arg == "--hold") {
+            request.Hold = true;
+        } else {
+            rest.push_back(argv[i]);
+        }
+    }
+    return rest;
 }
 
 const Mode* FindMode(const std::string& option) {
@@ -195,17 +226,27 @@ int main(int argc, char** argv) {
     Call call;
     call.Self = OwnPath();
     call.Shown = argc > 0 && argv[0] ? argv[0] : "setup";
-    // Installing and uninstalling have modes of their own.
     if (IsUninstallProgram(argv[0], call.Self)) return RunUninstall(argc, argv, call.Self);
-    if (HasInstallOption(argc, argv)) return RunInstallMode(argc, argv, call.Self);
-    if (argc == 1 && WantsTerminalWizard()) return RunTerminalWizard(call.Self);
-    const Mode* mode = &kWelcome;
-    if (argc > 1 && !IsOwnPath(argc, argv, call.Self)) {
-        mode = ParseArguments(argc, argv, call);
-        if (!mode) {
-            PrintUsage(stderr, call.Shown);
-            return 2;
-        }
+    WizardRequest& request = call.Wizard;
+    bool twoChoices = false;
+    std::vector<char*> args = TakeWizardOptions(argc, argv, request, twoChoices);
+    const int count = static_cast<int>(args.size());
+    if (twoChoices || (request.Hold && request.Choice != WizardChoice::Text)) {
+        std::fprintf(stderr, "%s: --gui and --text exclude each other; --hold goes with --text\n",
+                     call.Shown.c_str());
+        return 2;
+    }
+    // Installing has modes of its own; no option (or the setup's own path
+    // alone) installs with a wizard.
+    if (HasInstallOption(count, args.data()))
+        return RunInstallMode(count, args.data(), call.Self, request);
+    const Mode* mode = &kInstall;
+    if (count > 1 && !IsOwnPath(args, call.Self))
+        mode = request.Choice == WizardChoice::Either ? ParseArguments(count, args.data(), call)
+                                                      : nullptr;
+    if (!mode) {
+        PrintUsage(stderr, call.Shown);
+        return 2;
     }
     try {
         const BinaryFile file = BinaryFile::OpenRead(call.Self);

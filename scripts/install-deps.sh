@@ -12,6 +12,8 @@ packages=(
   # what kavelomaker needs to show its windows on a desktop: Qt's platform
   # plugins (X11 among them) and a font
   qt6-qpa-plugins fonts-dejavu-core
+  # the peers the tree bench packs with: tar --zstd and tar -cJf
+  zstd xz-utils
 )
 
 missing=()

@@ -7,6 +7,7 @@
 #include "app/frmStartup.h"
 #include "common/Errors.h"
 #include "project/Messages.h"
+#include "project/SetupFileName.h"
 #include "ui/RecentProjects.h"
 
 MakerApp::MakerApp() : events_(module_), host_(events_) {

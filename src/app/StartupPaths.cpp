@@ -1,31 +1,7 @@
-// The ".exe" rule and absolute paths, on the file system directly.
+// Absolute setup paths.
 #include "app/StartupPaths.h"
 
-#include <sys/stat.h>
-
 #include <filesystem>
-
-#include "common/AsciiCase.h"
-
-namespace {
-
-bool IsFile(const std::string& path) {
-    struct stat st {};
-    return ::stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
-}
-
-} // namespace
-
-std::string WithExeExtension(const std::string& path) {
-    if (path.size() >= 4 && LowerAscii(path.substr(path.size() - 4)) == ".exe") return path;
-    return path + ".exe";
-}
-
-std::string SetupToOpen(const std::string& chosen) {
-    const std::string withExe = WithExeExtension(chosen);
-    if (withExe != chosen && IsFile(chosen) && !IsFile(withExe)) return chosen;
-    return withExe;
-}
 
 std::string AbsoluteSetupPath(const std::string& path) {
     if (path.empty()) return path;

@@ -12,9 +12,9 @@
 #include <QVBoxLayout>
 
 #include "app/ProjectOpener.h"
-#include "app/StartupPaths.h"
 #include "common/Host.h"
 #include "project/Messages.h"
+#include "project/SetupFileName.h"
 #include "res/StringTable.h"
 #include "ui/Captions.h"
 #include "ui/FileDialogs.h"
@@ -25,9 +25,10 @@ namespace {
 
 constexpr int kButtonIconSize = 32;
 
-// Description, NUL, pattern: the setup files of the file dialogs.
+// Description, NUL, patterns: the setup files of the file dialogs; the first
+// pattern gives a name typed without an extension its ".run".
 std::string SetupFilter() {
-    return GetResString(20, false) + '\0' + "*.exe";
+    return GetResString(20, false) + '\0' + "*.run;*.exe";
 }
 
 } // namespace
@@ -124,7 +125,7 @@ void frmStartup::newProject() {
     std::string path =
         ShowFileDialog(this, SetupFilter(), kFileDialogSave, GetResString(21, false));
     if (path.empty()) return;
-    path = WithExeExtension(path);
+    path = WithSetupExtension(path);
     if (opener_.CreateProject(path))
         finish();
     else

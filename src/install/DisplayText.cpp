@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+#include "common/Errors.h"
+
 namespace {
 
 // Code points of Windows-1252 bytes 0x80 ... 0x9F (0 where none is defined).
@@ -68,10 +70,18 @@ std::string Shown(std::string_view name) {
 }
 
 std::string ShownText(std::string_view text) {
+    const std::string utf8 = TextToUtf8(text);
     std::string out;
-    for (const char ch : TextToUtf8(text)) {
-        const auto c = static_cast<unsigned char>(ch);
-        if (c == '\n' || c == '\t' || (c >= 0x20 && c != 0x7F)) out += ch;
+    for (size_t i = 0; i < utf8.size(); ++i) {
+        const auto c = static_cast<unsigned char>(utf8[i]);
+        // A C1 control (U+0080 to U+009F, such as U+009B, the one-character
+        // CSI) is escaped as in a name: a terminal may act on it.
+        if (c == 0xC2 && i + 1 < utf8.size() && static_cast<unsigned char>(utf8[i + 1]) <= 0x9F) {
+            out += PrintableText(std::string_view(utf8).substr(i, 2));
+            ++i;
+        } else if (c == '\n' || c == '\t' || (c >= 0x20 && c != 0x7F)) {
+            out += utf8[i];
+        }
     }
     return out;
 }
@@ -142,4 +152,10 @@ std::string PrintableText(std::string_view text) {
         i += length;
     }
     return out;
+}
+
+std::string ShownError(const KaveloError& error) {
+    const std::string text =
+        error.Path().empty() ? error.Reason() : Shown(error.Path()) + ": " + error.Reason();
+    return error.Context().empty() ? text : Shown(error.Context()) + ": " + text;
 }

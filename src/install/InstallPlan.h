@@ -58,10 +58,10 @@ struct PlanRequest {
     bool Root = false;
 };
 
-// The plan, or nullopt with why (naming the script line and the path) when
-// the installation cannot go ahead.
-std::optional<InstallPlan> PlanInstallation(const PlanRequest& request, std::string& why);
+// The plan. Throws when the installation cannot go ahead, naming the path
+// and, as the error's context, the script line.
+InstallPlan PlanInstallation(const PlanRequest& request);
 
-// The manifest an earlier installation left in folder; nullopt without why
-// when there is none, with why when it cannot be trusted or read.
-std::optional<Manifest> ReadPreviousManifest(const std::string& folder, std::string& why);
+// The manifest an earlier installation left in folder; nullopt when there
+// is none. Throws when it cannot be trusted or read.
+std::optional<Manifest> ReadPreviousManifest(const std::string& folder);

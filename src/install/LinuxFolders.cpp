@@ -1,13 +1,15 @@
 #include "install/LinuxFolders.h"
 
 #include <linux/limits.h>
-#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <cstdlib>
-#include <fstream>
 
+#include "common/Errors.h"
+#include "common/WholeFile.h"
 #include "install/DisplayText.h"
 
 namespace {
@@ -47,12 +49,32 @@ bool IsFolder(const std::string& path) {
     return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
+// The lines of a small system or settings file; none when it cannot be read
+// (a missing or unreadable file counts as an empty one). Read without
+// iostreams: the setup runtime is linked statically, and iostreams would
+// bring the C++ library's locales into every setup.
+std::vector<std::string> ConfigLines(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return {};
+    std::string text;
+    try {
+        text = ReadWholeFile(path, 1 << 20);
+    } catch (const KaveloError&) {
+        return {};
+    }
+    std::vector<std::string> lines;
+    for (size_t from = 0; from < text.size();) {
+        const size_t end = std::min(text.find('\n', from), text.size());
+        lines.push_back(text.substr(from, end - from));
+        from = end + 1;
+    }
+    return lines;
+}
+
 // XDG_DESKTOP_DIR="$HOME/Desktop" in the user-dirs file; empty when absent.
 std::string UserDirsDesktop(const InstallEnvironment& env) {
-    std::ifstream in(env.ConfigHome + "/user-dirs.dirs");
-    std::string line;
     const std::string key = "XDG_DESKTOP_DIR=";
-    while (std::getline(in, line)) {
+    for (const std::string& line : ConfigLines(env.ConfigHome + "/user-dirs.dirs")) {
         if (line.rfind(key, 0) != 0) continue;
         std::string value = line.substr(key.size());
         if (value.size() >= 2 && value.front() == '"' && value.back() == '"')
@@ -61,6 +83,24 @@ std::string UserDirsDesktop(const InstallEnvironment& env) {
         return value.rfind('/', 0) == 0 ? value : "";
     }
     return "";
+}
+
+// The home folder /etc/passwd gives the user uid ("name:x:uid:gid:gecos:home:
+// shell"); "/" when it names none. Read directly: a static program cannot
+// use the system's user database modules.
+std::string PasswdHome(uid_t uid) {
+    const std::string id = std::to_string(uid);
+    for (const std::string& line : ConfigLines("/etc/passwd")) {
+        std::vector<std::string> fields;
+        for (size_t from = 0;;) {
+            const size_t colon = line.find(':', from);
+            fields.push_back(line.substr(from, colon - from));
+            if (colon == std::string::npos) break;
+            from = colon + 1;
+        }
+        if (fields.size() >= 6 && fields[2] == id && fields[5].rfind('/', 0) == 0) return fields[5];
+    }
+    return "/";
 }
 
 } // namespace
@@ -83,8 +123,7 @@ InstallEnvironment CurrentEnvironment() {
     env.Root = ::geteuid() == 0;
     env.Home = Env("HOME");
     if (env.Home.empty() || env.Home[0] != '/') {
-        const passwd* pw = ::getpwuid(::geteuid());
-        env.Home = pw && pw->pw_dir ? pw->pw_dir : "/";
+        env.Home = PasswdHome(::geteuid());
     }
     env.Home = Normalize(env.Home);
     const std::string data = Env("XDG_DATA_HOME");
@@ -96,57 +135,38 @@ InstallEnvironment CurrentEnvironment() {
     return env;
 }
 
-std::optional<std::string> AbsoluteFolder(const std::string& path, std::string& why) {
-    if (path.empty()) {
-        why = "the folder is empty";
-        return std::nullopt;
-    }
-    for (unsigned char c : path) {
-        if (c == '\\' || c < 0x20 || c == 0x7f) {
-            why = "\"" + Shown(path) +
-                  "\": a folder name may not hold a backslash or a control character";
-            return std::nullopt;
-        }
-    }
+std::string AbsoluteFolder(const std::string& path) {
+    if (path.empty()) throw InvalidRequest("the folder is empty");
+    for (unsigned char c : path)
+        if (c == '\\' || c < 0x20 || c == 0x7f)
+            throw InvalidRequest("a folder name may not hold a backslash or a control character",
+                                 path);
     if (path[0] == '/') return Normalize(path);
     char cwd[PATH_MAX];
-    if (!::getcwd(cwd, sizeof cwd)) {
-        why = path + ": the working folder is unknown";
-        return std::nullopt;
-    }
+    if (!::getcwd(cwd, sizeof cwd)) throw IoError(errno, path, "the working folder is unknown");
     return Normalize(std::string(cwd) + "/" + path);
 }
 
-std::optional<std::string> ChosenInstallFolder(const std::string& path, std::string& why) {
-    auto folder = AbsoluteFolder(path, why);
-    if (folder && *folder == "/") {
-        why = "the root folder / cannot be an installation folder";
-        return std::nullopt;
-    }
+std::string ChosenInstallFolder(const std::string& path) {
+    std::string folder = AbsoluteFolder(path);
+    if (folder == "/") throw InvalidRequest("the root folder / cannot be an installation folder");
     return folder;
 }
 
-std::optional<std::string> DefaultInstallFolder(const std::string& subfolder,
-                                                const InstallEnvironment& env, std::string& why) {
+std::string DefaultInstallFolder(const std::string& subfolder, const InstallEnvironment& env) {
     std::string sub;
     for (const char c : subfolder)
         sub += c == '\\' ? '/' : c;
     const std::vector<std::string> parts = PathParts(sub);
-    for (const std::string& part : parts) {
-        if (part == "..") {
-            why = "the setup's installation folder \"" + Shown(subfolder) +
-                  "\" climbs out with \"..\"";
-            return std::nullopt;
-        }
-    }
-    if (parts.empty()) {
-        why = "the setup names no installation folder";
-        return std::nullopt;
-    }
+    for (const std::string& part : parts)
+        if (part == "..")
+            throw InvalidRequest("the setup's installation folder \"" + Shown(subfolder) +
+                                 "\" climbs out with \"..\"");
+    if (parts.empty()) throw InvalidRequest("the setup names no installation folder");
     std::string folder = env.Root ? "/opt" : env.Home + "/.local/opt";
     for (const std::string& part : parts)
         folder += "/" + part;
-    return AbsoluteFolder(folder, why);
+    return AbsoluteFolder(folder);
 }
 
 std::string DesktopFolder(const InstallEnvironment& env) {
@@ -177,30 +197,20 @@ BaseFolders ScriptFolders(const LinuxFolders& folders) {
     return base;
 }
 
-std::optional<std::string> LinuxPath(const std::string& target, std::string& why) {
+std::string LinuxPath(const std::string& target) {
     std::string path = target;
     for (char& c : path)
         if (c == '\\') c = '/';
-    if (path.empty() || path[0] != '/') {
-        why = "\"" + Shown(path) + "\" is not an absolute path";
-        return std::nullopt;
-    }
+    if (path.empty() || path[0] != '/') throw InvalidRequest("is not an absolute path", path);
     std::string out;
     for (const std::string& part : PathParts(path)) {
-        if (part == "..") {
-            why = "\"" + Shown(path) + "\" holds a \"..\" part";
-            return std::nullopt;
-        }
-        if (part.size() > NAME_MAX || part.find('\0') != std::string::npos) {
-            why = "\"" + Shown(path) + "\": a name in it is too long or holds a NUL";
-            return std::nullopt;
-        }
+        if (part == "..") throw InvalidRequest("holds a \"..\" part", path);
+        if (part.size() > NAME_MAX || part.find('\0') != std::string::npos)
+            throw InvalidRequest("a name in it is too long or holds a NUL", path);
         out += "/" + part;
     }
-    if (out.empty() || out.size() >= PATH_MAX) {
-        why = "\"" + Shown(path) + (out.empty() ? "\" names no file" : "\" is too long a path");
-        return std::nullopt;
-    }
+    if (out.empty()) throw InvalidRequest("names no file", path);
+    if (out.size() >= PATH_MAX) throw InvalidRequest("is too long a path", path);
     return out;
 }
 

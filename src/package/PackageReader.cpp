@@ -1,5 +1,8 @@
 #include "package/PackageReader.h"
 
+#include <unordered_set>
+
+#include "common/AsciiCase.h"
 #include "common/BigEndian.h"
 #include "common/Errors.h"
 #include "huffman/Huffman.h"
@@ -17,6 +20,18 @@ void CheckDataBlock(const ByteSource& source, const DirectoryEntry& e, size_t k)
         throw DamagedInput("the data of entry " + std::to_string(k) +
                                " lies past the end of the file",
                            source.Name());
+}
+
+// Names are compared without regard to case, so two entries of one name
+// would be one file to whoever looks it up, and which one is found would
+// depend on who looks.
+void CheckNamesDiffer(const ByteSource& source, const std::vector<DirectoryEntry>& entries) {
+    std::unordered_set<std::string> seen;
+    seen.reserve(entries.size());
+    for (const DirectoryEntry& e : entries)
+        if (!seen.insert(LowerAscii(e.Name)).second)
+            throw DamagedInput("the package holds two entries named \"" + e.Name + "\"",
+                               source.Name());
 }
 
 } // namespace
@@ -80,6 +95,7 @@ std::vector<DirectoryEntry> ReadDirectory(const ByteSource& source, int64_t P,
     std::vector<DirectoryEntry> entries = ReadDirectoryEntries(source, P, header);
     for (size_t k = 0; k < entries.size(); ++k)
         CheckDataBlock(source, entries[k], k);
+    CheckNamesDiffer(source, entries);
     return entries;
 }
 

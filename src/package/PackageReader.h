@@ -36,8 +36,9 @@ std::vector<DirectoryEntry> ReadDirectoryEntries(const ByteSource& source, int64
 
 // The directory of the package at P. Throws DamagedInput when the header,
 // the directory, the names or any data block lies past the end of the
-// package's area (data must end at or before the trailer), or when the
-// package holds more than maxEntries entries.
+// package's area (data must end at or before the trailer), when the
+// package holds more than maxEntries entries, or when two entries have one
+// name (compared without regard to ASCII case).
 std::vector<DirectoryEntry> ReadDirectory(const ByteSource& source, int64_t P,
                                           uint32_t maxEntries = UINT32_MAX);
 

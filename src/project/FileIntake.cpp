@@ -7,6 +7,7 @@
 #include "common/WholeFile.h"
 #include "package/PackageFormat.h"
 #include "package/SetupEntries.h"
+#include "package/TreeArchive.h"
 
 namespace {
 
@@ -52,6 +53,11 @@ DropResult DropFiles(SetupProject& project, const std::vector<std::string>& path
         }
         if (name.empty()) {
             skip(path, "the path names no file");
+            continue;
+        }
+        if (IsTreeName(name)) {
+            skip(path, "a name ending in \"" + std::string(kTreeSuffix) +
+                           "\" is kept for a folder's tree");
             continue;
         }
         if (IsUnsafeEntryName(name)) {

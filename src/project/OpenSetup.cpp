@@ -55,7 +55,12 @@ std::string ReadPackageIntoProject(SetupProject& project, const ByteSource& sour
         if (project.FileCount() >= kMaxFiles)
             throw DamagedInput("the package holds more than " + std::to_string(kMaxFiles) +
                                " files");
-        project.Files.push_back({name.substr(name.find_last_of('\\') + 1), std::move(entry)});
+        // The project keeps the part after the last "\": two entries that end
+        // alike would become one name.
+        std::string fileName = name.substr(name.find_last_of('\\') + 1);
+        if (project.FindFile(fileName) >= 0)
+            throw DamagedInput("the package holds two files named \"" + fileName + "\"");
+        project.Files.push_back({std::move(fileName), std::move(entry)});
     }
     return setupText;
 }

@@ -26,8 +26,9 @@
 
 namespace {
 
-constexpr int32_t kTextThreshold = 100; // setup files: only when smaller
-constexpr int32_t kFileThreshold = 110; // user files: unless 10 % larger
+// Every entry, setup file or user's file, is kept compressed only when that
+// makes it smaller; a file that would grow is stored as it is.
+constexpr int32_t kCompressThreshold = 100;
 constexpr int32_t kRawThreshold = 95;
 
 std::optional<std::string>& BuiltInOverride() {
@@ -81,11 +82,12 @@ mode_t CurrentUmask() {
     return mask;
 }
 
-// The setup is a program: it keeps the old file's permissions, and whoever
-// may read it may also run it.
+// The setup is a program: a new one is 0755 less the umask; one written
+// over keeps the old file's permissions, and whoever may read it may also run it.
 mode_t SetupMode(const std::string& target) {
     struct stat st {};
-    mode_t mode = stat(target.c_str(), &st) == 0 ? st.st_mode & 07777 : 0666 & ~CurrentUmask();
+    if (stat(target.c_str(), &st) != 0) return 0755 & ~CurrentUmask();
+    mode_t mode = st.st_mode & 07777;
     if (mode & S_IRUSR) mode |= S_IXUSR;
     if (mode & S_IRGRP) mode |= S_IXGRP;
     if (mode & S_IROTH) mode |= S_IXOTH;
@@ -260,14 +262,15 @@ EntryRecord ProjectPacker::Pack(std::string_view bytes, int32_t threshold) {
 }
 
 void ProjectPacker::Write(BinaryFile& file, int64_t P) {
-    if (!project_.PicturePacked) project_.PicturePacked = Pack(project_.Picture, kTextThreshold);
-    const EntryRecord script = Pack(project_.ScriptText, kTextThreshold);
-    const EntryRecord lines = Pack(lines_, kTextThreshold);
-    const EntryRecord strings = Pack(project_.StringsText, kTextThreshold);
+    if (!project_.PicturePacked)
+        project_.PicturePacked = Pack(project_.Picture, kCompressThreshold);
+    const EntryRecord script = Pack(project_.ScriptText, kCompressThreshold);
+    const EntryRecord lines = Pack(lines_, kCompressThreshold);
+    const EntryRecord strings = Pack(project_.StringsText, kCompressThreshold);
     for (ProjectFile& f : project_.Files) {
         if (f.Packed()) continue;
         host_.PackingLabel(f.Name);
-        f.Data = Pack(f.Raw(), kFileThreshold);
+        f.Data = Pack(f.Raw(), kCompressThreshold);
     }
 
     // The project's records are lent to the writer, not copied.

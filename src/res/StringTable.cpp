@@ -14,7 +14,7 @@ namespace {
 // by number for the binary search.
 constexpr std::array<ResString, 86> kStrings{{
     {10, "KaveloMaker"},
-    {20, "Kavelo setup files (*.exe)"},
+    {20, "Kavelo setup files (*.run *.exe)"},
     {21, "Create new setup..."},
     {22, "Load setup..."},
     {30, "KaveloMaker"},

@@ -1,6 +1,7 @@
 #include "script/InstallScript.h"
 
 #include "common/AsciiCase.h"
+#include "common/TreeName.h"
 #include "script/ComponentPanel.h"
 #include "script/GuardEvaluator.h"
 #include "script/ScriptLines.h"
@@ -61,6 +62,26 @@ std::string JoinPath(const std::string& folder, const std::string& sub, bool dri
     return result.empty() ? rest : result;
 }
 
+namespace {
+
+// The file name on the target. A tree's files go below the folder, or below
+// the fourth field as a folder of it; a file inside a tree lies there at its
+// path inside the tree.
+std::string TargetName(const std::string& file, const std::string& target) {
+    if (const auto tree = ReadTreeReference(file)) {
+        std::string name = target;
+        if (!name.empty() && !tree->Inside.empty()) name += '\\';
+        for (const char c : tree->Inside)
+            name += c == '/' ? '\\' : c;
+        return name;
+    }
+    if (!target.empty()) return target;
+    const size_t slash = file.find('\\');
+    return slash == std::string::npos ? file : file.substr(slash + 1);
+}
+
+} // namespace
+
 InstallCommand ParseInstallCommand(const std::string& line, const BaseFolders& folders) {
     static const struct {
         std::string_view keyword;
@@ -91,12 +112,7 @@ InstallCommand ParseInstallCommand(const std::string& line, const BaseFolders& f
     if (command.Base != kFolderAsWritten && !f[2].empty())
         folder = JoinPath(folder, f[2], folders.Drives);
     if (folder.empty() || folder.back() != '\\') folder += '\\';
-    std::string fileName = f[3];
-    if (fileName.empty()) {
-        const size_t slash = f[0].find('\\');
-        fileName = slash == std::string::npos ? f[0] : f[0].substr(slash + 1);
-    }
-    command.TargetPath = folder + fileName;
+    command.TargetPath = folder + TargetName(f[0], f[3]);
     command.ShortcutText = f[4];
     command.Number = NumberValue(f[5]);
     command.Version = f[6];

@@ -1,7 +1,7 @@
 // The raw bitmap painter: the Qt-free parse turned into a QImage and drawn.
 #include "ui/RawBitmap.h"
 
-#include "ui/RawBitmapParse.h"
+#include "common/RawBitmapParse.h"
 
 #include <QPainter>
 

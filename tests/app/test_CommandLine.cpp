@@ -2,6 +2,7 @@
 // opening a setup named without it, and absolute paths.
 #include "app/CommandLine.h"
 #include "app/StartupPaths.h"
+#include "project/SetupFileName.h"
 
 #include <gtest/gtest.h>
 
@@ -45,27 +46,31 @@ TEST(CommandLine, ArgumentsGiveActionAndPath) {
     }
 }
 
-TEST(StartupPaths, ExeIsAppendedUnlessTheNameEndsInItInAnyCase) {
+TEST(SetupFileName, RunIsAppendedUnlessTheNameEndsInRunOrExeInAnyCase) {
     const std::pair<const char*, const char*> cases[] = {
-        {"demo", "demo.exe"},     {"demo.exe", "demo.exe"},   {"DEMO.EXE", "DEMO.EXE"},
-        {"Demo.Exe", "Demo.Exe"}, {"demo.ex", "demo.ex.exe"}, {"a/b.txt", "a/b.txt.exe"},
-        {".exe", ".exe"},         {"exe", "exe.exe"},
+        {"demo", "demo.run"},     {"demo.exe", "demo.exe"},   {"DEMO.EXE", "DEMO.EXE"},
+        {"Demo.Run", "Demo.Run"}, {"demo.ex", "demo.ex.run"}, {"a/b.txt", "a/b.txt.run"},
+        {".run", ".run"},         {"run", "run.run"},         {"demo.run", "demo.run"},
     };
     for (const auto& [in, out] : cases)
-        EXPECT_EQ(WithExeExtension(in), out) << in;
+        EXPECT_EQ(WithSetupExtension(in), out) << in;
 }
 
-TEST(StartupPaths, OpeningKeepsAChosenFileThatHasNoExeTwin) {
+TEST(SetupFileName, OpeningTriesRunThenExeThenTheNameItself) {
     TempDir dir;
     WriteFile(dir / "plain", "x");
     WriteFile(dir / "both", "x");
     WriteFile(dir / "both.exe", "x");
+    WriteFile(dir / "all.exe", "x");
+    WriteFile(dir / "all.run", "x");
     std::filesystem::create_directory(dir / "folder");
     EXPECT_EQ(SetupToOpen(dir / "plain"), dir / "plain");
     EXPECT_EQ(SetupToOpen(dir / "both"), dir / "both.exe");
-    EXPECT_EQ(SetupToOpen(dir / "missing"), dir / "missing.exe");
-    EXPECT_EQ(SetupToOpen(dir / "folder"), dir / "folder.exe");
+    EXPECT_EQ(SetupToOpen(dir / "all"), dir / "all.run");
+    EXPECT_EQ(SetupToOpen(dir / "missing"), dir / "missing.run");
+    EXPECT_EQ(SetupToOpen(dir / "folder"), dir / "folder.run");
     EXPECT_EQ(SetupToOpen(dir / "both.exe"), dir / "both.exe");
+    EXPECT_EQ(SetupToOpen(dir / "gone.EXE"), dir / "gone.EXE");
 }
 
 } // namespace

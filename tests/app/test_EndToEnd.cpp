@@ -37,7 +37,7 @@ void Activate(QWidget* window) {
 using EndToEnd = AppTest;
 
 TEST_F(EndToEnd, NewSaveCreateAndTestQuitThenOpenAsShown) {
-    const std::string path = dir / "e2e.exe";
+    const std::string path = dir / "e2e.run"; // a name without an extension gets ".run"
     UseRecordingRuntime(dir / "arguments", "1.5");
     MakerApp app;
     app.Start();

@@ -62,7 +62,7 @@ class StartupTest : public AppTest {
     std::unique_ptr<MakerApp> app;
 };
 
-TEST_F(StartupTest, NewSetupGetsExeSavedAtOnceAndShowsTheMainWindow) {
+TEST_F(StartupTest, NewSetupGetsRunSavedAtOnceAndShowsTheMainWindow) {
     app->Start();
     dialogAnswer = QString::fromStdString(dir / "fresh");
     QTest::mouseClick(Startup().eButton[0], Qt::LeftButton);
@@ -71,13 +71,15 @@ TEST_F(StartupTest, NewSetupGetsExeSavedAtOnceAndShowsTheMainWindow) {
     EXPECT_TRUE(dialogs[0].confirmOverwrite);
     EXPECT_EQ(dialogs[0].title, QStringLiteral("Create new setup..."));
     EXPECT_EQ(Startup().eList->accessibleName(), QStringLiteral("Recent projects"));
-    EXPECT_EQ(dialogs[0].nameFilters, QStringList{QStringLiteral("Kavelo setup files (*.exe)")});
-    EXPECT_EQ(app->Module().Project.ProjectPath, dir / "fresh.exe");
-    EXPECT_TRUE(std::filesystem::exists(dir / "fresh.exe"));
+    EXPECT_EQ(dialogs[0].nameFilters,
+              QStringList{QStringLiteral("Kavelo setup files (*.run *.exe)")});
+    EXPECT_EQ(dialogs[0].defaultSuffix, QStringLiteral("run"));
+    EXPECT_EQ(app->Module().Project.ProjectPath, dir / "fresh.run");
+    EXPECT_TRUE(std::filesystem::exists(dir / "fresh.run"));
     EXPECT_EQ(app->Module().Project.FileCount(), 1); // the sample program
     EXPECT_TRUE(MainShown());
     EXPECT_FALSE(Startup().isVisible());
-    EXPECT_EQ(StoredList(), std::vector<std::string>{dir / "fresh.exe"});
+    EXPECT_EQ(StoredList(), std::vector<std::string>{dir / "fresh.run"});
     EXPECT_TRUE(app->HoldsLock());
 }
 

@@ -21,55 +21,66 @@ TEST(Cli, NewAddListInfoExtract) {
     TempDir dir;
     const std::string setup = dir / "demo";
     ASSERT_EQ(Shell(kKavelo + " new " + setup).status, 0);
-    ASSERT_TRUE(std::filesystem::exists(setup + ".exe"));
+    // A name without an extension gets ".run"; commands find it by its name
+    // alone, and under its ".run" name below.
+    ASSERT_TRUE(std::filesystem::exists(setup + ".run"));
+    struct stat st {};
+    ASSERT_EQ(stat((setup + ".run").c_str(), &st), 0);
+    EXPECT_TRUE(st.st_mode & S_IXUSR);
+    ASSERT_EQ(Shell(kKavelo + " info " + setup).status, 0);
     WriteFile(dir / "Notes.TXT", "some notes\r\n");
-    ASSERT_EQ(Shell(kKavelo + " add " + setup + ".exe " + (dir / "Notes.TXT")).status, 0);
-    ASSERT_EQ(Shell(kKavelo + " set " + setup + ".exe caption 'Notes setup'").status, 0);
-    ASSERT_EQ(Shell(kKavelo + " set " + setup + ".exe license notes.txt").status, 0);
-    EXPECT_NE(Shell(kKavelo + " set " + setup + ".exe license missing.txt 2>/dev/null").status, 0);
-    EXPECT_NE(Shell(kKavelo + " set " + setup + ".exe colour red 2>/dev/null").status, 0);
+    ASSERT_EQ(Shell(kKavelo + " add " + setup + ".run " + (dir / "Notes.TXT")).status, 0);
+    ASSERT_EQ(Shell(kKavelo + " set " + setup + ".run caption 'Notes setup'").status, 0);
+    ASSERT_EQ(Shell(kKavelo + " set " + setup + ".run license notes.txt").status, 0);
+    EXPECT_NE(Shell(kKavelo + " set " + setup + ".run license missing.txt 2>/dev/null").status, 0);
+    EXPECT_NE(Shell(kKavelo + " set " + setup + ".run colour red 2>/dev/null").status, 0);
 
-    const ShellResult list = Shell(setup + ".exe --list");
+    const ShellResult list = Shell(setup + ".run --list");
     ASSERT_EQ(list.status, 0);
     for (const char* name : {"setup\\picture.bmp", "setup\\script.txt", "setup\\setup.txt",
                              "setup\\strings.txt", "myapp.exe", "notes.txt"})
         EXPECT_NE(list.out.find(name), std::string::npos) << name;
 
-    const ShellResult welcome = Shell(setup + ".exe " + setup + ".exe");
+    const ShellResult welcome = Shell(setup + ".run --welcome");
     EXPECT_EQ(welcome.status, 0);
     EXPECT_EQ(welcome.out.rfind("Notes setup\n\nThis will install My Application\n", 0), 0u);
 
-    const ShellResult info = Shell(kKavelo + " info " + setup + ".exe");
+    const ShellResult info = Shell(kKavelo + " info " + setup + ".run");
     EXPECT_NE(info.out.find("license           notes.txt"), std::string::npos);
     EXPECT_NE(info.out.find("files             2"), std::string::npos);
     // The runtime's size, told the same by the tool and by the setup itself.
     const std::string runtimeLine =
         "runtime           " + std::to_string(ReadFile(kRuntime).size()) + " bytes\n";
     EXPECT_NE(info.out.find(runtimeLine), std::string::npos) << info.out;
-    EXPECT_NE(Shell(setup + ".exe --info").out.find(runtimeLine), std::string::npos);
+    EXPECT_NE(Shell(setup + ".run --info").out.find(runtimeLine), std::string::npos);
 
-    ASSERT_EQ(Shell(setup + ".exe --extract " + (dir / "out") + " --all").status, 0);
+    ASSERT_EQ(Shell(setup + ".run --extract " + (dir / "out") + " --all").status, 0);
     EXPECT_EQ(ReadFile(dir / "out/notes.txt"), "some notes\r\n");
     EXPECT_EQ(ReadFile(dir / "out/setup/strings.txt").size(), 64u);
 
-    ASSERT_EQ(Shell(kKavelo + " remove " + setup + ".exe NOTES.TXT").status, 0);
-    EXPECT_EQ(Shell(setup + ".exe --list").out.find("notes.txt"), std::string::npos);
-    EXPECT_NE(Shell(kKavelo + " remove " + setup + ".exe nothere 2>/dev/null").status, 0);
+    ASSERT_EQ(Shell(kKavelo + " remove " + setup + ".run NOTES.TXT").status, 0);
+    EXPECT_EQ(Shell(setup + ".run --list").out.find("notes.txt"), std::string::npos);
+    EXPECT_NE(Shell(kKavelo + " remove " + setup + ".run nothere 2>/dev/null").status, 0);
 }
 
 // "Create & test setup" starts the setup with its path after it, not quoted:
-// a path with blanks reaches the runtime as several arguments.
-TEST(Runtime, OwnPathWithBlanksAsArgumentShowsTheWelcome) {
+// a path with blanks reaches the runtime as several arguments, and counts as
+// no option: with no display and no terminal, the setup says how to install.
+TEST(Runtime, OwnPathWithBlanksAsArgumentIsNoOption) {
     TempDir dir;
     std::filesystem::create_directory(dir / "My Setups");
     const std::string setup = dir / "My Setups/demo app.exe";
     ASSERT_EQ(Shell(kKavelo + " new '" + setup + "'").status, 0);
-    const ShellResult welcome = Shell("'" + setup + "' " + setup);
+    const std::string bare = "env -u DISPLAY -u WAYLAND_DISPLAY PATH=/nonexistent '" + setup + "' ";
+    const ShellResult started = Shell(bare + setup + " </dev/null 2>&1");
+    EXPECT_EQ(started.status, 6);
+    EXPECT_NE(started.out.find("--unattended"), std::string::npos) << started.out;
+    const ShellResult welcome = Shell("'" + setup + "' --welcome");
     EXPECT_EQ(welcome.status, 0);
     EXPECT_EQ(welcome.out.rfind("My Application setup\n\nThis will install My Application\n", 0),
               0u);
     // Other stray words are still a usage error.
-    EXPECT_EQ(Shell("'" + setup + "' " + setup + " extra 2>/dev/null").status, 2);
+    EXPECT_EQ(Shell(bare + setup + " extra 2>/dev/null").status, 2);
 }
 
 TEST(Cli, ListShowsTheDirectoryOrSaysThereIsNone) {
@@ -283,3 +294,46 @@ TEST(Runtime, ExtractNeverLeavesTheFolder) {
 }
 
 } // namespace
+
+// A folder is added as one tree, listed as one line, listed whole by "tree",
+// unpacked by "extract"; a folder with a FIFO and an escaping link is refused
+// with both paths and the setup left as it was.
+TEST(Cli, FolderIsAddedListedAndExtractedAsATree) {
+    TempDir dir;
+    const std::string setup = dir / "t.exe";
+    const std::string app = dir / "MyApp";
+    std::filesystem::create_directories(app + "/bin");
+    std::filesystem::create_directories(app + "/Empty");
+    WriteFile(app + "/bin/Run.sh", "#!/bin/sh\n");
+    ::chmod((app + "/bin/Run.sh").c_str(), 0755);
+    std::filesystem::create_symlink("bin/Run.sh", app + "/run");
+    ASSERT_EQ(Shell(kKavelo + " new --empty " + setup).status, 0);
+    // Without the sample program, the template's copy of it is a comment.
+    EXPECT_EQ(Shell(kKavelo + " check " + setup).status, 0);
+    const ShellResult add = Shell(kKavelo + " add " + setup + " " + app);
+    ASSERT_EQ(add.status, 0) << add.err;
+    EXPECT_EQ(add.out, "1 added, 0 replaced\n");
+    EXPECT_NE(Shell(kKavelo + " list " + setup).out.find("myapp.tree"), std::string::npos);
+    EXPECT_NE(Shell(kKavelo + " list " + setup).out.find("tree: 2 files, 10 bytes"),
+              std::string::npos);
+    const ShellResult tree = Shell(kKavelo + " tree " + setup + " MyApp");
+    EXPECT_EQ(tree.out, "d            0  Empty/\n"
+                        "d            0  bin/\n"
+                        "x           10  bin/Run.sh\n"
+                        "l            0  run -> bin/Run.sh\n"
+                        "2 files, 10 bytes, in \"MyApp\"\n");
+    ASSERT_EQ(Shell(kKavelo + " extract " + setup + " " + (dir / "out")).status, 0);
+    EXPECT_EQ(ReadFile(dir / "out/MyApp/bin/Run.sh"), "#!/bin/sh\n");
+    EXPECT_EQ(std::filesystem::read_symlink(dir / "out/MyApp/run"), "bin/Run.sh");
+    EXPECT_TRUE(std::filesystem::is_directory(dir / "out/MyApp/Empty"));
+
+    const std::string before = ReadFile(setup);
+    ASSERT_EQ(::mkfifo((app + "/fifo").c_str(), 0600), 0);
+    std::filesystem::create_symlink("../..", app + "/bin/up");
+    const ShellResult refused = Shell(kKavelo + " add " + setup + " " + app);
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_NE(refused.err.find(app + "/fifo: a FIFO (named pipe); not added"), std::string::npos);
+    EXPECT_NE(refused.err.find(app + "/bin/up: a link to \"../..\", outside the tree; not added"),
+              std::string::npos);
+    EXPECT_EQ(ReadFile(setup), before);
+}

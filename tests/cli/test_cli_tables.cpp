@@ -70,13 +70,14 @@ TEST_F(CliTable, Usage) {
         {"$K new --help && test ! -e --help.exe", 0, "usage: kavelo new SETUP", "", true},
         {"$K info -h", 0, "usage: kavelo info SETUP [--json]", "", true},
         {"$K simulate t.exe --strict --help", 0, "--strict", "", true},
-        {"$K help add", 0, "usage: kavelo add SETUP FILE...", "", true},
+        {"$K help add", 0, "usage: kavelo add SETUP FILE|DIR...", "", true},
         {"$K --version", 0, "KaveloMaker 1.00 [beta 2]\nsetup runtime: ", "", true},
         {"./t.exe --version", 0, "KaveloMaker 1.00 [beta 2]\nsetup runtime: ", "", true},
         {"./t.exe -h", 0, "--extract DIR [--all]", "", true},
         // The project's only storage is not overwritten without --force.
         {"$K new t.exe", 2, "", "kavelo: new: t.exe already exists; --force replaces it", true},
-        {"$K new t", 2, "", "t.exe already exists", true},
+        // A name without an extension gets ".run", written executable.
+        {"$K new t && test -x t.run", 0, "created t.run", "", true},
         {"$K new --force t.exe --empty", 0, "replaced t.exe", "", false},
         // Options anywhere, "--" ends them, "-" is standard input, ".exe" is tried.
         {"$K info --json t.exe", 0, "\"caption\": \"My Application setup\"", "", true},
@@ -151,17 +152,14 @@ TEST_F(CliTable, Errors) {
     });
 }
 
-// A planted hard link, an executable entry, a name with terminal controls
-// and a name twice in one setup.
+// A planted hard link, an executable entry and a name with terminal controls.
 std::string HostileSetup(const std::string& runtime) {
     return BuildSetup(runtime, SetupEntries("Caption\x1b]0;owned\x07\r\nStart",
                                             {{"readme.txt", "new text"},
                                              {"tool", "\x7f"
                                                       "ELF rest"},
                                              {"run.sh", "#!/bin/sh\n"},
-                                             {"bell\x07\x1b[2J.txt", "controls"},
-                                             {"twice.txt", "first"},
-                                             {"twice.txt", "second"}}));
+                                             {"bell\x07\x1b[2J.txt", "controls"}}));
 }
 
 TEST_F(CliTable, Hostile) {
@@ -186,19 +184,41 @@ TEST_F(CliTable, Hostile) {
         {"$K list evil.exe", 0, "bell\\x07\\x1b[2J.txt", "", true},
         {"./evil.exe --list", 0, "bell\\x07\\x1b[2J.txt", "", true},
         {"./evil.exe --info", 0, "caption           Caption\\x1b]0;owned\\x07\n", "", true},
-        {"./evil.exe", 0, "Caption\\x1b]0;owned\\x07\n", "", true},
+        {"./evil.exe --welcome", 0, "Caption\\x1b]0;owned\\x07\n", "", true},
         {"$K info evil.exe", 0, "caption           Caption\\x1b]0;owned\\x07\n", "", true},
         // Hard links are replaced, not written through; programs keep their
-        // execute bit; a name held twice is said; setup files only with --all.
+        // execute bit; setup files only with --all.
         {link + "./evil.exe --extract out" + outcome, 0,
-         "bell\\x07\\x1b[2J.txt\ntwice.txt\noutside the folder\n755\n755\n644\n",
+         "bell\\x07\\x1b[2J.txt\noutside the folder\n755\n755\n644\n",
          "out/readme.txt: an existing file was replaced", true},
         {link + "$K extract evil.exe out" + outcome, 0, "outside the folder\n755\n755\n644\n",
-         "\"twice.txt\": the setup holds 2 entries of this name; only the last is extracted", true},
-        {"$K extract evil.exe out && cat out/twice.txt && test ! -e out/setup", 0, "second", "",
-         true},
+         "out/readme.txt: an existing file was replaced", true},
+        {"$K extract evil.exe out && test ! -e out/setup", 0, "tool", "", true},
         {"$K extract evil.exe out --all && ls out/setup", 0, "picture.bmp\nscript.txt", "", true},
         {"./evil.exe --extract out --all && ls out/setup", 0, "setup.txt\nstrings.txt", "", true},
+    });
+}
+
+// A setup holding one name twice (in two letter cases) could show one file
+// and install the other: every reader refuses it and names the file.
+TEST_F(CliTable, NameHeldTwiceIsRefusedEverywhere) {
+    WriteFile(master / "twice.exe",
+              BuildSetup(ReadFile(RUNTIME_PATH),
+                         SetupEntries("Caption\r\nStart\r\n\r\nApp\r\n\r\n\r\n",
+                                      {{"Tool.sh", "benign"}, {"tool.SH", "evil"}})));
+    chmod((master / "twice.exe").c_str(), 0755);
+    const std::string why = "the package holds two entries named \"tool.SH\"";
+    const std::string home = "HOME=$PWD/home XDG_DATA_HOME=$PWD/home/data ";
+    RunCases({
+        {"$K list twice.exe", 1, "", why, true},
+        {"$K info twice.exe", 1, "", why, true},
+        {"$K extract twice.exe out; test ! -e out/tool.sh", 0, "", why, true},
+        {"$K script twice.exe --get-script -", 1, "", why, true},
+        {"$K simulate twice.exe", 1, "", why, true},
+        {"$K add twice.exe plain.bin", 1, "", why, true},
+        {"./twice.exe --list", 1, "", why, true},
+        {"./twice.exe --extract out; test ! -e out/tool.sh", 0, "", why, true},
+        {home + "./twice.exe --unattended; test ! -e home/data", 0, "", why, true},
     });
 }
 

@@ -12,6 +12,7 @@
 #include "common/AsciiCase.h"
 #include "common/Errors.h"
 #include "common/TextLines.h"
+#include "common/TreeName.h"
 #include "common/WholeFile.h"
 
 namespace {
@@ -92,3 +93,23 @@ TEST(ReadWholeFile, ReadsRegularFilesAndRefusesTheRestWithTheirPath) {
 }
 
 } // namespace
+
+TEST(TreeName, ReferencesNameATreeOrAFileInsideIt) {
+    const struct {
+        const char* field;
+        const char* tree; // nullptr: no tree
+        const char* inside;
+    } cases[] = {
+        {"MyApp.tree", "myapp.tree", ""}, {"myapp.TREE/bin/Tally", "myapp.tree", "bin/Tally"},
+        {"a.treehouse", nullptr, ""},     {"a.treehouse.tree/x", "a.treehouse.tree", "x"},
+        {".tree", nullptr, ""},           {"readme.txt", nullptr, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.field);
+        const auto r = ReadTreeReference(c.field);
+        ASSERT_EQ(r.has_value(), c.tree != nullptr);
+        if (!r) continue;
+        EXPECT_EQ(r->Tree, c.tree);
+        EXPECT_EQ(r->Inside, c.inside);
+    }
+}

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "DecodeOutcome.h"
-#include "huffman/HuffmanPlain.h"
+#include "HuffmanPlain.h"
 
 inline std::string Bytes(std::initializer_list<int> values) {
     std::string s;

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "huffman/Huffman.h"
-#include "huffman/HuffmanPlain.h"
+#include "HuffmanPlain.h"
 #include "StreamTestUtil.h"
 
 namespace {

@@ -123,6 +123,37 @@ TEST(ReadDirectory, MoreEntriesThanTheLimitThrows) {
     EXPECT_EQ(read.back().Name, "f512");
 }
 
+// Two entries whose names differ only in ASCII case are one file to whoever
+// looks a name up, so the reader refuses them and names the second.
+TEST(ReadDirectory, NameHeldTwiceIsRefused) {
+    struct Case {
+        std::string first, second;
+        bool refused;
+    };
+    const std::vector<Case> cases = {
+        {"tool.sh", "tool.sh", true},
+        {"Tool.sh", "TOOL.SH", true},
+        {"setup\\script.txt", "SETUP\\Script.TXT", true},
+        {"a\\tool.sh", "tool.sh", false},
+        {"\xC9.txt", "\xE9.txt", false}, // only ASCII letters are folded
+    };
+    for (const Case& c : cases) {
+        const std::string bytes = ModelPackage({Raw(c.first, "one"), Raw(c.second, "two")}, 0);
+        const MemorySource f(bytes, "twice.exe");
+        if (!c.refused) {
+            EXPECT_EQ(ReadDirectory(f, 0).size(), 2u) << c.second;
+            continue;
+        }
+        try {
+            ReadDirectory(f, 0);
+            ADD_FAILURE() << c.second << " was read";
+        } catch (const DamagedInput& e) {
+            EXPECT_EQ(e.Reason(), "the package holds two entries named \"" + c.second + "\"");
+            EXPECT_EQ(e.Path(), "twice.exe");
+        }
+    }
+}
+
 TEST(ReadPackageDirectory, NoPackageIsNullopt) {
     EXPECT_FALSE(ReadPackageDirectory(MemorySource("no package here, just text")));
 }

@@ -186,12 +186,36 @@ TEST_F(SetupTest, LayoutIsRuntimeThenSetupFilesThenUserFiles) {
     const std::string lines = gProject.JoinedSetupLines();
     EXPECT_EQ(ReadEntryContents(file, records[2]), lines);
     EXPECT_EQ(lines.substr(lines.size() - 25), "Launch My Application now");
-    // Incompressible random data is still stored compressed below 110 %, or raw.
-    const int64_t stored = records[5].StoredSize;
-    if (records[5].Compressed()) {
-        EXPECT_LT(stored, 330);
-    } else {
-        EXPECT_EQ(stored, 300);
+    // Incompressible random data is stored raw.
+    EXPECT_FALSE(records[5].Compressed());
+    EXPECT_EQ(records[5].StoredSize, 300u);
+}
+
+// A user file is kept compressed only when that makes it smaller: random
+// bytes, whose stream is a little longer than they are, are stored raw.
+TEST_F(SetupTest, FileThatDoesNotShrinkIsStoredRaw) {
+    struct Case {
+        const char* name;
+        std::string data;
+        bool compressed;
+    };
+    const std::vector<Case> cases = {{"random.bin", RandomBytes(20000, 5), false},
+                                     {"zeros.bin", std::string(20000, '\0'), true},
+                                     {"text.txt", std::string(5000, 'a') + "b", true}};
+    NewProject(false);
+    for (const Case& c : cases)
+        ASSERT_TRUE(AddFile(c.name, c.data));
+    gProject.ProjectPath = dir / "raw.exe";
+    ASSERT_TRUE(SaveSetup());
+    for (size_t k = 0; k < cases.size(); ++k) {
+        const EntryRecord& r = gProject.Files[k].Record();
+        EXPECT_EQ(r.Compressed(), cases[k].compressed) << cases[k].name;
+        EXPECT_EQ(r.Size, cases[k].data.size()) << cases[k].name;
+        if (r.Compressed()) {
+            EXPECT_LT(r.StoredSize, r.Size) << cases[k].name;
+        } else {
+            EXPECT_EQ(r.Stored, cases[k].data) << cases[k].name;
+        }
     }
 }
 
@@ -219,10 +243,18 @@ TEST_F(SetupTest, SecondSaveCompressesNothingAgainAndGivesTheSameFile) {
 TEST_F(SetupTest, SavedSetupIsExecutable) {
     NewProject(false);
     gProject.ProjectPath = dir / "run.exe";
-    ASSERT_TRUE(SaveSetup());
     struct stat st {};
-    ASSERT_EQ(stat((dir / "run.exe").c_str(), &st), 0);
-    EXPECT_TRUE(st.st_mode & S_IXUSR);
+    // A new setup is 0755 less the umask.
+    for (const auto& [mask, mode] :
+         {std::pair<mode_t, mode_t>{022, 0755}, {002, 0755}, {077, 0700}, {027, 0750}}) {
+        std::filesystem::remove(dir / "run.exe");
+        const mode_t old = umask(mask);
+        const bool saved = SaveSetup();
+        umask(old);
+        ASSERT_TRUE(saved);
+        ASSERT_EQ(stat((dir / "run.exe").c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 0777, mode) << std::oct << mask;
+    }
     chmod((dir / "run.exe").c_str(), 0750);
     ASSERT_TRUE(SaveSetup());
     ASSERT_EQ(stat((dir / "run.exe").c_str(), &st), 0);
@@ -418,6 +450,11 @@ TEST_F(SetupTest, DamagedSetupsAreRefused) {
     cases.push_back({"name with ..", BuildSetup("H", SetupEntries(kLines, {{"..\\..\\x", "x"}}))});
     cases.push_back(
         {"name ending in a folder", BuildSetup("H", SetupEntries(kLines, {{"dir\\", "x"}}))});
+    cases.push_back({"a name twice", BuildSetup("H", SetupEntries(kLines, {{"Tool.sh", "benign"},
+                                                                           {"tool.SH", "evil"}}))});
+    cases.push_back({"one file name in two folders",
+                     BuildSetup("H", SetupEntries(kLines, {{"a\\tool.sh", "benign"},
+                                                           {"b\\tool.sh", "evil"}}))});
     // setup\script.txt as a compressed stream that declares 4 GB of output.
     {
         auto entries = SetupEntries(kLines);

@@ -17,7 +17,7 @@ struct Expected {
 // Every text with "|" or "$", every one with "&", and samples of each block.
 const Expected kExpected[] = {
     {10, "KaveloMaker"},
-    {20, "Kavelo setup files (*.exe)"},
+    {20, "Kavelo setup files (*.run *.exe)"},
     {21, "Create new setup..."},
     {22, "Load setup..."},
     {30, "KaveloMaker"},

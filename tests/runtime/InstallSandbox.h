@@ -85,9 +85,14 @@ class Sandbox {
               "XDG_DATA_HOME=" + home + "/.local/share", "XDG_CONFIG_HOME=" + home + "/.config",
               "XDG_DESKTOP_DIR=" + home + "/Desktop"})
             words.push_back(w);
+        words.insert(words.end(), env_.begin(), env_.end());
         words.insert(words.end(), command.begin(), command.end());
         return words;
     }
+
+    // Adds NAME=VALUE to the environment of every later command (a later
+    // PATH= replaces the sandbox's own).
+    void SetEnv(const std::string& assignment) { env_.push_back(assignment); }
 
     // Runs the command as the installing user; arguments are quoted.
     RunResult Run(const std::vector<std::string>& command) const {
@@ -142,6 +147,7 @@ class Sandbox {
 
   private:
     TempDir dir_;
+    std::vector<std::string> env_;
 };
 
 inline mode_t ModeOf(const std::string& path) {

@@ -153,4 +153,17 @@ TEST(TerminalWizard, CtrlCAndADeclinedLicenceInstallNothing) {
     }
 }
 
+// With a display the graphical wizard comes first; where it cannot start
+// (no display server answers at :77), a terminal still gets the terminal wizard.
+TEST(TerminalWizard, RunsInATerminalAlsoWithADisplay) {
+    Sandbox box;
+    const std::string setup = WizardSetup(box);
+    box.HandOver();
+    box.SetEnv("DISPLAY=:77");
+    Terminal t(box, {setup});
+    ASSERT_TRUE(t.Expect("Press Enter to go on")) << t.Output();
+    t.Type("q\n");
+    EXPECT_EQ(t.Wait(), 4) << t.Output();
+}
+
 } // namespace

@@ -111,6 +111,13 @@ TEST_F(Simulation, TargetPaths) {
         {"Copy a.exe,2.4,,", "C:\\WINDOWS\\SYSTEM32\\a.exe"},
         {"COPY   a.exe,1, Sub ,a.exe", "C:\\Programmes\\MyDirectory\\ Sub \\a.exe"},
         {"Del ,99,,", "\\"},
+        // A tree goes below the folder (or the fourth field as a folder of it);
+        // a file inside a tree lies at its path inside the tree.
+        {"Copy MyApp.tree,1,Tally,", "C:\\Programmes\\MyDirectory\\Tally\\"},
+        {"Copy MyApp.tree,1,,App", "C:\\Programmes\\MyDirectory\\App"},
+        {"Link myapp.tree/bin/Tally,1,,", "C:\\Programmes\\MyDirectory\\bin\\Tally"},
+        {"Link myapp.tree/bin/Tally,1,,App", "C:\\Programmes\\MyDirectory\\App\\bin\\Tally"},
+        {"Copy a.treehouse,1,,", "C:\\Programmes\\MyDirectory\\a.treehouse"},
     };
     for (const auto& c : cases)
         EXPECT_EQ(ParseInstallCommand(c.line).TargetPath, c.target) << c.line;

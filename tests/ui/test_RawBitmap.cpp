@@ -2,7 +2,7 @@
 // pixels (bottom-up and top-down, padded rows), everything else refused
 // before anything is allocated, and the size arguments in and out.
 #include "ui/RawBitmap.h"
-#include "ui/RawBitmapParse.h"
+#include "common/RawBitmapParse.h"
 
 #include "package/PackageReader.h"
 #include "res/BuiltInFiles.h"

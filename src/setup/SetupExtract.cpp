@@ -1,4 +1,4 @@
-#include "SetupExtract.h"
+#include "setup/SetupExtract.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -8,8 +8,10 @@
 #include "common/AsciiCase.h"
 #include "common/Errors.h"
 #include "install/SafeWrite.h"
+#include "install/TreeWrite.h"
 #include "package/PackageReader.h"
 #include "package/SetupEntries.h"
+#include "package/TreeArchive.h"
 
 namespace {
 
@@ -54,6 +56,23 @@ std::vector<Planned> Plan(const std::vector<DirectoryEntry>& entries, const Extr
     return kept;
 }
 
+// A tree is unpacked into a folder of its own name below dir.
+int ExtractTree(const ByteSource& source, const DirectoryEntry& entry, const std::string& dir,
+                const ExtractOptions& options) {
+    try {
+        const Tree tree = DecodeTree(ReadEntryContents(source, entry));
+        const std::filesystem::path root = std::filesystem::path(dir) / tree.RootName;
+        WriteTreeBelow(root, tree, [&](const TreeEntry& e) {
+            std::printf("%s\n", PrintableText(tree.RootName + "/" + e.Name).c_str());
+        });
+        return 0;
+    } catch (const KaveloError& e) {
+        const std::string where = e.Path().empty() ? "\"" + entry.Name + "\"" : e.Path();
+        Say(options, where + ": " + e.Reason() + ", not extracted further");
+        return 1;
+    }
+}
+
 } // namespace
 
 int ExtractSetup(const ByteSource& source, const std::vector<DirectoryEntry>& entries,
@@ -69,17 +88,23 @@ int ExtractSetup(const ByteSource& source, const std::vector<DirectoryEntry>& en
     if (planned.empty() && failures == 0 && !options.All)
         Say(options, "the setup carries no files of its own (--all extracts its setup files)");
     for (const Planned& p : planned) {
-        std::string why;
-        bool replaced = false;
+        if (IsTreeName(p.Entry->Name)) {
+            failures += ExtractTree(source, *p.Entry, dir, options);
+            continue;
+        }
+        std::string contents;
         try {
-            if (!WriteEntryBelow(dir, p.Relative, ReadEntryContents(source, *p.Entry), why,
-                                 &replaced)) {
-                Say(options, why);
-                ++failures;
-                continue;
-            }
+            contents = ReadEntryContents(source, *p.Entry);
         } catch (const KaveloError& e) {
             Say(options, "\"" + p.Entry->Name + "\": " + e.Reason() + ", skipped");
+            ++failures;
+            continue;
+        }
+        bool replaced = false;
+        try {
+            replaced = WriteEntryBelow(dir, p.Relative, contents);
+        } catch (const KaveloError& e) {
+            Say(options, e.what());
             ++failures;
             continue;
         }

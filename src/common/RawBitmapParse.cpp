@@ -1,6 +1,6 @@
 // The .bmp reader: header checks in the order the bytes are met, then the
 // rows turned into top-down 32-bit pixels.
-#include "ui/RawBitmapParse.h"
+#include "common/RawBitmapParse.h"
 
 #include <cstdlib>
 

@@ -1,5 +1,5 @@
 // The probe: an application-wide event filter that waits for the first paint.
-#include "app/StartupProbe.h"
+#include "StartupProbe.h"
 
 #include <QCoreApplication>
 #include <QEvent>

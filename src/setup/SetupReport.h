@@ -37,7 +37,9 @@ std::string InfoText(const SetupSummary& summary);
 std::string InfoJson(const SetupSummary& summary);
 
 // The package directory as a table (index, name, flags, sizes, offset, form)
-// with a line of totals.
-std::string ListText(const std::vector<DirectoryEntry>& entries, int64_t P);
+// with a line of totals. notes, when given, holds a text for each entry that
+// follows its line (a tree's file count and size), or an empty one.
+std::string ListText(const std::vector<DirectoryEntry>& entries, int64_t P,
+                     const std::vector<std::string>& notes = {});
 // The same as JSON: {"package": P, "entries": [...]}.
 std::string ListJson(const std::vector<DirectoryEntry>& entries, int64_t P);

@@ -1,8 +1,8 @@
 // The JSON forms of the setup reports (kavelo only; the setup runtime
 // prints the text forms).
-#include "SetupReport.h"
+#include "setup/SetupReport.h"
 
-#include "JsonText.h"
+#include "setup/JsonText.h"
 
 std::string InfoJson(const SetupSummary& s) {
     std::string out = "{";

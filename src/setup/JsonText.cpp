@@ -1,4 +1,4 @@
-#include "JsonText.h"
+#include "setup/JsonText.h"
 
 #include <cstdio>
 

@@ -1,4 +1,4 @@
-#include "SetupReport.h"
+#include "setup/SetupReport.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -52,7 +52,8 @@ std::string InfoText(const SetupSummary& s) {
     return out;
 }
 
-std::string ListText(const std::vector<DirectoryEntry>& entries, int64_t P) {
+std::string ListText(const std::vector<DirectoryEntry>& entries, int64_t P,
+                     const std::vector<std::string>& notes) {
     // The name column is as wide as the longest name, which goes in whole.
     std::vector<std::string> names;
     size_t width = 4;
@@ -75,10 +76,12 @@ std::string ListText(const std::vector<DirectoryEntry>& entries, int64_t P) {
         size += e.Size;
         std::snprintf(line, sizeof line, "%5zu  ", k);
         out += line + padded(names[k]);
-        std::snprintf(line, sizeof line, "  %5.2X  %12u  %12u  %12u  %s\n",
+        std::snprintf(line, sizeof line, "  %5.2X  %12u  %12u  %12u  %s",
                       static_cast<unsigned>(e.Flags), e.StoredSize, e.Size,
                       static_cast<uint32_t>(e.Offset), e.Compressed() ? "huffman" : "raw");
         out += line;
+        if (k < notes.size() && !notes[k].empty()) out += "  " + notes[k];
+        out += "\n";
     }
     std::snprintf(line, sizeof line,
                   "%zu entries, %lld bytes stored, %lld bytes uncompressed, package at offset "

@@ -1,4 +1,4 @@
-#include "huffman/HuffmanPlain.h"
+#include "HuffmanPlain.h"
 
 #include <array>
 #include <stdexcept>

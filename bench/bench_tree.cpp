@@ -1,0 +1,125 @@
+// A 2,000-file, 200 MB application folder added to a setup as one tree with
+// kavelo add, against tar of the same folder: the setup's size against
+// tar --zstd at level 19 and tar -cJf, and the time kavelo add takes
+// against tar --zstd -cf. Every program runs as a whole process, in turn,
+// from a warm page cache.
+#include <benchmark/benchmark.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "BenchProject.h"
+#include "BenchRun.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr int kTreeFiles = 2000;
+constexpr size_t kTreeTotal = 200u << 20;
+constexpr int kFolders = 40;
+
+const std::string& Dir() {
+    static const std::string dir = [] {
+        std::string pattern = (fs::temp_directory_path() / "kavelo-bench-tree-XXXXXX").string();
+        return std::string(mkdtemp(pattern.data()));
+    }();
+    return dir;
+}
+
+std::string Home() {
+    return Dir() + "/home";
+}
+
+// The folder App: 40 folders of 50 files each, half text-like and half
+// binary-like, with mixed-case names.
+bool MakeFolder() {
+    static const bool made = [] {
+        std::mt19937 rng(11);
+        fs::create_directories(Home());
+        for (int i = 0; i < kTreeFiles; ++i) {
+            const std::string folder = Dir() + "/App/Part" + std::to_string(i % kFolders);
+            fs::create_directories(folder);
+            const size_t n = kTreeTotal / kTreeFiles;
+            std::ofstream(folder + "/File" + std::to_string(i) + ".Dat", std::ios::binary)
+                << (i % 2 ? BenchBinaryLike(n, rng) : BenchTextLike(n, rng));
+        }
+        return true;
+    }();
+    return made;
+}
+
+double Shell(const std::string& command) {
+    return RunTimed({"sh", "-c", command}, Home());
+}
+
+uint64_t SizeOf(const std::string& path) {
+    std::error_code ec;
+    const auto size = fs::file_size(path, ec);
+    return ec ? 0 : size;
+}
+
+void BM_TreeAddVsTar(benchmark::State& state) {
+    if (!MakeFolder()) return state.SkipWithError("could not make the folder");
+    const std::string d = Dir();
+    const std::string kavelo = KAVELO_PATH;
+    std::vector<double> add, tar, ratio;
+    for (auto _ : state) {
+        fs::remove(d + "/t.exe");
+        if (Shell("'" + kavelo + "' new --empty '" + d + "/t.exe'") < 0)
+            return state.SkipWithError("kavelo new failed");
+        const double a = Shell("'" + kavelo + "' add '" + d + "/t.exe' '" + d + "/App'");
+        const double b = Shell("tar --zstd -cf '" + d + "/app.tar.zst' -C '" + d + "' App");
+        if (a < 0 || b < 0) return state.SkipWithError("adding or packing failed");
+        state.SetIterationTime(a);
+        add.push_back(a);
+        tar.push_back(b);
+        ratio.push_back(a / b);
+    }
+    state.counters["add_s"] = Median(add);
+    state.counters["tar_zstd_cf_s"] = Median(tar);
+    state.counters["add_per_tar"] = Median(ratio);
+}
+
+void BM_TreeSizeVsTar(benchmark::State& state) {
+    if (!MakeFolder()) return state.SkipWithError("could not make the folder");
+    const std::string d = Dir();
+    const std::string kavelo = KAVELO_PATH;
+    for (auto _ : state) {
+        fs::remove(d + "/s.exe");
+        if (Shell("'" + kavelo + "' new --empty '" + d + "/s.exe' && '" + kavelo + "' add '" + d +
+                  "/s.exe' '" + d + "/App'") < 0 ||
+            Shell("tar -cf - -C '" + d + "' App | zstd -19 -T1 -q -o '" + d + "/app19.tar.zst'") <
+                0 ||
+            Shell("tar -cJf '" + d + "/app.tar.xz' -C '" + d + "' App") < 0)
+            return state.SkipWithError("packing failed");
+    }
+    // The empty setup's own bytes (runtime and setup files) are not the tree's.
+    const uint64_t empty = [&] {
+        fs::remove(d + "/e.exe");
+        Shell("'" + kavelo + "' new --empty '" + d + "/e.exe'");
+        return SizeOf(d + "/e.exe");
+    }();
+    const double tree = static_cast<double>(SizeOf(d + "/s.exe") - empty);
+    state.counters["tree_bytes"] = tree;
+    state.counters["tar_zst19_bytes"] = static_cast<double>(SizeOf(d + "/app19.tar.zst"));
+    state.counters["tar_xz_bytes"] = static_cast<double>(SizeOf(d + "/app.tar.xz"));
+    state.counters["tree_per_zst19"] = tree / static_cast<double>(SizeOf(d + "/app19.tar.zst"));
+    state.counters["tree_per_xz"] = tree / static_cast<double>(SizeOf(d + "/app.tar.xz"));
+}
+
+} // namespace
+
+BENCHMARK(BM_TreeAddVsTar)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_TreeSizeVsTar)->Unit(benchmark::kSecond)->Iterations(1);
+
+int main(int argc, char** argv) {
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    fs::remove_all(Dir()); // some 700 MB
+    return 0;
+}

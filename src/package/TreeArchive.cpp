@@ -1,0 +1,267 @@
+#include "package/TreeArchive.h"
+
+#include <algorithm>
+#include <unordered_set>
+
+#include "common/AsciiCase.h"
+#include "common/BigEndian.h"
+#include "common/Errors.h"
+
+namespace {
+
+// The header: magic and version, root name length, entry count, data size.
+constexpr std::string_view kMagic = "KVTREE";
+constexpr uint16_t kVersion = 1;
+constexpr size_t kHeaderSize = 18;
+// A record: kind, name length (2 bytes), data length (4 bytes), then both.
+constexpr size_t kRecordHead = 7;
+
+std::string Short(uint16_t v) {
+    return {static_cast<char>(v >> 8), static_cast<char>(v & 0xff)};
+}
+
+uint16_t ShortAt(std::string_view bytes, size_t at) {
+    return static_cast<uint16_t>((static_cast<unsigned char>(bytes[at]) << 8) |
+                                 static_cast<unsigned char>(bytes[at + 1]));
+}
+
+// Length of the UTF-8 sequence at s[i], or 0 when it is not a valid one
+// (overlong forms, surrogates and values past U+10FFFF are not).
+size_t Utf8Length(std::string_view s, size_t i) {
+    const auto b = [&](size_t k) { return static_cast<unsigned char>(s[i + k]); };
+    const unsigned char c = b(0);
+    if (c < 0x80) return 1;
+    size_t n = c >= 0xf0 && c <= 0xf4 ? 4 : c >= 0xe0 ? 3 : c >= 0xc2 && c < 0xe0 ? 2 : 0;
+    if (n == 0 || c > 0xf4 || i + n > s.size()) return 0;
+    for (size_t k = 1; k < n; ++k)
+        if ((b(k) & 0xc0) != 0x80) return 0;
+    if (c == 0xe0 && b(1) < 0xa0) return 0;  // overlong
+    if (c == 0xed && b(1) >= 0xa0) return 0; // surrogate
+    if (c == 0xf0 && b(1) < 0x90) return 0;  // overlong
+    if (c == 0xf4 && b(1) >= 0x90) return 0; // past U+10FFFF
+    return n;
+}
+
+// Why text cannot be written as a name on the target (empty when it can).
+std::string TextProblem(std::string_view text) {
+    if (text.size() > kMaxTreePath) return "longer than " + std::to_string(kMaxTreePath) + " bytes";
+    for (size_t i = 0; i < text.size();) {
+        const unsigned char c = static_cast<unsigned char>(text[i]);
+        if (c < 0x20 || c == 0x7f) return "holds a control character";
+        if (c == '\\') return "holds a \"\\\", which setups read as a folder separator";
+        const size_t n = Utf8Length(text, i);
+        if (n == 0) return "is not valid UTF-8";
+        i += n;
+    }
+    return {};
+}
+
+std::vector<std::string_view> Parts(std::string_view text) {
+    std::vector<std::string_view> parts;
+    size_t start = 0;
+    while (true) {
+        const size_t slash = text.find('/', start);
+        parts.push_back(text.substr(start, slash - start));
+        if (slash == std::string_view::npos) return parts;
+        start = slash + 1;
+    }
+}
+
+std::string Parent(std::string_view name) {
+    const size_t slash = name.rfind('/');
+    return slash == std::string_view::npos ? std::string() : std::string(name.substr(0, slash));
+}
+
+std::string Quoted(std::string_view name) {
+    return "\"" + std::string(name) + "\"";
+}
+
+// Why entry cannot follow the entries before it (empty when it can): its own
+// rules, its order, and its folder.
+std::string EntryProblem(const TreeEntry& e, std::string_view previous, bool first,
+                         const std::unordered_set<std::string>& folders) {
+    if (static_cast<uint8_t>(e.Kind) > static_cast<uint8_t>(TreeKind::Link))
+        return "an entry of unknown kind " + std::to_string(static_cast<int>(e.Kind));
+    if (std::string why = TreeNameProblem(e.Name); !why.empty()) return "the name " + why;
+    if (!first && e.Name <= previous)
+        return e.Name == previous ? "a second entry of this name" : "entries out of order";
+    if (const std::string parent = Parent(e.Name); !parent.empty() && !folders.count(parent))
+        return "its folder " + Quoted(parent) + " is not a folder of the tree";
+    if (e.Kind == TreeKind::Folder && !e.Data.empty()) return "a folder with contents";
+    if (e.Kind == TreeKind::Link) return LinkTargetProblem(e.Name, e.Data);
+    return {};
+}
+
+struct Cursor {
+    std::string_view Bytes;
+    size_t At = 0;
+
+    size_t Left() const { return Bytes.size() - At; }
+    std::string_view Take(size_t n, const char* what) {
+        if (n > Left())
+            throw DamagedInput("the tree is cut short: " + std::string(what) + " needs " +
+                               std::to_string(n) + " bytes, " + std::to_string(Left()) +
+                               " are left");
+        const std::string_view part = Bytes.substr(At, n);
+        At += n;
+        return part;
+    }
+};
+
+TreeSummary ReadHeader(Cursor& in) {
+    const std::string_view head = in.Take(kHeaderSize, "the header");
+    if (head.substr(0, kMagic.size()) != kMagic) throw DamagedInput("not a tree");
+    if (const uint16_t v = ShortAt(head, 6); v != kVersion)
+        throw DamagedInput("a tree of version " + std::to_string(v) + "; this program reads " +
+                           std::to_string(kVersion));
+    const uint16_t rootLength = ShortAt(head, 8);
+    TreeSummary s;
+    s.EntryCount = CharsToLong(head, 10);
+    s.DataSize = CharsToLong(head, 14);
+    s.RootName = std::string(in.Take(rootLength, "the folder's name"));
+    if (s.RootName.empty() || s.RootName.find('/') != std::string::npos ||
+        !TreeNameProblem(s.RootName).empty())
+        throw DamagedInput("the tree's folder name " + Quoted(s.RootName) + " is not one name");
+    if (s.EntryCount > kMaxTreeEntries)
+        throw DamagedInput("the tree claims " + std::to_string(s.EntryCount) + " entries, more " +
+                           "than the " + std::to_string(kMaxTreeEntries) + " allowed");
+    if (s.DataSize > kMaxTreeBytes)
+        throw DamagedInput("the tree claims " + std::to_string(s.DataSize) + " bytes, more than " +
+                           "the " + std::to_string(kMaxTreeBytes) + " allowed");
+    // Every entry takes its record head and at least one byte of name.
+    if (uint64_t{s.EntryCount} * (kRecordHead + 1) + s.DataSize > in.Left())
+        throw DamagedInput("the tree claims " + std::to_string(s.EntryCount) + " entries and " +
+                           std::to_string(s.DataSize) + " bytes; only " +
+                           std::to_string(in.Left()) + " bytes follow");
+    return s;
+}
+
+} // namespace
+
+uint64_t Tree::FileCount() const {
+    return static_cast<uint64_t>(std::count_if(
+        Entries.begin(), Entries.end(), [](const auto& e) { return e.Kind != TreeKind::Folder; }));
+}
+
+uint64_t Tree::ContentSize() const {
+    uint64_t total = 0;
+    for (const TreeEntry& e : Entries)
+        if (e.Kind == TreeKind::File || e.Kind == TreeKind::Program) total += e.Data.size();
+    return total;
+}
+
+std::string TreeProjectName(std::string_view folderName) {
+    return LowerAscii(std::string(folderName)) + std::string(kTreeSuffix);
+}
+
+std::string TreeNameProblem(std::string_view name) {
+    if (std::string why = TextProblem(name); !why.empty()) return why;
+    for (std::string_view part : Parts(name)) {
+        if (part.empty() || part == "." || part == "..")
+            return "has an empty, \".\" or \"..\" part";
+        if (part.size() > kMaxTreeComponent)
+            return "has a part longer than " + std::to_string(kMaxTreeComponent) + " bytes";
+    }
+    return {};
+}
+
+std::string LinkTargetProblem(std::string_view linkName, std::string_view target) {
+    if (target.empty()) return "a link with an empty target";
+    if (target.front() == '/') return "a link to the absolute path " + Quoted(target);
+    if (std::string why = TextProblem(target); !why.empty()) return "the link's target " + why;
+    // The kernel reads ".." after a link in the target from where that link
+    // leads, so ".." may only lead the target: then every folder it climbs is
+    // a real folder of the tree above the link.
+    const size_t depth = Parts(linkName).size() - 1;
+    size_t up = 0;
+    bool named = false;
+    for (std::string_view part : Parts(target)) {
+        if (part.empty() || part == ".") continue;
+        if (part == "..") {
+            if (named) return "a link whose target " + Quoted(target) + " climbs after a name";
+            if (++up > depth) return "a link to " + Quoted(target) + ", outside the tree";
+        } else {
+            named = true;
+        }
+    }
+    return {};
+}
+
+std::string EncodeTree(Tree tree) {
+    std::sort(tree.Entries.begin(), tree.Entries.end(),
+              [](const TreeEntry& a, const TreeEntry& b) { return a.Name < b.Name; });
+    if (tree.RootName.empty() || tree.RootName.find('/') != std::string::npos ||
+        !TreeNameProblem(tree.RootName).empty())
+        throw InvalidRequest("a tree's folder name must be one name", tree.RootName);
+    if (tree.Entries.size() > kMaxTreeEntries)
+        throw InvalidRequest("more than " + std::to_string(kMaxTreeEntries) + " entries",
+                             tree.RootName);
+    uint64_t data = 0;
+    std::unordered_set<std::string> folders;
+    for (size_t i = 0; i < tree.Entries.size(); ++i) {
+        const TreeEntry& e = tree.Entries[i];
+        const std::string_view previous = i ? std::string_view(tree.Entries[i - 1].Name) : "";
+        if (std::string why = EntryProblem(e, previous, i == 0, folders); !why.empty())
+            throw InvalidRequest(why, e.Name);
+        if (e.Kind == TreeKind::Folder) folders.insert(e.Name);
+        data += e.Data.size();
+    }
+    if (data > kMaxTreeBytes)
+        throw InvalidRequest("more than " + std::to_string(kMaxTreeBytes) + " bytes",
+                             tree.RootName);
+    std::string out;
+    out.reserve(kHeaderSize + tree.RootName.size() + data +
+                tree.Entries.size() * (kRecordHead + 32));
+    out += kMagic;
+    out += Short(kVersion) + Short(static_cast<uint16_t>(tree.RootName.size()));
+    out += LongToChars(static_cast<uint32_t>(tree.Entries.size()));
+    out += LongToChars(static_cast<uint32_t>(data)) + tree.RootName;
+    for (const TreeEntry& e : tree.Entries) {
+        out += static_cast<char>(e.Kind);
+        out += Short(static_cast<uint16_t>(e.Name.size()));
+        out += LongToChars(static_cast<uint32_t>(e.Data.size()));
+        out += e.Name;
+        out += e.Data;
+    }
+    return out;
+}
+
+TreeSummary PeekTree(std::string_view bytes) {
+    Cursor in{bytes};
+    return ReadHeader(in);
+}
+
+Tree DecodeTree(std::string_view bytes) {
+    Cursor in{bytes};
+    const TreeSummary s = ReadHeader(in);
+    Tree tree;
+    tree.RootName = s.RootName;
+    tree.Entries.reserve(s.EntryCount); // checked against the bytes left above
+    std::unordered_set<std::string> folders;
+    uint64_t data = 0;
+    for (uint32_t i = 0; i < s.EntryCount; ++i) {
+        const std::string_view head = in.Take(kRecordHead, "an entry");
+        TreeEntry e;
+        e.Kind = static_cast<TreeKind>(head[0]);
+        const uint16_t nameLength = ShortAt(head, 1);
+        const uint32_t dataLength = CharsToLong(head, 3);
+        e.Name = std::string(in.Take(nameLength, "an entry's name"));
+        data += dataLength;
+        if (data > s.DataSize)
+            throw DamagedInput("the entries hold more bytes than the " +
+                                   std::to_string(s.DataSize) + " the header claims",
+                               e.Name);
+        e.Data = std::string(in.Take(dataLength, "an entry's contents"));
+        const std::string_view previous = i ? std::string_view(tree.Entries.back().Name) : "";
+        if (std::string why = EntryProblem(e, previous, i == 0, folders); !why.empty())
+            throw DamagedInput(why, e.Name);
+        if (e.Kind == TreeKind::Folder) folders.insert(e.Name);
+        tree.Entries.push_back(std::move(e));
+    }
+    if (data != s.DataSize)
+        throw DamagedInput("the entries hold " + std::to_string(data) + " bytes, not the " +
+                           std::to_string(s.DataSize) + " the header claims");
+    if (in.Left() != 0)
+        throw DamagedInput(std::to_string(in.Left()) + " bytes follow the tree's last entry");
+    return tree;
+}

@@ -1,0 +1,69 @@
+// A tree: every file, folder and symbolic link below one folder, with exact
+// names, held as ONE project file. This is the container's byte layout
+// (docs/tree-format.md) and the rules a tree's names and links obey; reading
+// checks every count and size against the bytes that exist first.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "common/TreeName.h"
+
+// Limits of one tree (the container's reader refuses more).
+inline constexpr uint32_t kMaxTreeEntries = 100000;          // files, folders and links
+inline constexpr uint64_t kMaxTreeBytes = uint64_t{1} << 30; // contents and link targets
+inline constexpr size_t kMaxTreePath = 4095;                 // bytes of a name or link target
+inline constexpr size_t kMaxTreeComponent = 255;             // bytes of one part of a name
+
+enum class TreeKind : uint8_t { File = 0, Program = 1, Folder = 2, Link = 3 };
+
+// One entry: a relative name with "/" between its parts; Data is a file's
+// contents or a link's target (empty for a folder).
+struct TreeEntry {
+    TreeKind Kind = TreeKind::File;
+    std::string Name;
+    std::string Data;
+
+    bool operator==(const TreeEntry&) const = default;
+};
+
+struct Tree {
+    std::string RootName; // the folder's own name as it was, case kept
+    std::vector<TreeEntry> Entries;
+
+    // Files and links (what "N files" counts: folders are not counted).
+    uint64_t FileCount() const;
+    // Bytes of the files' contents.
+    uint64_t ContentSize() const;
+};
+
+// The name a folder's tree gets in a project: the folder's name, lower-cased,
+// followed by kTreeSuffix ("MyApp" -> "myapp.tree").
+std::string TreeProjectName(std::string_view folderName);
+
+// Why name cannot be a tree entry's name (empty when it can): not UTF-8, a
+// control character or "\", an empty, "." or ".." part, too long.
+std::string TreeNameProblem(std::string_view name);
+// Why target cannot be the target of a link named linkName (empty when it
+// can): absolute, or leaving the tree. ".." parts may only lead the target,
+// and no more of them than the folders above the link.
+std::string LinkTargetProblem(std::string_view linkName, std::string_view target);
+
+// The tree as bytes. The entries are sorted by name; throws InvalidRequest
+// when an entry breaks a rule that DecodeTree checks.
+std::string EncodeTree(Tree tree);
+// The tree in bytes. Throws DamagedInput, naming the entry, for anything
+// EncodeTree could not have written: a wrong magic or version, a count or
+// size larger than the bytes left, an unsafe name, a duplicate, an entry
+// whose folder is not a folder entry before it, an escaping link, bytes left
+// over.
+Tree DecodeTree(std::string_view bytes);
+// The root name, file count and content size from the header alone.
+struct TreeSummary {
+    std::string RootName;
+    uint32_t EntryCount = 0;
+    uint64_t DataSize = 0;
+};
+TreeSummary PeekTree(std::string_view bytes);

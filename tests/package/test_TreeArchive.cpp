@@ -1,0 +1,139 @@
+// The tree container: a round trip keeps every entry exactly, and every
+// hostile container (lying counts and sizes, unsafe names, duplicates,
+// escaping links, left-over bytes) is refused as damaged input.
+#include <gtest/gtest.h>
+
+#include "common/BigEndian.h"
+#include "common/Errors.h"
+#include "package/TreeArchive.h"
+
+namespace {
+
+Tree Sample() {
+    return {"MyApp",
+            {{TreeKind::Folder, "bin", ""},
+             {TreeKind::Program, "bin/Run.sh", "#!/bin/sh\necho hi\n"},
+             {TreeKind::Folder, "empty", ""},
+             {TreeKind::Folder, "lib", ""},
+             {TreeKind::File, "lib/libQt6Core.so.6.4",
+              std::string("\0\x7f"
+                          "ELF",
+                          5)},
+             {TreeKind::Link, "lib/libQt6Core.so.6", "libQt6Core.so.6.4"},
+             {TreeKind::Link, "bin/app", "../lib/libQt6Core.so.6"},
+             {TreeKind::File, "Ünïcode näme", "x"}}};
+}
+
+// One record as EncodeTree writes it.
+std::string Record(TreeKind kind, const std::string& name, const std::string& data) {
+    const std::string len = LongToChars(static_cast<uint32_t>(name.size()));
+    return std::string(1, static_cast<char>(kind)) + len.substr(2) +
+           LongToChars(static_cast<uint32_t>(data.size())) + name + data;
+}
+
+std::string Header(uint32_t count, uint32_t data, const std::string& root = "r") {
+    return "KVTREE" + std::string("\0\1", 2) + LongToChars(root.size()).substr(2) +
+           LongToChars(count) + LongToChars(data) + root;
+}
+
+} // namespace
+
+TEST(TreeArchive, RoundTripKeepsNamesKindsAndContentsInNameOrder) {
+    const Tree tree = DecodeTree(EncodeTree(Sample()));
+    EXPECT_EQ(tree.RootName, "MyApp");
+    Tree sorted = Sample();
+    std::sort(sorted.Entries.begin(), sorted.Entries.end(),
+              [](const auto& a, const auto& b) { return a.Name < b.Name; });
+    EXPECT_EQ(tree.Entries, sorted.Entries);
+    EXPECT_EQ(tree.FileCount(), 5u);
+    EXPECT_EQ(tree.ContentSize(), 18u + 5u + 1u);
+    const TreeSummary s = PeekTree(EncodeTree(Sample()));
+    EXPECT_EQ(s.EntryCount, 8u);
+    EXPECT_EQ(s.RootName, "MyApp");
+}
+
+TEST(TreeArchive, HandWrittenContainerReadsAsWritten) {
+    const std::string bytes =
+        Header(2, 2) + Record(TreeKind::Folder, "a", "") + Record(TreeKind::File, "a/b", "hi");
+    EXPECT_EQ(EncodeTree(DecodeTree(bytes)), bytes);
+}
+
+TEST(TreeArchive, HostileContainersAreRefused) {
+    const std::string file = Record(TreeKind::File, "f", "xy");
+    const struct {
+        const char* what;
+        std::string bytes;
+    } cases[] = {
+        {"empty", ""},
+        {"wrong magic", "KVTROO" + Header(0, 0).substr(6)},
+        {"version 2", "KVTREE" + std::string("\0\2\0\1\0\0\0\0\0\0\0\0r", 13)},
+        {"root name with a slash", Header(0, 0, "a/b")},
+        {"root name ..", Header(0, 0, "..")},
+        {"count larger than the bytes", Header(1000000, 0) + file},
+        {"count over the limit", Header(kMaxTreeEntries + 1, 0)},
+        {"data size that lies high", Header(1, 3) + file},
+        {"data size that lies low", Header(1, 1) + file},
+        {"record cut short", Header(1, 2) + file.substr(0, file.size() - 1)},
+        {"bytes left over", Header(1, 2) + file + "!"},
+        {"dot-dot name", Header(1, 0) + Record(TreeKind::File, "../x", "")},
+        {"absolute name", Header(1, 0) + Record(TreeKind::File, "/etc/x", "")},
+        {"empty part", Header(1, 0) + Record(TreeKind::File, "a//b", "")},
+        {"backslash", Header(1, 0) + Record(TreeKind::File, "a\\b", "")},
+        {"control character", Header(1, 0) + Record(TreeKind::File, "a\nb", "")},
+        {"not UTF-8", Header(1, 0) + Record(TreeKind::File, "a\xff", "")},
+        {"overlong UTF-8", Header(1, 0) + Record(TreeKind::File, "\xc0\xaf", "")},
+        {"duplicate",
+         Header(2, 0) + Record(TreeKind::File, "f", "") + Record(TreeKind::File, "f", "")},
+        {"out of order",
+         Header(2, 0) + Record(TreeKind::File, "g", "") + Record(TreeKind::File, "f", "")},
+        {"no folder entry", Header(1, 0) + Record(TreeKind::File, "a/b", "")},
+        {"file as folder",
+         Header(2, 0) + Record(TreeKind::File, "a", "") + Record(TreeKind::File, "a/b", "")},
+        {"link as folder",
+         Header(2, 1) + Record(TreeKind::Link, "a", "b") + Record(TreeKind::File, "a/b", "")},
+        {"unknown kind", Header(1, 0) + Record(static_cast<TreeKind>(9), "f", "")},
+        {"folder with data", Header(1, 1) + Record(TreeKind::Folder, "d", "x")},
+        {"absolute link", Header(1, 4) + Record(TreeKind::Link, "l", "/etc")},
+        {"escaping link", Header(1, 2) + Record(TreeKind::Link, "l", "..")},
+        {"link climbing after a name", Header(2, 9) + Record(TreeKind::Folder, "d", "") +
+                                           Record(TreeKind::Link, "d/l", "x/../../y")},
+        {"empty link", Header(1, 0) + Record(TreeKind::Link, "l", "")},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_THROW(DecodeTree(c.bytes), DamagedInput);
+    }
+}
+
+TEST(TreeArchive, LinkTargetsStayInsideTheTree) {
+    const struct {
+        const char* link;
+        const char* target;
+        bool ok;
+    } cases[] = {
+        {"a", "b", true},           {"a", "./b/c", true},        {"d/a", "../b", true},
+        {"d/e/a", "../../b", true}, {"d/e/a", "../..", true},    {"a", "../b", false},
+        {"d/a", "../../b", false},  {"d/a", "b/../../c", false}, {"a", "/b", false},
+        {"a", "b/..", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.link) + " -> " + c.target);
+        EXPECT_EQ(LinkTargetProblem(c.link, c.target).empty(), c.ok);
+    }
+}
+
+TEST(TreeArchive, EncodeRefusesWhatDecodeWouldRefuse) {
+    Tree t = Sample();
+    t.Entries.push_back({TreeKind::Link, "evil", "../../etc/passwd"});
+    EXPECT_THROW(EncodeTree(t), InvalidRequest);
+    t = Sample();
+    t.Entries.push_back({TreeKind::File, "nofolder/x", ""});
+    EXPECT_THROW(EncodeTree(t), InvalidRequest);
+}
+
+TEST(TreeArchive, ProjectNameIsLowerCaseWithTheSuffix) {
+    EXPECT_EQ(TreeProjectName("MyApp"), "myapp.tree");
+    EXPECT_TRUE(IsTreeName("myapp.tree"));
+    EXPECT_FALSE(IsTreeName(".tree"));
+    EXPECT_FALSE(IsTreeName("myapp.exe"));
+}
