@@ -185,7 +185,7 @@ TEST(Cli, SimulateShowsTheInstallationsLinuxPaths) {
     ASSERT_EQ(Shell(kKavelo + " script " + setup + " --set " + (dir / "s.txt")).status, 0);
     const ShellResult check = Shell(env + kKavelo + " check " + setup + " 2>&1");
     EXPECT_EQ(check.status, 1);
-    EXPECT_NE(check.out.find("### Warning: \"D:/Apps/a.exe\" is not an absolute path: Copy "
+    EXPECT_NE(check.out.find("### Warning: D:/Apps/a.exe: is not an absolute path: Copy "
                              "myapp.exe,99,D:\\Apps,a.exe"),
               std::string::npos)
         << check.out;
