@@ -183,6 +183,7 @@ LinuxFolders MapFolders(const std::string& installFolder, const InstallEnvironme
     folders.Lib = env.Root ? "/usr/local/lib" : env.Home + "/.local/lib";
     folders.Share = env.Root ? "/usr/local/share" : env.DataHome;
     folders.Menu = folders.Share + "/applications";
+    folders.Commands = env.Root ? "/usr/local/bin" : env.Home + "/.local/bin";
     if (env.Root) folders.AllUsersMenu = "/usr/share/applications";
     folders.Desktop = DesktopFolder(env);
     return folders;

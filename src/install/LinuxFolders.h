@@ -27,6 +27,7 @@ struct LinuxFolders {
     std::string Menu;         // "s" launchers: Share/applications
     std::string AllUsersMenu; // "a" launchers, as root only: /usr/share/applications
     std::string Desktop;      // "d" launchers: the desktop folder, empty when there is none
+    std::string Commands;     // "c" command links: /usr/local/bin, or ~/.local/bin
 };
 
 // path made absolute (against the working folder) with "." and ".." parts

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 struct Place {
@@ -31,10 +32,14 @@ class RootTable {
 };
 
 // The SHA-256 (hexadecimal) of the regular file at where, opened without
-// following links; nullopt when there is none it can open there (missing,
-// a link, not a regular file, not readable). Throws Refused for a link on
-// the way, IoError when reading the open file fails.
+// following links, or the LinkHash of a symbolic link there; nullopt when
+// there is neither (missing, not a regular file, not readable). Throws
+// Refused for a link on the way, IoError when reading the open file fails.
 std::optional<std::string> HashFileAt(const RootTable& roots, const Place& where);
+
+// What the manifest records for a symbolic link a tree installed: the
+// SHA-256 of "symlink:" followed by its target.
+std::string LinkHash(std::string_view target);
 
 class FolderHandle;
 

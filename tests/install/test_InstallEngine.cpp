@@ -76,7 +76,8 @@ class Machine {
                            dir_ / "root/share",
                            dir_ / "root/share/applications",
                            "",
-                           dir_ / "root/desktop"};
+                           dir_ / "root/desktop",
+                           dir_ / "root/bin"};
         return PlanInstallation(request);
     }
 
