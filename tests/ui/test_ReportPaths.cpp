@@ -82,7 +82,8 @@ TEST(ReportPaths, DebuggerPathsAreTheInstallationPlansPaths) {
         const std::string prefix = root ? std::string(dir / "root") : std::string();
         for (std::string* f :
              {&request.Folders.Install, &request.Folders.Lib, &request.Folders.Share,
-              &request.Folders.Menu, &request.Folders.AllUsersMenu, &request.Folders.Desktop})
+              &request.Folders.Menu, &request.Folders.AllUsersMenu, &request.Folders.Desktop,
+              &request.Folders.Commands})
             if (!f->empty()) *f = prefix + *f;
         const InstallPlan plan = PlanInstallation(request);
         std::vector<std::string> planned;
