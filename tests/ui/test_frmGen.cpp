@@ -126,7 +126,7 @@ TEST(frmGen, LicenceRefreshKeepsTheChoice) {
 // The codec list shows the project's codec; closing stores the choice, and a
 // file packed with the other codec is left for the next save to pack again.
 TEST(frmGen, CompressionChoiceRoundTrip) {
-    EditorWindows editor;
+    WindowFixture editor{false};
     SetupProject& project = editor.module.Project;
     const std::string text(3000, 'k');
     project.Files.push_back({"notes.txt", CompressEntry(text, EntryCodec::Huffman)});
@@ -134,7 +134,7 @@ TEST(frmGen, CompressionChoiceRoundTrip) {
     EXPECT_EQ(ComboEntries(window->eCompression), (QStringList{"Huffman", "zstd (smaller)"}));
     EXPECT_EQ(window->eCompression->currentIndex(), 0);
     window->eCompression->setCurrentIndex(1);
-    EditorWindows::Close(window);
+    WindowFixture::Close(window);
     EXPECT_EQ(project.Codec, EntryCodec::Zstd);
     ASSERT_FALSE(project.Files[0].Packed());
     EXPECT_EQ(project.Files[0].Raw(), text);
