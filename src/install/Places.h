@@ -5,9 +5,12 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
+
+#include "install/SafeWrite.h"
 
 struct Place {
     int Root = -1;
@@ -15,7 +18,9 @@ struct Place {
     bool operator==(const Place&) const = default;
 };
 
-// The roots an installation uses, by number.
+// The roots an installation uses, by number. Once opened, every walk below a
+// root starts from the descriptor opened then, so that a root swapped for a
+// link afterwards leads nowhere else; copies share the descriptors.
 class RootTable {
   public:
     // The number of folder (absolute, normalized), added when it is new.
@@ -26,8 +31,19 @@ class RootTable {
     // The place of absolute below the deepest root that holds it.
     std::optional<Place> PlaceOf(const std::string& absolute) const;
 
+    // Opens every root not opened yet with OpenAbsoluteFolder under rules.
+    // A root that is missing stays closed.
+    void Open(const FolderRules& rules);
+    const FolderRules& Rules() const { return rules_; }
+    // The folder relative below root, walked from the root's descriptor under
+    // the rules (a missing root is a missing folder). The root must be open.
+    FolderHandle OpenBelow(int root, const std::string& relative, FolderWalk walk,
+                           const BeforeMakeFolder& beforeMake = {}) const;
+
   private:
     std::vector<std::string> folders_;
+    std::vector<std::shared_ptr<const FolderHandle>> handles_;
+    FolderRules rules_;
 };
 
 // The SHA-256 (hexadecimal) of the regular file at where, opened without
@@ -35,8 +51,6 @@ class RootTable {
 // a link, not a regular file, not readable). Throws Refused for a link on
 // the way, IoError when reading the open file fails.
 std::optional<std::string> HashFileAt(const RootTable& roots, const Place& where);
-
-class FolderHandle;
 
 // The bytes of the record file name in folder (the journal, the manifest)
 // when this user's installation wrote it: a regular file of the user's own,
