@@ -352,7 +352,7 @@ void PrintPlan(const InstallPlan& plan, RunLog& log) {
     size_t files = 0;
     for (const PlanStep& step : plan.Steps) {
         log.Say("  " + step.Text);
-        files += step.Kind == StepKind::Copy;
+        files += WritesFile(step.Kind);
     }
     const std::string folder = Shown(plan.Folders.Install);
     log.Say("  Program " + folder + "/" + std::string(kUninstallName) +

@@ -313,7 +313,7 @@ int Wizard::Run() {
         Heading("Ready to install");
         size_t files = 0;
         for (const PlanStep& step : plan->Steps) {
-            files += step.Kind == StepKind::Copy;
+            files += WritesFile(step.Kind);
             if (step.Warning) std::printf("  %s\n", step.Text.c_str());
         }
         std::printf("  %zu file(s), %s, into %s\n", files, SizeText(plan->Bytes).c_str(),

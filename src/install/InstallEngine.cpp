@@ -40,11 +40,14 @@ class Installer {
     void Begin(std::optional<InstallLock>& lock);
     void Record(const JournalRecord& record);
     FolderHandle Parent(const Place& where);
+    FolderHandle OpenMaking(int root, const std::string& relative);
     void SetAside(const FolderHandle& folder, const Place& where, const struct stat& st);
     void Write(const Place& where, const std::string& path, const Filler& fill);
     void Carry(const PlanStep& step);
     void Copy(const PlanStep& step);
     void Delete(const PlanStep& step);
+    void TreeFile(const PlanStep& step);
+    void Symlink(const PlanStep& step);
     mode_t FillFromEntry(int fd, const PlanStep& step, Sha256& hash);
     void Commit(InstallResult& result);
     Manifest NewManifest() const;
@@ -72,20 +75,25 @@ void Installer::Record(const JournalRecord& record) {
         journal_.Add(record);
 }
 
-// The folder where lies in, made when missing (each folder recorded first),
-// walked from the root's descriptor opened when the plan was made.
 FolderHandle Installer::Parent(const Place& where) {
-    const std::string& root = plan_.Roots.Folders()[static_cast<size_t>(where.Root)];
-    const size_t skip = root == "/" ? 1 : root.size() + 1;
-    return plan_.Roots.OpenBelow(where.Root, ParentOf(where.Relative), FolderWalk::Create,
-                                 [&](const std::filesystem::path& folder, FolderEvent event) {
-                                     const Place made{where.Root, folder.string().substr(skip)};
+    return OpenMaking(where.Root, ParentOf(where.Relative));
+}
+
+// The folder relative to root, made with the folders on its way when
+// missing, each one recorded before it is made, walked from the root's
+// descriptor opened when the plan was made.
+FolderHandle Installer::OpenMaking(int root, const std::string& relative) {
+    const std::string& folder = plan_.Roots.Folders()[static_cast<size_t>(root)];
+    const size_t skip = folder == "/" ? 1 : folder.size() + 1;
+    return plan_.Roots.OpenBelow(root, relative, FolderWalk::Create,
+                                 [&](const std::filesystem::path& made, FolderEvent event) {
+                                     const Place where{root, made.string().substr(skip)};
                                      if (event == FolderEvent::AboutToMake) {
-                                         made_.push_back(made);
-                                         Record({JournalKind::MakeFolder, made, {}, {}, 0, 0});
+                                         made_.push_back(where);
+                                         Record({JournalKind::MakeFolder, where, {}, {}, 0, 0});
                                      } else {
-                                         std::erase(made_, made);
-                                         Record({JournalKind::Found, made, {}, {}, 0, 0});
+                                         std::erase(made_, where);
+                                         Record({JournalKind::Found, where, {}, {}, 0, 0});
                                      }
                                  });
 }
@@ -192,6 +200,50 @@ void Installer::Delete(const PlanStep& step) {
         throw IoError(errno, step.Path);
 }
 
+void Installer::TreeFile(const PlanStep& step) {
+    const std::string& data = step.Entry->Data;
+    Write(step.Where, step.Path, [&](int fd) {
+        WriteAll(fd, data, step.Path);
+        done_ += data.size();
+        progress_.Bytes(done_, plan_.Bytes, step.Path);
+        if (progress_.Cancelled()) throw Cancelled();
+        return InstallFileMode(step.Entry->Kind == TreeKind::Program ? 0755 : 0644,
+                               plan_.Roots.Rules());
+    });
+    files_[step.Path] = {step.Where, data.size(), Sha256Hex(data), step.Version, false};
+}
+
+// A tree's link, or a command's: made under a private name beside its place
+// and renamed over it, as a file is; what was there and is not ours is set
+// aside first.
+void Installer::Symlink(const PlanStep& step) {
+    const FolderHandle folder = Parent(step.Where);
+    const std::string leaf = LeafOf(step.Where.Relative);
+    const auto existing = StatIn(folder, leaf);
+    if (existing && !ours_.count(step.Path)) SetAside(folder, step.Where, *existing);
+    const std::string temp = PrivateName("kavelo-part");
+    Record({JournalKind::Temp,
+            {step.Where.Root, Join(ParentOf(step.Where.Relative), temp)},
+            {},
+            {},
+            0,
+            0});
+    const std::string& target = step.Contents;
+    if (::symlinkat(target.c_str(), folder.Get(), temp.c_str()) != 0)
+        throw IoError(errno, step.Path, "cannot make the link");
+    const auto made = StatIn(folder, temp);
+    if (!made) throw IoError(errno, step.Path, "cannot make the link");
+    Record({JournalKind::New,
+            step.Where,
+            {},
+            {},
+            static_cast<uint64_t>(made->st_dev),
+            static_cast<uint64_t>(made->st_ino)});
+    RenameIntoPlace(folder, temp, leaf, step.Path);
+    ours_.insert(step.Path);
+    files_[step.Path] = {step.Where, target.size(), LinkHash(target), step.Version, false};
+}
+
 void Installer::Carry(const PlanStep& step) {
     switch (step.Kind) {
     case StepKind::Note:
@@ -209,6 +261,13 @@ void Installer::Carry(const PlanStep& step) {
             return step.Mode;
         });
         files_[step.Path] = {step.Where, step.Contents.size(), Sha256Hex(step.Contents), "", true};
+        return;
+    case StepKind::TreeFile:
+        return TreeFile(step);
+    case StepKind::Symlink:
+        return Symlink(step);
+    case StepKind::TreeFolder:
+        OpenMaking(step.Where.Root, step.Where.Relative);
         return;
     }
 }

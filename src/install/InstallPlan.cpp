@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cerrno>
 #include <cstring>
 #include <map>
@@ -17,6 +18,7 @@
 #include "install/DisplayText.h"
 #include "install/Journal.h"
 #include "install/SafeWrite.h"
+#include "package/PackageReader.h"
 
 namespace {
 
@@ -34,9 +36,9 @@ std::string Verb(const char* verb) {
 }
 
 // What a target is resolved for: only looked at (a Check), written, deleted
-// (a folder there is no error), a launcher (the desktop folder is allowed),
+// or made a folder (a folder there is no error), a launcher (the desktop folder is allowed),
 // or one of the installation's own files.
-enum class Use { Look, Write, Delete, Launcher, Own };
+enum class Use { Look, Write, Delete, Folder, Launcher, Own };
 
 // Where a target lies and what is there now.
 struct Target {
@@ -70,8 +72,11 @@ class Planner {
     void Command(const SelectedCommand& s);
     void Check(const SelectedCommand& s);
     void Copy(const SelectedCommand& s);
+    void CopyTree(const SelectedCommand& s, const DirectoryEntry& source);
+    bool TreeInstalled(const Tree& tree, const std::string& folder, const std::string& version);
     void Delete(const SelectedCommand& s);
     void Shortcuts(const SelectedCommand& s, const std::string& program);
+    void CommandLink(const std::string& program);
     void DeleteShortcuts(const SelectedCommand& s);
     void Upgrade();
     void Space();
@@ -116,7 +121,7 @@ void Planner::AddStep(PlanStep step, const Target& t, uint64_t bytes) {
 // The desktop folder takes launchers only: it may be $HOME itself.
 bool Planner::Allowed(const std::string& path, bool launcher) const {
     const LinuxFolders& f = plan_.Folders;
-    for (const std::string* folder : {&f.Install, &f.Lib, &f.Share, &f.AllUsersMenu})
+    for (const std::string* folder : {&f.Install, &f.Lib, &f.Share, &f.AllUsersMenu, &f.Commands})
         if (!folder->empty() && IsBelow(path, *folder)) return true;
     return launcher && !f.Desktop.empty() && IsBelow(path, f.Desktop);
 }
@@ -126,6 +131,7 @@ std::string Planner::AllowedList(bool launcher) const {
     std::string list = f.Install + ", " + f.Lib + ", " + f.Share;
     if (!f.AllUsersMenu.empty()) list += ", " + f.AllUsersMenu;
     if (launcher && !f.Desktop.empty()) list += ", " + f.Desktop;
+    if (!f.Commands.empty()) list += ", " + f.Commands;
     return list;
 }
 
@@ -204,7 +210,8 @@ Target Planner::Locate(const std::string& path, Use use) {
 Target Planner::Resolve(const std::string& path, Use use) {
     Target t = Locate(path, use);
     if (t.Blocked) throw *t.Blocked;
-    if (t.IsFolder && use != Use::Delete) throw Refused("is a folder", t.Path);
+    if (t.IsFolder && use != Use::Delete && use != Use::Folder)
+        throw Refused("is a folder", t.Path);
     return t;
 }
 
@@ -261,9 +268,40 @@ std::vector<LauncherPlace> Planner::LauncherPlaces(const ShortcutRequest& reques
     return places;
 }
 
+// The flag letters of a shortcut text: the text before its first blank.
+std::string ShortcutFlags(const std::string& text) {
+    return LowerAscii(text.substr(0, text.find(' ')));
+}
+
+// "c": a link named like the program in the command folder, on the PATH.
+void Planner::CommandLink(const std::string& program) {
+    const std::string& folder = plan_.Folders.Commands;
+    const std::string path = folder + "/" + LeafOf(program);
+    const Target t = Resolve(path, Use::Write);
+    PlanStep step;
+    step.Kind = StepKind::Symlink;
+    step.Contents = program;
+    step.Size = program.size();
+    step.Text = Verb("Command") + Shown(path) + " -> " + Shown(program);
+    written_.insert(path);
+    deleted_.erase(path);
+    AddStep(std::move(step), t, program.size());
+    const char* env = std::getenv("PATH");
+    if (!request_.Root &&
+        (":" + std::string(env ? env : "") + ":").find(":" + folder + ":") == std::string::npos)
+        Note("Note: " + Shown(folder) + " is not on the PATH; add it to run " +
+             Shown(LeafOf(program)) + " by its name");
+}
+
 void Planner::Shortcuts(const SelectedCommand& s, const std::string& program) {
     const InstallCommand& c = s.Command;
     if (c.ShortcutText.empty()) return;
+    const std::string flags = ShortcutFlags(c.ShortcutText);
+    if (flags.find('c') != std::string::npos) CommandLink(program);
+    // "C" alone asks for the command only: no text names a launcher.
+    if (flags.find_first_not_of('c') == std::string::npos &&
+        c.ShortcutText.find(' ') == std::string::npos)
+        return;
     ShortcutRequest request;
     const std::string* name = ShortcutName(s, request);
     if (!name) return;
@@ -312,10 +350,91 @@ void Planner::Check(const SelectedCommand& s) {
     }
 }
 
+// Whether an earlier installation recorded the tree's files below folder
+// with versions none of which is lower than version: then the tree is kept.
+bool Planner::TreeInstalled(const Tree& tree, const std::string& folder,
+                            const std::string& version) {
+    if (version.empty()) return false;
+    bool any = false;
+    for (const TreeEntry& e : tree.Entries) {
+        if (e.Kind == TreeKind::Folder) continue;
+        const auto recorded = previous_.find(folder + "/" + e.Name);
+        if (recorded == previous_.end()) continue;
+        if (recorded->second->Version.empty() ||
+            CompareVersions(recorded->second->Version, version) < 0)
+            return false;
+        any = true;
+    }
+    return any;
+}
+
+// A tree fills its target folder: each of its files, links and folders is
+// planned as a copy of its own, checked like any target.
+void Planner::CopyTree(const SelectedCommand& s, const DirectoryEntry& source) {
+    const InstallCommand& c = s.Command;
+    auto tree =
+        std::make_shared<const Tree>(DecodeTree(ReadEntryContents(request_.Setup->File, source)));
+    plan_.Trees.push_back(tree);
+    const std::string folder = LinuxPath(c.TargetPath);
+    const bool keep = TreeInstalled(*tree, folder, c.Version);
+    if (keep)
+        Note(Verb("Skip") + Shown(c.FileName) + " -> " + Shown(folder) + ": version " +
+             Shown(c.Version) + " or higher recorded");
+    else
+        Note(Verb("Copy") + Shown(c.FileName) + " -> " + Shown(folder) + ": " +
+             std::to_string(tree->FileCount()) + " files");
+    for (const TreeEntry& e : tree->Entries) {
+        const std::string path = folder + "/" + e.Name;
+        const bool isFolder = e.Kind == TreeKind::Folder;
+        const Target t = Resolve(path, isFolder ? Use::Folder : Use::Write);
+        if (isFolder && t.Existing && !t.IsFolder)
+            throw Refused(S_ISLNK(t.Existing->st_mode)
+                              ? "is a symbolic link; the installation never follows links"
+                              : "is not a folder",
+                          path);
+        PlanStep step;
+        if (isFolder) {
+            step.Kind = StepKind::TreeFolder;
+            step.Text = Verb("Folder") + Shown(path);
+            AddStep(std::move(step), t, 0);
+            continue;
+        }
+        const auto recorded = previous_.find(path);
+        if (keep && t.Existing && recorded != previous_.end()) {
+            step.Kind = StepKind::KeepRecord;
+            step.Recorded = *recorded->second;
+            step.Recorded.Where = t.Where;
+            step.Text = Verb("Keep") + Shown(path);
+            AddStep(std::move(step), t, 0);
+        } else {
+            step.Kind = e.Kind == TreeKind::Link ? StepKind::Symlink : StepKind::TreeFile;
+            step.Entry = &e;
+            if (e.Kind == TreeKind::Link) step.Contents = e.Data;
+            step.Size = e.Data.size();
+            step.Version = c.Version;
+            step.Text = Verb(e.Kind == TreeKind::Link ? "Link" : "Copy") + Shown(e.Name) + " -> " +
+                        Shown(path);
+            if (e.Kind != TreeKind::Link) plan_.Bytes += e.Data.size();
+            AddStep(std::move(step), t, e.Data.size());
+        }
+        written_.insert(path);
+        deleted_.erase(path);
+    }
+    if (!c.ShortcutText.empty())
+        Note("Warning: a tree gets no launcher; name a file inside it on a Link line "
+             "(app.tree/bin/app): " +
+                 Shown(s.Line),
+             true);
+}
+
 void Planner::Copy(const SelectedCommand& s) {
     const InstallCommand& c = s.Command;
+    const auto tree = ReadTreeReference(c.FileName);
+    if (tree && !tree->Inside.empty())
+        throw InvalidRequest("Copy takes a whole tree; a Link line names a file inside one");
     const DirectoryEntry* source = request_.Setup->FindUserFile(LowerAscii(c.FileName));
     if (!source) throw InvalidRequest("the setup carries no file \"" + Shown(c.FileName) + "\"");
+    if (tree) return CopyTree(s, *source);
     const std::string path = LinuxPath(c.TargetPath);
     const Target t = Resolve(path, Use::Write);
     const auto recorded = previous_.find(path);
@@ -487,7 +606,8 @@ InstallPlan PlanInstallation(const PlanRequest& request) {
     plan.Folders = request.Folders;
     const LinuxFolders& f = plan.Folders;
     // Each root is opened once, now; everything after walks from there.
-    for (const std::string* folder : {&f.Install, &f.Lib, &f.Share, &f.AllUsersMenu, &f.Desktop})
+    for (const std::string* folder :
+         {&f.Install, &f.Lib, &f.Share, &f.AllUsersMenu, &f.Desktop, &f.Commands})
         if (!folder->empty()) plan.Roots.Add(OpenAbsoluteFolder(*folder, request.Rules).Reached);
     plan.Roots.Open(request.Rules);
     plan.Previous = ReadPreviousManifest(f.Install, request.Rules);

@@ -198,6 +198,7 @@ LinuxFolders MapFolders(const std::string& installFolder, const InstallEnvironme
     folders.Lib = env.Root ? "/usr/local/lib" : env.Home + "/.local/lib";
     folders.Share = env.Root ? "/usr/local/share" : env.DataHome;
     folders.Menu = folders.Share + "/applications";
+    folders.Commands = env.Root ? "/usr/local/bin" : env.Home + "/.local/bin";
     if (env.Root) folders.AllUsersMenu = "/usr/share/applications";
     folders.Desktop = DesktopFolder(env);
     return folders;
@@ -238,7 +239,7 @@ bool IsBelow(const std::string& path, const std::string& folder) {
 
 bool InMappedFolders(const LinuxFolders& f, const std::string& path, bool orAbove) {
     for (const std::string* folder :
-         {&f.Install, &f.Lib, &f.Share, &f.Menu, &f.AllUsersMenu, &f.Desktop}) {
+         {&f.Install, &f.Lib, &f.Share, &f.Menu, &f.AllUsersMenu, &f.Desktop, &f.Commands}) {
         if (folder->empty()) continue;
         if (IsBelow(path, *folder) || (orAbove && IsBelow(*folder, path))) return true;
     }

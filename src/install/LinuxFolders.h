@@ -27,6 +27,7 @@ struct LinuxFolders {
     std::string Menu;         // "s" launchers: Share/applications
     std::string AllUsersMenu; // "a" launchers, as root only: /usr/share/applications
     std::string Desktop;      // "d" launchers: the desktop folder, empty when there is none
+    std::string Commands;     // "c" command links: /usr/local/bin, or ~/.local/bin
 };
 
 // path made absolute (against the working folder) with "." and ".." parts
@@ -64,7 +65,7 @@ BaseFolders ScriptFolders(const LinuxFolders& folders);
 std::string LinuxPath(const std::string& target);
 
 // Whether path lies in a folder of the mapping (the installation folder,
-// Lib, Share, the menus, the desktop) or, with orAbove, is a folder above one
+// Lib, Share, the menus, the desktop, the command folder) or, with orAbove, is a folder above one
 // of them (made on the way to it).
 bool InMappedFolders(const LinuxFolders& folders, const std::string& path, bool orAbove);
 

@@ -83,12 +83,24 @@ std::optional<std::string> HashFileAt(const RootTable& roots, const Place& where
     const FolderHandle folder =
         roots.OpenBelow(where.Root, ParentOf(where.Relative), FolderWalk::IfPresent);
     if (!folder.IsOpen()) return std::nullopt;
-    const FileHandle file(::openat(folder.Get(), LeafOf(where.Relative).c_str(),
-                                   O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    const std::string leaf = LeafOf(where.Relative);
+    if (const auto st = StatIn(folder, leaf); st && S_ISLNK(st->st_mode)) {
+        std::string target(static_cast<size_t>(st->st_size) + 1, '\0');
+        const ssize_t n = ::readlinkat(folder.Get(), leaf.c_str(), target.data(), target.size());
+        if (n < 0 || static_cast<size_t>(n) >= target.size()) return std::nullopt;
+        target.resize(static_cast<size_t>(n));
+        return LinkHash(target);
+    }
+    const FileHandle file(
+        ::openat(folder.Get(), leaf.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
     struct stat st {};
     if (!file.IsOpen() || ::fstat(file.Get(), &st) != 0 || !S_ISREG(st.st_mode))
         return std::nullopt;
     return HashOpenFile(file.Get(), shown);
+}
+
+std::string LinkHash(std::string_view target) {
+    return Sha256Hex("symlink:" + std::string(target));
 }
 
 std::optional<std::string> ReadOwnRecordFile(const FolderHandle& folder, const std::string& name,

@@ -8,6 +8,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "install/SafeWrite.h"
@@ -47,10 +48,14 @@ class RootTable {
 };
 
 // The SHA-256 (hexadecimal) of the regular file at where, opened without
-// following links; nullopt when there is none it can open there (missing,
-// a link, not a regular file, not readable). Throws Refused for a link on
-// the way, IoError when reading the open file fails.
+// following links, or the LinkHash of a symbolic link there; nullopt when
+// there is neither (missing, not a regular file, not readable). Throws
+// Refused for a link on the way, IoError when reading the open file fails.
 std::optional<std::string> HashFileAt(const RootTable& roots, const Place& where);
+
+// What the manifest records for a symbolic link a tree installed: the
+// SHA-256 of "symlink:" followed by its target.
+std::string LinkHash(std::string_view target);
 
 // The bytes of the record file name in folder (the journal, the manifest)
 // when this user's installation wrote it: a regular file of the user's own,

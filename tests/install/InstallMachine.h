@@ -79,7 +79,8 @@ class Machine {
                 dir_ / "root/share",
                 dir_ / "root/share/applications",
                 "",
-                dir_ / "root/desktop"};
+                dir_ / "root/desktop",
+                dir_ / "root/bin"};
     }
 
     InstallPlan Plan(const FolderRules& rules = {}) {
