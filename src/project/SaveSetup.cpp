@@ -148,8 +148,9 @@ class PendingSetup {
     PendingSetup& operator=(const PendingSetup&) = delete;
 
     BinaryFile& File() { return file_; }
-    // Gives the written, closed file its mode and puts it in the target's place.
-    void Commit(mode_t mode);
+    // Gives the written, closed file its mode and puts it in the target's
+    // place; the setup's lock, when one is held, moves to it.
+    void Commit(mode_t mode, SetupLock* lock);
 
   private:
     bool OpenUnnamed();
@@ -189,7 +190,7 @@ void PendingSetup::OpenNamed() {
     file_ = BinaryFile::OpenReadWrite(named_);
 }
 
-void PendingSetup::Commit(mode_t mode) {
+void PendingSetup::Commit(mode_t mode, SetupLock* lock) {
     if (unnamed_ >= 0) {
         if (::fchmod(unnamed_, mode) != 0) throw IoError(errno, target_);
         std::random_device random;
@@ -204,8 +205,10 @@ void PendingSetup::Commit(mode_t mode) {
     } else if (::chmod(named_.c_str(), mode) != 0) {
         throw IoError(errno, named_);
     }
+    if (lock) lock->LockReplacement(named_);
     if (std::rename(named_.c_str(), target_.c_str()) != 0) throw IoError(errno, target_);
     named_.clear();
+    if (lock) lock->ReplacementInPlace();
 }
 
 // The progress window from the first report to the end of the save.
@@ -346,7 +349,27 @@ void SetBuiltInRuntimeForTesting(std::optional<std::string> bytes) {
     BuiltInOverride() = std::move(bytes);
 }
 
-bool SaveSetup(SetupProject& project, Host& host) {
+namespace {
+
+// A setup that another program replaced or wrote since it was opened is
+// replaced only when the user says so: its changes would be lost.
+bool MayReplace(const SetupLock& lock, const SetupProject& project, Host& host) {
+    try {
+        lock.CheckUnchanged();
+        return true;
+    } catch (const KaveloError& e) {
+        if (host.AskYesNo(project.ProjectPath + "\n" + e.Reason() + ".\n" +
+                          "Replace it with the project as it is here? What the other program "
+                          "wrote is then lost."))
+            return true;
+        ShowErrorWithPath(host, 31, project.ProjectPath, e.Reason());
+        return false;
+    }
+}
+
+} // namespace
+
+bool SaveSetup(SetupProject& project, Host& host, SetupLock* lock) {
     std::string dataFilePath;
     std::string why;
     const std::string runtime = LoadRuntime(dataFilePath, why);
@@ -354,13 +377,14 @@ bool SaveSetup(SetupProject& project, Host& host) {
         ShowErrorWithPath(host, 34, dataFilePath, why);
         return false;
     }
+    if (lock && !MayReplace(*lock, project, host)) return false;
     const std::string target = SaveTarget(project.ProjectPath);
     try {
         CheckReplaceable(target);
         RemoveStaleTemporaries(target);
         PendingSetup pending(target);
         WriteSetupFile(project, host, runtime, pending.File());
-        pending.Commit(SetupMode(target));
+        pending.Commit(SetupMode(target), lock);
         return true;
     } catch (const KaveloError& e) {
         ShowErrorWithPath(host, 31, project.ProjectPath, e.Reason());

@@ -10,6 +10,7 @@
 
 #include "common/Host.h"
 #include "project/Project.h"
+#include "project/SetupLock.h"
 
 inline constexpr int kMaxDebugLines = 256; // lines kept in DebugText
 
@@ -37,6 +38,10 @@ class Module1 {
 
     SetupProject Project;
     RunState Run;
+    // The lock on the project's setup while the program changes it; saving
+    // checks the setup is still the one locked and moves the lock to the
+    // file it writes.
+    SetupLock Lock;
 
     Host& GetHost() const { return *host_; }
     void SetHost(Host& host) { host_ = &host; }
