@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <cstring>
 #include <map>
+#include <memory>
 #include <set>
 
 #include "common/AsciiCase.h"
@@ -83,6 +84,8 @@ class Planner {
     void Delete(const SelectedCommand& s);
     void Shortcuts(const SelectedCommand& s, const std::string& program);
     void CommandLink(const std::string& program);
+    void NoteIcon(const std::string& path, const std::string& bytes);
+    std::string LauncherIcon(const std::string& name, const std::string& program);
     void DeleteShortcuts(const SelectedCommand& s);
     void Upgrade();
     void Space();
@@ -105,6 +108,10 @@ class Planner {
     std::map<std::string, const ManifestFile*> previous_; // by absolute path
     std::set<std::string> written_; // files that will belong to the installation
     std::set<std::string> deleted_;
+    // PNG and SVG files this installation writes, by path: a launcher whose
+    // target has the same stem shows it.
+    std::map<std::string, const std::string*> icons_;
+    std::vector<std::unique_ptr<std::string>> iconBytes_;
     std::map<dev_t, std::pair<std::string, uint64_t>> space_; // folder and bytes needed
     bool launchChosen_ = false;
 };
@@ -292,6 +299,39 @@ void Planner::CommandLink(const std::string& program) {
              Shown(LeafOf(program)) + " by its name");
 }
 
+void Planner::NoteIcon(const std::string& path, const std::string& bytes) {
+    if (path.ends_with(".png") || path.ends_with(".svg")) icons_[path] = &bytes;
+}
+
+// The icon a launcher of program gets: a PNG or SVG beside it with its stem,
+// installed into the hicolor theme of the data folder; the generic program
+// icon when there is none.
+std::string Planner::LauncherIcon(const std::string& name, const std::string& program) {
+    const size_t slash = program.rfind('/');
+    const size_t dot = program.rfind('.');
+    const std::string stem =
+        dot != std::string::npos && dot > slash ? program.substr(0, dot) : program;
+    for (const char* ext : {".svg", ".png"}) {
+        const auto icon = icons_.find(stem + ext);
+        if (icon == icons_.end()) continue;
+        const std::string theme = IconThemePath(name, icon->first, *icon->second);
+        if (theme.empty()) continue;
+        const std::string path = plan_.Folders.Share + "/icons/" + theme;
+        const Target t = Resolve(path, true);
+        PlanStep step;
+        step.Kind = StepKind::Launcher;
+        step.Contents = *icon->second;
+        step.Size = step.Contents.size();
+        step.Mode = static_cast<mode_t>(0644 & ~CurrentUmask());
+        step.Text = Verb("Icon") + Shown(icon->first) + " -> " + Shown(path);
+        written_.insert(path);
+        deleted_.erase(path);
+        AddStep(std::move(step), t, icon->second->size());
+        return LeafOf(theme).substr(0, LeafOf(theme).rfind('.'));
+    }
+    return "application-x-executable";
+}
+
 void Planner::Shortcuts(const SelectedCommand& s, const std::string& program) {
     const InstallCommand& c = s.Command;
     if (c.ShortcutText.empty()) return;
@@ -304,13 +344,17 @@ void Planner::Shortcuts(const SelectedCommand& s, const std::string& program) {
     ShortcutRequest request;
     const std::string* name = ShortcutName(s, request);
     if (!name) return;
-    const Launcher launcher{*name, program, SplitOptions(c.Options)};
+    Launcher launcher{*name, program, SplitOptions(c.Options)};
+    launcher.Terminal = request.Has('t');
+    const std::vector<LauncherPlace> places = LauncherPlaces(request, *name);
+    if (std::any_of(places.begin(), places.end(), [](const auto& p) { return !p.Path.empty(); }))
+        launcher.Icon = LauncherIcon(*name, program);
     if (!launchChosen_ && request.Has('s')) {
         plan_.LaunchProgram = program;
         plan_.LaunchArguments = launcher.Arguments;
         launchChosen_ = true;
     }
-    for (const LauncherPlace& place : LauncherPlaces(request, *name)) {
+    for (const LauncherPlace& place : places) {
         if (place.Path.empty()) {
             Note(place.Skipped);
             continue;
@@ -408,6 +452,7 @@ void Planner::CopyTree(const SelectedCommand& s, const DirectoryEntry& source) {
             step.Kind = e.Kind == TreeKind::Link ? StepKind::Symlink : StepKind::TreeFile;
             step.Entry = &e;
             if (e.Kind == TreeKind::Link) step.Contents = e.Data;
+            if (e.Kind != TreeKind::Link) NoteIcon(path, e.Data);
             step.Size = e.Data.size();
             step.Version = c.Version;
             step.Text = Verb(e.Kind == TreeKind::Link ? "Link" : "Copy") + Shown(e.Name) + " -> " +
@@ -433,6 +478,12 @@ void Planner::Copy(const SelectedCommand& s) {
     const DirectoryEntry* source = request_.Setup->FindUserFile(LowerAscii(c.FileName));
     if (!source) throw InvalidRequest("the setup carries no file \"" + Shown(c.FileName) + "\"");
     if (tree) return CopyTree(s, *source);
+    if (const std::string lower = LowerAscii(c.TargetPath);
+        lower.ends_with(".png") || lower.ends_with(".svg")) {
+        iconBytes_.push_back(
+            std::make_unique<std::string>(ReadEntryContents(request_.Setup->File, *source)));
+        NoteIcon(LinuxPath(c.TargetPath), *iconBytes_.back());
+    }
     const std::string path = LinuxPath(c.TargetPath);
     const Target t = Resolve(path, true);
     const auto recorded = previous_.find(path);
