@@ -131,8 +131,9 @@ TEST(LinuxFolders, DesktopFromTheEnvironmentOrTheUserDirsFile) {
     WriteFile(dir / "home/.config/user-dirs.dirs",
               "# written by xdg-user-dirs-update\nXDG_DESKTOP_DIR=\"$HOME/Schreibtisch\"\n");
     EXPECT_EQ(DesktopFolder(env), dir / "home/Schreibtisch");
-    env.DesktopDir = dir.Path().string();
-    EXPECT_EQ(DesktopFolder(env), dir.Path().string());
+    std::filesystem::create_directories(dir / "elsewhere");
+    env.DesktopDir = dir / "elsewhere";
+    EXPECT_EQ(DesktopFolder(env), dir / "elsewhere");
 }
 
 TEST(DesktopEntry, ExecQuotingAndNames) {
