@@ -40,14 +40,20 @@ InstallPlan WizardInstall::Plan(const std::string& folder, const std::string& se
     request.Selection = selection;
     request.Folders = MapFolders(folder, env);
     request.Root = env.Root;
+    request.Rules = {env.Root, env.Root};
     return PlanInstallation(request);
 }
 
 InstallResult WizardInstall::Install(const InstallPlan& plan, InstallProgress& progress) {
     const std::string& folder = plan.Folders.Install;
-    lock_ = InstallLock::Take(folder);
+    // As root: no folder another user could replace, and exact modes.
+    const FolderRules rules{env_.Root, env_.Root};
+    lock_ = InstallLock::Take(folder, rules);
+    // A folder yet to be made: its anchor is held until the engine has made
+    // and locked it.
+    if (!lock_) anchorLock_ = InstallLock::TakeAnchor(folder, rules);
     if (lock_) {
-        const Recovery recovery = RecoverInstallation(*lock_, folder);
+        const Recovery recovery = RecoverInstallation(*lock_, folder, plan.Folders, rules);
         if (!recovery.Result.Problems.empty())
             throw Refused("an earlier installation here was interrupted and could not be "
                           "undone: " +

@@ -52,4 +52,5 @@ class WizardInstall {
     std::string licenseName_;
     std::string licenseText_;
     std::optional<InstallLock> lock_;
+    std::optional<InstallLock> anchorLock_;
 };
