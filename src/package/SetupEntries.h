@@ -3,6 +3,7 @@
 // saving and opening, the setup runtime and the CLI.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -16,6 +17,7 @@ inline constexpr std::string_view kSetupScriptName = "setup\\script.txt";
 inline constexpr std::string_view kSetupLinesName = "setup\\setup.txt";
 inline constexpr std::string_view kSetupStringsName = "setup\\strings.txt";
 inline constexpr int kSetupLineCount = 7; // lines of setup\setup.txt
+inline constexpr size_t kSetupFileCount = 4; // the four setup files come first
 
 // Indices of the setup lines (SetupProject::SetupLines, SetupLineText).
 enum SetupLineIndex : int {

@@ -37,6 +37,7 @@ const TemplatePicture& Picture() {
 void NewProject(SetupProject& project, bool withSample) {
     project.Files.clear();
     project.Codec = EntryCodec::Huffman;
+    project.Source = {};
     project.PicturePacked = Picture().Packed;
     project.Picture = Picture().Bytes;
     project.ScriptText = LoadResFile("script.txt", "FILE");

@@ -36,9 +36,23 @@ void ReadSetupFile(SetupProject& project, std::string_view name, EntryRecord ent
     }
 }
 
-// Reads every entry of the package into the project; returns the setup text.
-// Throws DamagedInput for anything damaged.
-std::string ReadPackageIntoProject(SetupProject& project, const ByteSource& source) {
+// The record of a user's file: its stored bytes read now, or, when the
+// source is the setup file the project keeps reading from, left there.
+EntryRecord UserFileRecord(const ByteSource& source, const DirectoryEntry& e, bool leaveStored) {
+    if (!leaveStored) return ReadEntry(source, e);
+    EntryRecord record;
+    record.Flags = e.Flags;
+    record.SourceOffset = static_cast<uint32_t>(e.Offset); // checked by ReadDirectory
+    record.StoredSize = e.StoredSize;
+    record.Size = e.Size;
+    return record;
+}
+
+// Reads the directory and the setup files of the package into the project,
+// and the user's files unless leaveStored; returns the setup text. Throws
+// DamagedInput for anything damaged.
+std::string ReadPackageIntoProject(SetupProject& project, const ByteSource& source,
+                                   bool leaveStored) {
     const int64_t P = FindPackage(source);
     if (P < 0) throw DamagedInput("the file carries no setup package");
     std::string setupText;
@@ -47,9 +61,8 @@ std::string ReadPackageIntoProject(SetupProject& project, const ByteSource& sour
         if (IsUnsafeEntryName(name))
             throw DamagedInput("the package holds an entry named \"" + e.Name +
                                "\", which no setup can hold");
-        EntryRecord entry = ReadEntry(source, e);
         if (name.starts_with(kSetupFolderPrefix)) {
-            ReadSetupFile(project, name, std::move(entry), setupText);
+            ReadSetupFile(project, name, ReadEntry(source, e), setupText);
             continue;
         }
         if (project.FileCount() >= kMaxFiles)
@@ -60,19 +73,20 @@ std::string ReadPackageIntoProject(SetupProject& project, const ByteSource& sour
         std::string fileName = name.substr(name.find_last_of('\\') + 1);
         if (project.FindFile(fileName) >= 0)
             throw DamagedInput("the package holds two files named \"" + fileName + "\"");
-        project.Files.push_back({std::move(fileName), std::move(entry)});
+        project.Files.push_back({std::move(fileName), UserFileRecord(source, e, leaveStored)});
     }
     return setupText;
 }
 
-} // namespace
-
-bool OpenSetup(SetupProject& project, Host& host, const ByteSource& source) {
+// Opens the package in source; with file, the user's files stay in that
+// setup file until they are needed.
+bool OpenFrom(SetupProject& project, Host& host, const ByteSource& source, const StoredIn* file) {
     NewProject(project, false);
     std::string setupText;
     std::string why;
     try {
-        setupText = ReadPackageIntoProject(project, source);
+        setupText = ReadPackageIntoProject(project, source, file != nullptr);
+        if (file) project.Source = *file;
     } catch (const KaveloError& e) {
         // A damaged package leaves the project as for a file without one.
         why = e.Reason();
@@ -84,6 +98,12 @@ bool OpenSetup(SetupProject& project, Host& host, const ByteSource& source) {
     if (why.empty()) return true;
     ShowErrorWithPath(host, 32, project.ProjectPath, why);
     return false;
+}
+
+} // namespace
+
+bool OpenSetup(SetupProject& project, Host& host, const ByteSource& source) {
+    return OpenFrom(project, host, source, nullptr);
 }
 
 bool OpenSetup(SetupProject& project, Host& host) {
@@ -98,8 +118,9 @@ bool OpenSetup(SetupProject& project, Host& host) {
         if (std::filesystem::is_directory(status)) throw IoError(EISDIR, path);
         if (!std::filesystem::is_regular_file(status))
             throw KaveloError("not a regular file", path);
+        const StoredIn before = StoredIn::Now(path);
         const BinaryFile file = BinaryFile::OpenRead(path);
-        return OpenSetup(project, host, file);
+        return OpenFrom(project, host, file, &before);
     } catch (const KaveloError& e) {
         why = e.Reason();
     }

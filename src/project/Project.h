@@ -23,8 +23,24 @@ struct ProjectFile {
     std::variant<std::string, EntryRecord> Data;
 
     bool Packed() const { return std::holds_alternative<EntryRecord>(Data); }
+    // Packed, with its stored bytes still in the setup file (SetupProject::
+    // Source) at the record's SourceOffset, not in memory.
+    bool InSetupFile() const { return Packed() && Record().SourceOffset != 0; }
     const EntryRecord& Record() const { return std::get<EntryRecord>(Data); }
     const std::string& Raw() const { return std::get<std::string>(Data); }
+};
+
+// The setup file that packed files still lying in it are read from: the file
+// last opened or saved, with its length and modification time then, so that
+// a file changed since by another program is refused rather than read.
+struct StoredIn {
+    std::string Path;
+    int64_t Length = 0;
+    int64_t ModifiedNs = 0;
+
+    // The file at path as it is now; throws IoError when it cannot be seen.
+    static StoredIn Now(const std::string& path);
+    bool operator==(const StoredIn&) const = default;
 };
 
 struct SetupProject {
@@ -37,6 +53,8 @@ struct SetupProject {
     std::string ScriptText;
     // What the next save compresses with; remembered in setup\setup.txt.
     EntryCodec Codec = EntryCodec::Huffman;
+    // Where the files that are InSetupFile lie.
+    StoredIn Source;
 
     int32_t FileCount() const { return static_cast<int32_t>(Files.size()); }
     // Index of the file whose Name equals name exactly, or -1.
@@ -52,4 +70,11 @@ struct SetupProject {
     // Sets the codec; packed files stored with the other codec are unpacked,
     // so that the next save packs them with this one.
     void ChangeCodec(EntryCodec codec);
+    // The record of file with its stored bytes in memory, read from Source
+    // when they lie there. Throws KaveloError when Source has changed since,
+    // IoError or DamagedInput when it cannot be read.
+    EntryRecord LoadedRecord(const ProjectFile& file) const;
+    // Throws KaveloError unless Source is as it was when it was read, when
+    // any file still lies in it.
+    void CheckSource() const;
 };

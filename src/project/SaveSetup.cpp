@@ -19,6 +19,8 @@
 #include "common/Progress.h"
 #include "common/WholeFile.h"
 #include "package/BinaryFile.h"
+#include "package/PackageReader.h"
+#include "package/SetupEntries.h"
 #include "package/PackageWriter.h"
 #include "project/AppPaths.h"
 #include "project/Messages.h"
@@ -266,6 +268,7 @@ EntryRecord ProjectPacker::Pack(std::string_view bytes, int32_t threshold) {
 }
 
 void ProjectPacker::Write(BinaryFile& file, int64_t P) {
+    project_.CheckSource();
     if (!project_.PicturePacked)
         project_.PicturePacked = Pack(project_.Picture, kCompressThreshold);
     const EntryRecord script = Pack(project_.ScriptText, kCompressThreshold);
@@ -285,8 +288,11 @@ void ProjectPacker::Write(BinaryFile& file, int64_t P) {
     items.push_back({std::string(kSetupScriptName), PackageItem::Packed{&script, {}}});
     items.push_back({std::string(kSetupLinesName), PackageItem::Packed{&lines, {}}});
     items.push_back({std::string(kSetupStringsName), PackageItem::Packed{&strings, {}}});
+    // Files still in the setup file are copied from there, not decoded.
     for (const ProjectFile& f : project_.Files)
-        items.push_back({f.Name, PackageItem::Packed{&f.Record(), {}}});
+        items.push_back({f.Name, PackageItem::Packed{&f.Record(), f.InSetupFile()
+                                                                      ? project_.Source.Path
+                                                                      : std::string()}});
 
     WriteOptions options;
     options.CompressRawItems = true;
@@ -298,18 +304,41 @@ void ProjectPacker::Write(BinaryFile& file, int64_t P) {
         throw KaveloError("not every file of the project could be written", file.Path());
 }
 
-// Writes the whole setup into file.
-void WriteSetupFile(SetupProject& project, Host& host, const std::string& runtime,
-                    BinaryFile& file) {
+// Writes the whole setup into file; returns where the user's files' data
+// blocks lie in it, in the project's order.
+std::vector<uint32_t> WriteSetupFile(SetupProject& project, Host& host, const std::string& runtime,
+                                     BinaryFile& file) {
     file.WriteAt(0, runtime);
     const int64_t P = PreparePackage(file, true);
     PackingWindow window(host);
     ProjectPacker(project, host, window.Bar()).Write(file, P);
+    std::vector<uint32_t> offsets;
+    const std::vector<DirectoryEntry> written = ReadDirectory(file, P);
+    for (size_t k = 0; k < project.Files.size(); ++k)
+        offsets.push_back(static_cast<uint32_t>(written.at(kSetupFileCount + k).Offset));
     file.Flush();
     // Flushing a large setup to the disk takes about as long as the rename
     // over the old setup that follows; the windows are painted between them.
     YieldToEventLoop();
     file.Close();
+    return offsets;
+}
+
+// After a save the packed files are read from the new setup when needed, so
+// the project holds none of their bytes.
+void LeaveFilesInSetup(SetupProject& project, const std::vector<uint32_t>& offsets,
+                       const std::string& target) {
+    try {
+        project.Source = StoredIn::Now(target);
+    } catch (const KaveloError&) {
+        project.Source = {target, -1, 0}; // never matches: reading refuses
+    }
+    for (size_t k = 0; k < project.Files.size(); ++k) {
+        if (!project.Files[k].Packed()) continue;
+        EntryRecord& record = std::get<EntryRecord>(project.Files[k].Data);
+        record.SourceOffset = offsets[k];
+        record.Stored = std::string();
+    }
 }
 
 // Where an installed program keeps its runtime: lib/kavelo/ beside the
@@ -385,8 +414,9 @@ bool SaveSetup(SetupProject& project, Host& host, SetupLock* lock) {
         CheckReplaceable(target);
         RemoveStaleTemporaries(target);
         PendingSetup pending(target);
-        WriteSetupFile(project, host, runtime, pending.File());
+        const std::vector<uint32_t> offsets = WriteSetupFile(project, host, runtime, pending.File());
         pending.Commit(SetupMode(target), lock);
+        LeaveFilesInSetup(project, offsets, target);
         return true;
     } catch (const KaveloError& e) {
         ShowErrorWithPath(host, 31, project.ProjectPath, e.Reason());
