@@ -7,22 +7,9 @@
 #include <cerrno>
 
 #include "common/Errors.h"
+#include "common/FileDescriptor.h"
 
 namespace {
-
-class Descriptor {
-  public:
-    explicit Descriptor(int fd) : fd_(fd) {}
-    ~Descriptor() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    int Get() const { return fd_; }
-
-  private:
-    int fd_;
-};
 
 struct stat StatOrThrow(int fd, const std::string& path) {
     struct stat st {};
@@ -39,7 +26,7 @@ std::string ReadWholeFile(const std::string& path, uint64_t maxSize) {
         raw = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     } while (raw < 0 && errno == EINTR);
     if (raw < 0) throw IoError(errno, path);
-    const Descriptor fd(raw);
+    const FileDescriptor fd(raw);
     const struct stat before = StatOrThrow(fd.Get(), path);
     if (S_ISDIR(before.st_mode)) throw IoError(EISDIR, path);
     if (!S_ISREG(before.st_mode)) throw KaveloError(kNotRegularFile, path);

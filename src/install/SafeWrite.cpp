@@ -34,12 +34,6 @@ FolderHandle& FolderHandle::operator=(FolderHandle&& other) noexcept {
     return *this;
 }
 
-mode_t CurrentUmask() {
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    return mask;
-}
-
 namespace {
 
 constexpr int kFolderFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;

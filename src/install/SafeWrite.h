@@ -15,6 +15,8 @@
 #include <string>
 #include <string_view>
 
+#include "common/ProcessInfo.h"
+
 // The place of an entry below a folder: backslashes become folders, empty and
 // "." parts are dropped, a leading drive or separator is ignored. nullopt for
 // a name that would leave the folder (a ".." part) or names nothing.
@@ -24,8 +26,7 @@ std::optional<std::filesystem::path> SafeRelativePath(const std::string& name);
 // otherwise, with the process's umask applied. The first four bytes decide.
 mode_t FileModeFor(std::string_view contents);
 
-// The process's umask.
-mode_t CurrentUmask();
+// The process's umask: CurrentUmask, from common/ProcessInfo.h.
 
 // An open folder descriptor that closes itself.
 class FolderHandle {

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <string>
 
+#include "common/FileDescriptor.h"
 #include "package/ByteSource.h"
 
 class BinaryFile : public ByteSource {
@@ -27,7 +28,7 @@ class BinaryFile : public ByteSource {
     // Opens a file for reading and writing and empties it (creating it when missing).
     static BinaryFile CreateEmpty(const std::string& path);
 
-    bool IsOpen() const { return fd_ >= 0; }
+    bool IsOpen() const { return fd_.IsOpen(); }
     bool IsWritable() const { return writable_; }
     const std::string& Path() const { return path_; }
     const std::string& Name() const override { return path_; }
@@ -56,7 +57,7 @@ class BinaryFile : public ByteSource {
     [[noreturn]] void ThrowError() const;
     void RequireOpen() const;
 
-    int fd_ = -1;
+    FileDescriptor fd_;
     bool writable_ = false;
     std::string path_;
 };

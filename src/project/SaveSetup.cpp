@@ -1,7 +1,5 @@
 #include "project/SaveSetup.h"
 
-#include <fcntl.h>
-#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -10,12 +8,13 @@
 #include <cstdlib>
 #include <filesystem>
 #include <limits>
-#include <random>
 #include <string_view>
 #include <utility>
 #include <vector>
 
+#include "common/AtomicFile.h"
 #include "common/Errors.h"
+#include "common/ProcessInfo.h"
 #include "common/Progress.h"
 #include "common/WholeFile.h"
 #include "package/BinaryFile.h"
@@ -30,11 +29,6 @@ namespace {
 // makes it smaller; a file that would grow is stored as it is.
 constexpr int32_t kCompressThreshold = 100;
 constexpr int32_t kRawThreshold = 95;
-
-std::optional<std::string>& BuiltInOverride() {
-    static std::optional<std::string> bytes;
-    return bytes;
-}
 
 // Progress counters are 32-bit; a project beyond 2 GB is shown at a coarser scale.
 class ProgressScale {
@@ -71,17 +65,6 @@ void CheckReplaceable(const std::string& target) {
         throw IoError(EACCES, target);
 }
 
-bool& UnnamedFilesAllowed() {
-    static bool allowed = true;
-    return allowed;
-}
-
-mode_t CurrentUmask() {
-    const mode_t mask = umask(0);
-    umask(mask);
-    return mask;
-}
-
 // The setup is a program: a new one is 0755 less the umask; one written
 // over keeps the old file's permissions, and whoever may read it may also run it.
 mode_t SetupMode(const std::string& target) {
@@ -92,120 +75,6 @@ mode_t SetupMode(const std::string& target) {
     if (mode & S_IRGRP) mode |= S_IXGRP;
     if (mode & S_IROTH) mode |= S_IXOTH;
     return mode;
-}
-
-std::string FolderOf(const std::string& path) {
-    const std::filesystem::path parent = std::filesystem::path(path).parent_path();
-    return parent.empty() ? std::string(".") : parent.string();
-}
-
-// Every temporary name of a save of target starts so; the process number
-// follows, so a later save can tell whose file it is.
-std::string TemporaryPrefix(const std::string& target) {
-    return target + ".saving-" + std::to_string(::getpid()) + "-";
-}
-
-// The process number in a temporary name's rest "PID-XXXXXX"; 0 when the
-// rest is not of that form.
-pid_t TemporaryOwner(std::string_view rest) {
-    const size_t dash = rest.find('-');
-    if (dash == 0 || dash > 9 || rest.find_first_not_of("0123456789") != dash) return 0;
-    return static_cast<pid_t>(std::stol(std::string(rest.substr(0, dash))));
-}
-
-// Removes the temporary files that saves of target by processes that no
-// longer run left behind (a save killed between naming its file and the
-// rename, or on a file system without unnamed files).
-void RemoveStaleTemporaries(const std::string& target) {
-    namespace fs = std::filesystem;
-    const std::string start = fs::path(target).filename().string() + ".saving-";
-    std::error_code ec;
-    for (fs::directory_iterator it(FolderOf(target), ec), end; !ec && it != end; it.increment(ec)) {
-        const std::string name = it->path().filename().string();
-        if (!name.starts_with(start)) continue;
-        const pid_t owner = TemporaryOwner(std::string_view(name).substr(start.size()));
-        if (owner <= 0 || ::kill(owner, 0) == 0 || errno != ESRCH) continue;
-        struct stat st {};
-        if (::lstat(it->path().c_str(), &st) == 0 && S_ISREG(st.st_mode))
-            ::unlink(it->path().c_str());
-    }
-}
-
-// The new setup while it is written. It is an unnamed file in the target's
-// folder (O_TMPFILE), so a save that is killed leaves nothing behind; it gets
-// a name only when complete, just before the rename. Where the file system
-// has no unnamed files it is a named temporary file from the start.
-class PendingSetup {
-  public:
-    explicit PendingSetup(const std::string& target) : target_(target) {
-        if (!UnnamedFilesAllowed() || !OpenUnnamed()) OpenNamed();
-    }
-    ~PendingSetup() {
-        if (!named_.empty()) ::unlink(named_.c_str());
-        if (unnamed_ >= 0) ::close(unnamed_);
-    }
-    PendingSetup(const PendingSetup&) = delete;
-    PendingSetup& operator=(const PendingSetup&) = delete;
-
-    BinaryFile& File() { return file_; }
-    // Gives the written, closed file its mode and puts it in the target's place.
-    void Commit(mode_t mode);
-
-  private:
-    bool OpenUnnamed();
-    void OpenNamed();
-    std::string ProcPath() const { return "/proc/self/fd/" + std::to_string(unnamed_); }
-
-    std::string target_;
-    int unnamed_ = -1;  // the O_TMPFILE descriptor
-    std::string named_; // the temporary name while the file has one
-    BinaryFile file_;
-};
-
-// False when the file system (or the kernel) has no unnamed files, or the
-// descriptor cannot be named through /proc; other errors are the save's.
-bool PendingSetup::OpenUnnamed() {
-    unnamed_ = ::open(FolderOf(target_).c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
-    if (unnamed_ < 0) {
-        if (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL || errno == ENOSYS)
-            return false;
-        throw IoError(errno, target_);
-    }
-    try {
-        file_ = BinaryFile::OpenReadWrite(ProcPath());
-        return true;
-    } catch (const KaveloError&) {
-        ::close(std::exchange(unnamed_, -1));
-        return false;
-    }
-}
-
-void PendingSetup::OpenNamed() {
-    std::string pattern = TemporaryPrefix(target_) + "XXXXXX";
-    const int fd = mkstemp(pattern.data());
-    if (fd < 0) throw IoError(errno, target_);
-    close(fd);
-    named_ = pattern;
-    file_ = BinaryFile::OpenReadWrite(named_);
-}
-
-void PendingSetup::Commit(mode_t mode) {
-    if (unnamed_ >= 0) {
-        if (::fchmod(unnamed_, mode) != 0) throw IoError(errno, target_);
-        std::random_device random;
-        for (int attempt = 0; named_.empty(); ++attempt) {
-            const std::string name = TemporaryPrefix(target_) + std::to_string(random() % 1000000);
-            const std::string from = ProcPath();
-            if (::linkat(AT_FDCWD, from.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0)
-                named_ = name;
-            else if (errno != EEXIST || attempt > 100)
-                throw IoError(errno, target_);
-        }
-    } else if (::chmod(named_.c_str(), mode) != 0) {
-        throw IoError(errno, named_);
-    }
-    if (std::rename(named_.c_str(), target_.c_str()) != 0) throw IoError(errno, target_);
-    named_.clear();
 }
 
 // The progress window from the first report to the end of the save.
@@ -309,8 +178,8 @@ void WriteSetupFile(SetupProject& project, Host& host, const std::string& runtim
 
 // Where an installed program keeps its runtime: lib/kavelo/ beside the
 // folder of the program (/usr/lib/kavelo/kavelo.dat for /usr/bin/kavelo).
-std::string InstalledRuntimePath(const std::string& dataFilePath) {
-    const std::string folder = AppFileName(std::string(1, '\1'));
+std::string InstalledRuntimePath(const std::string& programPath, const std::string& dataFilePath) {
+    const std::string folder = AppFileNameFor(programPath, std::string(1, '\1'));
     if (folder.empty()) return {};
     const std::string name = std::filesystem::path(dataFilePath).filename().string();
     return (std::filesystem::path(folder) / "../lib/kavelo" / name).lexically_normal().string();
@@ -318,10 +187,12 @@ std::string InstalledRuntimePath(const std::string& dataFilePath) {
 
 } // namespace
 
-std::string LoadRuntime(std::string& dataFilePath, std::string& why) {
-    const std::string beside = AppFileName("dat");
+std::string LoadRuntime(const SaveOptions& options, std::string& dataFilePath, std::string& why) {
+    // The kernel's link names the executable even when argv[0] does not.
+    const std::string program = options.ProgramPath.empty() ? OwnPath() : options.ProgramPath;
+    const std::string beside = program.empty() ? std::string() : AppFileNameFor(program, "dat");
     dataFilePath = beside;
-    for (const std::string& candidate : {beside, InstalledRuntimePath(beside)}) {
+    for (const std::string& candidate : {beside, InstalledRuntimePath(program, beside)}) {
         if (candidate.empty()) continue;
         std::string reason;
         try {
@@ -338,18 +209,14 @@ std::string LoadRuntime(std::string& dataFilePath, std::string& why) {
         // The reason told is the one for the file beside the program.
         if (candidate == beside) why = reason;
     }
-    if (BuiltInOverride()) return *BuiltInOverride();
+    if (options.BuiltInRuntime) return *options.BuiltInRuntime;
     return LoadResFile("KAVELO.EXE", "FILE");
 }
 
-void SetBuiltInRuntimeForTesting(std::optional<std::string> bytes) {
-    BuiltInOverride() = std::move(bytes);
-}
-
-bool SaveSetup(SetupProject& project, Host& host) {
+bool SaveSetup(SetupProject& project, Host& host, const SaveOptions& options) {
     std::string dataFilePath;
     std::string why;
-    const std::string runtime = LoadRuntime(dataFilePath, why);
+    const std::string runtime = LoadRuntime(options, dataFilePath, why);
     if (runtime.empty()) {
         ShowErrorWithPath(host, 34, dataFilePath, why);
         return false;
@@ -358,16 +225,13 @@ bool SaveSetup(SetupProject& project, Host& host) {
     try {
         CheckReplaceable(target);
         RemoveStaleTemporaries(target);
-        PendingSetup pending(target);
-        WriteSetupFile(project, host, runtime, pending.File());
+        AtomicFile pending(target, options.UnnamedFiles);
+        BinaryFile file = BinaryFile::OpenReadWrite(pending.OpenPath());
+        WriteSetupFile(project, host, runtime, file);
         pending.Commit(SetupMode(target));
         return true;
     } catch (const KaveloError& e) {
         ShowErrorWithPath(host, 31, project.ProjectPath, e.Reason());
         return false;
     }
-}
-
-void SetUnnamedSaveFilesForTesting(bool allowed) {
-    UnnamedFilesAllowed() = allowed;
 }

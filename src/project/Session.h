@@ -10,6 +10,7 @@
 
 #include "common/Host.h"
 #include "project/Project.h"
+#include "project/SaveSetup.h"
 
 inline constexpr int kMaxDebugLines = 256; // lines kept in DebugText
 
@@ -37,6 +38,9 @@ class Module1 {
 
     SetupProject Project;
     RunState Run;
+    // Where saves find the setup runtime and how they write (the program's
+    // own unless a test or benchmark chooses).
+    SaveOptions Saving;
 
     Host& GetHost() const { return *host_; }
     void SetHost(Host& host) { host_ = &host; }

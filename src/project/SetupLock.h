@@ -9,6 +9,8 @@
 #include <chrono>
 #include <string>
 
+#include "common/FileDescriptor.h"
+
 class SetupLock {
   public:
     SetupLock() = default;
@@ -25,7 +27,7 @@ class SetupLock {
     static SetupLock Acquire(const std::string& path, const std::string& program,
                              std::chrono::milliseconds wait = std::chrono::seconds(3));
 
-    bool Held() const { return fd_ >= 0; }
+    bool Held() const { return fd_.IsOpen(); }
     // Gives the lock up (the destructor does too).
     void Release();
 
@@ -33,6 +35,6 @@ class SetupLock {
     static std::string LockPathFor(const std::string& setupPath);
 
   private:
-    int fd_ = -1;
+    FileDescriptor fd_;
     std::string lockPath_;
 };

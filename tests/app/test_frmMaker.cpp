@@ -31,6 +31,7 @@ class MakerTest : public AppTest {
     void SetUp() override {
         AppTest::SetUp();
         module.SetHost(host);
+        Prepare(module);
         module.Project.ProjectPath = dir / "demo.exe";
         module.NewProject(true);
         maker = std::make_unique<frmMaker>(events);
@@ -178,7 +179,7 @@ TEST_F(MakerTest, ClosingUnloadsTheWindowsThenSavesAndClosesAbout) {
 }
 
 TEST_F(MakerTest, AFailedSaveCancelsTheClose) {
-    RemoveRuntime();
+    RemoveRuntime(module);
     maker->menInfo->trigger();
     EXPECT_FALSE(maker->close());
     EXPECT_TRUE(maker->isVisible());
@@ -204,7 +205,7 @@ TEST_F(MakerTest, ASetupThatCannotStartIsNamedInAMessage) {
 }
 
 TEST_F(MakerTest, CreateAndTestDoesNothingMoreWhenTheSaveFails) {
-    RemoveRuntime();
+    RemoveRuntime(module);
     maker->RunCommand(kCreateSetupCommand);
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_NE(messages[0].find("kavelomaker.dat"), std::string::npos);

@@ -38,12 +38,8 @@ std::string RandomBytes(size_t n, unsigned seed) {
 class SetupTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        SetProgramPathForTesting(dir / "kavelomaker");
-        SetBuiltInRuntimeForTesting(kRuntime);
-    }
-    void TearDown() override {
-        SetProgramPathForTesting("");
-        SetBuiltInRuntimeForTesting(std::nullopt);
+        session.Saving.ProgramPath = dir / "kavelomaker";
+        session.Saving.BuiltInRuntime = kRuntime;
     }
     bool Open(const std::string& path) { return session.OpenSetup(path); }
     bool SaveSetup() { return session.SaveSetup(); }
@@ -262,7 +258,7 @@ TEST_F(SetupTest, SavedSetupIsExecutable) {
 }
 
 TEST_F(SetupTest, RuntimeComesFromTheDataFileBesideTheProgram) {
-    SetProgramPathForTesting(dir / "Maker");
+    session.Saving.ProgramPath = dir / "Maker";
     NewProject(false);
     WriteFile(dir / "Maker.dat", "RUNTIME-A");
     gProject.ProjectPath = dir / "one.exe";
@@ -280,7 +276,7 @@ TEST_F(SetupTest, RuntimeComesFromTheDataFileBesideTheProgram) {
 }
 
 TEST_F(SetupTest, NoRuntimeAtAllShowsString34AndWritesNothing) {
-    SetBuiltInRuntimeForTesting(std::string());
+    session.Saving.BuiltInRuntime = std::string();
     NewProject(false);
     WriteFile(dir / "old.exe", "previous setup");
     gProject.ProjectPath = dir / "old.exe";
@@ -600,9 +596,10 @@ class WatchingHost : public RecordingHost {
 // under a temporary name that tells the saving process.
 TEST_F(SetupTest, NewSetupHasNoNameUntilItIsComplete) {
     for (const bool unnamed : {true, false}) {
-        SetUnnamedSaveFilesForTesting(unnamed);
         WatchingHost watcher(dir.Path());
         Module1 watched(watcher);
+        watched.Saving = session.Saving;
+        watched.Saving.UnnamedFiles = unnamed;
         watched.NewProject(false);
         watched.Project.ProjectPath = dir / "t.exe";
         ASSERT_TRUE(watched.Project.AddFile({"a.txt", "some text"}));
@@ -617,7 +614,6 @@ TEST_F(SetupTest, NewSetupHasNoNameUntilItIsComplete) {
                   1);
         std::filesystem::remove(dir / "t.exe");
     }
-    SetUnnamedSaveFilesForTesting(true);
 }
 
 // The temporary files that killed saves left are removed by the next save
@@ -630,7 +626,7 @@ TEST_F(SetupTest, NextSaveRemovesTemporariesOfDeadProcesses) {
     const std::string dead = std::to_string(child);
     const std::string alive = std::to_string(getpid());
     for (const bool unnamed : {true, false}) {
-        SetUnnamedSaveFilesForTesting(unnamed);
+        session.Saving.UnnamedFiles = unnamed;
         const std::vector<std::pair<std::string, bool>> files = {
             {"t.exe.saving-" + dead + "-Ab12Cd", false},
             {"t.exe.saving-" + alive + "-Ab12Cd", true},
@@ -647,7 +643,6 @@ TEST_F(SetupTest, NextSaveRemovesTemporariesOfDeadProcesses) {
             std::filesystem::remove(dir / name);
         }
     }
-    SetUnnamedSaveFilesForTesting(true);
 }
 
 // An installed program finds its runtime in lib/kavelo/ beside its bin/
@@ -655,18 +650,19 @@ TEST_F(SetupTest, NextSaveRemovesTemporariesOfDeadProcesses) {
 TEST_F(SetupTest, InstalledRuntimeIsFoundInLibKavelo) {
     std::filesystem::create_directories(dir / "usr/bin");
     std::filesystem::create_directories(dir / "usr/lib/kavelo");
-    SetProgramPathForTesting(dir / "usr/bin/kavelo");
+    SaveOptions options = session.Saving;
+    options.ProgramPath = dir / "usr/bin/kavelo";
     WriteFile(dir / "usr/lib/kavelo/kavelo.dat", "INSTALLED");
     std::string path, why;
-    EXPECT_EQ(LoadRuntime(path, why), "INSTALLED");
+    EXPECT_EQ(LoadRuntime(options, path, why), "INSTALLED");
     EXPECT_EQ(path, dir / "usr/lib/kavelo/kavelo.dat");
     EXPECT_EQ(why, "");
     WriteFile(dir / "usr/bin/kavelo.dat", "BESIDE");
-    EXPECT_EQ(LoadRuntime(path, why), "BESIDE");
+    EXPECT_EQ(LoadRuntime(options, path, why), "BESIDE");
     EXPECT_EQ(path, dir / "usr/bin/kavelo.dat");
     std::filesystem::remove(dir / "usr/bin/kavelo.dat");
     std::filesystem::remove(dir / "usr/lib/kavelo/kavelo.dat");
-    EXPECT_EQ(LoadRuntime(path, why), kRuntime);
+    EXPECT_EQ(LoadRuntime(options, path, why), kRuntime);
     EXPECT_EQ(path, dir / "usr/bin/kavelo.dat");
     EXPECT_EQ(why, "No such file or directory");
 }
