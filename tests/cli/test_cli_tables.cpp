@@ -146,9 +146,17 @@ TEST_F(CliTable, Errors) {
          "kavelo: t.exe: line not understood: Cpy readme,1\nkavelo: t.exe: guard not "
          "understood: {val(1) =}\n",
          false},
-        {"$K script t.exe --set unclear.txt && $K simulate t.exe --json | python3 -c "
-         "'import json,sys; d=json.load(sys.stdin); print(d[\"warnings\"], len(d[\"problems\"]))'",
-         0, "['### Warning: Reference to missing file: gone.txt'] 4", "", false},
+        {"$K script t.exe --set unclear.txt && $K simulate t.exe --json", 0,
+         "\"warnings\": [\"### Warning: Reference to missing file: gone.txt\"], \"problems\": "
+         "[\"### Warning: Reference to missing file: gone.txt\", \"###      Copy gone.txt,1\", "
+         "\"line not understood: Cpy readme,1\", \"guard not understood: {val(1) =}\"]}\n",
+         "", false},
+        // JSON is UTF-8: a UTF-8 name as it is, a Latin-1 name read as Windows-1252.
+        {"printf x > 'caf\xC3\xA9.txt' && $K add t.exe 'caf\xC3\xA9.txt' && $K list t.exe --json",
+         0, "\"name\": \"caf\xC3\xA9.txt\"", "", false},
+        {"f=$(printf 'lat\\351n\\200.txt') && printf x > \"$f\" && $K add t.exe \"$f\" && "
+         "$K list t.exe --json",
+         0, "\"name\": \"lat\xC3\xA9n\xE2\x82\xAC.txt\"", "", false},
     });
 }
 
@@ -196,6 +204,11 @@ TEST_F(CliTable, Hostile) {
         {"$K extract evil.exe out && test ! -e out/setup", 0, "tool", "", true},
         {"$K extract evil.exe out --all && ls out/setup", 0, "picture.bmp\nscript.txt", "", true},
         {"./evil.exe --extract out --all && ls out/setup", 0, "setup.txt\nstrings.txt", "", true},
+        // The tool's outputs replace a file whole: a hard link is not written
+        // through, the mode stays, a device is written as it is.
+        {"ln victim.txt out.txt && chmod 640 out.txt && $K script t.exe --get-script out.txt && "
+         "$K compress victim.txt /dev/null && cat victim.txt && stat -c %a out.txt",
+         0, "outside the folder\n640\n", "", true},
     });
 }
 

@@ -14,7 +14,7 @@
 #include <QComboBox>
 #include <QContextMenuEvent>
 #include <QDropEvent>
-#include <QFontInfo>
+#include <QFontDatabase>
 #include <QLabel>
 #include <QListWidget>
 #include <QMenu>
@@ -100,7 +100,10 @@ TEST_F(FileManager, OpensWithTheProjectFiles) {
     EXPECT_EQ(window->widget()->size(), QSize(416, 327));
     ExpectListMatchesProject(window);
     EXPECT_EQ(window->eList->selectionMode(), QAbstractItemView::ExtendedSelection);
-    EXPECT_TRUE(QFontInfo(window->eList->font()).fixedPitch());
+    // The font asked for, not the one this machine's fonts resolve it to.
+    const QFont requested = window->eList->font();
+    EXPECT_EQ(requested.family(), QFontDatabase::systemFont(QFontDatabase::FixedFont).family());
+    EXPECT_EQ(requested.pointSizeF(), 8.25);
     EXPECT_FALSE(window->eButton[0]->isEnabled());
     const QStringList captions = {"&Add files...", "&Rename", "&Remove", "&Close"};
     for (int i = 0; i < 4; ++i) {
