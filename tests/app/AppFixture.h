@@ -15,6 +15,7 @@
 #include "TestHost.h"
 #include "app/MakerHost.h"
 #include "project/SaveSetup.h"
+#include "project/Session.h"
 #include "ui/FileDialogs.h"
 
 class AppTest : public ::testing::Test {

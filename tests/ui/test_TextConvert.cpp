@@ -46,7 +46,7 @@ TEST(TextConvert, InvalidUtf8IsReadAsWindows1252) {
         {"\x80 \x9F"s, QStringLiteral(u"€ Ÿ")},
         {"\xC0\xAF"s, QStringLiteral(u"À¯")},                // overlong "/"
         {"\xED\xA0\x80"s, QStringLiteral(u"í\u00A0€")},      // a surrogate
-        {"\xF4\x90\x80\x80"s, QStringLiteral(u"ô\u0090€€")}, // above U+10FFFF
+        {"\xF4\x90\x80\x80"s, QStringLiteral(u"ô\uFFFD€€")}, // above U+10FFFF
         {"cut \xE2\x82"s, QStringLiteral(u"cut \u00E2\u201A")},
         {"line\r\nbreak \xE9"s, QStringLiteral(u"line\nbreak é")},
     };
