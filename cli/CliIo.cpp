@@ -180,7 +180,7 @@ bool SetupChange::Lock(const std::string& path) {
         // A link to a setup shares the lock of the setup it names.
         std::error_code ec;
         const auto resolved = std::filesystem::weakly_canonical(path, ec);
-        lock_ = SetupLock::Acquire(ec ? path : resolved.string(), "kavelo");
+        Session().Lock = SetupLock::Acquire(ec ? path : resolved.string(), "kavelo");
         return true;
     } catch (const KaveloError& e) {
         Fail(path + ": " + e.Reason());

@@ -14,7 +14,6 @@
 #include "common/Host.h"
 #include "common/WholeFile.h"
 #include "package/BinaryFile.h"
-#include "project/SetupLock.h"
 
 class Module1;
 
@@ -79,9 +78,6 @@ class SetupChange {
     bool Lock(const std::string& path);
     // Saves the session's project into its path.
     bool Save();
-
-  private:
-    SetupLock lock_;
 };
 
 // A file that carries a package (list, extract), or standard input's bytes

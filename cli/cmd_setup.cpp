@@ -10,6 +10,9 @@
 #include "common/AsciiCase.h"
 #include "project/Session.h"
 #include "project/SetupFileName.h"
+#include "script/InstallScript.h"
+#include "script/InstallSimulator.h"
+#include "script/ScriptLines.h"
 
 namespace {
 
@@ -27,6 +30,20 @@ bool Exists(const std::string& path) {
     return std::filesystem::exists(std::filesystem::symlink_status(path, ec));
 }
 
+// Without the sample program, the template's lines that copy it become
+// comments, so that the new setup passes its own check.
+void CommentOutMissingCopies(SetupProject& project) {
+    using namespace script_lines;
+    std::string script;
+    for (const std::string_view line : SplitCrLfLines(project.ScriptText)) {
+        const InstallCommand c =
+            ParseInstallCommand(std::string(TrimBlanks(CutComment(line))), SimulatedFolders());
+        if (c.Kind == InstallCopy && project.FindFile(LowerAscii(c.FileName)) < 0) script += "// ";
+        script += std::string(line) + "\r\n";
+    }
+    project.ScriptText = script;
+}
+
 int RunNew(const Invocation& call) {
     std::string path = call.Operand(0);
     if (path == "-")
@@ -42,6 +59,7 @@ int RunNew(const Invocation& call) {
         return call.UsageError(path + " already exists; --force replaces it");
     Project().ProjectPath = path;
     Session().NewProject(!call.Has("--empty"));
+    if (call.Has("--empty")) CommentOutMissingCopies(Project());
     if (!change.Save()) return kExitFailure;
     std::printf("%s %s\n", existed ? "replaced" : "created", path.c_str());
     return kExitOk;
@@ -154,15 +172,16 @@ int RunScript(const Invocation& call) {
     return lock.Save() ? kExitOk : kExitFailure;
 }
 
-const CommandRegistrar kNew({30,
-                             "new",
-                             "SETUP",
-                             1,
-                             1,
-                             {{"--empty", nullptr, "without the template's sample program"},
-                              {"--force", nullptr, "replace SETUP when it exists"}},
-                             "create a setup from the template (\".run\" is appended unless it ends in .run or .exe)",
-                             &RunNew});
+const CommandRegistrar
+    kNew({30,
+          "new",
+          "SETUP",
+          1,
+          1,
+          {{"--empty", nullptr, "without the template's sample program"},
+           {"--force", nullptr, "replace SETUP when it exists"}},
+          "create a setup from the template (\".run\" is appended unless it ends in .run or .exe)",
+          &RunNew});
 const CommandRegistrar kInfo({31,
                               "info",
                               "SETUP",

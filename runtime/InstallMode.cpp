@@ -11,6 +11,7 @@
 
 #include "SetupRun.h"
 #include "StartMatrix.h"
+#include "common/Errors.h"
 #include "install/DisplayText.h"
 #include "install/Journal.h"
 
@@ -54,14 +55,15 @@ int DryRun(SetupRun& run, const std::string& folder) {
     if (!run.LicenseName().empty() && !run.Options().AcceptLicense)
         log.Say("Note: the setup's licence (" + Shown(run.LicenseName()) +
                 ") must be accepted with --accept-license.");
-    std::string why;
-    const auto plan = run.Plan(folder, why);
-    if (!plan) {
-        log.Say("The installation could not go ahead: " + why, true);
+    InstallPlan plan;
+    try {
+        plan = run.Plan(folder);
+    } catch (const KaveloError& e) {
+        log.Say("The installation could not go ahead: " + ShownError(e), true);
         return kExitFailed;
     }
     log.Say("An installation into " + Shown(folder) + " would do this (nothing is written now):");
-    PrintPlan(*plan, log);
+    PrintPlan(plan, log);
     return kExitInstalled;
 }
 
@@ -96,8 +98,11 @@ bool HasInstallOption(int argc, char** argv) {
 
 int RunInstallMode(int argc, char** argv, const std::string& self, const WizardRequest& request) {
     InstallOptions options;
-    std::string why;
-    if (!ParseInstallOptions(argc, argv, options, why)) return Usage(why);
+    try {
+        options = ParseInstallOptions(argc, argv);
+    } catch (const KaveloError& e) {
+        return Usage(e.Reason());
+    }
     if (!options.Unattended && !options.DryRun) {
         if (!options.Selects.empty())
             return Usage("--select goes with --unattended or --dry-run; the wizard asks instead");
@@ -106,12 +111,19 @@ int RunInstallMode(int argc, char** argv, const std::string& self, const WizardR
     if (request.Choice != WizardChoice::Either)
         return Usage("--gui and --text go with the wizard, not with --unattended or --dry-run");
     RunLog log;
-    if (!options.Log.empty() && !log.Open(options.Log, self, why)) return Usage(why);
+    try {
+        if (!options.Log.empty()) log.Open(options.Log, self);
+    } catch (const KaveloError& e) {
+        return Usage(ShownError(e));
+    }
     SetupRun run(self, options, log);
     if (const int status = run.Load()) return status;
-    const std::string folder = run.DefaultFolder(why);
-    if (folder.empty()) {
-        log.Say("setup: " + why + (options.Dir.empty() ? "; give one with --dir" : ""), true);
+    std::string folder;
+    try {
+        folder = run.DefaultFolder();
+    } catch (const KaveloError& e) {
+        log.Say("setup: " + ShownError(e) + (options.Dir.empty() ? "; give one with --dir" : ""),
+                true);
         return options.Dir.empty() ? kExitFailed : kExitUsage;
     }
     if (options.DryRun) return DryRun(run, folder);

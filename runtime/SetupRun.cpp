@@ -49,7 +49,8 @@ bool ValueOption(int argc, char** argv, int& i, const std::string& name, std::st
 
 } // namespace
 
-bool ParseInstallOptions(int argc, char** argv, InstallOptions& options, std::string& why) {
+InstallOptions ParseInstallOptions(int argc, char** argv) {
+    InstallOptions options;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         std::string value;
@@ -69,35 +70,23 @@ bool ParseInstallOptions(int argc, char** argv, InstallOptions& options, std::st
         } else if (ValueOption(argc, argv, i, "--log", value, missing)) {
             options.Log = value;
         } else {
-            why = "unknown option \"" + Shown(arg) + "\"";
-            return false;
+            throw InvalidRequest("unknown option \"" + Shown(arg) + "\"");
         }
-        if (missing) {
-            why = arg + " needs a value";
-            return false;
-        }
+        if (missing) throw InvalidRequest(arg + " needs a value");
     }
-    if (options.Unattended && options.DryRun) {
-        why = "--unattended and --dry-run exclude each other";
-        return false;
-    }
+    if (options.Unattended && options.DryRun)
+        throw InvalidRequest("--unattended and --dry-run exclude each other");
     if (options.Dir.empty() && std::any_of(argv + 1, argv + argc, [](const char* a) {
             return std::string(a) == "--dir" || std::string(a) == "--dir=";
-        })) {
-        why = "--dir needs a folder";
-        return false;
-    }
-    return true;
+        }))
+        throw InvalidRequest("--dir needs a folder");
+    return options;
 }
 
-bool RunLog::Open(const std::string& path, const std::string& setup, std::string& why) {
+void RunLog::Open(const std::string& path, const std::string& setup) {
     file_ = std::fopen(path.c_str(), "ae");
-    if (!file_) {
-        why = Shown(path) + ": cannot write the log: " + std::strerror(errno);
-        return false;
-    }
+    if (!file_) throw IoError(errno, path, "cannot write the log");
     Write("== " + UtcNow() + " UTC, " + setup);
-    return true;
 }
 
 RunLog::~RunLog() {
@@ -185,55 +174,56 @@ std::string SetupRun::Selection() const {
     return options_.Unattended || options_.DryRun ? selection_ : panel_.GetScriptValues();
 }
 
-std::string SetupRun::DefaultFolder(std::string& why) const {
-    const auto folder = options_.Dir.empty()
-                            ? DefaultInstallFolder(setup_->Line(LineInstallFolder), env_, why)
-                            : ChosenInstallFolder(options_.Dir, why);
-    return folder ? *folder : std::string();
+std::string SetupRun::DefaultFolder() const {
+    return options_.Dir.empty() ? DefaultInstallFolder(setup_->Line(LineInstallFolder), env_)
+                                : ChosenInstallFolder(options_.Dir);
 }
 
-std::optional<InstallPlan> SetupRun::Plan(const std::string& folder, std::string& why) const {
+InstallPlan SetupRun::Plan(const std::string& folder) const {
     PlanRequest request;
     request.Setup = &*setup_;
     request.Selection = Selection();
     request.Folders = MapFolders(folder, env_);
     request.Root = env_.Root;
-    return PlanInstallation(request, why);
+    return PlanInstallation(request);
+}
+
+// Takes the folder and undoes an interrupted installation there; the exit
+// status when it cannot go on (reported), else 0.
+int SetupRun::Recover(const std::string& folder) {
+    lock_ = InstallLock::Take(folder);
+    if (!lock_) return 0;
+    const Recovery recovery = RecoverInstallation(*lock_, folder);
+    if (recovery.Found && !recovery.Result.Problems.empty()) {
+        log_.Say("An earlier installation into " + Shown(folder) +
+                     " was interrupted, and undoing it failed:",
+                 true);
+        for (const std::string& problem : recovery.Result.Problems)
+            log_.Say("  " + problem, true);
+        return kExitUndoIncomplete;
+    }
+    if (recovery.Found)
+        log_.Say(recovery.Result.Committed
+                     ? "An earlier installation into " + Shown(folder) +
+                           " had completed; the files it had set aside were removed."
+                     : "An earlier installation into " + Shown(folder) +
+                           " was interrupted; everything it had done was undone.");
+    struct stat st {};
+    if (::stat(folder.c_str(), &st) != 0) lock_.reset(); // its folder went with the undo
+    return 0;
 }
 
 int SetupRun::Prepare(const std::string& folder, std::optional<InstallPlan>& plan) {
-    std::string why;
-    lock_ = InstallLock::Take(folder, why);
-    if (!lock_ && !why.empty()) {
-        log_.Say("The installation cannot go ahead: " + why, true);
+    try {
+        if (const int status = Recover(folder)) return status;
+    } catch (const KaveloError& e) {
+        log_.Say("The installation cannot go ahead: " + ShownError(e), true);
         return kExitFailed;
     }
-    if (lock_) {
-        Recovery recovery;
-        if (!RecoverInstallation(*lock_, folder, recovery, why)) {
-            log_.Say("The installation cannot go ahead: " + why, true);
-            return kExitFailed;
-        }
-        if (recovery.Found && !recovery.Result.Problems.empty()) {
-            log_.Say("An earlier installation into " + Shown(folder) +
-                         " was interrupted, and undoing it failed:",
-                     true);
-            for (const std::string& problem : recovery.Result.Problems)
-                log_.Say("  " + problem, true);
-            return kExitUndoIncomplete;
-        }
-        if (recovery.Found)
-            log_.Say(recovery.Result.Committed
-                         ? "An earlier installation into " + Shown(folder) +
-                               " had completed; the files it had set aside were removed."
-                         : "An earlier installation into " + Shown(folder) +
-                               " was interrupted; everything it had done was undone.");
-        struct stat st {};
-        if (::stat(folder.c_str(), &st) != 0) lock_.reset(); // its folder went with the undo
-    }
-    plan = Plan(folder, why);
-    if (!plan) {
-        log_.Say("The installation cannot go ahead: " + why, true);
+    try {
+        plan = Plan(folder);
+    } catch (const KaveloError& e) {
+        log_.Say("The installation cannot go ahead: " + ShownError(e), true);
         log_.Say("Nothing was written.", true);
         return kExitFailed;
     }
@@ -253,11 +243,11 @@ int SetupRun::Install(const InstallPlan& plan, InstallProgress& progress, Instal
         log_.Say("The installation was cancelled; everything it had done was undone.", true);
         return kExitCancelled;
     case InstallOutcome::FailedUndone:
-        log_.Say("The installation failed: " + result.Why, true);
+        log_.Say("The installation failed: " + ShownError(*result.Failure), true);
         log_.Say("Everything it had done was undone.", true);
         return kExitFailed;
     case InstallOutcome::UndoIncomplete:
-        log_.Say("The installation failed: " + result.Why, true);
+        log_.Say("The installation failed: " + ShownError(*result.Failure), true);
         log_.Say("Not all of it could be undone:", true);
         for (const std::string& problem : result.Problems)
             log_.Say("  " + problem, true);
@@ -320,7 +310,7 @@ void PrintPlan(const InstallPlan& plan, RunLog& log) {
     size_t files = 0;
     for (const PlanStep& step : plan.Steps) {
         log.Say("  " + step.Text);
-        files += step.Kind == StepKind::Copy;
+        files += WritesFile(step.Kind);
     }
     const std::string folder = Shown(plan.Folders.Install);
     log.Say("  Program " + folder + "/" + std::string(kUninstallName) +

@@ -26,14 +26,15 @@ struct InstallOptions {
     std::string Log;
 };
 
-// Reads the options of the installing modes; false with why on a usage error.
-bool ParseInstallOptions(int argc, char** argv, InstallOptions& options, std::string& why);
+// Reads the options of the installing modes; throws InvalidRequest on a
+// usage error.
+InstallOptions ParseInstallOptions(int argc, char** argv);
 
 // Writes what happens to standard output and, with --log, appended to a file.
 class RunLog {
   public:
-    // Opens the log file; false with why when it cannot be.
-    bool Open(const std::string& path, const std::string& setup, std::string& why);
+    // Opens the log file; throws IoError when it cannot be.
+    void Open(const std::string& path, const std::string& setup);
     ~RunLog();
     // A line for the terminal (stdout, or stderr when toError) and the log.
     void Say(const std::string& line, bool toError = false);
@@ -72,11 +73,11 @@ class SetupRun {
     const std::string& LicenseName() const { return licenseName_; }
     const std::string& LicenseText() const { return licenseText_; }
 
-    // The folder options or the setup choose; empty with why when neither gives one.
-    std::string DefaultFolder(std::string& why) const;
+    // The folder options or the setup choose; throws when neither gives one.
+    std::string DefaultFolder() const;
 
-    // The first pass for folder (absolute); nullopt with why.
-    std::optional<InstallPlan> Plan(const std::string& folder, std::string& why) const;
+    // The first pass for folder (absolute); throws when it cannot go ahead.
+    InstallPlan Plan(const std::string& folder) const;
 
     // Takes the folder, undoes an interrupted installation there (reported),
     // and plans; the exit status on failure, 0 with plan set otherwise.
@@ -92,6 +93,8 @@ class SetupRun {
     RunLog& Log() { return log_; }
 
   private:
+    int Recover(const std::string& folder);
+
     std::string self_;
     InstallOptions options_;
     RunLog& log_;

@@ -11,6 +11,7 @@
 #include "InstallMode.h"
 #include "SetupRun.h"
 #include "common/AsciiCase.h"
+#include "common/Errors.h"
 #include "install/DisplayText.h"
 
 namespace {
@@ -255,12 +256,11 @@ bool Wizard::ChooseFolder(std::string& folder) {
         if (answer.empty()) break;
         if (answer == "~" || answer.starts_with("~/"))
             answer = run_.Environment().Home + answer.substr(1);
-        std::string why;
-        const auto chosen = ChosenInstallFolder(answer, why);
-        if (chosen)
-            folder = *chosen;
-        else
-            std::printf("%s\n", why.c_str());
+        try {
+            folder = ChosenInstallFolder(answer);
+        } catch (const KaveloError& e) {
+            std::printf("%s\n", ShownError(e).c_str());
+        }
     }
     return true;
 }
@@ -294,23 +294,26 @@ int Wizard::Run() {
     if (!Welcome()) return Cancel();
     if (const int status = License()) return status;
     if (!Components()) return Cancel();
-    std::string why;
-    std::string folder = run_.DefaultFolder(why);
-    if (folder.empty()) {
-        std::printf("%s; type the folder to install into.\n", why.c_str());
+    std::string folder;
+    try {
+        folder = run_.DefaultFolder();
+    } catch (const KaveloError& e) {
+        std::printf("%s; type the folder to install into.\n", ShownError(e).c_str());
         folder = run_.Environment().Home;
     }
     for (;;) {
         if (!ChooseFolder(folder)) return Cancel();
-        const auto plan = run_.Plan(folder, why);
-        if (!plan) {
-            std::printf("\nThe installation cannot go ahead: %s\n", why.c_str());
+        std::optional<InstallPlan> plan;
+        try {
+            plan = run_.Plan(folder);
+        } catch (const KaveloError& e) {
+            std::printf("\nThe installation cannot go ahead: %s\n", ShownError(e).c_str());
             continue;
         }
         Heading("Ready to install");
         size_t files = 0;
         for (const PlanStep& step : plan->Steps) {
-            files += step.Kind == StepKind::Copy;
+            files += WritesFile(step.Kind);
             if (step.Warning) std::printf("  %s\n", step.Text.c_str());
         }
         std::printf("  %zu file(s), %s, into %s\n", files, SizeText(plan->Bytes).c_str(),
@@ -329,9 +332,10 @@ int Wizard::Run() {
 int RunWizard(const std::string& self, const InstallOptions& options) {
     CatchStopSignals();
     RunLog log;
-    std::string why;
-    if (!options.Log.empty() && !log.Open(options.Log, self, why)) {
-        std::fprintf(stderr, "setup: %s\n", why.c_str());
+    try {
+        if (!options.Log.empty()) log.Open(options.Log, self);
+    } catch (const KaveloError& e) {
+        std::fprintf(stderr, "setup: %s\n", ShownError(e).c_str());
         return kExitUsage;
     }
     SetupRun run(self, options, log);

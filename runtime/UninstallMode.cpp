@@ -98,9 +98,10 @@ int RunUninstall(int argc, char** argv, const std::string& self) {
         return kExitUsage;
     }
     RunLog log;
-    std::string why;
-    if (!options.Log.empty() && !log.Open(options.Log, self, why)) {
-        std::fprintf(stderr, "uninstall: %s\n", why.c_str());
+    try {
+        if (!options.Log.empty()) log.Open(options.Log, self);
+    } catch (const KaveloError& e) {
+        std::fprintf(stderr, "uninstall: %s\n", ShownError(e).c_str());
         return kExitUsage;
     }
     const std::string folder = std::filesystem::path(self).parent_path().string();
@@ -110,8 +111,10 @@ int RunUninstall(int argc, char** argv, const std::string& self) {
     }
     CatchStopSignals();
     UninstallResult result;
-    if (!Uninstall(folder, options.DryRun, result, why)) {
-        log.Say("uninstall: " + why, true);
+    try {
+        result = Uninstall(folder, options.DryRun);
+    } catch (const KaveloError& e) {
+        log.Say("uninstall: " + ShownError(e), true);
         return kExitFailed;
     }
     Report(result, options.DryRun, log);

@@ -38,7 +38,7 @@ void MakerApp::showStartup() {
 // another program holds is not taken.
 bool MakerApp::takeLock(const std::string& path, int32_t messageId) {
     try {
-        lock_ = SetupLock::Acquire(path, kLockHolder, lockWait_);
+        module_.Lock = SetupLock::Acquire(path, kLockHolder, lockWait_);
         return true;
     } catch (const KaveloError& e) {
         ShowErrorWithPath(host_, messageId, path, e.Reason());
@@ -51,7 +51,7 @@ bool MakerApp::CreateProject(const std::string& path) {
     if (!takeLock(path, 31)) return false;
     module_.NewProject(true);
     if (module_.SaveSetup()) return true;
-    lock_.Release();
+    module_.Lock.Release();
     return false;
 }
 
@@ -59,7 +59,7 @@ bool MakerApp::OpenProject(const std::string& path) {
     module_.Project.ProjectPath = path;
     if (!takeLock(path, 32)) return false;
     if (module_.OpenSetup(path)) return true;
-    lock_.Release();
+    module_.Lock.Release();
     return false;
 }
 

@@ -10,7 +10,6 @@
 #include "app/MakerHost.h"
 #include "app/ProjectOpener.h"
 #include "project/Session.h"
-#include "project/SetupLock.h"
 #include "ui/ProjectEvents.h"
 
 class frmMaker;
@@ -38,7 +37,7 @@ class MakerApp : public ProjectOpener {
     ProjectEvents& Events() { return events_; }
     frmStartup* Startup() const { return startup_.get(); }
     frmMaker* Maker() const { return maker_.get(); }
-    bool HoldsLock() const { return lock_.Held(); }
+    bool HoldsLock() const { return module_.Lock.Held(); }
 
     // How long opening waits for another program to give a setup up.
     void SetLockWait(std::chrono::milliseconds wait) { lockWait_ = wait; }
@@ -50,7 +49,6 @@ class MakerApp : public ProjectOpener {
     Module1 module_;
     ProjectEvents events_;
     MakerHost host_;
-    SetupLock lock_;
     std::chrono::milliseconds lockWait_{1000};
     std::unique_ptr<frmStartup> startup_;
     std::unique_ptr<frmMaker> maker_;

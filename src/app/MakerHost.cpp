@@ -26,7 +26,31 @@ void RealMessageBox(QWidget* parent, const QString& text) {
     box.exec();
 }
 
+QuestionAnswer& InstalledQuestionAnswer() {
+    static QuestionAnswer answer;
+    return answer;
+}
+
+bool RealQuestionBox(QWidget* parent, const QString& text) {
+    QMessageBox box(QMessageBox::Warning, CaptionToPlain(ResText(30)), text,
+                    QMessageBox::Yes | QMessageBox::No, parent);
+    box.setDefaultButton(QMessageBox::No);
+    box.setTextFormat(Qt::PlainText);
+    return box.exec() == QMessageBox::Yes;
+}
+
+// A hidden owner (the main window while a setup runs) cannot carry a box.
+QWidget* VisibleOrNull(QWidget* owner) {
+    return owner && owner->isVisible() ? owner : nullptr;
+}
+
 } // namespace
+
+QuestionAnswer SetQuestionAnswer(QuestionAnswer answer) {
+    QuestionAnswer previous = std::move(InstalledQuestionAnswer());
+    InstalledQuestionAnswer() = std::move(answer);
+    return previous;
+}
 
 MessageBoxAnswer SetMessageBoxAnswer(MessageBoxAnswer answer) {
     MessageBoxAnswer previous = std::move(InstalledAnswer());
@@ -39,13 +63,19 @@ MakerHost::MakerHost(ProjectEvents& events) : events_(events) {}
 MakerHost::~MakerHost() = default;
 
 void MakerHost::ShowError(const std::string& text) {
-    // A hidden owner (the main window while a setup runs) cannot carry a box.
-    QWidget* parent = owner_ && owner_->isVisible() ? owner_.data() : nullptr;
+    QWidget* parent = VisibleOrNull(owner_);
     const QString shown = BytesToText(text);
     if (const MessageBoxAnswer& answer = InstalledAnswer())
         answer(parent, shown);
     else
         RealMessageBox(parent, shown);
+}
+
+bool MakerHost::AskYesNo(const std::string& text) {
+    QWidget* parent = VisibleOrNull(owner_);
+    const QString shown = BytesToText(text);
+    if (const QuestionAnswer& answer = InstalledQuestionAnswer()) return answer(parent, shown);
+    return RealQuestionBox(parent, shown);
 }
 
 ProgressSink* MakerHost::BeginPacking() {

@@ -23,6 +23,10 @@ using MessageBoxAnswer = std::function<void(QWidget* parent, const QString& text
 // restores the real message box); returns the previous one.
 MessageBoxAnswer SetMessageBoxAnswer(MessageBoxAnswer answer);
 
+// Answers one yes-or-no question over parent; the same for questions.
+using QuestionAnswer = std::function<bool(QWidget* parent, const QString& text)>;
+QuestionAnswer SetQuestionAnswer(QuestionAnswer answer);
+
 class MakerHost : public Host {
   public:
     explicit MakerHost(ProjectEvents& events);
@@ -35,6 +39,9 @@ class MakerHost : public Host {
 
     // A message box with the error icon, an OK button and the title string 30.
     void ShowError(const std::string& text) override;
+    // A message box with the warning icon, Yes and No (the default), and the
+    // title string 30.
+    bool AskYesNo(const std::string& text) override;
     // Disables the owner, shows frmProgress over it (ProgressOpen true while
     // it exists) and returns its bar; the next yield paints it.
     ProgressSink* BeginPacking() override;

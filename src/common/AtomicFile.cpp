@@ -93,12 +93,13 @@ void AtomicFile::NameUnnamed() {
     }
 }
 
-void AtomicFile::Commit(mode_t mode) {
+void AtomicFile::Commit(mode_t mode, const std::function<void(const std::string&)>& beforeRename) {
     if (::fchmod(fd_.Get(), mode) != 0) throw IoError(errno, target_);
     // A file system that cannot sync this kind of file (EINVAL) has nothing to push.
     if (::fsync(fd_.Get()) != 0 && errno != EINVAL) throw IoError(errno, target_, "cannot write");
     if (unnamed_) NameUnnamed();
     if (fd_.Close() != 0) throw IoError(errno, target_, "cannot write");
+    if (beforeRename) beforeRename(named_);
     if (std::rename(named_.c_str(), target_.c_str()) != 0) throw IoError(errno, target_);
     named_.clear();
 }

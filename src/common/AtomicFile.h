@@ -8,6 +8,7 @@
 
 #include <sys/types.h>
 
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -31,8 +32,9 @@ class AtomicFile {
     // Appends bytes at the file's offset; throws IoError.
     void Write(std::string_view bytes);
     // Pushes the file to the disk, gives it mode and renames it over the
-    // target; throws IoError naming the target.
-    void Commit(mode_t mode);
+    // target; beforeRename is told the file's temporary name just before.
+    // Throws IoError naming the target.
+    void Commit(mode_t mode, const std::function<void(const std::string&)>& beforeRename = {});
 
   private:
     bool OpenUnnamed();

@@ -9,7 +9,13 @@ std::string What(const std::string& reason, const std::string& path) {
 } // namespace
 
 KaveloError::KaveloError(std::string reason, std::string path)
-    : std::runtime_error(What(reason, path)), reason_(std::move(reason)), path_(std::move(path)) {}
+    : std::runtime_error(What(reason, path)), reason_(std::move(reason)), path_(std::move(path)),
+      what_(What(reason_, path_)) {}
+
+void KaveloError::SetContext(std::string context) {
+    context_ = std::move(context);
+    what_ = What(What(reason_, path_), context_);
+}
 
 HuffmanError::HuffmanError()
     : DamagedInput("We zijn de boom tot op een dood punt genaderd, waarschijnlijk is de "
@@ -24,3 +30,5 @@ IoError::IoError(int code, std::string path)
 IoError::IoError(int code, std::string path, const std::string& doing)
     : KaveloError(doing + ": " + std::generic_category().message(code), std::move(path)),
       code_(code) {}
+
+Cancelled::Cancelled() : KaveloError("cancelled") {}

@@ -14,10 +14,17 @@ class KaveloError : public std::runtime_error {
     const std::string& Reason() const { return reason_; }
     // The file concerned; empty when there is none.
     const std::string& Path() const { return path_; }
+    // Where in a larger input it happened (a script line), shown first;
+    // empty when nothing says. Set by a caller on its way out, then rethrown.
+    const std::string& Context() const { return context_; }
+    void SetContext(std::string context);
+    const char* what() const noexcept override { return what_.c_str(); }
 
   private:
     std::string reason_;
     std::string path_;
+    std::string context_;
+    std::string what_;
 };
 
 // Input that does not hold together: a package, record or stream that is cut
@@ -60,4 +67,18 @@ class IoError : public KaveloError {
 class InvalidRequest : public KaveloError {
   public:
     using KaveloError::KaveloError;
+};
+
+// The installer will not act on a path: it lies outside the folders an
+// installation may write to, a link or a file stands where a folder must be,
+// another user owns it or may write it, or another installation holds it.
+class Refused : public KaveloError {
+  public:
+    using KaveloError::KaveloError;
+};
+
+// The user stopped an operation under way (Ctrl-C, a Cancel button).
+class Cancelled : public KaveloError {
+  public:
+    Cancelled();
 };

@@ -14,6 +14,12 @@ class Host {
     // A message box with the error icon and an OK button, titled "KaveloMaker".
     // Lines are separated by "\n".
     virtual void ShowError(const std::string& text) = 0;
+    // A question with Yes and No buttons; true for Yes. A host that cannot
+    // ask answers No.
+    virtual bool AskYesNo(const std::string& text) {
+        (void)text;
+        return false;
+    }
     // Disables the main window, shows the progress window and returns its bar
     // (or null when there is nothing to show progress on).
     virtual ProgressSink* BeginPacking() { return nullptr; }

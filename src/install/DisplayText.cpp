@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+#include "common/Errors.h"
+
 namespace {
 
 // Code points of Windows-1252 bytes 0x80 ... 0x9F (0 where none is defined).
@@ -150,4 +152,10 @@ std::string PrintableText(std::string_view text) {
         i += length;
     }
     return out;
+}
+
+std::string ShownError(const KaveloError& error) {
+    const std::string text =
+        error.Path().empty() ? error.Reason() : Shown(error.Path()) + ": " + error.Reason();
+    return error.Context().empty() ? text : Shown(error.Context()) + ": " + text;
 }

@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+class KaveloError;
+
 // text as UTF-8: unchanged when it is valid UTF-8, else each byte read as
 // Windows-1252.
 std::string TextToUtf8(std::string_view text);
@@ -26,3 +28,7 @@ std::string Shown(std::string_view name);
 // A setup text to show: UTF-8, CR LF as one line break, other C0 control
 // characters except tab removed, C1 controls escaped as PrintableText does.
 std::string ShownText(std::string_view text);
+
+// An error to show: "context: path: reason", each part Shown, the context
+// and the path only when there are such.
+std::string ShownError(const KaveloError& error);

@@ -22,15 +22,12 @@ namespace {
 
 constexpr size_t kBlock = 1u << 20;
 
-// Thrown out of the decompressor's callback when writing stops.
-struct StopFilling {};
-
 std::string Join(const std::string& folder, const std::string& name) {
     return folder.empty() ? name : folder + "/" + name;
 }
 
-// Fills a new file and says which mode it gets; false with why.
-using Filler = std::function<bool(int fd, mode_t& mode, std::string& why)>;
+// Fills a new file and gives the mode it gets; throws when it cannot.
+using Filler = std::function<mode_t(int fd)>;
 
 class Installer {
   public:
@@ -40,20 +37,22 @@ class Installer {
     InstallResult Run(std::optional<InstallLock>& lock);
 
   private:
-    bool Begin(std::optional<InstallLock>& lock, std::string& why);
-    bool Record(const JournalRecord& record, std::string& why);
-    FolderHandle Parent(const Place& where, std::string& why);
-    bool SetAside(const FolderHandle& folder, const Place& where, const struct stat& st,
-                  std::string& why);
-    bool Write(const Place& where, const std::string& path, const Filler& fill, std::string& why);
-    bool Carry(const PlanStep& step, std::string& why);
-    bool Copy(const PlanStep& step, std::string& why);
-    bool Delete(const PlanStep& step, std::string& why);
-    bool FillFromEntry(int fd, const PlanStep& step, Sha256& hash, mode_t& mode, std::string& why);
-    bool Commit(InstallResult& result, std::string& why);
+    void Begin(std::optional<InstallLock>& lock);
+    void Record(const JournalRecord& record);
+    FolderHandle Parent(const Place& where);
+    FolderHandle OpenMaking(int root, const std::string& relative);
+    void SetAside(const FolderHandle& folder, const Place& where, const struct stat& st);
+    void Write(const Place& where, const std::string& path, const Filler& fill);
+    void Carry(const PlanStep& step);
+    void Copy(const PlanStep& step);
+    void Delete(const PlanStep& step);
+    void TreeFile(const PlanStep& step);
+    void Symlink(const PlanStep& step);
+    mode_t FillFromEntry(int fd, const PlanStep& step, Sha256& hash);
+    void Commit(InstallResult& result);
     Manifest NewManifest() const;
     void RemoveMadeFolders();
-    InstallResult Undo(InstallOutcome outcome, const std::string& why);
+    InstallResult Undo(InstallOutcome outcome, const KaveloError& why);
 
     const SetupPackage& setup_;
     const InstallPlan& plan_;
@@ -67,207 +66,202 @@ class Installer {
     std::set<std::string> ours_;         // files this installation wrote, by path
     std::map<std::string, ManifestFile> files_;
     uint64_t done_ = 0;
-    bool cancelled_ = false;
 };
 
-bool Installer::Record(const JournalRecord& record, std::string& why) {
-    if (!journalOpen_) {
+void Installer::Record(const JournalRecord& record) {
+    if (!journalOpen_)
         pending_.push_back(record);
-        return true;
-    }
-    return journal_.Add(record, why);
+    else
+        journal_.Add(record);
 }
 
-FolderHandle Installer::Parent(const Place& where, std::string& why) {
-    const std::string& root = plan_.Roots.Folders()[static_cast<size_t>(where.Root)];
-    const size_t skip = root == "/" ? 1 : root.size() + 1;
-    return OpenFolderBelow(
-        root, ParentOf(where.Relative), true, why,
-        [&](const std::filesystem::path& folder, std::string& failure) {
-            const Place made{where.Root, folder.string().substr(skip)};
-            made_.push_back(made);
-            return Record({JournalKind::MakeFolder, made, {}, {}, 0, 0}, failure);
-        });
+FolderHandle Installer::Parent(const Place& where) {
+    return OpenMaking(where.Root, ParentOf(where.Relative));
 }
 
-bool Installer::SetAside(const FolderHandle& folder, const Place& where, const struct stat& st,
-                         std::string& why) {
-    const std::string shown = Shown(plan_.Roots.Absolute(where));
-    if (S_ISDIR(st.st_mode)) {
-        why = shown + ": is a folder";
-        return false;
-    }
+// The folder relative to root, made with the folders on its way when
+// missing, each one recorded before it is made.
+FolderHandle Installer::OpenMaking(int root, const std::string& relative) {
+    const std::string& folder = plan_.Roots.Folders()[static_cast<size_t>(root)];
+    const size_t skip = folder == "/" ? 1 : folder.size() + 1;
+    return OpenFolderBelow(folder, relative, FolderWalk::Create,
+                           [&](const std::filesystem::path& made) {
+                               const Place where{root, made.string().substr(skip)};
+                               made_.push_back(where);
+                               Record({JournalKind::MakeFolder, where, {}, {}, 0, 0});
+                           });
+}
+
+void Installer::SetAside(const FolderHandle& folder, const Place& where, const struct stat& st) {
+    const std::string path = plan_.Roots.Absolute(where);
+    if (S_ISDIR(st.st_mode)) throw Refused("is a folder", path);
     const std::string aside = PrivateName("kavelo-keep");
-    if (!Record({JournalKind::Keep,
-                 where,
-                 {},
-                 aside,
-                 static_cast<uint64_t>(st.st_dev),
-                 static_cast<uint64_t>(st.st_ino)},
-                why))
-        return false;
+    Record({JournalKind::Keep,
+            where,
+            {},
+            aside,
+            static_cast<uint64_t>(st.st_dev),
+            static_cast<uint64_t>(st.st_ino)});
     const std::string leaf = LeafOf(where.Relative);
-    if (::renameat(folder.Get(), leaf.c_str(), folder.Get(), aside.c_str()) != 0) {
-        why = shown + ": cannot be set aside: " + std::strerror(errno);
-        return false;
-    }
-    return true;
+    if (::renameat(folder.Get(), leaf.c_str(), folder.Get(), aside.c_str()) != 0)
+        throw IoError(errno, path, "cannot be set aside");
 }
 
 // A file written under a temporary name and renamed into place; whatever was
-// there and is not this installation's own is set aside first.
-bool Installer::Write(const Place& where, const std::string& path, const Filler& fill,
-                      std::string& why) {
-    const FolderHandle folder = Parent(where, why);
-    if (!folder.IsOpen()) return false;
+// there and is not this installation's own is set aside first. A temporary
+// file left by a failure is in the journal, and the undo removes it.
+void Installer::Write(const Place& where, const std::string& path, const Filler& fill) {
+    const FolderHandle folder = Parent(where);
     const std::string leaf = LeafOf(where.Relative);
     const auto existing = StatIn(folder, leaf);
-    if (existing && !ours_.count(path) && !SetAside(folder, where, *existing, why)) return false;
+    if (existing && !ours_.count(path)) SetAside(folder, where, *existing);
     const std::string temp = PrivateName("kavelo-part");
-    const Place tempPlace{where.Root, Join(ParentOf(where.Relative), temp)};
-    if (!Record({JournalKind::Temp, tempPlace, {}, {}, 0, 0}, why)) return false;
-    const std::string shown = Shown(path);
-    const int fd = CreateFileIn(folder, temp, shown, why);
-    if (fd < 0) return false;
-    mode_t mode = 0644;
+    Record({JournalKind::Temp, {where.Root, Join(ParentOf(where.Relative), temp)}, {}, {}, 0, 0});
+    FileHandle file = CreateFileIn(folder, temp, path);
+    const mode_t mode = fill(file.Get());
     struct stat st {};
-    if (!fill(fd, mode, why) || ::fstat(fd, &st) != 0) {
-        if (why.empty()) why = shown + ": " + std::strerror(errno);
-        ::close(fd);
-        ::unlinkat(folder.Get(), temp.c_str(), 0);
-        return false;
-    }
-    if (!FinishFile(folder, temp, fd, mode, shown, why)) return false;
-    if (!Record({JournalKind::New,
-                 where,
-                 {},
-                 {},
-                 static_cast<uint64_t>(st.st_dev),
-                 static_cast<uint64_t>(st.st_ino)},
-                why) ||
-        !RenameIntoPlace(folder, temp, leaf, shown, why))
-        return false;
+    if (::fstat(file.Get(), &st) != 0) throw IoError(errno, path);
+    FinishFile(folder, temp, file, mode, path);
+    Record({JournalKind::New,
+            where,
+            {},
+            {},
+            static_cast<uint64_t>(st.st_dev),
+            static_cast<uint64_t>(st.st_ino)});
+    RenameIntoPlace(folder, temp, leaf, path);
     ours_.insert(path);
-    return true;
 }
 
-bool Installer::FillFromEntry(int fd, const PlanStep& step, Sha256& hash, mode_t& mode,
-                              std::string& why) {
+mode_t Installer::FillFromEntry(int fd, const PlanStep& step, Sha256& hash) {
     const DirectoryEntry& e = *step.Source;
     uint64_t written = 0;
+    mode_t mode = FileModeFor("");
     const auto put = [&](const char* data, size_t n) {
         if (written == 0) mode = FileModeFor(std::string_view(data, std::min<size_t>(n, 4)));
         hash.Update(std::string_view(data, n));
-        if (!WriteAll(fd, std::string_view(data, n))) {
-            why = Shown(step.Path) + ": " + std::strerror(errno);
-            return false;
-        }
+        WriteAll(fd, std::string_view(data, n), step.Path);
         written += n;
         done_ += n;
         progress_.Bytes(done_, plan_.Bytes, step.Path);
-        if (progress_.Cancelled()) {
-            cancelled_ = true;
-            why = "cancelled";
-            return false;
-        }
-        return true;
+        if (progress_.Cancelled()) throw Cancelled();
     };
-    mode = FileModeFor("");
     if (!e.Compressed()) {
         std::string buffer(std::min<size_t>(kBlock, e.StoredSize), '\0');
         for (uint64_t at = 0; at < e.StoredSize;) {
             const size_t n = static_cast<size_t>(std::min<uint64_t>(kBlock, e.StoredSize - at));
             setup_.File.ReadAt(e.Offset + static_cast<int64_t>(at), buffer.data(), n);
-            if (!put(buffer.data(), n)) return false;
+            put(buffer.data(), n);
             at += n;
         }
     } else {
         const EntryRecord record = ReadEntry(setup_.File, e);
         std::string out;
         size_t told = 0;
-        try {
-            DecompressHuffmanStreaming(record.Stored, out, [&](const char* data, size_t count) {
-                if (!put(data + told, count - told)) throw StopFilling{};
-                told = count;
-            });
-        } catch (const StopFilling&) {
-            return false;
-        }
-        if (out.size() > told && !put(out.data() + told, out.size() - told)) return false;
+        DecompressHuffmanStreaming(record.Stored, out, [&](const char* data, size_t count) {
+            put(data + told, count - told);
+            told = count;
+        });
+        if (out.size() > told) put(out.data() + told, out.size() - told);
     }
-    if (written != e.Size) {
-        why = Shown(step.Path) + ": the setup is damaged: " + Shown(e.Name) + " unpacks to " +
-              std::to_string(written) + " bytes, not " + std::to_string(e.Size);
-        return false;
-    }
-    return true;
+    if (written != e.Size)
+        throw DamagedInput("the setup is damaged: " + Shown(e.Name) + " unpacks to " +
+                               std::to_string(written) + " bytes, not " + std::to_string(e.Size),
+                           step.Path);
+    return mode;
 }
 
-bool Installer::Copy(const PlanStep& step, std::string& why) {
+void Installer::Copy(const PlanStep& step) {
     Sha256 hash;
-    const bool written = Write(
-        step.Where, step.Path,
-        [&](int fd, mode_t& mode, std::string& failure) {
-            return FillFromEntry(fd, step, hash, mode, failure);
-        },
-        why);
-    if (!written) return false;
+    Write(step.Where, step.Path, [&](int fd) { return FillFromEntry(fd, step, hash); });
     files_[step.Path] = {step.Where, step.Source->Size, hash.FinishHex(), step.Version, false};
-    return true;
 }
 
-bool Installer::Delete(const PlanStep& step, std::string& why) {
-    bool missing = false;
+void Installer::Delete(const PlanStep& step) {
     const std::string& root = plan_.Roots.Folders()[static_cast<size_t>(step.Where.Root)];
-    std::string failure;
     const FolderHandle folder =
-        OpenFolderBelow(root, ParentOf(step.Where.Relative), false, failure, {}, &missing);
+        OpenFolderBelow(root, ParentOf(step.Where.Relative), FolderWalk::IfPresent);
     files_.erase(step.Path);
-    if (!folder.IsOpen()) {
-        if (!missing) why = failure;
-        return missing;
-    }
+    if (!folder.IsOpen()) return;
     const std::string leaf = LeafOf(step.Where.Relative);
     const auto existing = StatIn(folder, leaf);
-    if (!existing) return true;
-    if (!ours_.count(step.Path)) return SetAside(folder, step.Where, *existing, why);
+    if (!existing) return;
+    if (!ours_.count(step.Path)) return SetAside(folder, step.Where, *existing);
     // A file this installation wrote goes at once; undoing puts back what it replaced.
     ours_.erase(step.Path);
-    if (::unlinkat(folder.Get(), leaf.c_str(), 0) != 0 && errno != ENOENT) {
-        why = Shown(step.Path) + ": " + std::strerror(errno);
-        return false;
-    }
-    return true;
+    if (::unlinkat(folder.Get(), leaf.c_str(), 0) != 0 && errno != ENOENT)
+        throw IoError(errno, step.Path);
 }
 
-bool Installer::Carry(const PlanStep& step, std::string& why) {
+void Installer::TreeFile(const PlanStep& step) {
+    const std::string& data = step.Entry->Data;
+    Write(step.Where, step.Path, [&](int fd) {
+        WriteAll(fd, data, step.Path);
+        done_ += data.size();
+        progress_.Bytes(done_, plan_.Bytes, step.Path);
+        if (progress_.Cancelled()) throw Cancelled();
+        return static_cast<mode_t>((step.Entry->Kind == TreeKind::Program ? 0755 : 0644) &
+                                   ~CurrentUmask());
+    });
+    files_[step.Path] = {step.Where, data.size(), Sha256Hex(data), step.Version, false};
+}
+
+// A tree's link, or a command's: made under a private name beside its place
+// and renamed over it, as a file is; what was there and is not ours is set
+// aside first.
+void Installer::Symlink(const PlanStep& step) {
+    const FolderHandle folder = Parent(step.Where);
+    const std::string leaf = LeafOf(step.Where.Relative);
+    const auto existing = StatIn(folder, leaf);
+    if (existing && !ours_.count(step.Path)) SetAside(folder, step.Where, *existing);
+    const std::string temp = PrivateName("kavelo-part");
+    Record({JournalKind::Temp,
+            {step.Where.Root, Join(ParentOf(step.Where.Relative), temp)},
+            {},
+            {},
+            0,
+            0});
+    const std::string& target = step.Contents;
+    if (::symlinkat(target.c_str(), folder.Get(), temp.c_str()) != 0)
+        throw IoError(errno, step.Path, "cannot make the link");
+    const auto made = StatIn(folder, temp);
+    if (!made) throw IoError(errno, step.Path, "cannot make the link");
+    Record({JournalKind::New,
+            step.Where,
+            {},
+            {},
+            static_cast<uint64_t>(made->st_dev),
+            static_cast<uint64_t>(made->st_ino)});
+    RenameIntoPlace(folder, temp, leaf, step.Path);
+    ours_.insert(step.Path);
+    files_[step.Path] = {step.Where, target.size(), LinkHash(target), step.Version, false};
+}
+
+void Installer::Carry(const PlanStep& step) {
     switch (step.Kind) {
     case StepKind::Note:
-        return true;
+        return;
     case StepKind::Copy:
-        return Copy(step, why);
+        return Copy(step);
     case StepKind::Delete:
-        return Delete(step, why);
+        return Delete(step);
     case StepKind::KeepRecord:
         files_[step.Path] = step.Recorded;
-        return true;
-    case StepKind::Launcher: {
-        const bool written = Write(
-            step.Where, step.Path,
-            [&](int fd, mode_t& mode, std::string& failure) {
-                mode = step.Mode;
-                if (WriteAll(fd, step.Contents)) return true;
-                failure = Shown(step.Path) + ": " + std::strerror(errno);
-                return false;
-            },
-            why);
-        if (written)
-            files_[step.Path] = {step.Where, step.Contents.size(), Sha256Hex(step.Contents), "",
-                                 true};
-        return written;
+        return;
+    case StepKind::Launcher:
+        Write(step.Where, step.Path, [&](int fd) {
+            WriteAll(fd, step.Contents, step.Path);
+            return step.Mode;
+        });
+        files_[step.Path] = {step.Where, step.Contents.size(), Sha256Hex(step.Contents), "", true};
+        return;
+    case StepKind::TreeFile:
+        return TreeFile(step);
+    case StepKind::Symlink:
+        return Symlink(step);
+    case StepKind::TreeFolder:
+        OpenMaking(step.Where.Root, step.Where.Relative);
+        return;
     }
-    }
-    return true;
 }
 
 Manifest Installer::NewManifest() const {
@@ -304,7 +298,7 @@ Manifest Installer::NewManifest() const {
     return m;
 }
 
-bool Installer::Commit(InstallResult& result, std::string& why) {
+void Installer::Commit(InstallResult& result) {
     const std::string text = ManifestText(NewManifest());
     const Place manifest{installPlace_.Root,
                          Join(installPlace_.Relative, std::string(kManifestName))};
@@ -312,102 +306,74 @@ bool Installer::Commit(InstallResult& result, std::string& why) {
                           Join(installPlace_.Relative, std::string(kUninstallName))};
     const std::string& folder = plan_.Folders.Install;
     result.Uninstall = folder + "/" + std::string(kUninstallName);
-    const bool written =
-        Write(
-            manifest, folder + "/" + std::string(kManifestName),
-            [&](int fd, mode_t& mode, std::string& failure) {
-                // Never group- or world-writable: the next installation trusts only such.
-                mode = 0644;
-                if (WriteAll(fd, text)) return true;
-                failure =
-                    Shown(folder) + "/" + std::string(kManifestName) + ": " + std::strerror(errno);
-                return false;
-            },
-            why) &&
-        Write(
-            uninstall, result.Uninstall,
-            [&](int fd, mode_t& mode, std::string& failure) {
-                mode = 0755 & ~CurrentUmask();
-                std::string buffer(kBlock, '\0');
-                for (int64_t at = 0; at < setup_.RuntimeLength;) {
-                    const size_t n = static_cast<size_t>(
-                        std::min<int64_t>(static_cast<int64_t>(kBlock), setup_.RuntimeLength - at));
-                    setup_.File.ReadAt(at, buffer.data(), n);
-                    if (!WriteAll(fd, std::string_view(buffer.data(), n))) {
-                        failure = Shown(result.Uninstall) + ": " + std::strerror(errno);
-                        return false;
-                    }
-                    at += static_cast<int64_t>(n);
-                }
-                return true;
-            },
-            why);
-    if (!written || !Record({JournalKind::Commit, {}, {}, {}, 0, 0}, why)) return false;
-    // Committed: from here on only the files set aside are left to remove.
-    const RecoveryResult tidy = UndoJournal(journal_.Records(), [&](std::string& failure) {
-        return journal_.Remove(lock_->Folder(), failure);
+    const std::string manifestPath = folder + "/" + std::string(kManifestName);
+    Write(manifest, manifestPath, [&](int fd) {
+        WriteAll(fd, text, manifestPath);
+        // Never group- or world-writable: the next installation trusts only such.
+        return static_cast<mode_t>(0644);
     });
+    Write(uninstall, result.Uninstall, [&](int fd) {
+        std::string buffer(kBlock, '\0');
+        for (int64_t at = 0; at < setup_.RuntimeLength;) {
+            const size_t n = static_cast<size_t>(
+                std::min<int64_t>(static_cast<int64_t>(kBlock), setup_.RuntimeLength - at));
+            setup_.File.ReadAt(at, buffer.data(), n);
+            WriteAll(fd, std::string_view(buffer.data(), n), result.Uninstall);
+            at += static_cast<int64_t>(n);
+        }
+        return static_cast<mode_t>(0755 & ~CurrentUmask());
+    });
+    Record({JournalKind::Commit, {}, {}, {}, 0, 0});
+    // Committed: from here on only the files set aside are left to remove.
+    const RecoveryResult tidy =
+        UndoJournal(journal_.Records(), [&] { journal_.Remove(lock_->Folder()); });
     result.Problems = tidy.Problems;
-    return true;
 }
 
+// Folders made before the journal could hold them. Part of the undo: what
+// cannot be removed stays, as an empty folder, and is no loss.
 void Installer::RemoveMadeFolders() {
     for (auto folder = made_.rbegin(); folder != made_.rend(); ++folder) {
-        std::string why;
-        const FolderHandle parent =
-            OpenFolderBelow(plan_.Roots.Folders()[static_cast<size_t>(folder->Root)],
-                            ParentOf(folder->Relative), false, why);
-        if (parent.IsOpen())
-            ::unlinkat(parent.Get(), LeafOf(folder->Relative).c_str(), AT_REMOVEDIR);
+        try {
+            const FolderHandle parent =
+                OpenFolderBelow(plan_.Roots.Folders()[static_cast<size_t>(folder->Root)],
+                                ParentOf(folder->Relative), FolderWalk::IfPresent);
+            if (parent.IsOpen())
+                ::unlinkat(parent.Get(), LeafOf(folder->Relative).c_str(), AT_REMOVEDIR);
+        } catch (const KaveloError&) {
+            // A link or a file where the folder's parent was: not ours to touch.
+        }
     }
 }
 
-bool Installer::Begin(std::optional<InstallLock>& lock, std::string& why) {
+void Installer::Begin(std::optional<InstallLock>& lock) {
     const auto place = plan_.Roots.PlaceOf(plan_.Folders.Install);
-    if (!place) {
-        why = Shown(plan_.Folders.Install) + ": not among the installation's folders";
-        return false;
-    }
+    if (!place) throw InvalidRequest("not among the installation's folders", plan_.Folders.Install);
     installPlace_ = *place;
-    const Place inside{place->Root, Join(place->Relative, std::string(kManifestName))};
-    if (!Parent(inside, why).IsOpen()) {
-        RemoveMadeFolders();
-        return false;
-    }
-    if (!lock) lock = InstallLock::Take(plan_.Folders.Install, why);
-    if (!lock) {
-        if (why.empty()) why = Shown(plan_.Folders.Install) + ": vanished while it was made";
-        RemoveMadeFolders();
-        return false;
-    }
+    Parent({place->Root, Join(place->Relative, std::string(kManifestName))});
+    if (!lock) lock = InstallLock::Take(plan_.Folders.Install);
+    if (!lock) throw IoError(ENOENT, plan_.Folders.Install, "vanished while it was made");
     lock_ = &*lock;
-    if (!journal_.Create(lock_->Folder(),
-                         Shown(plan_.Folders.Install) + "/" + std::string(kJournalName), why)) {
-        RemoveMadeFolders();
-        return false;
-    }
+    journal_.Create(lock_->Folder(), plan_.Folders.Install + "/" + std::string(kJournalName));
     journalOpen_ = true;
     const auto& roots = plan_.Roots.Folders();
     for (size_t i = 0; i < roots.size(); ++i)
-        if (!journal_.Add({JournalKind::Root, {static_cast<int>(i), {}}, roots[i], {}, 0, 0}, why))
-            return false;
+        journal_.Add({JournalKind::Root, {static_cast<int>(i), {}}, roots[i], {}, 0, 0});
     for (const JournalRecord& r : pending_)
-        if (!journal_.Add(r, why)) return false;
+        journal_.Add(r);
     pending_.clear();
-    return true;
 }
 
-InstallResult Installer::Undo(InstallOutcome outcome, const std::string& why) {
+InstallResult Installer::Undo(InstallOutcome outcome, const KaveloError& why) {
     InstallResult result;
     result.Outcome = outcome;
-    result.Why = why;
+    result.Failure = why;
     if (!journalOpen_) {
         RemoveMadeFolders();
         return result;
     }
-    const RecoveryResult undo = UndoJournal(journal_.Records(), [&](std::string& failure) {
-        return journal_.Remove(lock_->Folder(), failure);
-    });
+    const RecoveryResult undo =
+        UndoJournal(journal_.Records(), [&] { journal_.Remove(lock_->Folder()); });
     result.Problems = undo.Problems;
     result.KeptFolders = undo.KeptFolders;
     // Folders made before the journal could hold them (it failed while starting).
@@ -417,30 +383,25 @@ InstallResult Installer::Undo(InstallOutcome outcome, const std::string& why) {
 }
 
 InstallResult Installer::Run(std::optional<InstallLock>& lock) {
-    std::string why;
     try {
-        if (!Begin(lock, why)) return Undo(InstallOutcome::FailedUndone, why);
-        bool failed = false;
+        Begin(lock);
         for (const PlanStep& step : plan_.Steps) {
-            if (progress_.Cancelled()) cancelled_ = true;
-            if (cancelled_) break;
+            if (progress_.Cancelled()) return Undo(InstallOutcome::Cancelled, Cancelled());
             progress_.Step(step);
-            if (!Carry(step, why)) {
-                failed = true;
-                break;
-            }
+            Carry(step);
         }
-        if (!cancelled_ && !failed) {
-            InstallResult result;
-            result.Outcome = InstallOutcome::Installed;
-            if (Commit(result, why)) return result;
-        }
+        InstallResult result;
+        result.Outcome = InstallOutcome::Installed;
+        Commit(result);
+        return result;
+    } catch (const Cancelled& e) {
+        return Undo(InstallOutcome::Cancelled, e);
+    } catch (const KaveloError& e) {
+        return Undo(InstallOutcome::FailedUndone, e);
     } catch (const std::exception& e) {
         // Running out of memory among them: said, and everything undone.
-        why = e.what();
+        return Undo(InstallOutcome::FailedUndone, KaveloError(e.what()));
     }
-    return Undo(cancelled_ ? InstallOutcome::Cancelled : InstallOutcome::FailedUndone,
-                cancelled_ ? "cancelled" : why);
 }
 
 } // namespace

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "common/Errors.h"
 #include "install/InstallPlan.h"
 #include "install/Journal.h"
 #include "install/SetupPackage.h"
@@ -35,7 +36,7 @@ enum class InstallOutcome {
 
 struct InstallResult {
     InstallOutcome Outcome = InstallOutcome::FailedUndone;
-    std::string Why;                      // the failure, naming the file
+    std::optional<KaveloError> Failure;   // why it failed, naming the file
     std::vector<std::string> Problems;    // what the undo or the tidying could not do
     std::vector<std::string> KeptFolders; // folders made that others' files now fill
     std::string Uninstall;                // the uninstall program's path
@@ -43,5 +44,7 @@ struct InstallResult {
 
 // Carries out plan for setup. lock is held on the installation folder when
 // it existed before; otherwise the engine makes the folder and takes it.
+// This is the undo boundary: whatever fails is undone and reported in the
+// result, never thrown.
 InstallResult RunInstallation(const SetupPackage& setup, const InstallPlan& plan,
                               InstallProgress& progress, std::optional<InstallLock>& lock);

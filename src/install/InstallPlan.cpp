@@ -6,16 +6,19 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cerrno>
 #include <cstring>
 #include <map>
 #include <set>
 
 #include "common/AsciiCase.h"
+#include "common/Errors.h"
 #include "install/DesktopEntry.h"
 #include "install/DisplayText.h"
 #include "install/Journal.h"
 #include "install/SafeWrite.h"
+#include "package/PackageReader.h"
 
 namespace {
 
@@ -51,6 +54,9 @@ struct Target {
     std::string Folder; // the deepest folder on its way that exists
     dev_t Device = 0;
     bool IsFolder = false; // a folder is there
+    // Why it cannot be written, when it cannot (outside the folders, a link
+    // or a file on its way, a folder that cannot be written).
+    std::optional<Refused> Blocked;
 };
 
 // A launcher a shortcut flag asks for, or why none is made here.
@@ -66,21 +72,25 @@ class Planner {
     Planner(const PlanRequest& request, InstallPlan& plan)
         : request_(request), plan_(plan), strings_(request.Setup->StringsList()) {}
 
-    bool Run(std::string& why);
+    void Run();
 
   private:
-    bool Command(const SelectedCommand& s, std::string& why);
-    bool Check(const SelectedCommand& s, std::string& why);
-    bool Copy(const SelectedCommand& s, std::string& why);
-    bool Delete(const SelectedCommand& s, std::string& why);
-    bool Shortcuts(const SelectedCommand& s, const std::string& program, std::string& why);
-    bool DeleteShortcuts(const SelectedCommand& s, std::string& why);
-    bool Upgrade(std::string& why);
-    bool Space(std::string& why);
+    void Command(const SelectedCommand& s);
+    void Check(const SelectedCommand& s);
+    void Copy(const SelectedCommand& s);
+    void CopyTree(const SelectedCommand& s, const DirectoryEntry& source);
+    bool TreeInstalled(const Tree& tree, const std::string& folder, const std::string& version);
+    void Delete(const SelectedCommand& s);
+    void Shortcuts(const SelectedCommand& s, const std::string& program);
+    void CommandLink(const std::string& program);
+    void DeleteShortcuts(const SelectedCommand& s);
+    void Upgrade();
+    void Space();
 
-    bool Resolve(const std::string& path, bool writing, Target& t, std::string& why,
-                 bool ownFile = false, bool folderOk = false);
-    bool Walk(Target& t, bool writing, std::string& why);
+    Target Locate(const std::string& path, bool writing, bool ownFile = false);
+    Target Resolve(const std::string& path, bool writing, bool ownFile = false,
+                   bool folderOk = false);
+    void Walk(Target& t, bool writing);
     bool Allowed(const std::string& path) const;
     std::string AllowedList() const;
     const std::string* ShortcutName(const SelectedCommand& s, ShortcutRequest& request);
@@ -117,7 +127,8 @@ void Planner::AddStep(PlanStep step, const Target& t, uint64_t bytes) {
 
 bool Planner::Allowed(const std::string& path) const {
     const LinuxFolders& f = plan_.Folders;
-    for (const std::string* folder : {&f.Install, &f.Lib, &f.Share, &f.AllUsersMenu, &f.Desktop})
+    for (const std::string* folder :
+         {&f.Install, &f.Lib, &f.Share, &f.AllUsersMenu, &f.Desktop, &f.Commands})
         if (!folder->empty() && IsBelow(path, *folder)) return true;
     return false;
 }
@@ -127,17 +138,15 @@ std::string Planner::AllowedList() const {
     std::string list = f.Install + ", " + f.Lib + ", " + f.Share;
     if (!f.AllUsersMenu.empty()) list += ", " + f.AllUsersMenu;
     if (!f.Desktop.empty()) list += ", " + f.Desktop;
+    if (!f.Commands.empty()) list += ", " + f.Commands;
     return list;
 }
 
 // Walks from the target's root to its folder without following a link.
-bool Planner::Walk(Target& t, bool writing, std::string& why) {
+void Planner::Walk(Target& t, bool writing) {
     const std::string& root = plan_.Roots.Folders()[static_cast<size_t>(t.Where.Root)];
     FolderHandle folder(::open(root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (!folder.IsOpen()) {
-        why = Shown(root) + ": " + std::strerror(errno);
-        return false;
-    }
+    if (!folder.IsOpen()) throw IoError(errno, root);
     t.Folder = root;
     bool complete = true;
     for (const std::string& part : PathParts(ParentOf(t.Where.Relative))) {
@@ -149,12 +158,14 @@ bool Planner::Walk(Target& t, bool writing, std::string& why) {
             break;
         }
         if (fd < 0) {
+            const int err = errno;
             const auto st = StatIn(folder, part);
-            why = Shown(shown) + (st && S_ISLNK(st->st_mode)
-                                      ? ": is a symbolic link; the installation never follows links"
-                                  : errno == ENOTDIR ? ": is not a folder"
-                                                     : std::string(": ") + std::strerror(errno));
-            return false;
+            t.Blocked = Refused(st && S_ISLNK(st->st_mode)
+                                    ? "is a symbolic link; the installation never follows links"
+                                : err == ENOTDIR ? "is not a folder"
+                                                 : std::strerror(err),
+                                shown);
+            return;
         }
         folder = FolderHandle(fd);
         t.Folder = shown;
@@ -163,42 +174,44 @@ bool Planner::Walk(Target& t, bool writing, std::string& why) {
     t.IsFolder = t.Existing && S_ISDIR(t.Existing->st_mode);
     struct stat st {};
     if (::fstat(folder.Get(), &st) == 0) t.Device = st.st_dev;
-    if (writing && ::faccessat(folder.Get(), ".", W_OK | X_OK, AT_EACCESS) != 0) {
-        why = Shown(t.Folder) + ": cannot write there: " + std::strerror(errno);
-        return false;
-    }
-    return true;
+    if (writing && ::faccessat(folder.Get(), ".", W_OK | X_OK, AT_EACCESS) != 0)
+        t.Blocked = Refused(std::string("cannot write there: ") + std::strerror(errno), t.Folder);
 }
 
-bool Planner::Resolve(const std::string& path, bool writing, Target& t, std::string& why,
-                      bool ownFile, bool folderOk) {
-    t = Target{};
+// Where path lies and what is there; what stops it being written is kept in
+// Blocked, for the caller to refuse or to note.
+Target Planner::Locate(const std::string& path, bool writing, bool ownFile) {
+    Target t;
     t.Path = path;
     if (writing && !Allowed(path)) {
-        why = Shown(path) + ": lies outside the folders this installation may write to (" +
-              AllowedList() + ")";
-        return false;
+        t.Blocked = Refused("lies outside the folders this installation may write to (" +
+                                AllowedList() + ")",
+                            path);
+        return t;
     }
     const bool own = LeafOf(path).starts_with(".kavelo-") ||
                      path == plan_.Folders.Install + "/" + std::string(kUninstallName);
     if (own && !ownFile) {
-        why = Shown(path) + ": is a name the installation keeps for its own files";
-        return false;
+        t.Blocked = Refused("is a name the installation keeps for its own files", path);
+        return t;
     }
     const std::optional<Place> where = plan_.Roots.PlaceOf(path);
     if (!where) {
         // A Check outside the installation's folders only looks.
         struct stat st {};
         if (::lstat(path.c_str(), &st) == 0) t.Existing = st;
-        return true;
+        return t;
     }
     t.Where = *where;
-    if (!Walk(t, writing, why)) return false;
-    if (t.IsFolder && !folderOk) {
-        why = Shown(t.Path) + ": is a folder";
-        return false;
-    }
-    return true;
+    Walk(t, writing);
+    return t;
+}
+
+Target Planner::Resolve(const std::string& path, bool writing, bool ownFile, bool folderOk) {
+    Target t = Locate(path, writing, ownFile);
+    if (t.Blocked) throw *t.Blocked;
+    if (t.IsFolder && !folderOk) throw Refused("is a folder", t.Path);
+    return t;
 }
 
 const std::string* Planner::ShortcutName(const SelectedCommand& s, ShortcutRequest& request) {
@@ -254,12 +267,43 @@ std::vector<LauncherPlace> Planner::LauncherPlaces(const ShortcutRequest& reques
     return places;
 }
 
-bool Planner::Shortcuts(const SelectedCommand& s, const std::string& program, std::string& why) {
+// The flag letters of a shortcut text: the text before its first blank.
+std::string ShortcutFlags(const std::string& text) {
+    return LowerAscii(text.substr(0, text.find(' ')));
+}
+
+// "c": a link named like the program in the command folder, on the PATH.
+void Planner::CommandLink(const std::string& program) {
+    const std::string& folder = plan_.Folders.Commands;
+    const std::string path = folder + "/" + LeafOf(program);
+    const Target t = Resolve(path, true);
+    PlanStep step;
+    step.Kind = StepKind::Symlink;
+    step.Contents = program;
+    step.Size = program.size();
+    step.Text = Verb("Command") + Shown(path) + " -> " + Shown(program);
+    written_.insert(path);
+    deleted_.erase(path);
+    AddStep(std::move(step), t, program.size());
+    const char* env = std::getenv("PATH");
+    if (!request_.Root &&
+        (":" + std::string(env ? env : "") + ":").find(":" + folder + ":") == std::string::npos)
+        Note("Note: " + Shown(folder) + " is not on the PATH; add it to run " +
+             Shown(LeafOf(program)) + " by its name");
+}
+
+void Planner::Shortcuts(const SelectedCommand& s, const std::string& program) {
     const InstallCommand& c = s.Command;
-    if (c.ShortcutText.empty()) return true;
+    if (c.ShortcutText.empty()) return;
+    const std::string flags = ShortcutFlags(c.ShortcutText);
+    if (flags.find('c') != std::string::npos) CommandLink(program);
+    // "C" alone asks for the command only: no text names a launcher.
+    if (flags.find_first_not_of('c') == std::string::npos &&
+        c.ShortcutText.find(' ') == std::string::npos)
+        return;
     ShortcutRequest request;
     const std::string* name = ShortcutName(s, request);
-    if (!name) return true;
+    if (!name) return;
     const Launcher launcher{*name, program, SplitOptions(c.Options)};
     if (!launchChosen_ && request.Has('s')) {
         plan_.LaunchProgram = program;
@@ -271,8 +315,7 @@ bool Planner::Shortcuts(const SelectedCommand& s, const std::string& program, st
             Note(place.Skipped);
             continue;
         }
-        Target t;
-        if (!Resolve(place.Path, true, t, why)) return false;
+        const Target t = Resolve(place.Path, true);
         PlanStep step;
         step.Kind = StepKind::Launcher;
         step.Contents = DesktopEntryText(launcher);
@@ -284,41 +327,115 @@ bool Planner::Shortcuts(const SelectedCommand& s, const std::string& program, st
         const uint64_t bytes = step.Size;
         AddStep(std::move(step), t, bytes);
     }
-    return true;
 }
 
-bool Planner::Check(const SelectedCommand& s, std::string& why) {
+void Planner::Check(const SelectedCommand& s) {
     const InstallCommand& c = s.Command;
-    const auto path = LinuxPath(c.TargetPath, why);
-    Target t;
-    if (!path || !Resolve(*path, false, t, why)) return false;
-    const auto recorded = previous_.find(*path);
-    const std::string head = Verb("Check") + Shown(*path) + ": ";
+    const std::string path = LinuxPath(c.TargetPath);
+    const Target t = Resolve(path, false);
+    const auto recorded = previous_.find(path);
+    const std::string head = Verb("Check") + Shown(path) + ": ";
     if (!t.Existing) {
         Note(head + "not installed, passes");
     } else if (recorded == previous_.end() || recorded->second->Version.empty()) {
         Note(head + "no version recorded for it, passes");
     } else if (CompareVersions(recorded->second->Version, c.Version) < 0) {
-        why = Shown(*path) + ": version " + Shown(recorded->second->Version) +
-              " is installed, lower than " + Shown(c.Version) + "; the installation stops";
-        return false;
+        throw Refused("version " + Shown(recorded->second->Version) + " is installed, lower than " +
+                          Shown(c.Version) + "; the installation stops",
+                      path);
     } else {
         Note(head + "version " + Shown(recorded->second->Version) + " recorded, passes");
     }
-    return true;
 }
 
-bool Planner::Copy(const SelectedCommand& s, std::string& why) {
-    const InstallCommand& c = s.Command;
-    const DirectoryEntry* source = request_.Setup->FindUserFile(LowerAscii(c.FileName));
-    if (!source) {
-        why = "the setup carries no file \"" + Shown(c.FileName) + "\"";
-        return false;
+// Whether an earlier installation recorded the tree's files below folder
+// with versions none of which is lower than version: then the tree is kept.
+bool Planner::TreeInstalled(const Tree& tree, const std::string& folder,
+                            const std::string& version) {
+    if (version.empty()) return false;
+    bool any = false;
+    for (const TreeEntry& e : tree.Entries) {
+        if (e.Kind == TreeKind::Folder) continue;
+        const auto recorded = previous_.find(folder + "/" + e.Name);
+        if (recorded == previous_.end()) continue;
+        if (recorded->second->Version.empty() ||
+            CompareVersions(recorded->second->Version, version) < 0)
+            return false;
+        any = true;
     }
-    const auto path = LinuxPath(c.TargetPath, why);
-    Target t;
-    if (!path || !Resolve(*path, true, t, why)) return false;
-    const auto recorded = previous_.find(*path);
+    return any;
+}
+
+// A tree fills its target folder: each of its files, links and folders is
+// planned as a copy of its own, checked like any target.
+void Planner::CopyTree(const SelectedCommand& s, const DirectoryEntry& source) {
+    const InstallCommand& c = s.Command;
+    auto tree =
+        std::make_shared<const Tree>(DecodeTree(ReadEntryContents(request_.Setup->File, source)));
+    plan_.Trees.push_back(tree);
+    const std::string folder = LinuxPath(c.TargetPath);
+    const bool keep = TreeInstalled(*tree, folder, c.Version);
+    if (keep)
+        Note(Verb("Skip") + Shown(c.FileName) + " -> " + Shown(folder) + ": version " +
+             Shown(c.Version) + " or higher recorded");
+    else
+        Note(Verb("Copy") + Shown(c.FileName) + " -> " + Shown(folder) + ": " +
+             std::to_string(tree->FileCount()) + " files");
+    for (const TreeEntry& e : tree->Entries) {
+        const std::string path = folder + "/" + e.Name;
+        const bool isFolder = e.Kind == TreeKind::Folder;
+        const Target t = Resolve(path, true, false, isFolder);
+        if (isFolder && t.Existing && !t.IsFolder)
+            throw Refused(S_ISLNK(t.Existing->st_mode)
+                              ? "is a symbolic link; the installation never follows links"
+                              : "is not a folder",
+                          path);
+        PlanStep step;
+        if (isFolder) {
+            step.Kind = StepKind::TreeFolder;
+            step.Text = Verb("Folder") + Shown(path);
+            AddStep(std::move(step), t, 0);
+            continue;
+        }
+        const auto recorded = previous_.find(path);
+        if (keep && t.Existing && recorded != previous_.end()) {
+            step.Kind = StepKind::KeepRecord;
+            step.Recorded = *recorded->second;
+            step.Recorded.Where = t.Where;
+            step.Text = Verb("Keep") + Shown(path);
+            AddStep(std::move(step), t, 0);
+        } else {
+            step.Kind = e.Kind == TreeKind::Link ? StepKind::Symlink : StepKind::TreeFile;
+            step.Entry = &e;
+            if (e.Kind == TreeKind::Link) step.Contents = e.Data;
+            step.Size = e.Data.size();
+            step.Version = c.Version;
+            step.Text = Verb(e.Kind == TreeKind::Link ? "Link" : "Copy") + Shown(e.Name) + " -> " +
+                        Shown(path);
+            if (e.Kind != TreeKind::Link) plan_.Bytes += e.Data.size();
+            AddStep(std::move(step), t, e.Data.size());
+        }
+        written_.insert(path);
+        deleted_.erase(path);
+    }
+    if (!c.ShortcutText.empty())
+        Note("Warning: a tree gets no launcher; name a file inside it on a Link line "
+             "(app.tree/bin/app): " +
+                 Shown(s.Line),
+             true);
+}
+
+void Planner::Copy(const SelectedCommand& s) {
+    const InstallCommand& c = s.Command;
+    const auto tree = ReadTreeReference(c.FileName);
+    if (tree && !tree->Inside.empty())
+        throw InvalidRequest("Copy takes a whole tree; a Link line names a file inside one");
+    const DirectoryEntry* source = request_.Setup->FindUserFile(LowerAscii(c.FileName));
+    if (!source) throw InvalidRequest("the setup carries no file \"" + Shown(c.FileName) + "\"");
+    if (tree) return CopyTree(s, *source);
+    const std::string path = LinuxPath(c.TargetPath);
+    const Target t = Resolve(path, true);
+    const auto recorded = previous_.find(path);
     PlanStep step;
     if (!c.Version.empty() && t.Existing && recorded != previous_.end() &&
         !recorded->second->Version.empty() &&
@@ -326,7 +443,7 @@ bool Planner::Copy(const SelectedCommand& s, std::string& why) {
         step.Kind = StepKind::KeepRecord;
         step.Recorded = *recorded->second;
         step.Recorded.Where = t.Where;
-        step.Text = Verb("Skip") + Shown(c.FileName) + " -> " + Shown(*path) + ": version " +
+        step.Text = Verb("Skip") + Shown(c.FileName) + " -> " + Shown(path) + ": version " +
                     Shown(recorded->second->Version) + " recorded, not lower than " +
                     Shown(c.Version);
         AddStep(std::move(step), t, 0);
@@ -335,49 +452,45 @@ bool Planner::Copy(const SelectedCommand& s, std::string& why) {
         step.Source = source;
         step.Size = source->Size;
         step.Version = c.Version;
-        step.Text = Verb("Copy") + Shown(c.FileName) + " -> " + Shown(*path);
+        step.Text = Verb("Copy") + Shown(c.FileName) + " -> " + Shown(path);
         plan_.Bytes += source->Size;
         AddStep(std::move(step), t, source->Size);
     }
-    written_.insert(*path);
-    deleted_.erase(*path);
-    return Shortcuts(s, *path, why);
+    written_.insert(path);
+    deleted_.erase(path);
+    Shortcuts(s, path);
 }
 
-bool Planner::Delete(const SelectedCommand& s, std::string& why) {
+void Planner::Delete(const SelectedCommand& s) {
     const InstallCommand& c = s.Command;
     // "Del ,99,,,S 4" removes shortcuts only: its target is just "\".
     if (c.TargetPath != "\\") {
-        const auto path = LinuxPath(c.TargetPath, why);
-        Target t;
-        if (!path || !Resolve(*path, true, t, why, false, true)) return false;
+        const std::string path = LinuxPath(c.TargetPath);
+        const Target t = Resolve(path, true, false, true);
         if (t.IsFolder) {
-            Note("Warning: " + Shown(*path) + " is a folder; Del removes files only", true);
-        } else if (t.Existing || written_.count(*path)) {
+            Note("Warning: " + Shown(path) + " is a folder; Del removes files only", true);
+        } else if (t.Existing || written_.count(path)) {
             PlanStep step;
             step.Kind = StepKind::Delete;
-            step.Text = Verb("Delete") + Shown(*path);
+            step.Text = Verb("Delete") + Shown(path);
             AddStep(std::move(step), t, 0);
         } else {
-            Note(Verb("Delete") + Shown(*path) + ": not there");
+            Note(Verb("Delete") + Shown(path) + ": not there");
         }
-        written_.erase(*path);
-        deleted_.insert(*path);
+        written_.erase(path);
+        deleted_.insert(path);
     }
-    return DeleteShortcuts(s, why);
+    DeleteShortcuts(s);
 }
 
-bool Planner::DeleteShortcuts(const SelectedCommand& s, std::string& why) {
-    if (s.Command.ShortcutText.empty()) return true;
+void Planner::DeleteShortcuts(const SelectedCommand& s) {
+    if (s.Command.ShortcutText.empty()) return;
     ShortcutRequest request;
     const std::string* name = ShortcutName(s, request);
-    if (!name) return true;
+    if (!name) return;
     for (const LauncherPlace& place : LauncherPlaces(request, *name)) {
-        Target t;
-        if (place.Path.empty() || !Resolve(place.Path, true, t, why)) {
-            if (place.Path.empty()) continue;
-            return false;
-        }
+        if (place.Path.empty()) continue;
+        const Target t = Resolve(place.Path, true);
         if (!t.Existing && !written_.count(place.Path)) continue;
         PlanStep step;
         step.Kind = StepKind::Delete;
@@ -386,45 +499,44 @@ bool Planner::DeleteShortcuts(const SelectedCommand& s, std::string& why) {
         deleted_.insert(place.Path);
         AddStep(std::move(step), t, 0);
     }
-    return true;
 }
 
-bool Planner::Command(const SelectedCommand& s, std::string& why) {
+void Planner::Command(const SelectedCommand& s) {
     const InstallCommand& c = s.Command;
-    bool done = true;
-    if (c.Base == kFolderAsWritten && c.SubFolder.empty() && c.TargetPath != "\\") {
-        why = "base folder 99 takes its folder from the third field, which is empty";
-        done = false;
-    } else if (c.Kind == InstallCheck) {
-        done = Check(s, why);
-    } else if (c.Kind == InstallCopy) {
-        done = Copy(s, why);
-    } else if (c.Kind == InstallDel) {
-        done = Delete(s, why);
-    } else if (c.Kind == InstallLink) {
-        const auto path = LinuxPath(c.TargetPath, why);
-        done = path && Shortcuts(s, *path, why);
+    try {
+        if (c.Base == kFolderAsWritten && c.SubFolder.empty() && c.TargetPath != "\\")
+            throw InvalidRequest("base folder 99 takes its folder from the third field, which is "
+                                 "empty");
+        if (c.Kind == InstallCheck)
+            Check(s);
+        else if (c.Kind == InstallCopy)
+            Copy(s);
+        else if (c.Kind == InstallDel)
+            Delete(s);
+        else if (c.Kind == InstallLink)
+            Shortcuts(s, LinuxPath(c.TargetPath));
+    } catch (KaveloError& e) {
+        // The script line goes with the error, which goes on.
+        e.SetContext(s.Line);
+        throw;
     }
-    if (!done) why = Shown(s.Line) + ": " + why;
-    return done;
 }
 
 // Files of the earlier installation that this one no longer writes go, unless
 // they were changed since.
-bool Planner::Upgrade(std::string& why) {
-    if (!plan_.Previous) return true;
+void Planner::Upgrade() {
+    if (!plan_.Previous) return;
     const Manifest& previous = *plan_.Previous;
     for (const ManifestFile& f : previous.Files) {
         const std::string path = previous.Roots.Absolute(f.Where);
         if (written_.count(path) || deleted_.count(path)) continue;
-        Target t;
-        std::string failure;
-        if (!Resolve(path, true, t, failure)) {
-            Note("Warning: left in place: " + failure, true);
+        const Target t = Locate(path, true);
+        if (t.Blocked) {
+            Note("Warning: left in place: " + ShownError(*t.Blocked), true);
             continue;
         }
-        if (!t.Existing) continue;
-        const auto hash = HashFileAt(plan_.Roots, t.Where, failure);
+        if (!t.Existing || t.IsFolder) continue;
+        const auto hash = HashFileAt(plan_.Roots, t.Where);
         if (!hash || *hash != f.Sha256) {
             Note(Verb("Keep") + Shown(path) + ": changed since it was installed, left in place");
             continue;
@@ -435,14 +547,11 @@ bool Planner::Upgrade(std::string& why) {
         deleted_.insert(path);
         AddStep(std::move(step), t, 0);
     }
-    (void)why;
-    return true;
 }
 
-bool Planner::Space(std::string& why) {
-    Target own;
-    if (!Resolve(plan_.Folders.Install + "/" + std::string(kManifestName), true, own, why, true))
-        return false;
+void Planner::Space() {
+    const Target own =
+        Resolve(plan_.Folders.Install + "/" + std::string(kManifestName), true, true);
     auto& need = space_[own.Device];
     need.first = own.Folder;
     need.second += static_cast<uint64_t>(request_.Setup->RuntimeLength) + (1u << 20);
@@ -451,17 +560,15 @@ bool Planner::Space(std::string& why) {
         if (::statvfs(folderNeed.first.c_str(), &vfs) != 0) continue;
         const uint64_t blocks = request_.Root ? vfs.f_bfree : vfs.f_bavail;
         const uint64_t free = blocks * vfs.f_frsize;
-        if (folderNeed.second > free) {
-            why = "not enough space for the installation on the file system of " +
-                  Shown(folderNeed.first) + ": " + std::to_string(folderNeed.second / 1024) +
-                  " KB needed, " + std::to_string(free / 1024) + " KB free";
-            return false;
-        }
+        if (folderNeed.second > free)
+            throw KaveloError("not enough space for the installation on the file system of " +
+                              Shown(folderNeed.first) + ": " +
+                              std::to_string(folderNeed.second / 1024) + " KB needed, " +
+                              std::to_string(free / 1024) + " KB free");
     }
-    return true;
 }
 
-bool Planner::Run(std::string& why) {
+void Planner::Run() {
     if (plan_.Previous)
         for (const ManifestFile& f : plan_.Previous->Files)
             previous_[plan_.Previous->Roots.Absolute(f.Where)] = &f;
@@ -470,48 +577,38 @@ bool Planner::Run(std::string& why) {
     size_t kept = 0;
     for (const SelectedCommand& s : commands) {
         if (s.Command.Kind == InstallCheck) continue;
-        if (++kept > kMaxKeptCommands) {
-            why = Shown(s.Line) + ": the script selects more than 1025 commands; the installation "
-                                  "does not start";
-            return false;
-        }
+        if (++kept > kMaxKeptCommands)
+            throw InvalidRequest(Shown(s.Line) + ": the script selects more than 1025 commands; "
+                                                 "the installation does not start");
     }
-    if (kept == 0) {
-        why = "nothing to install for this selection";
-        return false;
-    }
+    if (kept == 0) throw InvalidRequest("nothing to install for this selection");
     for (const SelectedCommand& s : commands)
-        if (!Command(s, why)) return false;
-    return Upgrade(why) && Space(why);
+        Command(s);
+    Upgrade();
+    Space();
 }
 
 } // namespace
 
-std::optional<Manifest> ReadPreviousManifest(const std::string& folder, std::string& why) {
+std::optional<Manifest> ReadPreviousManifest(const std::string& folder) {
     const FolderHandle dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (!dir.IsOpen()) return std::nullopt;
-    const std::string shown = Shown(folder + "/" + std::string(kManifestName));
-    const auto text = ReadOwnRecordFile(dir, std::string(kManifestName), kMaxManifestSize, shown,
-                                        "a manifest", why);
+    const std::string path = folder + "/" + std::string(kManifestName);
+    const auto text =
+        ReadOwnRecordFile(dir, std::string(kManifestName), kMaxManifestSize, path, "a manifest");
     if (!text) return std::nullopt;
-    auto manifest = ReadManifest(*text, why);
-    if (!manifest) why = shown + ": " + why;
-    return manifest;
+    return ReadManifest(*text, path);
 }
 
-std::optional<InstallPlan> PlanInstallation(const PlanRequest& request, std::string& why) {
+InstallPlan PlanInstallation(const PlanRequest& request) {
     InstallPlan plan;
     plan.Folders = request.Folders;
     const LinuxFolders& f = plan.Folders;
-    for (const std::string* folder : {&f.Install, &f.Lib, &f.Share, &f.AllUsersMenu, &f.Desktop})
+    for (const std::string* folder :
+         {&f.Install, &f.Lib, &f.Share, &f.AllUsersMenu, &f.Desktop, &f.Commands})
         if (!folder->empty()) plan.Roots.Add(Anchor(*folder));
-    std::string failure;
-    plan.Previous = ReadPreviousManifest(f.Install, failure);
-    if (!failure.empty()) {
-        why = failure;
-        return std::nullopt;
-    }
+    plan.Previous = ReadPreviousManifest(f.Install);
     Planner planner(request, plan);
-    if (!planner.Run(why)) return std::nullopt;
+    planner.Run();
     return plan;
 }

@@ -8,6 +8,7 @@
 
 #include <sys/types.h>
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -16,6 +17,7 @@
 #include "install/Manifest.h"
 #include "install/Places.h"
 #include "install/SetupPackage.h"
+#include "package/TreeArchive.h"
 
 enum class StepKind {
     Note,       // says something, does nothing
@@ -23,7 +25,15 @@ enum class StepKind {
     Copy,       // a file of the setup is written
     Launcher,   // a .desktop file is written
     KeepRecord, // a file skipped for its recorded version stays part of the installation
+    TreeFile,   // a file of a tree is written
+    Symlink,    // a symbolic link is made: a tree's, or a command's
+    TreeFolder, // a folder of a tree is made (when missing)
 };
+
+// Whether a step puts a file (or a tree's link) in place.
+inline bool WritesFile(StepKind kind) {
+    return kind == StepKind::Copy || kind == StepKind::TreeFile || kind == StepKind::Symlink;
+}
 
 struct PlanStep {
     StepKind Kind = StepKind::Note;
@@ -34,9 +44,10 @@ struct PlanStep {
     const DirectoryEntry* Source = nullptr; // Copy
     uint64_t Size = 0;                      // Copy, Launcher
     std::string Version;                    // Copy
-    std::string Contents;                   // Launcher
+    std::string Contents;                   // Launcher; Symlink: its target
     mode_t Mode = 0;                        // Launcher
     ManifestFile Recorded;                  // KeepRecord
+    const TreeEntry* Entry = nullptr;       // TreeFile: in one of the plan's Trees
 };
 
 struct InstallPlan {
@@ -49,6 +60,7 @@ struct InstallPlan {
     uint64_t Bytes = 0;               // what the copies write
     std::string LaunchProgram;        // the target of the first "s" shortcut
     std::vector<std::string> LaunchArguments;
+    std::vector<std::shared_ptr<const Tree>> Trees; // the trees the copies unpacked
 };
 
 struct PlanRequest {
@@ -58,10 +70,10 @@ struct PlanRequest {
     bool Root = false;
 };
 
-// The plan, or nullopt with why (naming the script line and the path) when
-// the installation cannot go ahead.
-std::optional<InstallPlan> PlanInstallation(const PlanRequest& request, std::string& why);
+// The plan. Throws when the installation cannot go ahead, naming the path
+// and, as the error's context, the script line.
+InstallPlan PlanInstallation(const PlanRequest& request);
 
-// The manifest an earlier installation left in folder; nullopt without why
-// when there is none, with why when it cannot be trusted or read.
-std::optional<Manifest> ReadPreviousManifest(const std::string& folder, std::string& why);
+// The manifest an earlier installation left in folder; nullopt when there
+// is none. Throws when it cannot be trusted or read.
+std::optional<Manifest> ReadPreviousManifest(const std::string& folder);

@@ -8,6 +8,10 @@
 #include <cerrno>
 #include <charconv>
 #include <cstring>
+#include <iterator>
+
+#include "common/Errors.h"
+#include "install/DisplayText.h"
 
 namespace {
 
@@ -21,6 +25,16 @@ struct KindName {
 constexpr KindName kKinds[] = {{JournalKind::Root, "root"}, {JournalKind::MakeFolder, "mkdir"},
                                {JournalKind::Keep, "keep"}, {JournalKind::Temp, "temp"},
                                {JournalKind::New, "new"},   {JournalKind::Commit, "commit"}};
+// The table is indexed by the kind: its order must be the enum's.
+constexpr bool KindsInEnumOrder() {
+    for (size_t i = 0; i < std::size(kKinds); ++i)
+        if (static_cast<size_t>(kKinds[i].kind) != i) return false;
+    return std::size(kKinds) == static_cast<size_t>(JournalKind::Commit) + 1;
+}
+static_assert(KindsInEnumOrder(), "kKinds must list every JournalKind in enum order");
+// The number of fields of a line of each kind, in the same order.
+constexpr size_t kFieldCounts[] = {3, 3, 6, 3, 5, 1};
+static_assert(std::size(kFieldCounts) == std::size(kKinds));
 
 bool ReadNumber(const std::string& text, uint64_t& value) {
     const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
@@ -33,8 +47,7 @@ bool ReadRecord(const std::vector<std::string>& f, size_t roots, JournalRecord& 
                                    [&](const KindName& k) { return k.name == f[0]; });
     if (kind == std::end(kKinds)) return false;
     r.Kind = kind->kind;
-    const size_t expected[] = {3, 3, 6, 3, 5, 1};
-    if (f.size() != expected[static_cast<int>(r.Kind)]) return false;
+    if (f.size() != kFieldCounts[static_cast<int>(r.Kind)]) return false;
     if (r.Kind == JournalKind::Commit) return true;
     uint64_t root = 0;
     if (!ReadNumber(f[1], root)) return false;
@@ -69,16 +82,19 @@ class Undo {
 
     // The folder a place lies in; closed when it is not there.
     FolderHandle ParentOf(const Place& where) {
-        std::string why;
-        bool missing = false;
-        FolderHandle folder = OpenFolderBelow(roots_.Folders()[static_cast<size_t>(where.Root)],
-                                              ::ParentOf(where.Relative), false, why, {}, &missing);
-        if (!folder.IsOpen() && !missing) Problem(why);
-        return folder;
+        return OpenFolderBelow(roots_.Folders()[static_cast<size_t>(where.Root)],
+                               ::ParentOf(where.Relative), FolderWalk::IfPresent);
     }
 
-    void Problem(const std::string& what) { result_.Problems.push_back(what); }
-    std::string Shown(const Place& where) const { return roots_.Absolute(where); }
+    // Runs one step of the undo; what it cannot do is kept as a problem and
+    // the next step is still tried.
+    template <typename Step> void Try(const Step& step) {
+        try {
+            step();
+        } catch (const KaveloError& e) {
+            result_.Problems.push_back(ShownError(e));
+        }
+    }
 
     // Removes name from where's folder when it is still the file of record r
     // (any file when r is null).
@@ -88,7 +104,7 @@ class Undo {
         const auto st = StatIn(folder, name);
         if (!st || S_ISDIR(st->st_mode) || (r && !SameFile(*st, *r))) return;
         if (::unlinkat(folder.Get(), name.c_str(), 0) != 0 && errno != ENOENT)
-            Problem(Shown(where) + ": cannot remove: " + std::strerror(errno));
+            throw IoError(errno, Shown(where), "cannot remove");
     }
 
     void PutBack(const JournalRecord& r) {
@@ -98,7 +114,7 @@ class Undo {
         if (!st || !SameFile(*st, r)) return;
         const std::string leaf = LeafOf(r.Where.Relative);
         if (::renameat(folder.Get(), r.Aside.c_str(), folder.Get(), leaf.c_str()) != 0)
-            Problem(Shown(r.Where) + ": cannot be put back: " + std::strerror(errno));
+            throw IoError(errno, Shown(r.Where), "cannot be put back");
     }
 
     void RemoveFolder(const Place& where) {
@@ -109,9 +125,10 @@ class Undo {
         if (errno == ENOTEMPTY || errno == EEXIST)
             result_.KeptFolders.push_back(Shown(where));
         else
-            Problem(Shown(where) + ": cannot remove the folder: " + std::strerror(errno));
+            throw IoError(errno, Shown(where), "cannot remove the folder");
     }
 
+    std::string Shown(const Place& where) const { return roots_.Absolute(where); }
     RecoveryResult& Result() { return result_; }
 
   private:
@@ -140,7 +157,7 @@ std::string JournalLine(const JournalRecord& r) {
     }
 }
 
-std::optional<std::vector<JournalRecord>> ReadJournal(std::string_view text, std::string& why) {
+std::vector<JournalRecord> ReadJournal(std::string_view text, const std::string& path) {
     std::vector<JournalRecord> records;
     size_t roots = 0;
     size_t from = 0;
@@ -150,59 +167,43 @@ std::optional<std::vector<JournalRecord>> ReadJournal(std::string_view text, std
         const auto fields = ReadRecordLine(std::string(text.substr(from, end - from)));
         from = end + 1;
         if (number == 1) {
-            if (!fields || fields->size() != 2 || (*fields)[0] != kHeader) {
-                why = "not a journal of an installation";
-                return std::nullopt;
-            }
+            if (!fields || fields->size() != 2 || (*fields)[0] != kHeader)
+                throw DamagedInput("not a journal of an installation", path);
             continue;
         }
         JournalRecord r;
-        if (!fields || !ReadRecord(*fields, roots, r)) {
-            why = "line " + std::to_string(number) + " does not read";
-            return std::nullopt;
-        }
+        if (!fields || !ReadRecord(*fields, roots, r))
+            throw DamagedInput("line " + std::to_string(number) + " does not read", path);
         if (r.Kind == JournalKind::Root) ++roots;
         records.push_back(std::move(r));
     }
     return records;
 }
 
-Journal::~Journal() {
-    if (fd_ >= 0) ::close(fd_);
-}
+Journal::~Journal() = default;
 
-bool Journal::Create(const FolderHandle& folder, const std::string& shown, std::string& why) {
+void Journal::Create(const FolderHandle& folder, const std::string& shown) {
     shown_ = shown;
-    fd_ = ::openat(folder.Get(), std::string(kJournalName).c_str(),
-                   O_WRONLY | O_CREAT | O_EXCL | O_APPEND | O_NOFOLLOW | O_CLOEXEC, 0600);
-    if (fd_ < 0 || !WriteAll(fd_, RecordLine({std::string(kHeader), "1"}))) {
-        why = shown + ": " + std::strerror(errno);
-        return false;
-    }
-    return true;
+    file_ =
+        FileHandle(::openat(folder.Get(), std::string(kJournalName).c_str(),
+                            O_WRONLY | O_CREAT | O_EXCL | O_APPEND | O_NOFOLLOW | O_CLOEXEC, 0600));
+    if (!file_.IsOpen()) throw IoError(errno, shown);
+    WriteAll(file_.Get(), RecordLine({std::string(kHeader), "1"}), shown);
 }
 
-bool Journal::Add(const JournalRecord& record, std::string& why) {
-    if (!WriteAll(fd_, JournalLine(record))) {
-        why = shown_ + ": " + std::strerror(errno);
-        return false;
-    }
+void Journal::Add(const JournalRecord& record) {
+    WriteAll(file_.Get(), JournalLine(record), shown_);
     records_.push_back(record);
-    return true;
 }
 
-bool Journal::Remove(const FolderHandle& folder, std::string& why) {
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = -1;
-    if (::unlinkat(folder.Get(), std::string(kJournalName).c_str(), 0) != 0 && errno != ENOENT) {
-        why = shown_ + ": " + std::strerror(errno);
-        return false;
-    }
-    return true;
+void Journal::Remove(const FolderHandle& folder) {
+    file_.Close();
+    if (::unlinkat(folder.Get(), std::string(kJournalName).c_str(), 0) != 0 && errno != ENOENT)
+        throw IoError(errno, shown_);
 }
 
 RecoveryResult UndoJournal(const std::vector<JournalRecord>& records,
-                           const std::function<bool(std::string& why)>& removeJournal) {
+                           const std::function<void()>& removeJournal) {
     Undo undo(records);
     const bool committed = std::any_of(records.begin(), records.end(), [](const JournalRecord& r) {
         return r.Kind == JournalKind::Commit;
@@ -212,62 +213,52 @@ RecoveryResult UndoJournal(const std::vector<JournalRecord>& records,
     for (auto r = records.rbegin(); r != records.rend(); ++r) {
         const std::string leaf = LeafOf(r->Where.Relative);
         if (r->Kind == JournalKind::Temp) {
-            undo.RemoveFile(r->Where, leaf, nullptr);
+            undo.Try([&] { undo.RemoveFile(r->Where, leaf, nullptr); });
         } else if (committed) {
-            if (r->Kind == JournalKind::Keep) undo.RemoveFile(r->Where, r->Aside, &*r);
+            if (r->Kind == JournalKind::Keep)
+                undo.Try([&] { undo.RemoveFile(r->Where, r->Aside, &*r); });
         } else if (r->Kind == JournalKind::New) {
-            undo.RemoveFile(r->Where, leaf, &*r);
+            undo.Try([&] { undo.RemoveFile(r->Where, leaf, &*r); });
         } else if (r->Kind == JournalKind::Keep) {
-            undo.PutBack(*r);
+            undo.Try([&] { undo.PutBack(*r); });
         } else if (r->Kind == JournalKind::MakeFolder) {
             folders.push_back(r->Where);
         }
     }
     if (!undo.Result().Problems.empty()) return undo.Result();
-    std::string why;
-    if (!removeJournal(why)) {
-        undo.Problem(why);
-        return undo.Result();
-    }
+    undo.Try(removeJournal);
+    if (!undo.Result().Problems.empty()) return undo.Result();
     for (const Place& folder : folders)
-        undo.RemoveFolder(folder);
+        undo.Try([&] { undo.RemoveFolder(folder); });
     return undo.Result();
 }
 
-std::optional<InstallLock> InstallLock::Take(const std::string& folder, std::string& why) {
+std::optional<InstallLock> InstallLock::Take(const std::string& folder) {
     InstallLock lock;
     lock.folder_ = FolderHandle(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (!lock.folder_.IsOpen()) {
-        if (errno != ENOENT) why = folder + ": " + std::strerror(errno);
-        return std::nullopt;
+        if (errno == ENOENT) return std::nullopt;
+        throw IoError(errno, folder);
     }
     if (::flock(lock.folder_.Get(), LOCK_EX | LOCK_NB) != 0) {
-        why = folder + ": " +
-              (errno == EWOULDBLOCK ? "another installation or uninstallation is working there"
-                                    : std::strerror(errno));
-        return std::nullopt;
+        if (errno == EWOULDBLOCK)
+            throw Refused("another installation or uninstallation is working there", folder);
+        throw IoError(errno, folder);
     }
     return lock;
 }
 
-bool RecoverInstallation(const InstallLock& lock, const std::string& folder, Recovery& recovery,
-                         std::string& why) {
+Recovery RecoverInstallation(const InstallLock& lock, const std::string& folder) {
     const std::string name(kJournalName);
     const std::string shown = folder + "/" + name;
-    recovery.Found = StatIn(lock.Folder(), name).has_value();
-    if (!recovery.Found) return true;
-    const auto text =
-        ReadOwnRecordFile(lock.Folder(), name, kMaxJournalSize, shown, "a journal", why);
-    if (!text) return false;
-    const auto records = ReadJournal(*text, why);
-    if (!records) {
-        why = shown + ": " + why;
-        return false;
-    }
-    recovery.Result = UndoJournal(*records, [&](std::string& failure) {
-        if (::unlinkat(lock.Folder().Get(), name.c_str(), 0) == 0 || errno == ENOENT) return true;
-        failure = shown + ": " + std::strerror(errno);
-        return false;
+    Recovery recovery;
+    const auto text = ReadOwnRecordFile(lock.Folder(), name, kMaxJournalSize, shown, "a journal");
+    recovery.Found = text.has_value();
+    if (!text) return recovery;
+    const std::vector<JournalRecord> records = ReadJournal(*text, shown);
+    recovery.Result = UndoJournal(records, [&] {
+        if (::unlinkat(lock.Folder().Get(), name.c_str(), 0) != 0 && errno != ENOENT)
+            throw IoError(errno, shown);
     });
-    return true;
+    return recovery;
 }

@@ -32,10 +32,11 @@ struct JournalRecord {
 
 std::string JournalLine(const JournalRecord& record);
 
-// The records of a journal. A last line without its line break (the write a
-// kill cut short) is left out: its step had not begun. nullopt with why when
-// a line does not read or names a root not defined before it.
-std::optional<std::vector<JournalRecord>> ReadJournal(std::string_view text, std::string& why);
+// The records of a journal read from path. A last line without its line
+// break (the write a kill cut short) is left out: its step had not begun.
+// Throws DamagedInput naming path when a line does not read or names a root
+// not defined before it.
+std::vector<JournalRecord> ReadJournal(std::string_view text, const std::string& path);
 
 // The journal file of a running installation, and the records it holds.
 class Journal {
@@ -46,15 +47,15 @@ class Journal {
     Journal& operator=(const Journal&) = delete;
 
     // Creates the journal in folder (none may be there). shown is its path.
-    bool Create(const FolderHandle& folder, const std::string& shown, std::string& why);
+    void Create(const FolderHandle& folder, const std::string& shown);
     // Appends a record before its step is taken.
-    bool Add(const JournalRecord& record, std::string& why);
+    void Add(const JournalRecord& record);
     const std::vector<JournalRecord>& Records() const { return records_; }
     // Closes and removes the journal file.
-    bool Remove(const FolderHandle& folder, std::string& why);
+    void Remove(const FolderHandle& folder);
 
   private:
-    int fd_ = -1;
+    FileHandle file_;
     std::string shown_;
     std::vector<JournalRecord> records_;
 };
@@ -70,18 +71,19 @@ struct RecoveryResult {
 // then removeJournal runs and the folders it made are removed when empty.
 // Records that end in a commit are tidied instead: the files set aside
 // removed. When a step fails the rest is still tried, but the journal and
-// the folders stay, so that the next start tries again.
+// the folders stay, so that the next start tries again. This is where undoing
+// ends: what fails is reported in the result, never thrown.
 RecoveryResult UndoJournal(const std::vector<JournalRecord>& records,
-                           const std::function<bool(std::string& why)>& removeJournal);
+                           const std::function<void()>& removeJournal);
 
 // Holds the installation folder while an installation or an uninstallation
 // works in it: an exclusive lock on the folder itself, which the system drops
 // when the holder ends, even by a kill.
 class InstallLock {
   public:
-    // Opens folder (nullopt without why when it does not exist) and locks it.
-    // nullopt with why when it is locked by another process or cannot be opened.
-    static std::optional<InstallLock> Take(const std::string& folder, std::string& why);
+    // Opens folder (nullopt when it does not exist) and locks it. Throws
+    // Refused when another process holds it, IoError when it cannot be opened.
+    static std::optional<InstallLock> Take(const std::string& folder);
     const FolderHandle& Folder() const { return folder_; }
 
   private:
@@ -95,7 +97,6 @@ struct Recovery {
 };
 
 // Looks for the journal of an installation that did not end in the locked
-// installation folder and undoes or tidies it. False with why when the
-// journal cannot be trusted (not the user's own file, damaged) or read.
-bool RecoverInstallation(const InstallLock& lock, const std::string& folder, Recovery& recovery,
-                         std::string& why);
+// installation folder and undoes or tidies it. Throws when the journal
+// cannot be trusted (not the user's own file, damaged) or read.
+Recovery RecoverInstallation(const InstallLock& lock, const std::string& folder);

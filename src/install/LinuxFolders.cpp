@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdlib>
 
 #include "common/Errors.h"
@@ -134,57 +135,38 @@ InstallEnvironment CurrentEnvironment() {
     return env;
 }
 
-std::optional<std::string> AbsoluteFolder(const std::string& path, std::string& why) {
-    if (path.empty()) {
-        why = "the folder is empty";
-        return std::nullopt;
-    }
-    for (unsigned char c : path) {
-        if (c == '\\' || c < 0x20 || c == 0x7f) {
-            why = "\"" + Shown(path) +
-                  "\": a folder name may not hold a backslash or a control character";
-            return std::nullopt;
-        }
-    }
+std::string AbsoluteFolder(const std::string& path) {
+    if (path.empty()) throw InvalidRequest("the folder is empty");
+    for (unsigned char c : path)
+        if (c == '\\' || c < 0x20 || c == 0x7f)
+            throw InvalidRequest("a folder name may not hold a backslash or a control character",
+                                 path);
     if (path[0] == '/') return Normalize(path);
     char cwd[PATH_MAX];
-    if (!::getcwd(cwd, sizeof cwd)) {
-        why = path + ": the working folder is unknown";
-        return std::nullopt;
-    }
+    if (!::getcwd(cwd, sizeof cwd)) throw IoError(errno, path, "the working folder is unknown");
     return Normalize(std::string(cwd) + "/" + path);
 }
 
-std::optional<std::string> ChosenInstallFolder(const std::string& path, std::string& why) {
-    auto folder = AbsoluteFolder(path, why);
-    if (folder && *folder == "/") {
-        why = "the root folder / cannot be an installation folder";
-        return std::nullopt;
-    }
+std::string ChosenInstallFolder(const std::string& path) {
+    std::string folder = AbsoluteFolder(path);
+    if (folder == "/") throw InvalidRequest("the root folder / cannot be an installation folder");
     return folder;
 }
 
-std::optional<std::string> DefaultInstallFolder(const std::string& subfolder,
-                                                const InstallEnvironment& env, std::string& why) {
+std::string DefaultInstallFolder(const std::string& subfolder, const InstallEnvironment& env) {
     std::string sub;
     for (const char c : subfolder)
         sub += c == '\\' ? '/' : c;
     const std::vector<std::string> parts = PathParts(sub);
-    for (const std::string& part : parts) {
-        if (part == "..") {
-            why = "the setup's installation folder \"" + Shown(subfolder) +
-                  "\" climbs out with \"..\"";
-            return std::nullopt;
-        }
-    }
-    if (parts.empty()) {
-        why = "the setup names no installation folder";
-        return std::nullopt;
-    }
+    for (const std::string& part : parts)
+        if (part == "..")
+            throw InvalidRequest("the setup's installation folder \"" + Shown(subfolder) +
+                                 "\" climbs out with \"..\"");
+    if (parts.empty()) throw InvalidRequest("the setup names no installation folder");
     std::string folder = env.Root ? "/opt" : env.Home + "/.local/opt";
     for (const std::string& part : parts)
         folder += "/" + part;
-    return AbsoluteFolder(folder, why);
+    return AbsoluteFolder(folder);
 }
 
 std::string DesktopFolder(const InstallEnvironment& env) {
@@ -201,6 +183,7 @@ LinuxFolders MapFolders(const std::string& installFolder, const InstallEnvironme
     folders.Lib = env.Root ? "/usr/local/lib" : env.Home + "/.local/lib";
     folders.Share = env.Root ? "/usr/local/share" : env.DataHome;
     folders.Menu = folders.Share + "/applications";
+    folders.Commands = env.Root ? "/usr/local/bin" : env.Home + "/.local/bin";
     if (env.Root) folders.AllUsersMenu = "/usr/share/applications";
     folders.Desktop = DesktopFolder(env);
     return folders;
@@ -215,30 +198,20 @@ BaseFolders ScriptFolders(const LinuxFolders& folders) {
     return base;
 }
 
-std::optional<std::string> LinuxPath(const std::string& target, std::string& why) {
+std::string LinuxPath(const std::string& target) {
     std::string path = target;
     for (char& c : path)
         if (c == '\\') c = '/';
-    if (path.empty() || path[0] != '/') {
-        why = "\"" + Shown(path) + "\" is not an absolute path";
-        return std::nullopt;
-    }
+    if (path.empty() || path[0] != '/') throw InvalidRequest("is not an absolute path", path);
     std::string out;
     for (const std::string& part : PathParts(path)) {
-        if (part == "..") {
-            why = "\"" + Shown(path) + "\" holds a \"..\" part";
-            return std::nullopt;
-        }
-        if (part.size() > NAME_MAX || part.find('\0') != std::string::npos) {
-            why = "\"" + Shown(path) + "\": a name in it is too long or holds a NUL";
-            return std::nullopt;
-        }
+        if (part == "..") throw InvalidRequest("holds a \"..\" part", path);
+        if (part.size() > NAME_MAX || part.find('\0') != std::string::npos)
+            throw InvalidRequest("a name in it is too long or holds a NUL", path);
         out += "/" + part;
     }
-    if (out.empty() || out.size() >= PATH_MAX) {
-        why = "\"" + Shown(path) + (out.empty() ? "\" names no file" : "\" is too long a path");
-        return std::nullopt;
-    }
+    if (out.empty()) throw InvalidRequest("names no file", path);
+    if (out.size() >= PATH_MAX) throw InvalidRequest("is too long a path", path);
     return out;
 }
 

@@ -27,23 +27,23 @@ struct LinuxFolders {
     std::string Menu;         // "s" launchers: Share/applications
     std::string AllUsersMenu; // "a" launchers, as root only: /usr/share/applications
     std::string Desktop;      // "d" launchers: the desktop folder, empty when there is none
+    std::string Commands;     // "c" command links: /usr/local/bin, or ~/.local/bin
 };
 
 // path made absolute (against the working folder) with "." and ".." parts
-// resolved on the text and no "/" at the end; nullopt with why for an empty
-// path or one holding a backslash (the script's separator) or a control
-// character.
-std::optional<std::string> AbsoluteFolder(const std::string& path, std::string& why);
+// resolved on the text and no "/" at the end. Throws InvalidRequest for an
+// empty path or one holding a backslash (the script's separator) or a
+// control character.
+std::string AbsoluteFolder(const std::string& path);
 
 // A folder the user chose to install into (--dir, typed in the wizard):
 // AbsoluteFolder, but never the root folder itself.
-std::optional<std::string> ChosenInstallFolder(const std::string& path, std::string& why);
+std::string ChosenInstallFolder(const std::string& path);
 
 // /opt/SUBFOLDER as root, ~/.local/opt/SUBFOLDER otherwise, SUBFOLDER being
-// the setup's installation subfolder with "\" as separator; nullopt with why
-// when the subfolder is empty or climbs out with "..".
-std::optional<std::string> DefaultInstallFolder(const std::string& subfolder,
-                                                const InstallEnvironment& env, std::string& why);
+// the setup's installation subfolder with "\" as separator. Throws
+// InvalidRequest when the subfolder is empty or climbs out with "..".
+std::string DefaultInstallFolder(const std::string& subfolder, const InstallEnvironment& env);
 
 // The folders for an installation into installFolder (absolute, normalized).
 LinuxFolders MapFolders(const std::string& installFolder, const InstallEnvironment& env);
@@ -57,9 +57,9 @@ std::string DesktopFolder(const InstallEnvironment& env);
 BaseFolders ScriptFolders(const LinuxFolders& folders);
 
 // A target the script worked out, "\" turned into "/", empty and "." parts
-// dropped. nullopt with why when it is not an absolute path (a drive letter,
-// an empty folder) or still holds a ".." part.
-std::optional<std::string> LinuxPath(const std::string& target, std::string& why);
+// dropped. Throws InvalidRequest when it is not an absolute path (a drive
+// letter, an empty folder) or still holds a ".." part.
+std::string LinuxPath(const std::string& target);
 
 // True when path is folder or lies below it; both absolute and normalized.
 bool IsBelow(const std::string& path, const std::string& folder);

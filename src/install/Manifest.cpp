@@ -3,6 +3,8 @@
 #include <charconv>
 #include <ctime>
 
+#include "common/Errors.h"
+
 namespace {
 
 constexpr std::string_view kHeader = "kavelo-manifest";
@@ -104,7 +106,7 @@ std::string ManifestText(const Manifest& manifest) {
     return text;
 }
 
-std::optional<Manifest> ReadManifest(std::string_view text, std::string& why) {
+Manifest ReadManifest(std::string_view text, const std::string& path) {
     Manifest manifest;
     size_t from = 0;
     int lineNumber = 0;
@@ -116,21 +118,14 @@ std::optional<Manifest> ReadManifest(std::string_view text, std::string& why) {
         ++lineNumber;
         const auto fields = ReadRecordLine(line);
         if (lineNumber == 1) {
-            if (!fields || fields->size() != 2 || (*fields)[0] != kHeader) {
-                why = "not a manifest of an installation";
-                return std::nullopt;
-            }
+            if (!fields || fields->size() != 2 || (*fields)[0] != kHeader)
+                throw DamagedInput("not a manifest of an installation", path);
             continue;
         }
-        if (!fields || !ReadManifestLine(*fields, manifest)) {
-            why = "line " + std::to_string(lineNumber) + " does not read";
-            return std::nullopt;
-        }
+        if (!fields || !ReadManifestLine(*fields, manifest))
+            throw DamagedInput("line " + std::to_string(lineNumber) + " does not read", path);
     }
-    if (lineNumber == 0) {
-        why = "the manifest is empty";
-        return std::nullopt;
-    }
+    if (lineNumber == 0) throw DamagedInput("the manifest is empty", path);
     return manifest;
 }
 

@@ -37,9 +37,9 @@ struct Manifest {
 
 std::string ManifestText(const Manifest& manifest);
 
-// The manifest in text; nullopt with why when the text is none. Lines of an
-// unknown kind are skipped, as are records naming a root that is not listed.
-std::optional<Manifest> ReadManifest(std::string_view text, std::string& why);
+// The manifest in text (read from path); throws DamagedInput naming path
+// when the text is none. Lines of an unknown kind are skipped.
+Manifest ReadManifest(std::string_view text, const std::string& path);
 
 // Compares two versions part by part at ".": the number each part begins with
 // first, then the rest of it as text; a missing part counts as 0, so "1.0"

@@ -6,6 +6,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "common/Errors.h"
+
 #include "install/LinuxFolders.h"
 #include "install/SafeWrite.h"
 #include "install/Sha256.h"
@@ -36,56 +38,67 @@ std::optional<Place> RootTable::PlaceOf(const std::string& absolute) const {
     return Place{best, absolute.size() > skip ? absolute.substr(skip) : std::string()};
 }
 
-std::optional<std::string> HashFileAt(const RootTable& roots, const Place& where,
-                                      std::string& why) {
-    const std::string shown = roots.Absolute(where);
-    const FolderHandle folder = OpenFolderBelow(roots.Folders().at(static_cast<size_t>(where.Root)),
-                                                ParentOf(where.Relative), false, why);
-    if (!folder.IsOpen()) return std::nullopt;
-    const int fd = ::openat(folder.Get(), LeafOf(where.Relative).c_str(),
-                            O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-    struct stat st {};
-    if (fd < 0 || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        why = shown + ": " + (fd < 0 ? std::strerror(errno) : "not a regular file");
-        if (fd >= 0) ::close(fd);
-        return std::nullopt;
-    }
+namespace {
+
+// The whole of the open file fd, hashed; throws IoError naming shown.
+std::string HashOpenFile(int fd, const std::string& shown) {
     Sha256 hash;
     std::string buffer(1 << 20, '\0');
     for (;;) {
         const ssize_t n = ::read(fd, buffer.data(), buffer.size());
         if (n < 0 && errno == EINTR) continue;
-        if (n < 0) {
-            why = shown + ": " + std::strerror(errno);
-            ::close(fd);
-            return std::nullopt;
-        }
+        if (n < 0) throw IoError(errno, shown);
         if (n == 0) break;
         hash.Update(std::string_view(buffer.data(), static_cast<size_t>(n)));
     }
-    ::close(fd);
     return hash.FinishHex();
+}
+
+} // namespace
+
+std::optional<std::string> HashFileAt(const RootTable& roots, const Place& where) {
+    const std::string shown = roots.Absolute(where);
+    const FolderHandle folder = OpenFolderBelow(roots.Folders().at(static_cast<size_t>(where.Root)),
+                                                ParentOf(where.Relative), FolderWalk::IfPresent);
+    if (!folder.IsOpen()) return std::nullopt;
+    const std::string leaf = LeafOf(where.Relative);
+    if (const auto st = StatIn(folder, leaf); st && S_ISLNK(st->st_mode)) {
+        std::string target(static_cast<size_t>(st->st_size) + 1, '\0');
+        const ssize_t n = ::readlinkat(folder.Get(), leaf.c_str(), target.data(), target.size());
+        if (n < 0 || static_cast<size_t>(n) >= target.size()) return std::nullopt;
+        target.resize(static_cast<size_t>(n));
+        return LinkHash(target);
+    }
+    const FileHandle file(
+        ::openat(folder.Get(), leaf.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    struct stat st {};
+    if (!file.IsOpen() || ::fstat(file.Get(), &st) != 0 || !S_ISREG(st.st_mode))
+        return std::nullopt;
+    return HashOpenFile(file.Get(), shown);
+}
+
+std::string LinkHash(std::string_view target) {
+    return Sha256Hex("symlink:" + std::string(target));
 }
 
 std::optional<std::string> ReadOwnRecordFile(const FolderHandle& folder, const std::string& name,
                                              uint64_t maxSize, const std::string& shown,
-                                             const std::string& what, std::string& why) {
-    const auto st = StatIn(folder, name);
-    if (!st) return std::nullopt;
-    if (!S_ISREG(st->st_mode) || st->st_uid != ::geteuid() || (st->st_mode & 022) != 0 ||
-        static_cast<uint64_t>(st->st_size) > maxSize) {
-        why = shown + ": not " + what + " this user's installation wrote; not acted on";
-        return std::nullopt;
-    }
-    const int fd = ::openat(folder.Get(), name.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
-    std::string text(static_cast<size_t>(st->st_size), '\0');
-    const ssize_t got = fd < 0 ? -1 : ::pread(fd, text.data(), text.size(), 0);
-    const int err = errno;
-    if (fd >= 0) ::close(fd);
-    if (got != static_cast<ssize_t>(text.size())) {
-        why = shown + ": cannot be read: " + std::strerror(got < 0 ? err : EIO);
-        return std::nullopt;
-    }
+                                             const std::string& what) {
+    // Opened first and checked on what was opened, so that the file checked
+    // is the file read.
+    const FileHandle file(
+        ::openat(folder.Get(), name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    if (!file.IsOpen() && errno == ENOENT) return std::nullopt;
+    struct stat st {};
+    const bool opened = file.IsOpen() && ::fstat(file.Get(), &st) == 0;
+    if (!opened && errno != ELOOP) throw IoError(errno, shown, "cannot be read");
+    if (!opened || !S_ISREG(st.st_mode) || st.st_uid != ::geteuid() || (st.st_mode & 022) != 0 ||
+        static_cast<uint64_t>(st.st_size) > maxSize)
+        throw Refused("not " + what + " this user's installation wrote; not acted on", shown);
+    std::string text(static_cast<size_t>(st.st_size), '\0');
+    const ssize_t got = ::pread(file.Get(), text.data(), text.size(), 0);
+    if (got != static_cast<ssize_t>(text.size()))
+        throw IoError(got < 0 ? errno : EIO, shown, "cannot be read");
     return text;
 }
 

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 struct Place {
@@ -31,21 +32,26 @@ class RootTable {
 };
 
 // The SHA-256 (hexadecimal) of the regular file at where, opened without
-// following links; nullopt with why when it cannot be read or is no regular
-// file.
-std::optional<std::string> HashFileAt(const RootTable& roots, const Place& where, std::string& why);
+// following links, or the LinkHash of a symbolic link there; nullopt when
+// there is neither (missing, not a regular file, not readable). Throws
+// Refused for a link on the way, IoError when reading the open file fails.
+std::optional<std::string> HashFileAt(const RootTable& roots, const Place& where);
+
+// What the manifest records for a symbolic link a tree installed: the
+// SHA-256 of "symlink:" followed by its target.
+std::string LinkHash(std::string_view target);
 
 class FolderHandle;
 
 // The bytes of the record file name in folder (the journal, the manifest)
 // when this user's installation wrote it: a regular file of the user's own,
 // writable by nobody else, of at most maxSize bytes; anyone could plant
-// another, so no other is acted on. nullopt without why when there is none,
-// with why (naming shown, what the file is) when it is not trusted or
-// cannot be read.
+// another, so no other is acted on. nullopt when there is none; throws
+// Refused (naming shown, what the file is) when it is not trusted, IoError
+// when it cannot be read.
 std::optional<std::string> ReadOwnRecordFile(const FolderHandle& folder, const std::string& name,
                                              uint64_t maxSize, const std::string& shown,
-                                             const std::string& what, std::string& why);
+                                             const std::string& what);
 
 // The folder a relative path lies in, and its last part.
 std::string ParentOf(const std::string& relative);

@@ -7,6 +7,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "common/Errors.h"
+
 std::optional<std::filesystem::path> SafeRelativePath(const std::string& name) {
     std::string rest = name;
     if (rest.size() >= 2 && rest[1] == ':') rest.erase(0, 2); // a drive letter
@@ -34,61 +36,62 @@ FolderHandle& FolderHandle::operator=(FolderHandle&& other) noexcept {
     return *this;
 }
 
+int FolderHandle::Close() {
+    if (fd_ < 0) return 0;
+    const int result = ::close(fd_);
+    fd_ = -1;
+    return result == 0 ? 0 : errno;
+}
+
 namespace {
 
 constexpr int kFolderFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
 
 // Why the folder name inside parent could not be opened (err from openat).
-std::string OpenFailure(int parent, const std::string& name, const std::string& shown, int err) {
+[[noreturn]] void OpenFailure(int parent, const std::string& name, const std::string& shown,
+                              int err) {
     struct stat st {};
     if (::fstatat(parent, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(st.st_mode))
-        return shown + ": is a symbolic link, not followed";
-    if (err == ENOTDIR) return shown + ": is not a folder";
-    return shown + ": " + std::strerror(err);
+        throw Refused("is a symbolic link, not followed", shown);
+    if (err == ENOTDIR) throw Refused("is not a folder", shown);
+    throw IoError(err, shown);
 }
 
-// Opens (with create, making it when missing) the folder name inside parent
-// without following a symbolic link.
+// Opens (with Create, making it when missing) the folder name inside parent
+// without following a symbolic link; closed when it is missing and may be.
 FolderHandle OpenChild(int parent, const std::string& name, const std::filesystem::path& shown,
-                       bool create, const BeforeMakeFolder& beforeMake, std::string& why,
-                       bool* missing) {
+                       FolderWalk walk, const BeforeMakeFolder& beforeMake) {
     int fd = ::openat(parent, name.c_str(), kFolderFlags);
-    if (fd < 0 && errno == ENOENT && create) {
-        if (beforeMake && !beforeMake(shown, why)) return FolderHandle();
-        if (::mkdirat(parent, name.c_str(), 0777) != 0 && errno != EEXIST) {
-            why = shown.string() + ": " + std::strerror(errno);
-            return FolderHandle();
-        }
+    if (fd < 0 && errno == ENOENT && walk == FolderWalk::Create) {
+        if (beforeMake) beforeMake(shown);
+        if (::mkdirat(parent, name.c_str(), 0777) != 0 && errno != EEXIST)
+            throw IoError(errno, shown.string());
         fd = ::openat(parent, name.c_str(), kFolderFlags);
     }
-    if (fd < 0) {
-        if (missing) *missing = errno == ENOENT;
-        why = OpenFailure(parent, name, shown.string(), errno);
-    }
+    if (fd < 0 && errno == ENOENT && walk == FolderWalk::IfPresent) return FolderHandle();
+    if (fd < 0) OpenFailure(parent, name, shown.string(), errno);
     return FolderHandle(fd);
 }
 
 } // namespace
 
 FolderHandle OpenFolderBelow(const std::filesystem::path& dir,
-                             const std::filesystem::path& relative, bool create, std::string& why,
-                             const BeforeMakeFolder& beforeMake, bool* missing) {
-    if (missing) *missing = false;
-    if (create) {
+                             const std::filesystem::path& relative, FolderWalk walk,
+                             const BeforeMakeFolder& beforeMake) {
+    if (walk == FolderWalk::Create) {
         std::error_code ec;
         std::filesystem::create_directories(dir, ec);
     }
     FolderHandle folder(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (!folder.IsOpen()) {
-        if (missing) *missing = errno == ENOENT;
-        why = dir.string() + ": " + std::strerror(errno);
-        return folder;
+        if (errno == ENOENT && walk == FolderWalk::IfPresent) return folder;
+        throw IoError(errno, dir.string());
     }
     std::filesystem::path shown = dir;
     for (const std::filesystem::path& part : relative) {
         if (part.empty() || part == ".") continue;
         shown /= part;
-        folder = OpenChild(folder.Get(), part.string(), shown, create, beforeMake, why, missing);
+        folder = OpenChild(folder.Get(), part.string(), shown, walk, beforeMake);
         if (!folder.IsOpen()) break;
     }
     return folder;
@@ -100,53 +103,48 @@ std::optional<struct stat> StatIn(const FolderHandle& folder, const std::string&
     return st;
 }
 
-int CreateFileIn(const FolderHandle& folder, const std::string& temp, const std::string& shown,
-                 std::string& why) {
-    const int fd = ::openat(folder.Get(), temp.c_str(),
-                            O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-    if (fd < 0) why = shown + ": " + std::strerror(errno);
-    return fd;
+FileHandle CreateFileIn(const FolderHandle& folder, const std::string& temp,
+                        const std::string& shown) {
+    FileHandle file(::openat(folder.Get(), temp.c_str(),
+                             O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+    if (!file.IsOpen()) throw IoError(errno, shown);
+    return file;
 }
 
-bool WriteAll(int fd, std::string_view contents) {
+void WriteAll(int fd, std::string_view contents, const std::string& shown) {
     while (!contents.empty()) {
         const ssize_t n = ::write(fd, contents.data(), contents.size());
         if (n < 0) {
             if (errno == EINTR) continue;
-            return false;
+            throw IoError(errno, shown);
         }
         contents.remove_prefix(static_cast<size_t>(n));
     }
-    return true;
 }
 
-bool FinishFile(const FolderHandle& folder, const std::string& temp, int fd, mode_t mode,
-                const std::string& shown, std::string& why) {
-    const bool moded = ::fchmod(fd, mode) == 0;
-    const int err = errno;
-    if (::close(fd) != 0 || !moded) {
-        why = shown + ": " + std::strerror(moded ? errno : err);
+void FinishFile(const FolderHandle& folder, const std::string& temp, FileHandle& file, mode_t mode,
+                const std::string& shown) {
+    const int moded = ::fchmod(file.Get(), mode) == 0 ? 0 : errno;
+    const int closed = file.Close();
+    if (moded != 0 || closed != 0) {
         ::unlinkat(folder.Get(), temp.c_str(), 0);
-        return false;
+        throw IoError(moded != 0 ? moded : closed, shown);
     }
-    return true;
 }
 
 bool RenameIntoPlace(const FolderHandle& folder, const std::string& temp, const std::string& name,
-                     const std::string& shown, std::string& why, bool* replaced) {
+                     const std::string& shown) {
     const std::optional<struct stat> before = StatIn(folder, name);
     if (before && S_ISDIR(before->st_mode)) {
-        why = shown + ": is a folder";
         ::unlinkat(folder.Get(), temp.c_str(), 0);
-        return false;
+        throw Refused("is a folder", shown);
     }
     if (::renameat(folder.Get(), temp.c_str(), folder.Get(), name.c_str()) != 0) {
-        why = shown + ": " + std::strerror(errno);
+        const int err = errno;
         ::unlinkat(folder.Get(), temp.c_str(), 0);
-        return false;
+        throw IoError(err, shown);
     }
-    if (replaced) *replaced = before.has_value();
-    return true;
+    return before.has_value();
 }
 
 std::string PrivateName(std::string_view what) {
@@ -170,24 +168,23 @@ mode_t FileModeFor(std::string_view contents) {
 }
 
 bool WriteBelow(const std::filesystem::path& dir, const std::filesystem::path& relative,
-                std::string_view contents, mode_t mode, std::string& why, bool* replaced) {
-    const FolderHandle folder = OpenFolderBelow(dir, relative.parent_path(), true, why);
-    if (!folder.IsOpen()) return false;
+                std::string_view contents, mode_t mode) {
+    const FolderHandle folder = OpenFolderBelow(dir, relative.parent_path(), FolderWalk::Create);
     const std::string shown = (dir / relative).string();
     const std::string temp = PrivateName("part");
-    const int fd = CreateFileIn(folder, temp, shown, why);
-    if (fd < 0) return false;
-    if (!WriteAll(fd, contents)) {
-        why = shown + ": " + std::strerror(errno);
-        ::close(fd);
+    FileHandle file = CreateFileIn(folder, temp, shown);
+    try {
+        WriteAll(file.Get(), contents, shown);
+    } catch (const IoError&) {
+        // No temporary file stays behind; the error goes on to the caller.
         ::unlinkat(folder.Get(), temp.c_str(), 0);
-        return false;
+        throw;
     }
-    return FinishFile(folder, temp, fd, mode, shown, why) &&
-           RenameIntoPlace(folder, temp, relative.filename().string(), shown, why, replaced);
+    FinishFile(folder, temp, file, mode, shown);
+    return RenameIntoPlace(folder, temp, relative.filename().string(), shown);
 }
 
 bool WriteEntryBelow(const std::filesystem::path& dir, const std::filesystem::path& relative,
-                     std::string_view contents, std::string& why, bool* replaced) {
-    return WriteBelow(dir, relative, contents, FileModeFor(contents), why, replaced);
+                     std::string_view contents) {
+    return WriteBelow(dir, relative, contents, FileModeFor(contents));
 }

@@ -28,7 +28,7 @@ mode_t FileModeFor(std::string_view contents);
 
 // The process's umask: CurrentUmask, from common/ProcessInfo.h.
 
-// An open folder descriptor that closes itself.
+// An open descriptor (a folder's or a file's) that closes itself.
 class FolderHandle {
   public:
     explicit FolderHandle(int fd = -1) : fd_(fd) {}
@@ -39,56 +39,64 @@ class FolderHandle {
     FolderHandle& operator=(const FolderHandle&) = delete;
     int Get() const { return fd_; }
     bool IsOpen() const { return fd_ >= 0; }
+    // Closes now; the system's error number, 0 when it closed cleanly.
+    int Close();
 
   private:
     int fd_;
 };
+using FileHandle = FolderHandle;
 
-// Told the full path of a folder about to be made; false (with why) stops
-// the walk before the folder is made.
-using BeforeMakeFolder = std::function<bool(const std::filesystem::path& folder, std::string& why)>;
+// Told the full path of a folder about to be made; throws to stop the walk
+// before the folder is made.
+using BeforeMakeFolder = std::function<void(const std::filesystem::path& folder)>;
+
+enum class FolderWalk {
+    Create,    // missing folders are made
+    Existing,  // a missing folder is an error
+    IfPresent, // a missing folder gives a closed handle
+};
 
 // Opens the folder dir / relative. dir itself is opened as the system finds
-// it; below it no symbolic link is followed. With create, missing folders
+// it; below it no symbolic link is followed. With Create, missing folders
 // (dir too) are made with mode 0777 less the umask, each announced to
-// beforeMake first. A closed handle, with why, when a folder on the way is a
-// link, not a folder, missing (without create; missing, when given, is then
-// set) or cannot be opened.
+// beforeMake first. Throws Refused when a folder on the way is a link or not
+// a folder, IoError when one cannot be opened or made.
 FolderHandle OpenFolderBelow(const std::filesystem::path& dir,
-                             const std::filesystem::path& relative, bool create, std::string& why,
-                             const BeforeMakeFolder& beforeMake = {}, bool* missing = nullptr);
+                             const std::filesystem::path& relative, FolderWalk walk,
+                             const BeforeMakeFolder& beforeMake = {});
 
 // The entry name in folder as lstat sees it; nullopt when there is none.
 std::optional<struct stat> StatIn(const FolderHandle& folder, const std::string& name);
 
 // Creates the new, empty file temp in folder (it must not exist yet; links
-// are not followed), mode 0600 until FinishFile. -1 with why on failure.
-int CreateFileIn(const FolderHandle& folder, const std::string& temp, const std::string& shown,
-                 std::string& why);
+// are not followed), mode 0600 until FinishFile. Throws IoError naming shown.
+FileHandle CreateFileIn(const FolderHandle& folder, const std::string& temp,
+                        const std::string& shown);
 
-// Writes every byte to fd; false with errno set on failure.
-bool WriteAll(int fd, std::string_view contents);
+// Writes every byte to fd; throws IoError naming shown.
+void WriteAll(int fd, std::string_view contents, const std::string& shown);
 
-// Gives the file its mode and closes it; on failure removes temp from folder.
-bool FinishFile(const FolderHandle& folder, const std::string& temp, int fd, mode_t mode,
-                const std::string& shown, std::string& why);
+// Gives the file its mode and closes it; on failure removes temp from folder
+// and throws IoError.
+void FinishFile(const FolderHandle& folder, const std::string& temp, FileHandle& file, mode_t mode,
+                const std::string& shown);
 
 // Renames temp over name in folder (a folder at name is refused and temp
-// removed). replaced, when given, tells whether something was there before.
+// removed); true when something was there before.
 bool RenameIntoPlace(const FolderHandle& folder, const std::string& temp, const std::string& name,
-                     const std::string& shown, std::string& why, bool* replaced = nullptr);
+                     const std::string& shown);
 
 // A name for a temporary or kept-aside file that nobody else can guess:
 // "." + what + process number + random digits.
 std::string PrivateName(std::string_view what);
 
 // Writes contents to dir / relative with mode, creating dir and the folders
-// between (0777 less the umask). Refuses (false, with why) when a folder on
-// the way is a symbolic link or not a folder. replaced, when given, tells
-// whether a file of that name was there before.
+// between (0777 less the umask). Refuses when a folder on the way is a
+// symbolic link or not a folder. True when a file of that name was there.
 bool WriteBelow(const std::filesystem::path& dir, const std::filesystem::path& relative,
-                std::string_view contents, mode_t mode, std::string& why, bool* replaced = nullptr);
+                std::string_view contents, mode_t mode);
 
 // WriteBelow with the mode FileModeFor gives the contents.
 bool WriteEntryBelow(const std::filesystem::path& dir, const std::filesystem::path& relative,
-                     std::string_view contents, std::string& why, bool* replaced = nullptr);
+                     std::string_view contents);

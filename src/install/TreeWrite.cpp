@@ -12,22 +12,12 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// The safe writer's reason begins with the path it names; the error keeps
-// the two apart.
-void Check(bool ok, const std::string& why, const fs::path& path) {
-    if (ok) return;
-    const std::string shown = path.string() + ": ";
-    throw KaveloError(why.starts_with(shown) ? why.substr(shown.size()) : why, path.string());
-}
-
 // The link is made under a private name beside its place and renamed over
 // whatever file or link is there; a folder there is refused.
 void WriteLink(const fs::path& dir, const TreeEntry& e) {
     const fs::path relative(e.Name);
     const fs::path shown = dir / relative;
-    std::string why;
-    const FolderHandle folder = OpenFolderBelow(dir, relative.parent_path(), true, why);
-    Check(folder.IsOpen(), why, shown);
+    const FolderHandle folder = OpenFolderBelow(dir, relative.parent_path(), FolderWalk::Create);
     const std::string name = relative.filename().string();
     if (const auto st = StatIn(folder, name); st && S_ISDIR(st->st_mode))
         throw KaveloError("a folder is in the way of the link", shown.string());
@@ -45,12 +35,11 @@ void WriteLink(const fs::path& dir, const TreeEntry& e) {
 
 void WriteTreeBelow(const fs::path& dir, const Tree& tree, const TreeWritten& written) {
     const mode_t mask = CurrentUmask();
-    std::string why;
-    Check(OpenFolderBelow(dir, {}, true, why).IsOpen(), why, dir);
+    OpenFolderBelow(dir, {}, FolderWalk::Create);
     for (const TreeEntry& e : tree.Entries) {
         switch (e.Kind) {
         case TreeKind::Folder:
-            Check(OpenFolderBelow(dir, e.Name, true, why).IsOpen(), why, dir / e.Name);
+            OpenFolderBelow(dir, e.Name, FolderWalk::Create);
             break;
         case TreeKind::Link:
             WriteLink(dir, e);
@@ -58,7 +47,7 @@ void WriteTreeBelow(const fs::path& dir, const Tree& tree, const TreeWritten& wr
         case TreeKind::File:
         case TreeKind::Program: {
             const mode_t mode = (e.Kind == TreeKind::Program ? 0755 : 0644) & ~mask;
-            Check(WriteBelow(dir, e.Name, e.Data, mode, why), why, dir / e.Name);
+            WriteBelow(dir, e.Name, e.Data, mode);
             break;
         }
         }

@@ -19,7 +19,7 @@ struct UninstallResult {
 };
 
 // Uninstalls the installation in folder. dryRun reports what would go and
-// changes nothing (no undo of an interrupted installation either). False
-// with why when the folder holds no installation, is in use, or its manifest
-// cannot be trusted.
-bool Uninstall(const std::string& folder, bool dryRun, UninstallResult& result, std::string& why);
+// changes nothing (no undo of an interrupted installation either). What
+// cannot be removed is reported in the result. Throws when the folder holds
+// no installation, is in use, or its manifest cannot be trusted.
+UninstallResult Uninstall(const std::string& folder, bool dryRun);

@@ -213,7 +213,27 @@ std::string LoadRuntime(const SaveOptions& options, std::string& dataFilePath, s
     return LoadResFile("KAVELO.EXE", "FILE");
 }
 
-bool SaveSetup(SetupProject& project, Host& host, const SaveOptions& options) {
+namespace {
+
+// A setup that another program replaced or wrote since it was opened is
+// replaced only when the user says so: its changes would be lost.
+bool MayReplace(const SetupLock& lock, const SetupProject& project, Host& host) {
+    try {
+        lock.CheckUnchanged();
+        return true;
+    } catch (const KaveloError& e) {
+        if (host.AskYesNo(project.ProjectPath + "\n" + e.Reason() + ".\n" +
+                          "Replace it with the project as it is here? What the other program "
+                          "wrote is then lost."))
+            return true;
+        ShowErrorWithPath(host, 31, project.ProjectPath, e.Reason());
+        return false;
+    }
+}
+
+} // namespace
+
+bool SaveSetup(SetupProject& project, Host& host, SetupLock* lock, const SaveOptions& options) {
     std::string dataFilePath;
     std::string why;
     const std::string runtime = LoadRuntime(options, dataFilePath, why);
@@ -221,6 +241,7 @@ bool SaveSetup(SetupProject& project, Host& host, const SaveOptions& options) {
         ShowErrorWithPath(host, 34, dataFilePath, why);
         return false;
     }
+    if (lock && !MayReplace(*lock, project, host)) return false;
     const std::string target = SaveTarget(project.ProjectPath);
     try {
         CheckReplaceable(target);
@@ -228,7 +249,11 @@ bool SaveSetup(SetupProject& project, Host& host, const SaveOptions& options) {
         AtomicFile pending(target, options.UnnamedFiles);
         BinaryFile file = BinaryFile::OpenReadWrite(pending.OpenPath());
         WriteSetupFile(project, host, runtime, file);
-        pending.Commit(SetupMode(target));
+        // The new file is locked before it takes the setup's place.
+        pending.Commit(SetupMode(target), [lock](const std::string& named) {
+            if (lock) lock->LockReplacement(named);
+        });
+        if (lock) lock->ReplacementInPlace();
         return true;
     } catch (const KaveloError& e) {
         ShowErrorWithPath(host, 31, project.ProjectPath, e.Reason());

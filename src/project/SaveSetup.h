@@ -10,6 +10,7 @@
 
 #include "common/Host.h"
 #include "project/Project.h"
+#include "project/SetupLock.h"
 
 // Where a save finds the setup runtime and how it writes the new file. The
 // defaults are the running program's; tests and benchmarks choose others.
@@ -27,8 +28,12 @@ struct SaveOptions {
 
 // Writes project into project.ProjectPath. On failure shows string 31 (or 34
 // when there is no runtime) with the reason on a line beneath, and returns
-// false. User files are packed into the project as a side effect.
-bool SaveSetup(SetupProject& project, Host& host, const SaveOptions& options = {});
+// false. User files are packed into the project as a side effect. With the
+// setup's lock: a setup that another program replaced or wrote since the
+// lock was taken is replaced only when the host's question is answered yes,
+// and the lock moves to the new file.
+bool SaveSetup(SetupProject& project, Host& host, SetupLock* lock = nullptr,
+               const SaveOptions& options = {});
 
 // The runtime bytes: the data file beside the program (for an installed
 // program, of the same name in lib/kavelo/ beside the program's folder), or

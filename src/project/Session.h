@@ -11,6 +11,7 @@
 #include "common/Host.h"
 #include "project/Project.h"
 #include "project/SaveSetup.h"
+#include "project/SetupLock.h"
 
 inline constexpr int kMaxDebugLines = 256; // lines kept in DebugText
 
@@ -41,6 +42,10 @@ class Module1 {
     // Where saves find the setup runtime and how they write (the program's
     // own unless a test or benchmark chooses).
     SaveOptions Saving;
+    // The lock on the project's setup while the program changes it; saving
+    // checks the setup is still the one locked and moves the lock to the
+    // file it writes.
+    SetupLock Lock;
 
     Host& GetHost() const { return *host_; }
     void SetHost(Host& host) { host_ = &host; }

@@ -7,27 +7,16 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <functional>
 #include <thread>
 #include <utility>
 
 #include "common/Errors.h"
+#include "project/LockFolder.h"
 
 namespace {
-
-// The user's runtime folder ($XDG_RUNTIME_DIR), or a folder of the user's
-// own in the temporary folder.
-std::string LockFolder() {
-    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-    std::string base = runtime && *runtime ? std::string(runtime)
-                                           : std::filesystem::temp_directory_path().string() +
-                                                 "/kavelo-" + std::to_string(::getuid());
-    if (!runtime || !*runtime) ::mkdir(base.c_str(), 0700);
-    base += "/kavelo-locks";
-    ::mkdir(base.c_str(), 0700);
-    return base;
-}
 
 // The setup's absolute path with its folder resolved, so that two spellings
 // of one setup name one lock; the file itself may not exist yet.
@@ -71,24 +60,42 @@ std::string HolderOf(int fd) {
 bool StillAtPath(int fd, const std::string& path) {
     struct stat a {
     }, b{};
-    return ::fstat(fd, &a) == 0 && ::stat(path.c_str(), &b) == 0 && a.st_dev == b.st_dev &&
+    return ::fstat(fd, &a) == 0 && ::lstat(path.c_str(), &b) == 0 && a.st_dev == b.st_dev &&
            a.st_ino == b.st_ino;
+}
+
+// The lock file, opened without following a link, and kept only when it is
+// a plain file of this user's that no other name points to: it is truncated
+// and written, so a file planted in its place must never be.
+int OpenLockFile(const std::string& lockPath, const std::string& setupPath) {
+    const int fd = ::open(lockPath.c_str(),
+                          O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK | O_NOCTTY, 0600);
+    if (fd < 0)
+        throw KaveloError("cannot open the lock file " + lockPath + ": " + std::strerror(errno),
+                          setupPath);
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != ::geteuid() ||
+        st.st_nlink != 1) {
+        ::close(fd);
+        throw KaveloError("the lock file " + lockPath + " is not one that kavelo made", setupPath);
+    }
+    return fd;
 }
 
 } // namespace
 
 std::string SetupLock::LockPathFor(const std::string& setupPath) {
-    return LockFolder() + "/" + Hex(Fnv1a(Canonical(setupPath))) + ".lock";
+    return SetupLockFolder() + "/" + Hex(Fnv1a(Canonical(setupPath))) + ".lock";
 }
 
 SetupLock SetupLock::Acquire(const std::string& path, const std::string& program,
                              std::chrono::milliseconds wait) {
     SetupLock lock;
+    lock.setupPath_ = path;
     lock.lockPath_ = LockPathFor(path);
     const auto deadline = std::chrono::steady_clock::now() + wait;
     for (;;) {
-        const int fd = ::open(lock.lockPath_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-        if (fd < 0) throw IoError(errno, lock.lockPath_);
+        const int fd = OpenLockFile(lock.lockPath_, path);
         if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
             if (StillAtPath(fd, lock.lockPath_)) {
                 const std::string holder = program + ", process " + std::to_string(::getpid());
@@ -96,7 +103,7 @@ SetupLock SetupLock::Acquire(const std::string& path, const std::string& program
                     // The name of the holder is a courtesy; the lock holds without it.
                 }
                 lock.fd_.Reset(fd);
-                return lock;
+                break;
             }
             ::close(fd);
             continue;
@@ -109,9 +116,25 @@ SetupLock SetupLock::Acquire(const std::string& path, const std::string& program
             throw KaveloError("in use by " + holder, path);
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
+    lock.file_ = SetupFileLock::Take(path, deadline);
+    return lock;
+}
+
+void SetupLock::CheckUnchanged() const {
+    file_.CheckUnchanged(setupPath_);
+}
+
+void SetupLock::LockReplacement(const std::string& newPath) {
+    replacement_ = SetupFileLock::Take(newPath, std::chrono::steady_clock::now());
+}
+
+void SetupLock::ReplacementInPlace() {
+    file_ = std::move(replacement_);
 }
 
 void SetupLock::Release() {
+    file_.Release();
+    replacement_.Release();
     if (!fd_.IsOpen()) return;
     // Removed while held, so no later holder's file is ever removed.
     ::unlink(lockPath_.c_str());
@@ -123,13 +146,18 @@ SetupLock::~SetupLock() {
 }
 
 SetupLock::SetupLock(SetupLock&& other) noexcept
-    : fd_(std::move(other.fd_)), lockPath_(std::move(other.lockPath_)) {}
+    : fd_(std::move(other.fd_)), lockPath_(std::move(other.lockPath_)),
+      setupPath_(std::move(other.setupPath_)), file_(std::move(other.file_)),
+      replacement_(std::move(other.replacement_)) {}
 
 SetupLock& SetupLock::operator=(SetupLock&& other) noexcept {
     if (this != &other) {
         Release();
         fd_ = std::move(other.fd_);
         lockPath_ = std::move(other.lockPath_);
+        setupPath_ = std::move(other.setupPath_);
+        file_ = std::move(other.file_);
+        replacement_ = std::move(other.replacement_);
     }
     return *this;
 }

@@ -5,7 +5,6 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
-#include <stdexcept>
 
 namespace {
 
@@ -324,15 +323,15 @@ int32_t CountOccurrences(const std::string& text, const std::string& find) {
     return count;
 }
 
-void EvaluateComparisons(std::string& text, const std::string& op) {
-    if (op.empty()) return;
+bool EvaluateComparisons(std::string& text, const std::string& op) {
+    if (op.empty()) return true;
     const size_t opLen = op.size();
     size_t from = 0;
     for (;;) {
         const size_t p = text.find(op, from);
         const size_t len = text.size();
         // The operator needs a character before it and two from its start on.
-        if (p == std::string::npos || p < 1 || p + 3 > len) return;
+        if (p == std::string::npos || p < 1 || p + 3 > len) return true;
         size_t l = p;
         while (l > 0 && IsDigit(text[l - 1]))
             --l;
@@ -349,8 +348,7 @@ void EvaluateComparisons(std::string& text, const std::string& op) {
         const double right = NumberValue(text.substr(p + opLen, r - (p + opLen) + 1));
         // A number beyond the range of a double cannot be compared: reading
         // both as infinity would make any two huge numbers equal.
-        if (!std::isfinite(left) || !std::isfinite(right))
-            throw std::range_error("number too large to compare");
+        if (!std::isfinite(left) || !std::isfinite(right)) return false;
         text.replace(l, r - l + 1, 1, Compare(op, left, right) ? '1' : '0');
         from = l + 1;
     }
@@ -389,61 +387,56 @@ void EvaluateLogic(std::string& text, int code, const std::string& table) {
 }
 
 bool EvaluateCondition(const std::string& guard) {
-    try {
-        std::string t = TrimBlanks(guard);
-        ReplaceAll(t, "=>", ">=");
-        ReplaceAll(t, "=<", "<=");
-        ReplaceAll(t, " ", "");
-        ReplaceAll(t, "{", "(");
-        if (t.empty()) return false;
-        if (!std::all_of(t.begin(), t.end(), CanReduce)) return false;
+    std::string t = TrimBlanks(guard);
+    ReplaceAll(t, "=>", ">=");
+    ReplaceAll(t, "=<", "<=");
+    ReplaceAll(t, " ", "");
+    ReplaceAll(t, "{", "(");
+    if (t.empty()) return false;
+    if (!std::all_of(t.begin(), t.end(), CanReduce)) return false;
 
-        t = "(" + t + ")";
-        const int32_t closing = CountOccurrences(t, ")");
-        const int32_t opening = CountOccurrences(t, "(");
-        if (opening <= closing)
-            t.insert(0, static_cast<size_t>(closing - opening), '(');
-        else
-            t.append(static_cast<size_t>(opening - closing), ')');
+    t = "(" + t + ")";
+    const int32_t closing = CountOccurrences(t, ")");
+    const int32_t opening = CountOccurrences(t, "(");
+    if (opening <= closing)
+        t.insert(0, static_cast<size_t>(closing - opening), '(');
+    else
+        t.append(static_cast<size_t>(opening - closing), ')');
 
-        // The words stay encoded from one pass to the next: decoding and
-        // encoding again give the same text, unless "()" vanished and joined
-        // letters into a new word, which is then encoded afresh. The unwrap
-        // step does not look at words, so it may run on the encoded text.
-        EncodeWords(t);
-        // Every pass that changes the text makes it shorter, so there are at
-        // most as many passes as characters.
-        for (size_t pass = 0, limit = t.size() + 1; pass < limit; ++pass) {
-            const std::string start = t;
-            if (UnwrapFirstGroup(t) == Unwrapped::EmptyGroup) {
-                DecodeWords(t);
-                EncodeWords(t);
-            }
-            EvaluateComparisons(t, ">=");
-            EvaluateComparisons(t, "<=");
-            EvaluateComparisons(t, "<>");
-            // The two-character comparisons are protected while the
-            // one-character ones run.
-            ReplaceAll(t, ">=", Code(kCodeGreaterEqual));
-            ReplaceAll(t, "<=", Code(kCodeLessEqual));
-            ReplaceAll(t, "<>", Code(kCodeNotEqual));
-            EvaluateComparisons(t, "=");
-            EvaluateComparisons(t, "<");
-            EvaluateComparisons(t, ">");
-            EvaluateComparisons(t, "|");
-            ReplaceAll(t, Code(kCodeGreaterEqual), ">=");
-            ReplaceAll(t, Code(kCodeLessEqual), "<=");
-            ReplaceAll(t, Code(kCodeNotEqual), "<>");
-            EvaluateLogic(t, kCodeEqv, "1001");
-            EvaluateLogic(t, kCodeXor, "0110");
-            EvaluateLogic(t, kCodeOr, "0111");
-            EvaluateLogic(t, kCodeAnd, "0001");
-            EvaluateLogic(t, kCodeNot, "10");
-            if (t == start) break;
+    // The words stay encoded from one pass to the next: decoding and
+    // encoding again give the same text, unless "()" vanished and joined
+    // letters into a new word, which is then encoded afresh. The unwrap
+    // step does not look at words, so it may run on the encoded text.
+    EncodeWords(t);
+    // Every pass that changes the text makes it shorter, so there are at
+    // most as many passes as characters.
+    for (size_t pass = 0, limit = t.size() + 1; pass < limit; ++pass) {
+        const std::string start = t;
+        if (UnwrapFirstGroup(t) == Unwrapped::EmptyGroup) {
+            DecodeWords(t);
+            EncodeWords(t);
         }
-        return t == "1";
-    } catch (const std::range_error&) {
         // A number too large to compare makes the guard false.
-        return false;
+        if (!EvaluateComparisons(t, ">=") || !EvaluateComparisons(t, "<=") ||
+            !EvaluateComparisons(t, "<>"))
+            return false;
+        // The two-character comparisons are protected while the
+        // one-character ones run.
+        ReplaceAll(t, ">=", Code(kCodeGreaterEqual));
+        ReplaceAll(t, "<=", Code(kCodeLessEqual));
+        ReplaceAll(t, "<>", Code(kCodeNotEqual));
+        if (!EvaluateComparisons(t, "=") || !EvaluateComparisons(t, "<") ||
+            !EvaluateComparisons(t, ">") || !EvaluateComparisons(t, "|"))
+            return false;
+        ReplaceAll(t, Code(kCodeGreaterEqual), ">=");
+        ReplaceAll(t, Code(kCodeLessEqual), "<=");
+        ReplaceAll(t, Code(kCodeNotEqual), "<>");
+        EvaluateLogic(t, kCodeEqv, "1001");
+        EvaluateLogic(t, kCodeXor, "0110");
+        EvaluateLogic(t, kCodeOr, "0111");
+        EvaluateLogic(t, kCodeAnd, "0001");
+        EvaluateLogic(t, kCodeNot, "10");
+        if (t == start) break;
     }
+    return t == "1";
 }

@@ -34,8 +34,9 @@ void ReplaceAll(std::string& text, const std::string& find, const std::string& r
 int32_t CountOccurrences(const std::string& text, const std::string& find);
 
 // One left-to-right sweep that replaces "number op number" by "1" or "0".
-// Throws std::range_error for a number too large for a double.
-void EvaluateComparisons(std::string& text, const std::string& op);
+// False when a number is too large for a double: such a guard cannot be
+// reduced (text is then left part-way).
+bool EvaluateComparisons(std::string& text, const std::string& op);
 
 // One left-to-right sweep for the logical operator with the given code
 // (kCodeEqv ... kCodeNot) and truth table.

@@ -39,7 +39,11 @@ class Simulation {
 
 void Simulation::CheckShortcutString(const SelectedCommand& selected) {
     std::string number = LowerAscii(selected.Command.ShortcutText);
-    std::erase_if(number, [](char ch) { return ch == 'a' || ch == 'd' || ch == 'q' || ch == 's'; });
+    // "C" alone asks for a command link only, and needs no text.
+    if (number.find_first_not_of('c') == std::string::npos) return;
+    std::erase_if(number, [](char ch) {
+        return ch == 'a' || ch == 'c' || ch == 'd' || ch == 'q' || ch == 's';
+    });
     const double n = NumberValue(std::string(TrimBlanks(number)));
     if (n >= 1 && n <= kMaxShortcutString) {
         if (strings_[static_cast<size_t>(RoundHalfEven(n) - 1)].empty())
@@ -79,6 +83,8 @@ void Simulation::CheckCommand(const SelectedCommand& selected) {
 
 void Simulation::PrintShortcuts(const std::string& text, const std::string& target,
                                 const std::string& options) {
+    if (LowerAscii(text.substr(0, text.find(' '))).find('c') != std::string::npos)
+        Print("    CreateCommand: " + target);
     const std::optional<ShortcutRequest> request = ReadShortcutText(text);
     if (!request) return;
     const std::string& name = strings_[static_cast<size_t>(request->Text - 1)];

@@ -92,17 +92,19 @@ int ExtractSetup(const ByteSource& source, const std::vector<DirectoryEntry>& en
             failures += ExtractTree(source, *p.Entry, dir, options);
             continue;
         }
-        std::string why;
-        bool replaced = false;
+        std::string contents;
         try {
-            if (!WriteEntryBelow(dir, p.Relative, ReadEntryContents(source, *p.Entry), why,
-                                 &replaced)) {
-                Say(options, why);
-                ++failures;
-                continue;
-            }
+            contents = ReadEntryContents(source, *p.Entry);
         } catch (const KaveloError& e) {
             Say(options, "\"" + p.Entry->Name + "\": " + e.Reason() + ", skipped");
+            ++failures;
+            continue;
+        }
+        bool replaced = false;
+        try {
+            replaced = WriteEntryBelow(dir, p.Relative, contents);
+        } catch (const KaveloError& e) {
+            Say(options, e.what());
             ++failures;
             continue;
         }

@@ -252,6 +252,8 @@ TEST(Cli, FolderIsAddedListedAndExtractedAsATree) {
     ::chmod((app + "/bin/Run.sh").c_str(), 0755);
     std::filesystem::create_symlink("bin/Run.sh", app + "/run");
     ASSERT_EQ(Shell(kKavelo + " new --empty " + setup).status, 0);
+    // Without the sample program, the template's copy of it is a comment.
+    EXPECT_EQ(Shell(kKavelo + " check " + setup).status, 0);
     const ShellResult add = Shell(kKavelo + " add " + setup + " " + app);
     ASSERT_EQ(add.status, 0) << add.err;
     EXPECT_EQ(add.out, "1 added, 0 replaced\n");

@@ -285,6 +285,36 @@ TEST(CliLock, ASecondWriterWaitsThenNamesTheHolder) {
                          std::to_string(getpid()) + "\n");
 }
 
+// Writers of another session (another runtime folder) are kept out by the
+// lock on the setup's own file: of two adds at once each either adds its
+// file for good or is refused, and one that is kept out names no holder.
+TEST(CliLock, WritersOfAnotherSessionAreKeptOut) {
+    TempDir dir;
+    ASSERT_EQ(Shell("cd " + dir.Path().string() + " && $K new t.exe").status, 0);
+    std::mt19937 random(3);
+    for (const char* name : {"a.bin", "b.bin"}) {
+        std::string bytes(1 << 20, '\0');
+        for (char& c : bytes)
+            c = static_cast<char>(random() % 16);
+        WriteFile(dir / name, bytes);
+    }
+    const std::string cd = "cd " + dir.Path().string() + " || exit 9; mkdir -p s1 s2 s3; ";
+    {
+        const SetupLock held = SetupLock::Acquire(dir / "t.exe", "the editor");
+        const ShellResult r = Shell(cd + "XDG_RUNTIME_DIR=$PWD/s1 $K add t.exe a.bin");
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(r.err, "kavelo: t.exe: in use by another program\n");
+    }
+    const ShellResult both = Shell(cd + "XDG_RUNTIME_DIR=$PWD/s2 $K add t.exe a.bin > a.out 2>&1 & "
+                                        "XDG_RUNTIME_DIR=$PWD/s3 $K add t.exe b.bin > b.out 2>&1 & "
+                                        "wait; cat a.out b.out; $K list t.exe");
+    for (const char* name : {"a.bin", "b.bin"}) {
+        const bool listed = both.out.find(std::string(name) + "  ") != std::string::npos;
+        const std::string out = ReadFile(dir / (std::string(name, 1) + ".out"));
+        EXPECT_EQ(out == "1 added, 0 replaced\n", listed) << name << ": " << out;
+    }
+}
+
 // A save killed at any moment leaves the setup whole and, once the next save
 // has run, no temporary file.
 TEST(CliKill, KilledSaveLeavesNothingBehind) {

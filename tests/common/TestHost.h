@@ -19,8 +19,14 @@ class RecordingHost : public Host {
     }
     void EndPacking() override { ++ends; }
     void PackingLabel(const std::string& text) override { labels.push_back(text); }
+    bool AskYesNo(const std::string& text) override {
+        questions.push_back(text);
+        return answer;
+    }
 
     std::vector<std::string> errors;
+    std::vector<std::string> questions;
+    bool answer = false; // to every question
     std::vector<std::string> labels;
     int packings = 0;
     int ends = 0;

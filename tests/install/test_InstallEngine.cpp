@@ -68,7 +68,7 @@ class Machine {
         return *setup_;
     }
 
-    std::optional<InstallPlan> Plan(std::string& why) {
+    InstallPlan Plan() {
         PlanRequest request;
         request.Setup = &Setup();
         request.Folders = {dir_ / "root/inst",
@@ -76,8 +76,9 @@ class Machine {
                            dir_ / "root/share",
                            dir_ / "root/share/applications",
                            "",
-                           dir_ / "root/desktop"};
-        return PlanInstallation(request, why);
+                           dir_ / "root/desktop",
+                           dir_ / "root/bin"};
+        return PlanInstallation(request);
     }
 
     TreeSnapshot Tree() const { return Snapshot(dir_ / "root"); }
@@ -108,13 +109,11 @@ class StopAt : public InstallProgress {
 
 TEST(InstallEngine, InstallsReplacingSettingAsideAndUpgrading) {
     Machine m;
-    std::string why;
-    const auto plan = m.Plan(why);
-    ASSERT_TRUE(plan) << why;
+    const InstallPlan plan = m.Plan();
     StopAt never(1 << 30, false);
     std::optional<InstallLock> lock;
-    const InstallResult result = RunInstallation(m.Setup(), *plan, never, lock);
-    ASSERT_EQ(result.Outcome, InstallOutcome::Installed) << result.Why;
+    const InstallResult result = RunInstallation(m.Setup(), plan, never, lock);
+    ASSERT_EQ(result.Outcome, InstallOutcome::Installed) << result.Failure->what();
     EXPECT_FALSE(std::filesystem::exists(m / "root/inst/old.log"));
     EXPECT_FALSE(std::filesystem::exists(m / "root/inst/gone.txt")); // no longer installed
     EXPECT_EQ(ReadFile(m / "root/inst/a.bin").size(), 3u << 20);
@@ -130,13 +129,12 @@ TEST(InstallEngine, InstallsReplacingSettingAsideAndUpgrading) {
     for (const auto& [path, what] : m.Tree())
         EXPECT_EQ(path.find(".kavelo-keep"), std::string::npos) << path;
     EXPECT_FALSE(std::filesystem::exists(m / "root/inst/.kavelo-journal"));
-    const auto manifest = ReadPreviousManifest(m / "root/inst", why);
-    ASSERT_TRUE(manifest) << why;
+    const auto manifest = ReadPreviousManifest(m / "root/inst");
+    ASSERT_TRUE(manifest);
     EXPECT_EQ(manifest->Files.size(), 6u); // four copies, hard.txt, the launcher
 
     lock.reset();
-    UninstallResult removed;
-    ASSERT_TRUE(Uninstall(m / "root/inst", false, removed, why)) << why;
+    const UninstallResult removed = Uninstall(m / "root/inst", false);
     EXPECT_TRUE(removed.Problems.empty());
     EXPECT_FALSE(std::filesystem::exists(m / "root/lib")); // made by the installation
     EXPECT_FALSE(std::filesystem::exists(m / "root/inst/sub"));
@@ -150,12 +148,10 @@ TEST(InstallEngine, CancelOrKillAtAnyPointLeavesTheTreeAsBefore) {
     int total = 0;
     {
         Machine m;
-        std::string why;
-        const auto plan = m.Plan(why);
-        ASSERT_TRUE(plan) << why;
+        const InstallPlan plan = m.Plan();
         StopAt never(1 << 30, false);
         std::optional<InstallLock> lock;
-        RunInstallation(m.Setup(), *plan, never, lock);
+        RunInstallation(m.Setup(), plan, never, lock);
         total = never.Calls();
     }
     ASSERT_GT(total, 8);
@@ -163,28 +159,25 @@ TEST(InstallEngine, CancelOrKillAtAnyPointLeavesTheTreeAsBefore) {
         for (bool die : {false, true}) {
             Machine m;
             const TreeSnapshot before = m.Tree();
-            std::string why;
-            const auto plan = m.Plan(why);
-            ASSERT_TRUE(plan) << why;
+            const InstallPlan plan = m.Plan();
             StopAt stop(stopAt, die);
             if (!die) {
                 std::optional<InstallLock> lock;
-                const InstallResult r = RunInstallation(m.Setup(), *plan, stop, lock);
+                const InstallResult r = RunInstallation(m.Setup(), plan, stop, lock);
                 EXPECT_EQ(r.Outcome, InstallOutcome::Cancelled) << stopAt;
             } else {
                 const pid_t child = fork();
                 if (child == 0) {
                     std::optional<InstallLock> lock;
-                    RunInstallation(m.Setup(), *plan, stop, lock);
+                    RunInstallation(m.Setup(), plan, stop, lock);
                     _exit(0);
                 }
                 int status = 0;
                 waitpid(child, &status, 0);
                 ASSERT_EQ(WEXITSTATUS(status), 9) << stopAt;
-                auto lock = InstallLock::Take(m / "root/inst", why);
-                ASSERT_TRUE(lock) << why;
-                Recovery recovery;
-                ASSERT_TRUE(RecoverInstallation(*lock, m / "root/inst", recovery, why)) << why;
+                auto lock = InstallLock::Take(m / "root/inst");
+                ASSERT_TRUE(lock);
+                const Recovery recovery = RecoverInstallation(*lock, m / "root/inst");
                 EXPECT_TRUE(recovery.Found);
                 EXPECT_FALSE(recovery.Result.Committed);
                 EXPECT_TRUE(recovery.Result.Problems.empty());
@@ -198,16 +191,14 @@ TEST(InstallEngine, CancelOrKillAtAnyPointLeavesTheTreeAsBefore) {
 TEST(InstallEngine, ADamagedEntryFailsAndIsUndone) {
     Machine m(7); // b.txt claims 7 bytes and holds 3
     const TreeSnapshot before = m.Tree();
-    std::string why;
-    const auto plan = m.Plan(why);
-    ASSERT_TRUE(plan) << why;
+    const InstallPlan plan = m.Plan();
     StopAt never(1 << 30, false);
     std::optional<InstallLock> lock;
-    const InstallResult r = RunInstallation(m.Setup(), *plan, never, lock);
+    const InstallResult r = RunInstallation(m.Setup(), plan, never, lock);
     EXPECT_EQ(r.Outcome, InstallOutcome::FailedUndone);
-    EXPECT_NE(r.Why.find("the setup is damaged: b.txt unpacks to 3 bytes, not 7"),
-              std::string::npos)
-        << r.Why;
+    ASSERT_TRUE(r.Failure);
+    EXPECT_EQ(r.Failure->Reason(), "the setup is damaged: b.txt unpacks to 3 bytes, not 7");
+    EXPECT_EQ(r.Failure->Path(), m / "root/inst/sub/deep/b.txt");
     EXPECT_EQ(SnapshotDifference(before, m.Tree()), "");
 }
 
@@ -216,17 +207,22 @@ TEST(InstallEngine, AJournalNotTheUsersOwnIsNotActedOn) {
     WriteFile(m / "root/inst/.kavelo-journal",
               "kavelo-journal\t1\nroot\t0\t/\nnew\t0\tetc/x\t1\t2\n");
     std::filesystem::permissions(m / "root/inst/.kavelo-journal", std::filesystem::perms(0666));
-    std::string why;
-    auto lock = InstallLock::Take(m / "root/inst", why);
+    auto lock = InstallLock::Take(m / "root/inst");
     ASSERT_TRUE(lock);
-    Recovery recovery;
-    EXPECT_FALSE(RecoverInstallation(*lock, m / "root/inst", recovery, why));
-    EXPECT_NE(why.find("not a journal this user's installation wrote"), std::string::npos) << why;
+    try {
+        RecoverInstallation(*lock, m / "root/inst");
+        ADD_FAILURE() << "a journal others may write was acted on";
+    } catch (const Refused& e) {
+        EXPECT_EQ(e.Reason(), "not a journal this user's installation wrote; not acted on");
+        EXPECT_EQ(e.Path(), m / "root/inst/.kavelo-journal");
+    }
     // A second holder of the folder is turned away while the first works.
-    std::string busy;
-    EXPECT_FALSE(InstallLock::Take(m / "root/inst", busy));
-    EXPECT_NE(busy.find("another installation or uninstallation is working there"),
-              std::string::npos);
+    try {
+        InstallLock::Take(m / "root/inst");
+        ADD_FAILURE() << "a second lock was taken";
+    } catch (const Refused& e) {
+        EXPECT_EQ(e.Reason(), "another installation or uninstallation is working there");
+    }
 }
 
 } // namespace

@@ -6,6 +6,7 @@
 #include <random>
 
 #include "TestHost.h"
+#include "common/Errors.h"
 #include "install/DesktopEntry.h"
 #include "install/DisplayText.h"
 #include "install/LinuxFolders.h"
@@ -56,8 +57,7 @@ InstallEnvironment UserEnvironment() {
 
 TEST(LinuxFolders, BaseFoldersForRootAndForAUser) {
     InstallEnvironment env = UserEnvironment();
-    std::string why;
-    EXPECT_EQ(DefaultInstallFolder("My Company\\My App", env, why),
+    EXPECT_EQ(DefaultInstallFolder("My Company\\My App", env),
               "/home/ann/.local/opt/My Company/My App");
     const LinuxFolders user = MapFolders("/home/ann/.local/opt/x", env);
     EXPECT_EQ(user.Lib, "/home/ann/.local/lib");
@@ -65,15 +65,21 @@ TEST(LinuxFolders, BaseFoldersForRootAndForAUser) {
     EXPECT_EQ(user.Menu, "/home/ann/.local/share/applications");
     EXPECT_EQ(user.AllUsersMenu, "");
     env.Root = true;
-    EXPECT_EQ(DefaultInstallFolder("Acme\\Tool\\", env, why), "/opt/Acme/Tool");
+    EXPECT_EQ(DefaultInstallFolder("Acme\\Tool\\", env), "/opt/Acme/Tool");
     const LinuxFolders root = MapFolders("/opt/x", env);
     EXPECT_EQ(root.Lib, "/usr/local/lib");
     EXPECT_EQ(root.Share, "/usr/local/share");
     EXPECT_EQ(root.AllUsersMenu, "/usr/share/applications");
     for (const char* bad : {"", "..\\..\\etc", "a\\..\\..\\b"})
-        EXPECT_FALSE(DefaultInstallFolder(bad, env, why)) << bad;
-    EXPECT_FALSE(AbsoluteFolder("/tmp/with\\backslash", why));
-    EXPECT_EQ(AbsoluteFolder("/tmp//a/./b/../c/", why), "/tmp/a/c");
+        EXPECT_THROW(DefaultInstallFolder(bad, env), InvalidRequest) << bad;
+    try {
+        AbsoluteFolder("/tmp/with\\backslash");
+        ADD_FAILURE() << "a backslash was taken";
+    } catch (const InvalidRequest& e) {
+        EXPECT_EQ(e.Reason(), "a folder name may not hold a backslash or a control character");
+        EXPECT_EQ(e.Path(), "/tmp/with\\backslash");
+    }
+    EXPECT_EQ(AbsoluteFolder("/tmp//a/./b/../c/"), "/tmp/a/c");
 }
 
 // Script targets worked out with the Linux folders, then made Linux paths.
@@ -81,9 +87,10 @@ TEST(LinuxFolders, TargetsOfCommandLines) {
     const LinuxFolders folders = MapFolders("/opt/Acme/Tool", UserEnvironment());
     const BaseFolders base = ScriptFolders(folders);
     const std::string longName(5000, 'x');
+    // path, or the reason it is refused.
     const struct {
         std::string line;
-        std::optional<std::string> path;
+        std::string path;
     } cases[] = {
         {"Copy a,1,,a.exe", "/opt/Acme/Tool/a.exe"},
         {"Copy a,0,bin\\x,a", "/opt/Acme/Tool/bin/x/a"},
@@ -94,20 +101,21 @@ TEST(LinuxFolders, TargetsOfCommandLines) {
         {"Copy a,99,\\var\\lib\\acme,a", "/var/lib/acme/a"},
         {"Copy a,1,,/etc/passwd", "/opt/Acme/Tool/etc/passwd"},
         {"Copy sub\\b.txt,1,,", "/opt/Acme/Tool/b.txt"},
-        {"Copy a,99,D:\\Apps,a", std::nullopt},
+        {"Copy a,99,D:\\Apps,a", "is not an absolute path"},
         {"Copy a,99,,a", "/a"},
-        {"Copy a,1,,..\\..\\evil", std::nullopt},
-        {"Copy a,1,..\\..\\..\\..\\..\\x,a", std::nullopt},
-        {"Copy a,1,," + longName, std::nullopt},
+        {"Copy a,1,,..\\..\\evil", "holds a \"..\" part"},
+        {"Copy a,1,..\\..\\..\\..\\..\\x,a", "is not an absolute path"},
+        {"Copy a,1,," + longName, "a name in it is too long or holds a NUL"},
     };
     for (const auto& c : cases) {
         const InstallCommand command = ParseInstallCommand(c.line, base);
-        std::string why;
-        const auto path = LinuxPath(command.TargetPath, why);
-        EXPECT_EQ(path, c.path) << c.line.substr(0, 60) << ": " << why;
-        if (!path) {
-            EXPECT_FALSE(why.empty());
+        std::string got;
+        try {
+            got = LinuxPath(command.TargetPath);
+        } catch (const InvalidRequest& e) {
+            got = e.Reason();
         }
+        EXPECT_EQ(got, c.path) << c.line.substr(0, 60);
     }
 }
 
@@ -168,22 +176,30 @@ TEST(Manifest, RoundTripsHostileNamesAndRefusesDamage) {
     m.Folders.push_back({1, "lib/\x01odd"});
     m.Files.push_back({{0, "a\tb/c\nd.txt"}, 12, std::string(64, 'a'), "1.0", false});
     m.Files.push_back({{1, "share/x.desktop"}, 7, std::string(64, 'b'), "", true});
-    std::string why;
-    const auto read = ReadManifest(ManifestText(m), why);
-    ASSERT_TRUE(read) << why;
-    EXPECT_EQ(read->Caption, m.Caption);
-    EXPECT_EQ(read->Roots.Folders(), m.Roots.Folders());
-    ASSERT_EQ(read->Files.size(), 2u);
-    EXPECT_EQ(read->Files[0].Where, m.Files[0].Where);
-    EXPECT_EQ(read->Files[0].Version, "1.0");
-    EXPECT_TRUE(read->Files[1].Launcher);
-    EXPECT_EQ(read->Folders, m.Folders);
+    const Manifest read = ReadManifest(ManifestText(m), "/m");
+    EXPECT_EQ(read.Caption, m.Caption);
+    EXPECT_EQ(read.Roots.Folders(), m.Roots.Folders());
+    ASSERT_EQ(read.Files.size(), 2u);
+    EXPECT_EQ(read.Files[0].Where, m.Files[0].Where);
+    EXPECT_EQ(read.Files[0].Version, "1.0");
+    EXPECT_TRUE(read.Files[1].Launcher);
+    EXPECT_EQ(read.Folders, m.Folders);
     const std::string head = "kavelo-manifest\t1\nroot\t0\t/opt/x\n";
-    for (const std::string& bad :
-         {std::string("not a manifest\n"), head + "file\t3\ta\t1\t" + std::string(64, 'a') + "\t\n",
-          head + "file\t0\ta\tx\t" + std::string(64, 'a') + "\t\n", head + "folder\t0\tbad\\q\n",
-          std::string()})
-        EXPECT_FALSE(ReadManifest(bad, why)) << bad;
+    const std::pair<std::string, std::string> bad[] = {
+        {"not a manifest\n", "not a manifest of an installation"},
+        {head + "file\t3\ta\t1\t" + std::string(64, 'a') + "\t\n", "line 3 does not read"},
+        {head + "file\t0\ta\tx\t" + std::string(64, 'a') + "\t\n", "line 3 does not read"},
+        {head + "folder\t0\tbad\\q\n", "line 3 does not read"},
+        {"", "the manifest is empty"}};
+    for (const auto& [text, reason] : bad) {
+        try {
+            ReadManifest(text, "/opt/x/.kavelo-manifest");
+            ADD_FAILURE() << text;
+        } catch (const DamagedInput& e) {
+            EXPECT_EQ(e.Reason(), reason) << text;
+            EXPECT_EQ(e.Path(), "/opt/x/.kavelo-manifest");
+        }
+    }
 }
 
 TEST(Manifest, CompareVersions) {

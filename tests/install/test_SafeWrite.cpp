@@ -9,6 +9,7 @@
 #include <optional>
 
 #include "TestHost.h"
+#include "common/Errors.h"
 
 namespace {
 
@@ -62,10 +63,8 @@ TEST(WriteBelow, GivesProgramsTheExecuteBitAndReplacesHardLinksInsteadOfWritingT
         {"linked.txt", "new contents", 0644},
     };
     for (const Case& c : cases) {
-        std::string why;
-        bool replaced = true;
-        ASSERT_TRUE(WriteEntryBelow(dir / "target", c.name, c.contents, why, &replaced)) << why;
-        EXPECT_EQ(replaced, c.name == "linked.txt") << c.name;
+        EXPECT_EQ(WriteEntryBelow(dir / "target", c.name, c.contents), c.name == "linked.txt")
+            << c.name;
         EXPECT_EQ(ReadFile(dir / ("target/" + c.name)), c.contents);
         struct stat st {};
         ASSERT_EQ(stat((dir / ("target/" + c.name)).c_str(), &st), 0);
@@ -84,11 +83,19 @@ TEST(WriteBelow, RefusesLinksAndFilesOnTheWay) {
     std::filesystem::create_directory(dir / "target");
     std::filesystem::create_directory_symlink(dir.Path(), dir / "target/link");
     WriteFile(dir / "target/file", "x");
-    std::string why;
-    EXPECT_FALSE(WriteEntryBelow(dir / "target", "link/escaped.txt", "y", why));
-    EXPECT_EQ(why, (dir / "target/link") + ": is a symbolic link, not followed");
-    EXPECT_FALSE(WriteEntryBelow(dir / "target", "file/inner.txt", "y", why));
-    EXPECT_EQ(why, (dir / "target/file") + ": is not a folder");
+    const struct {
+        std::string name, reason, path;
+    } cases[] = {{"link/escaped.txt", "is a symbolic link, not followed", dir / "target/link"},
+                 {"file/inner.txt", "is not a folder", dir / "target/file"}};
+    for (const auto& c : cases) {
+        try {
+            WriteEntryBelow(dir / "target", c.name, "y");
+            ADD_FAILURE() << c.name << " was written";
+        } catch (const Refused& e) {
+            EXPECT_EQ(e.Reason(), c.reason);
+            EXPECT_EQ(e.Path(), c.path);
+        }
+    }
     EXPECT_FALSE(std::filesystem::exists(dir / "escaped.txt"));
 }
 

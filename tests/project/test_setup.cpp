@@ -9,17 +9,20 @@
 #include <unistd.h>
 
 #include <condition_variable>
+#include <functional>
 #include <mutex>
 #include <random>
 #include <thread>
 
 #include "PackageBuilder.h"
 #include "TestHost.h"
+#include "common/Errors.h"
 #include "package/BinaryFile.h"
 #include "package/PackageReader.h"
 #include "project/AppPaths.h"
 #include "project/SaveSetup.h"
 #include "project/Session.h"
+#include "project/SetupLock.h"
 #include "res/BuiltInFiles.h"
 
 namespace {
@@ -614,6 +617,68 @@ TEST_F(SetupTest, NewSetupHasNoNameUntilItIsComplete) {
                   1);
         std::filesystem::remove(dir / "t.exe");
     }
+}
+
+// The lock follows a save to the file it writes, so a writer of another
+// session is kept out after the save too; a setup that a program taking no
+// lock replaced, wrote or removed meanwhile is saved over only when the user
+// says so.
+TEST_F(SetupTest, LockFollowsTheSaveAndChangesByOthersAreAskedAbout) {
+    const std::string path = dir / "t.exe";
+    NewProject(false);
+    gProject.ProjectPath = path;
+    ASSERT_TRUE(SaveSetup());
+    TempDir mySession, otherSession;
+    setenv("XDG_RUNTIME_DIR", mySession.Path().c_str(), 1);
+    session.Lock = SetupLock::Acquire(path, "kavelomaker");
+    ASSERT_TRUE(SaveSetup());
+    setenv("XDG_RUNTIME_DIR", otherSession.Path().c_str(), 1);
+    EXPECT_THROW(SetupLock::Acquire(path, "kavelo", std::chrono::milliseconds(100)), KaveloError);
+
+    struct Change {
+        const char* what;
+        std::function<void()> make;
+        std::string reason;
+    };
+    const std::vector<Change> changes = {
+        {"replaced",
+         [&] {
+             WriteFile(dir / "theirs.exe", "theirs");
+             std::filesystem::rename(dir / "theirs.exe", path);
+         },
+         "the setup was replaced by another program since it was opened"},
+        {"written",
+         [&] {
+             WriteFile(path, "theirs");
+             const timespec old[2] = {{1000000000, 0}, {1000000000, 0}};
+             ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), old, 0), 0);
+         },
+         "the setup was changed by another program since it was opened"},
+        {"removed", [&] { std::filesystem::remove(path); },
+         "the setup was removed or renamed by another program since it was opened"},
+    };
+    for (const Change& c : changes) {
+        c.make();
+        const bool exists = std::filesystem::exists(path);
+        host.errors.clear();
+        host.questions.clear();
+        host.answer = false;
+        EXPECT_FALSE(SaveSetup()) << c.what;
+        ASSERT_EQ(host.questions.size(), 1u) << c.what;
+        EXPECT_EQ(host.questions[0].substr(0, path.size() + c.reason.size() + 1),
+                  path + "\n" + c.reason)
+            << c.what;
+        ASSERT_EQ(host.errors.size(), 1u) << c.what;
+        EXPECT_EQ(host.errors[0], "Error creating setup file\n" + path + "\n" + c.reason) << c.what;
+        EXPECT_EQ(std::filesystem::exists(path) && ReadFile(path) == "theirs", exists) << c.what;
+        host.answer = true;
+        EXPECT_TRUE(SaveSetup()) << c.what;
+        EXPECT_TRUE(Open(path)) << c.what;
+        EXPECT_THROW(SetupLock::Acquire(path, "kavelo", std::chrono::milliseconds(0)), KaveloError)
+            << c.what;
+    }
+    session.Lock.Release();
+    unsetenv("XDG_RUNTIME_DIR");
 }
 
 // The temporary files that killed saves left are removed by the next save

@@ -190,6 +190,14 @@ TEST_F(Simulation, Shortcuts) {
     EXPECT_EQ(Run({"Link a.exe,1,,,qa 2"}),
               (std::vector<std::string>{"    (CreateQuickLaunchIcon) name=My Application; Target=" +
                                         target + "; Params="}));
+    // "C" makes a command link, alone or beside launchers.
+    EXPECT_EQ(Run({"Link a.exe,1,,,C", "Link a.exe,1,,,SC 2"}),
+              (std::vector<std::string>{
+                  "    CreateCommand: " + target, "    CreateCommand: " + target,
+                  "    CreateShortcut name=My Application; Target=" + target + "; Params="}));
+    EXPECT_EQ(Run({"Link a.exe,1,,,C 0"}),
+              (std::vector<std::string>{"### Warning: No shortcut string: Link a.exe,1,,,C 0",
+                                        "    CreateCommand: " + target}));
     // Check lines never reach the second pass, and take no shortcut test.
     EXPECT_EQ(Run({"Check a.exe,1,,,S 0"}),
               (std::vector<std::string>{"    AbortInstallation if < ): " + target,
