@@ -75,8 +75,9 @@ class Sandbox {
     }
 
     // The command's words for running a program as the installing user in
-    // the sandbox's environment.
-    std::vector<std::string> Words(const std::vector<std::string>& command) const {
+    // the sandbox's environment, with extra variables ("NAME=VALUE").
+    std::vector<std::string> Words(const std::vector<std::string>& command,
+                                   const std::vector<std::string>& extra = {}) const {
         std::vector<std::string> words;
         if (AsRoot()) words = {"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"};
         const std::string home = dir_ / "home";
@@ -87,6 +88,7 @@ class Sandbox {
               "XDG_DESKTOP_DIR=" + home + "/Desktop"})
             words.push_back(w);
         words.insert(words.end(), env_.begin(), env_.end());
+        words.insert(words.end(), extra.begin(), extra.end());
         words.insert(words.end(), command.begin(), command.end());
         return words;
     }
@@ -96,8 +98,9 @@ class Sandbox {
     void SetEnv(const std::string& assignment) { env_.push_back(assignment); }
 
     // Runs the command as the installing user.
-    RunResult Run(const std::vector<std::string>& command) const {
-        return RunCommand(Words(command));
+    RunResult Run(const std::vector<std::string>& command,
+                  const std::vector<std::string>& extra = {}) const {
+        return RunCommand(Words(command, extra));
     }
 
     // Makes a setup with kavelo: its files (name, contents), script, numbered

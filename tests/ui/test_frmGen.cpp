@@ -4,7 +4,7 @@
 // save and an opening byte for byte.
 #include "ui/frmGen.h"
 
-#include "EditorWindows.h"
+#include "WindowFixture.h"
 
 #include "project/SaveSetup.h"
 #include "ui/FileDialogs.h"
@@ -32,7 +32,7 @@ QStringList ComboEntries(const QComboBox* combo) {
 }
 
 TEST(frmGen, OpensOnTheTemplate) {
-    EditorWindows editor;
+    WindowFixture editor{false};
     auto* window = editor.Open<frmGen>();
     EXPECT_TRUE(editor.module.Run.GenOpen);
     EXPECT_EQ(window->windowTitle(), QStringLiteral("General setup information"));
@@ -55,7 +55,7 @@ TEST(frmGen, OpensOnTheTemplate) {
 }
 
 TEST(frmGen, TabOrderFollowsTheDesign) {
-    EditorWindows editor;
+    WindowFixture editor{false};
     auto* window = editor.Open<frmGen>();
     editor.area.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&editor.area));
@@ -87,7 +87,7 @@ TEST(frmGen, LicenceChoiceRoundTrip) {
         {"NOTES.TXT", 0, -1, ""},
     };
     for (const Case& c : cases) {
-        EditorWindows editor;
+        WindowFixture editor{false};
         SetupProject& project = editor.module.Project;
         for (const char* name : {"license.txt", "myapp.exe", "NOTES.TXT", "readme.txt"})
             project.Files.push_back({name, std::string("x")});
@@ -97,7 +97,7 @@ TEST(frmGen, LicenceChoiceRoundTrip) {
                   (QStringList{"(none)", "license.txt", "readme.txt"}));
         EXPECT_EQ(window->eCombo->currentIndex(), c.selectedAtLoad) << c.stored;
         if (c.choose >= 0) window->eCombo->setCurrentIndex(c.choose);
-        EditorWindows::Close(window);
+        WindowFixture::Close(window);
         EXPECT_EQ(project.SetupLines[LineLicense], c.storedAfter) << c.stored;
         EXPECT_FALSE(editor.module.Run.GenOpen);
     }
@@ -106,7 +106,7 @@ TEST(frmGen, LicenceChoiceRoundTrip) {
 // A refresh of the list (a file dropped or removed elsewhere) keeps the
 // entry the user chose, which is stored only when the window closes.
 TEST(frmGen, LicenceRefreshKeepsTheChoice) {
-    EditorWindows editor;
+    WindowFixture editor{false};
     SetupProject& project = editor.module.Project;
     project.Files.push_back({"license.txt", std::string("x")});
     auto* window = editor.Open<frmGen>();
@@ -136,7 +136,7 @@ class PictureButtons : public ::testing::Test {
     }
 
     TempDir dir;
-    EditorWindows editor;
+    WindowFixture editor{false};
     std::vector<FileDialogRequest> requests;
 };
 
@@ -182,7 +182,7 @@ TEST_F(PictureButtons, ClearBringsBackTheTemplatePictureAndItsRecord) {
 // Every keystroke in the launch text box is stored at once and shown on the
 // startup and finish window's check box; an empty text shows string 410.
 TEST(frmGen, LaunchTextFollowsEveryKeystroke) {
-    EditorWindows editor;
+    WindowFixture editor{false};
     auto* screen = editor.Open<frmScreen>();
     auto* window = editor.Open<frmGen>();
     window->eText[3]->selectAll();
@@ -215,7 +215,7 @@ class TypedText : public ::testing::Test {
     }
 
     TempDir dir;
-    EditorWindows editor;
+    WindowFixture editor{false};
 };
 
 TEST_F(TypedText, AccentsSurviveSaveAndOpenByteForByte) {
@@ -225,7 +225,7 @@ TEST_F(TypedText, AccentsSurviveSaveAndOpenByteForByte) {
         box->clear();
         TypeText(box, typed);
     }
-    EditorWindows::Close(window);
+    WindowFixture::Close(window);
     const std::string utf8 = typed.toStdString();
     const auto lines = SavedAndOpened();
     for (const int line : {LineCaption, LineInstallFolder, LineStartMenuFolder, LineLaunchText})
@@ -244,7 +244,7 @@ TEST_F(TypedText, UneditedLinesKeepTheirBytes) {
     EXPECT_EQ(window->eText[0]->text(), QStringLiteral("Caf\u00e9 setup"));
     window->eText[2]->clear();
     window->eText[2]->insert(QStringLiteral("one\r\ntwo\nthree"));
-    EditorWindows::Close(window);
+    WindowFixture::Close(window);
     EXPECT_EQ(lines[LineCaption], "Caf\xE9 setup");
     EXPECT_EQ(lines[LineInstallFolder], "Firma\\Programm \x80");
     EXPECT_EQ(lines[LineStartMenuFolder], "one|two|three");
