@@ -15,7 +15,7 @@
 #include "huffman/Huffman.h"
 #include "install/DisplayText.h"
 #include "install/SafeWrite.h"
-#include "install/Sha256.h"
+#include "common/Sha256.h"
 #include "package/PackageReader.h"
 
 namespace {

@@ -14,7 +14,7 @@
 #include "TestHost.h"
 #include "TreeSnapshot.h"
 #include "huffman/Huffman.h"
-#include "install/Sha256.h"
+#include "common/Sha256.h"
 #include "install/Uninstall.h"
 
 namespace {
