@@ -10,12 +10,13 @@
 #include "CommandLine.h"
 #include "setup/JsonText.h"
 #include "PanelReport.h"
-#include "ScriptCheck.h"
 #include "common/TextLines.h"
+#include "install/ReportFolders.h"
 #include "project/Session.h"
 #include "script/ComponentPanel.h"
 #include "script/InstallSimulator.h"
 #include "script/PanelArguments.h"
+#include "script/ScriptCheck.h"
 
 namespace {
 
@@ -23,6 +24,12 @@ const OptionSpec kClickOption{"--click", "ID[=ITEM]",
                               "click element ID (a drop-down list picks ITEM); repeatable"};
 const OptionSpec kSelectOption{"--select", "ID=VALUE,...",
                                "then set element values as the simulation reads them"};
+const OptionSpec kPathsOption{"--paths", "linux|windows",
+                              "linux (the default): the paths this machine's installation uses; "
+                              "windows: C:\\Programmes\\MyDirectory and the example system "
+                              "folders"};
+const OptionSpec kAsOption{"--as", "user|root",
+                           "Linux paths of an installation per user (the default) or as root"};
 
 // "ID" or "ID=ITEM", digits only, ID from 1 to 64: whether it fits the panel
 // is the setup's matter.
@@ -72,6 +79,32 @@ struct Simulation {
     std::vector<std::string> Problems;
 };
 
+// The paths --paths and --as ask for; false with a usage error.
+bool ChoosePaths(const Invocation& call, const SetupProject& project, ReportPaths& paths,
+                 std::string& error) {
+    const std::string kind = call.Has("--paths") ? call.Value("--paths") : "linux";
+    const std::string as = call.Has("--as") ? call.Value("--as") : "user";
+    if (kind != "linux" && kind != "windows") {
+        error = "--paths " + kind + ": give linux or windows";
+        return false;
+    }
+    if (as != "user" && as != "root") {
+        error = "--as " + as + ": give user or root";
+        return false;
+    }
+    if (kind == "windows") {
+        if (call.Has("--as")) {
+            error = "--as chooses among Linux paths; --paths windows shows the examples";
+            return false;
+        }
+        paths = ExamplePaths();
+    } else {
+        paths = LinuxReportPaths(project.SetupLines[LineInstallFolder],
+                                 as == "root" ? InstallAs::Root : InstallAs::User);
+    }
+    return true;
+}
+
 int Simulate(const Invocation& call, Simulation& result) {
     ScriptPanelModel panel;
     if (const int status = LoadPanel(call, panel)) return status;
@@ -83,14 +116,17 @@ int Simulate(const Invocation& call, Simulation& result) {
             result.Problems.push_back(std::move(wrong));
     }
     const SetupProject& project = Session().Project;
+    ReportPaths paths;
+    std::string error;
+    if (!ChoosePaths(call, project, paths, error)) return call.UsageError(error);
     const InstallSource source{
         project.ScriptText, project.StringsText,
         [&](const std::string& name) { return project.FindFile(name) >= 0; }};
-    result.Lines = SimulateInstall(source, selection);
-    for (const std::string& line : result.Lines)
-        if (line.starts_with("###")) result.Problems.push_back(line);
-    for (std::string& unclear : UnclearInstallLines(project.ScriptText, selection))
-        result.Problems.push_back(std::move(unclear));
+    const std::vector<ReportLine> report = SimulateInstallLines(source, selection, paths);
+    for (const ReportLine& line : report)
+        result.Lines.push_back(line.Text);
+    for (ScriptProblem& problem : ScriptProblems(report, project.ScriptText, selection))
+        result.Problems.push_back(std::move(problem.Text));
     return kExitOk;
 }
 
@@ -148,6 +184,8 @@ const CommandRegistrar
                1,
                {kClickOption,
                 kSelectOption,
+                kPathsOption,
+                kAsOption,
                 {"--json", nullptr, "the lines, the warnings and the problems as JSON"},
                 {"--strict", nullptr,
                  "exit 1 on a warning, a value out of range or a line not "
@@ -159,7 +197,7 @@ const CommandRegistrar kCheck({42,
                                "SETUP",
                                1,
                                1,
-                               {kClickOption, kSelectOption},
+                               {kClickOption, kSelectOption, kPathsOption, kAsOption},
                                "simulate --strict without the report: for scripts and CI",
                                &RunCheck});
 

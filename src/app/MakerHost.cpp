@@ -2,7 +2,11 @@
 // progress window, and the debugger text through ProjectEvents.
 #include "app/MakerHost.h"
 
+#include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QMessageBox>
+#include <QThread>
+#include <QWindow>
 
 #include "app/GuiYield.h"
 #include "project/Session.h"
@@ -14,9 +18,25 @@
 
 namespace {
 
+constexpr int kExposeWaitMs = 500; // at most, for a display that never shows it
+
 MessageBoxAnswer& InstalledAnswer() {
     static MessageBoxAnswer answer;
     return answer;
+}
+
+// Paints window before the work it reports on starts: the windowing system
+// shows a new window only after a round trip, and a yield before that finds
+// nothing to paint, so the first frame would stay blank until the next one.
+void PaintOnceShown(QWidget* window) {
+    if (QWindow* handle = window->windowHandle()) {
+        QDeadlineTimer deadline(kExposeWaitMs);
+        while (!handle->isExposed() && !deadline.hasExpired()) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+            QThread::msleep(5);
+        }
+    }
+    window->repaint();
 }
 
 void RealMessageBox(QWidget* parent, const QString& text) {
@@ -84,6 +104,7 @@ ProgressSink* MakerHost::BeginPacking() {
     progress_ =
         std::make_unique<frmProgress>(owner_, [&run](bool open) { run.ProgressOpen = open; });
     progress_->show();
+    PaintOnceShown(progress_.get());
     ForceNextYield();
     return progress_->Bar();
 }

@@ -19,8 +19,10 @@
 #include "project/Messages.h"
 #include "project/Session.h"
 #include "ui/Captions.h"
+#include "ui/EditorWindow.h"
 #include "ui/FORM_Info.h"
 #include "ui/ProjectEvents.h"
+#include "ui/ScriptLanguageWindow.h"
 #include "ui/TextConvert.h"
 #include "ui/qkMenuA.h"
 
@@ -118,6 +120,8 @@ void frmMaker::buildMenus() {
 
     menI = menuBar()->addMenu(Reference(250));
     menI->setObjectName(QStringLiteral("menI"));
+    menScriptLanguage = menI->addAction(QStringLiteral("&Script language"));
+    connect(menScriptLanguage, &QAction::triggered, this, &frmMaker::ShowScriptLanguage);
     menInfo = menI->addAction(Reference(251));
     connect(menInfo, &QAction::triggered, this, &frmMaker::ShowAbout);
 }
@@ -151,9 +155,8 @@ void frmMaker::RunCommand(int i) {
 // that does not exist yet is made, which loads it from the project.
 void frmMaker::openEditorWindow(int i) {
     const size_t k = static_cast<size_t>(i);
-    const RunState& run = events_.Module().Run;
-    if (run.*(MakerCommands()[k].OpenFlag) && windows_[k]) {
-        mdiArea->setActiveSubWindow(windows_[k]);
+    if (QMdiSubWindow* open = EditorWindow(i)) {
+        mdiArea->setActiveSubWindow(open);
         return;
     }
     if (!factories_[k]) return;
@@ -161,15 +164,13 @@ void frmMaker::openEditorWindow(int i) {
     if (!window) return;
     window->setAttribute(Qt::WA_DeleteOnClose);
     mdiArea->addSubWindow(window);
-    windows_[k] = window;
     window->show();
     mdiArea->setActiveSubWindow(window);
 }
 
 void frmMaker::CloseAll() {
-    const RunState& run = events_.Module().Run;
-    for (size_t k = 0; k < windows_.size(); ++k)
-        if (run.*(MakerCommands()[k].OpenFlag) && windows_[k]) windows_[k]->close();
+    for (int i = 0; i < kEditorWindowCount; ++i)
+        if (QMdiSubWindow* open = EditorWindow(i)) open->close();
 }
 
 bool frmMaker::Save() {
@@ -201,8 +202,12 @@ void frmMaker::runStartedSetup(int64_t processId) {
     // Repaints the save left pending (the About window enabled again) are
     // dropped once this window hides; they are made first.
     QCoreApplication::processEvents();
+    // A window manager may place a window shown again anywhere: it comes
+    // back where it was.
+    const QByteArray placed = saveGeometry();
     hide();
     WaitOnProgramm(processId, kWaitIntervalMs);
+    restoreGeometry(placed);
     show();
     raise();
     activateWindow();
@@ -219,12 +224,20 @@ void frmMaker::ShowAbout() {
     about_->activateWindow();
 }
 
+void frmMaker::ShowScriptLanguage() {
+    if (!scriptLanguage_) scriptLanguage_ = new ScriptLanguageWindow(this);
+    scriptLanguage_->show();
+    scriptLanguage_->raise();
+    scriptLanguage_->activateWindow();
+}
+
 void frmMaker::SetWindowFactory(int i, WindowFactory factory) {
     if (i >= 0 && i < kEditorWindowCount) factories_[static_cast<size_t>(i)] = std::move(factory);
 }
 
 QMdiSubWindow* frmMaker::EditorWindow(int i) const {
-    return i >= 0 && i < kEditorWindowCount ? windows_[static_cast<size_t>(i)].data() : nullptr;
+    if (i < 0 || i >= kEditorWindowCount) return nullptr;
+    return ::EditorWindow::FindOpen(mdiArea, MakerCommands()[static_cast<size_t>(i)].OpenFlag);
 }
 
 // The editor windows close first and store their fields in the project; then
@@ -241,6 +254,7 @@ void frmMaker::closeEvent(QCloseEvent* event) {
         return;
     }
     if (events_.Module().Run.InfoOpen && about_) about_->close();
+    if (scriptLanguage_) scriptLanguage_->close();
     event->accept();
 }
 

@@ -42,10 +42,13 @@ class frmMaker : public QMainWindow {
     void CreateAndTestSetup();
     // Shows the About window, or brings the open one to the front.
     void ShowAbout();
+    // Shows the script language's description, or brings it to the front.
+    void ShowScriptLanguage();
 
     // Replaces the factory of editor window i (0 to 4) from the command table.
     void SetWindowFactory(int i, WindowFactory factory);
-    // The editor window command i opened, while it exists.
+    // The editor window of command i while it is loaded, as the window area
+    // knows it.
     QMdiSubWindow* EditorWindow(int i) const;
     FORM_Info* About() const;
     bool Busy() const { return busy_ > 0; }
@@ -59,6 +62,7 @@ class frmMaker : public QMainWindow {
     std::array<QAction*, 7> menPrj;
     std::array<QAction*, 8> menTool;
     QAction* menInfo;
+    QAction* menScriptLanguage; // Info > Script language
 
   protected:
     void closeEvent(QCloseEvent* event) override;
@@ -75,8 +79,8 @@ class frmMaker : public QMainWindow {
 
     ProjectEvents& events_;
     std::array<WindowFactory, kEditorWindowCount> factories_;
-    std::array<QPointer<QMdiSubWindow>, kEditorWindowCount> windows_;
     QPointer<FORM_Info> about_;
+    QPointer<QWidget> scriptLanguage_;
     QLabel* pathLabel_;
     int busy_ = 0;
 };

@@ -129,12 +129,14 @@ std::optional<ShortcutRequest> ReadShortcutText(const std::string& text) {
     return ShortcutRequest{lowered.substr(0, blank), n};
 }
 
-std::string ExtractSection(std::string_view text, std::string_view name) {
+std::vector<SectionLine> ExtractSectionLines(std::string_view text, std::string_view name) {
     const std::string header = std::string("[").append(LowerAscii(name)).append("]");
     const std::string work = std::string(text) + kCrLf;
-    std::string section;
+    std::vector<SectionLine> section;
     bool inside = false;
+    int number = -1;
     for (const std::string_view raw : SplitCrLfLines(work)) {
+        ++number;
         const std::string_view line = CutComment(raw);
         if (!inside) {
             inside = RemoveBlanks(LowerAscii(line)) == header;
@@ -143,8 +145,15 @@ std::string ExtractSection(std::string_view text, std::string_view name) {
         const std::string packed = RemoveBlanks(line);
         if (packed.empty()) continue;
         if (packed[0] == '[') break;
-        section.append(line).append(kCrLf);
+        section.push_back({number, std::string(line)});
     }
+    return section;
+}
+
+std::string ExtractSection(std::string_view text, std::string_view name) {
+    std::string section;
+    for (const SectionLine& line : ExtractSectionLines(text, name))
+        section.append(line.Text).append(kCrLf);
     return section;
 }
 
@@ -174,11 +183,10 @@ void ReplaceElementReferences(std::string& guard, std::string_view selection) {
 std::vector<SelectedCommand> SelectInstallCommands(std::string_view script,
                                                    const std::string& selection,
                                                    const BaseFolders& folders) {
-    const std::string section = ExtractSection(script, "install") + kCrLf;
     std::vector<SelectedCommand> selected;
     bool skip = false;
-    for (const std::string_view raw : SplitCrLfLines(section)) {
-        std::string line(TrimBlanks(CutComment(raw)));
+    for (const SectionLine& kept : ExtractSectionLines(script, "install")) {
+        std::string line(TrimBlanks(kept.Text));
         if (!line.empty() && line[0] == '{') {
             std::string guard = line.substr(1);
             if (!guard.empty() && guard.back() == '}') guard.pop_back();
@@ -190,7 +198,7 @@ std::vector<SelectedCommand> SelectInstallCommands(std::string_view script,
         if (line.empty() || skip) continue;
         InstallCommand command = ParseInstallCommand(line, folders);
         if (command.Kind == InstallNone) continue;
-        selected.push_back({std::move(line), std::move(command)});
+        selected.push_back({std::move(line), std::move(command), kept.Number});
     }
     return selected;
 }

@@ -48,8 +48,18 @@ struct InstallCommand {
     std::string Options; // command-line options for shortcuts
 };
 
-// The lines of the section "[name]" of text, comments cut, each followed by
-// CR LF; empty when there is no such section.
+// One line of a section: its comment cut, and its place in the whole text
+// (0-based, counting lines that CR LF ends).
+struct SectionLine {
+    int Number = 0;
+    std::string Text;
+};
+
+// The lines of the section "[name]" of text that are not blank, comments
+// cut; empty when there is no such section.
+std::vector<SectionLine> ExtractSectionLines(std::string_view text, std::string_view name);
+
+// The same lines, each followed by CR LF.
 std::string ExtractSection(std::string_view text, std::string_view name);
 
 // text followed by count commas, cut into its first count comma-separated pieces.
@@ -84,6 +94,7 @@ void ReplaceElementReferences(std::string& guard, std::string_view selection);
 struct SelectedCommand {
     std::string Line; // comment cut, blanks trimmed
     InstallCommand Command;
+    int ScriptLine = -1; // its line in the script text, 0-based
 };
 
 // The command lines of script's [Install] section that run for selection

@@ -16,26 +16,48 @@ namespace {
 // the second pass and the lines printed so far.
 class Simulation {
   public:
-    explicit Simulation(const InstallSource& source) : source_(source) {
+    Simulation(const InstallSource& source, const ReportPaths& paths)
+        : source_(source), paths_(paths) {
         SplitLines(strings_, source.StringsText, "\r\n");
+        if (!paths.Problem.empty()) Print("### Warning: " + paths.Problem);
     }
 
     void CheckCommand(const SelectedCommand& selected);
     void PrintCommandActions();
-    std::vector<std::string> TakeLines() { return std::move(lines_); }
+    std::vector<ReportLine> TakeLines() { return std::move(lines_); }
 
   private:
-    void Print(std::string line) { lines_.push_back(std::move(line)); }
+    void Print(std::string line) { lines_.push_back({std::move(line), scriptLine_}); }
     void CheckShortcutString(const SelectedCommand& selected);
+    void CheckTarget(const SelectedCommand& selected);
+    std::string Shown(const std::string& target) const;
     void PrintShortcuts(const std::string& text, const std::string& target,
                         const std::string& options);
 
     const InstallSource& source_;
+    const ReportPaths& paths_;
+    int scriptLine_ = -1; // the script line the lines printed now speak of
     std::array<std::string, kStringsListSize> strings_;
     std::vector<const SelectedCommand*> kept_;
     bool overflowReported_ = false;
-    std::vector<std::string> lines_;
+    std::vector<ReportLine> lines_;
 };
+
+// A target the installation could not use is told, and shown as worked out.
+void Simulation::CheckTarget(const SelectedCommand& selected) {
+    const InstallCommand& c = selected.Command;
+    if (!paths_.Show || (c.Kind == InstallLink && c.ShortcutText.empty())) return;
+    if (c.Kind == InstallDel && c.TargetPath == "\\") return;
+    std::string why;
+    if (!paths_.Show(c.TargetPath, why)) Print("### Warning: " + why + ": " + selected.Line);
+}
+
+std::string Simulation::Shown(const std::string& target) const {
+    if (!paths_.Show) return target;
+    std::string why;
+    const std::optional<std::string> shown = paths_.Show(target, why);
+    return shown ? *shown : target;
+}
 
 void Simulation::CheckShortcutString(const SelectedCommand& selected) {
     std::string number = LowerAscii(selected.Command.ShortcutText);
@@ -58,18 +80,20 @@ void Simulation::CheckShortcutString(const SelectedCommand& selected) {
 void Simulation::CheckCommand(const SelectedCommand& selected) {
     const InstallCommand& c = selected.Command;
     const std::string& line = selected.Line;
+    scriptLine_ = selected.ScriptLine;
+    CheckTarget(selected);
     if (c.Kind == InstallCopy && (!source_.HasFile || !source_.HasFile(LowerAscii(c.FileName)))) {
         Print("### Warning: Reference to missing file: " + c.FileName);
         Print("###      " + line);
     }
     if (!c.ShortcutText.empty() && c.Kind != InstallCheck) CheckShortcutString(selected);
     if (c.Kind == InstallCheck) {
-        Print("    AbortInstallation if < " + c.Version + "): " + c.TargetPath);
+        Print("    AbortInstallation if < " + c.Version + "): " + Shown(c.TargetPath));
         Print("        " + line);
         return;
     }
     if (c.Kind == InstallCopy && !c.Version.empty()) {
-        Print("    SkipFile if < " + c.Version + ": " + c.TargetPath);
+        Print("    SkipFile if < " + c.Version + ": " + Shown(c.TargetPath));
         Print("        " + line);
     }
     if (kept_.size() < static_cast<size_t>(kMaxCommandLines)) {
@@ -96,20 +120,23 @@ void Simulation::PrintShortcuts(const std::string& text, const std::string& targ
 
 // The second pass: what the kept command lines do.
 void Simulation::PrintCommandActions() {
+    scriptLine_ = -1;
     if (kept_.empty()) {
         Print("### Warning: Nothing to do");
         return;
     }
     for (const SelectedCommand* selected : kept_) {
         const InstallCommand& c = selected->Command;
+        scriptLine_ = selected->ScriptLine;
+        const std::string target = Shown(c.TargetPath);
         if (c.Kind == InstallDel) {
             // "Del ,99,,,S 4" removes shortcuts only: its target is just "\".
-            if (c.TargetPath != "\\") Print("    (DeleteFile): " + c.TargetPath);
+            if (c.TargetPath != "\\") Print("    (DeleteFile): " + target);
             if (!c.ShortcutText.empty()) Print("    DeleteShortCuts: " + c.ShortcutText);
         }
-        if (c.Kind == InstallCopy) Print("    Copy: " + c.FileName + " -> " + c.TargetPath);
+        if (c.Kind == InstallCopy) Print("    Copy: " + c.FileName + " -> " + target);
         if ((c.Kind == InstallCopy || c.Kind == InstallLink) && !c.ShortcutText.empty())
-            PrintShortcuts(c.ShortcutText, c.TargetPath, c.Options);
+            PrintShortcuts(c.ShortcutText, target, c.Options);
     }
 }
 
@@ -121,13 +148,27 @@ const BaseFolders& SimulatedFolders() {
     return folders;
 }
 
-std::vector<std::string> SimulateInstall(const InstallSource& source,
-                                         const std::string& selection) {
+const ReportPaths& ExamplePaths() {
+    static const ReportPaths paths{SimulatedFolders(), nullptr, ""};
+    return paths;
+}
+
+std::vector<ReportLine> SimulateInstallLines(const InstallSource& source,
+                                             const std::string& selection,
+                                             const ReportPaths& paths) {
     const std::vector<SelectedCommand> commands =
-        SelectInstallCommands(source.ScriptText, selection, SimulatedFolders());
-    Simulation simulation(source);
+        SelectInstallCommands(source.ScriptText, selection, paths.Folders);
+    Simulation simulation(source, paths);
     for (const SelectedCommand& selected : commands)
         simulation.CheckCommand(selected);
     simulation.PrintCommandActions();
     return simulation.TakeLines();
+}
+
+std::vector<std::string> SimulateInstall(const InstallSource& source, const std::string& selection,
+                                         const ReportPaths& paths) {
+    std::vector<std::string> texts;
+    for (ReportLine& line : SimulateInstallLines(source, selection, paths))
+        texts.push_back(std::move(line.Text));
+    return texts;
 }

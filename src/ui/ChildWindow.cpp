@@ -1,9 +1,7 @@
-// Child window frames: fixed-size or resizable client areas, and the listing font.
+// The client area of the child windows, and the listing font.
 #include "ui/ChildWindow.h"
 
 #include <QFontDatabase>
-#include <QLayout>
-#include <QMdiSubWindow>
 #include <QResizeEvent>
 
 ClientArea::ClientArea(QSize designed, ResizeHook onResize, QWidget* parent)
@@ -14,20 +12,6 @@ ClientArea::ClientArea(QSize designed, ResizeHook onResize, QWidget* parent)
 void ClientArea::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     if (onResize_) onResize_(event->size());
-}
-
-QWidget* MakeClientArea(QMdiSubWindow* window, int width, int height, bool fixed) {
-    auto* client = new ClientArea(QSize(width, height), {});
-    client->setObjectName(QStringLiteral("client"));
-    window->setWidget(client);
-    if (fixed) {
-        window->setWindowFlags(Qt::SubWindow | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                               Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
-        client->setFixedSize(width, height);
-        // The frame follows the client's fixed size, whatever the style's borders.
-        window->layout()->setSizeConstraint(QLayout::SetFixedSize);
-    }
-    return client;
 }
 
 QString CaptionRef(int id) {

@@ -12,8 +12,6 @@
 
 #include <functional>
 
-class QMdiSubWindow;
-
 // The client area of a child window. Its size hint is the designed client
 // size, so the window is that size when the MDI area first shows it; each
 // resize is handed to the window (when it gives a hook), which places its
@@ -36,11 +34,6 @@ class ClientArea : public QWidget {
     QSize designed_;
     ResizeHook onResize_;
 };
-
-// Creates window's client area of size (width x height). A fixed window keeps
-// that size and offers no minimise or maximise box; the others can be resized
-// and start at that size.
-QWidget* MakeClientArea(QMdiSubWindow* window, int width, int height, bool fixed);
 
 // Places control at position (left, top, width x height) of its parent.
 template <typename Control>

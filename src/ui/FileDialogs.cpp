@@ -4,6 +4,7 @@
 
 #include "ui/TextConvert.h"
 
+#include <QFile>
 #include <QFileDialog>
 
 #include <string_view>
@@ -16,15 +17,19 @@ FileDialogAnswer& InstalledAnswer() {
     return answer;
 }
 
+// The chosen files, one per line; empty when cancelled.
 QString RunQtDialog(const FileDialogRequest& request) {
     QFileDialog dialog(request.owner, request.title, request.initialDir);
     dialog.setAcceptMode(request.open ? QFileDialog::AcceptOpen : QFileDialog::AcceptSave);
-    dialog.setFileMode(request.open ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
+    dialog.setFileMode(!request.open     ? QFileDialog::AnyFile
+                       : request.several ? QFileDialog::ExistingFiles
+                                         : QFileDialog::ExistingFile);
     dialog.setOption(QFileDialog::DontConfirmOverwrite, !request.confirmOverwrite);
     if (!request.nameFilters.isEmpty()) dialog.setNameFilters(request.nameFilters);
     dialog.setDefaultSuffix(request.defaultSuffix);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
-    return dialog.selectedFiles().constFirst();
+    return request.several ? dialog.selectedFiles().join(u'\n')
+                           : dialog.selectedFiles().constFirst();
 }
 
 // The filter's elements, each ended by a NUL (the last one may lack it).
@@ -88,6 +93,17 @@ std::string ShowFileDialog(QWidget* owner, const std::string& filter, uint32_t f
         MakeFileDialogRequest(owner, filter, flags, title, initialDir);
     const FileDialogAnswer& answer = InstalledAnswer();
     return LineToBytes(answer ? answer(request) : RunQtDialog(request));
+}
+
+std::vector<std::string> ShowOpenFilesDialog(QWidget* owner, const std::string& title) {
+    FileDialogRequest request = MakeFileDialogRequest(owner, {}, kFileDialogOpen, title, {});
+    request.several = true;
+    const FileDialogAnswer& answer = InstalledAnswer();
+    const QString chosen = answer ? answer(request) : RunQtDialog(request);
+    std::vector<std::string> paths;
+    for (const QString& path : chosen.split(u'\n', Qt::SkipEmptyParts))
+        paths.push_back(QFile::encodeName(path).toStdString());
+    return paths;
 }
 
 FileDialogAnswer SetFileDialogAnswer(FileDialogAnswer answer) {

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 class QWidget;
 
@@ -24,6 +25,7 @@ inline constexpr uint32_t kFileDialogOverwritePrompt = 0x2;
 struct FileDialogRequest {
     QWidget* owner = nullptr;
     bool open = false;             // open one existing file, else save
+    bool several = false;          // open: several existing files at once
     bool confirmOverwrite = false; // save: ask before replacing a file
     QStringList nameFilters;       // "Kavelo setup files (*.exe)", ...
     QString defaultSuffix;         // "exe", or empty for none
@@ -35,6 +37,11 @@ struct FileDialogRequest {
 // the chosen path, UTF-8; the empty string when the dialog was cancelled.
 std::string ShowFileDialog(QWidget* owner, const std::string& filter, uint32_t flags,
                            const std::string& title, const std::string& initialDir = {});
+
+// Shows a dialog that opens several existing files of any kind and returns
+// their paths, UTF-8; none when it was cancelled. An installed answering
+// function answers it with the paths one per line.
+std::vector<std::string> ShowOpenFilesDialog(QWidget* owner, const std::string& title);
 
 // The request ShowFileDialog makes of its arguments.
 FileDialogRequest MakeFileDialogRequest(QWidget* owner, const std::string& filter, uint32_t flags,

@@ -55,7 +55,7 @@ void LineNumberColumn::paintEvent(QPaintEvent*) {
     const QStringList numbers = text_.split(u'\r', Qt::SkipEmptyParts);
     for (int n = 1; n <= static_cast<int>(numbers.size()); ++n) {
         const qreal top = first + (n - 1) * height;
-        if (top > this->height()) break;
+        if (top + height > this->height()) break; // no number cut off at the bottom
         painter.drawText(QRectF(0, top, width(), height), Qt::AlignRight | Qt::AlignTop,
                          numbers[n - 1]);
     }

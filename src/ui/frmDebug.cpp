@@ -12,18 +12,20 @@
 
 #include <algorithm>
 
+namespace {
+
+constexpr int kIconId = 204; // the test window's picture in the menu bar
+
+} // namespace
+
 frmDebug::frmDebug(ProjectEvents& events, QWidget* parent)
-    : QMdiSubWindow(parent), eText(nullptr), events_(events),
-      client_(new ClientArea(QSize(312, 213), [this](QSize size) {
-          if (eText)
-              eText->setGeometry(0, 0, std::max(size.width(), 0), std::max(size.height(), 0));
-      })) {
+    : EditorWindow(events, &RunState::DebugOpen, QSize(312, 213), Frame::Resizable, kIconId,
+                   parent),
+      eText(nullptr) {
     setObjectName(QStringLiteral("frmDebug"));
-    setAttribute(Qt::WA_DeleteOnClose);
-    events_.Module().Run.DebugOpen = true;
     setWindowTitle(CaptionToPlain(ResText(800)));
 
-    eText = new QPlainTextEdit(client_);
+    eText = new QPlainTextEdit(Client());
     eText->setObjectName(QStringLiteral("eText"));
     eText->setFont(ListingFont());
     eText->setReadOnly(true);
@@ -32,19 +34,21 @@ frmDebug::frmDebug(ProjectEvents& events, QWidget* parent)
     eText->setGeometry(0, 0, 312, 213);
     eText->setAccessibleName(windowTitle());
     updateText();
-    connect(&events_, &ProjectEvents::DebugTextChanged, this, &frmDebug::updateText);
-    setWidget(client_);
+    connect(&events, &ProjectEvents::DebugTextChanged, this, &frmDebug::updateText);
 }
 
-frmDebug::~frmDebug() {
-    events_.Module().Run.DebugOpen = false;
+frmDebug::~frmDebug() = default;
+
+void frmDebug::resizeControls(QSize client) {
+    if (eText) eText->setGeometry(0, 0, std::max(client.width(), 0), std::max(client.height(), 0));
 }
 
 // The view stays where the reader has it while lines are printed, so a new
 // report, which starts from an empty text, reads from its first line.
 void frmDebug::updateText() {
+    if (!module()) return;
     QScrollBar* bar = eText->verticalScrollBar();
     const int kept = bar->value();
-    eText->setPlainText(BytesToText(events_.Module().Run.DebugText));
+    eText->setPlainText(BytesToText(module()->Run.DebugText));
     bar->setValue(kept);
 }

@@ -2,17 +2,15 @@
 // (the debugger text) and follows it while it is printed.
 #pragma once
 
-#include <QMdiSubWindow>
+#include "ui/EditorWindow.h"
 
-class ClientArea;
-class ProjectEvents;
 class QPlainTextEdit;
 
 // A resizable child window of client size 312 x 213 titled with string 800;
 // its one read-only box fills the client area. It shows the debugger text
 // when it loads and again at every DebugTextChanged. DebugOpen is true while
-// the window exists.
-class frmDebug : public QMdiSubWindow {
+// the window is loaded.
+class frmDebug : public EditorWindow {
     Q_OBJECT
 
   public:
@@ -20,11 +18,10 @@ class frmDebug : public QMdiSubWindow {
     ~frmDebug() override;
 
     QPlainTextEdit* eText;
-    ClientArea* Client() const { return client_; }
+
+  protected:
+    void resizeControls(QSize client) override;
 
   private:
     void updateText();
-
-    ProjectEvents& events_;
-    ClientArea* client_;
 };

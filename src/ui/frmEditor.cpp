@@ -8,17 +8,22 @@
 #include "ui/ChildWindow.h"
 #include "ui/LineNumberColumn.h"
 #include "ui/ProjectEvents.h"
+#include "ui/ScriptBox.h"
+#include "ui/ScriptReport.h"
 #include "ui/TextConvert.h"
 
+#include <QCoreApplication>
 #include <QPlainTextEdit>
+#include <QStatusTipEvent>
 #include <QTextDocument>
 
 #include <algorithm>
 
 namespace {
 
-QPlainTextEdit* ListingBox(QWidget* parent, const QRect& place, const QString& name) {
-    auto* box = new QPlainTextEdit(parent);
+constexpr int kIconId = 203; // the script editor's picture in the menu bar
+
+template <class Box> Box* ListingBox(Box* box, const QRect& place, const QString& name) {
     box->setFont(ListingFont());
     box->setLineWrapMode(QPlainTextEdit::NoWrap);
     // Blanks, not tabs, indent entries of a component script, so Tab moves on
@@ -32,19 +37,19 @@ QPlainTextEdit* ListingBox(QWidget* parent, const QRect& place, const QString& n
 } // namespace
 
 frmEditor::frmEditor(ProjectEvents& events, QWidget* parent)
-    : QMdiSubWindow(parent), events_(events),
-      client_(new ClientArea(QSize(578, 343), [this](QSize size) { resizeControls(size); })) {
+    : EditorWindow(events, &RunState::EditorOpen, QSize(578, 343), Frame::Resizable, kIconId,
+                   parent) {
     setObjectName(QStringLiteral("frmEditor"));
-    setAttribute(Qt::WA_DeleteOnClose);
-    Module1& module = events_.Module();
-    module.Run.EditorOpen = true;
+    const SetupProject& project = events.Module().Project;
     setWindowTitle(CaptionToPlain(ResText(600)));
 
-    eText[0] = ListingBox(client_, QRect(8, 8, 353, 329), QStringLiteral("Script"));
+    script_ = ListingBox(new ScriptBox(Client()), QRect(8, 8, 353, 329), QStringLiteral("Script"));
+    eText[0] = script_;
     eText[0]->setObjectName(QStringLiteral("eText0"));
-    eText[1] = ListingBox(client_, QRect(392, 8, 177, 305), QStringLiteral("Numbered texts"));
+    eText[1] = ListingBox(new QPlainTextEdit(Client()), QRect(392, 8, 177, 305),
+                          QStringLiteral("Numbered texts"));
     eText[1]->setObjectName(QStringLiteral("eText1"));
-    eLabel[0] = new LineNumberColumn(*eText[1], client_);
+    eLabel[0] = new LineNumberColumn(*eText[1], Client());
     eLabel[0]->setObjectName(QStringLiteral("eLabel0"));
     eLabel[0]->setFont(ListingFont());
     eLabel[0]->setGeometry(368, 8, 25, 305);
@@ -53,23 +58,22 @@ frmEditor::frmEditor(ProjectEvents& events, QWidget* parent)
 
     // Loading shows the texts without storing them again: the project's
     // bytes stay as they are until the user edits a box.
-    eText[0]->setPlainText(BytesToText(module.Project.ScriptText));
-    eText[1]->setPlainText(BytesToText(module.Project.StringsText));
+    eText[0]->setPlainText(BytesToText(project.ScriptText));
+    eText[1]->setPlainText(BytesToText(project.StringsText));
     for (int i = 0; i < 2; ++i)
         connect(eText[static_cast<size_t>(i)], &QPlainTextEdit::textChanged, this,
                 [this, i] { storeText(i); });
+    connect(eText[0], &QPlainTextEdit::cursorPositionChanged, this, &frmEditor::updateStatus);
+    updateProblems();
 
     const QRect script = eText[0]->geometry();
     layout_ = {2 * script.top(), 2 * script.left(), eLabel[0]->width(),
                eText[1]->width() + script.left()};
     loading_ = false;
-    setWidget(client_);
     eText[0]->setFocus();
 }
 
-frmEditor::~frmEditor() {
-    events_.Module().Run.EditorOpen = false;
-}
+frmEditor::~frmEditor() = default;
 
 std::string frmEditor::BoxText(const QPlainTextEdit& box) {
     // The raw text keeps non-breaking spaces, which the plain text would turn
@@ -81,13 +85,40 @@ std::string frmEditor::BoxText(const QPlainTextEdit& box) {
 }
 
 void frmEditor::storeText(int index) {
-    if (loading_) return;
-    SetupProject& project = events_.Module().Project;
+    if (loading_ || !module()) return;
+    SetupProject& project = module()->Project;
     std::string& stored = index == 0 ? project.ScriptText : project.StringsText;
     std::string text = BoxText(*eText[static_cast<size_t>(index)]);
     if (text == stored) return;
     stored = std::move(text);
-    emit events_.ScriptChanged();
+    emit events()->ScriptChanged();
+    updateProblems();
+}
+
+// The lines kavelo check reports for the panel's starting selection, with
+// the paths of an installation per user, as check makes them.
+void frmEditor::updateProblems() {
+    const SetupProject& project = module()->Project;
+    const ProjectReport report =
+        SimulateProject(project, StartSelection(project), ReportPathKind::User);
+    std::map<int, QString> byLine;
+    for (const ScriptProblem& problem : report.Problems) {
+        if (problem.Line < 0) continue;
+        QString& reason = byLine[problem.Line];
+        reason += (reason.isEmpty() ? QString() : QStringLiteral("\n")) + BytesToLine(problem.Text);
+    }
+    script_->SetProblems(std::move(byLine));
+    updateStatus();
+}
+
+// The problem of the cursor's line, in the main window's status bar; an
+// empty tip clears it once the cursor leaves the line or the problem is gone.
+void frmEditor::updateStatus() {
+    const QString reason = script_->ProblemAt(eText[0]->textCursor().blockNumber());
+    if (reason == status_) return;
+    status_ = reason;
+    QStatusTipEvent tip(QString(status_).replace(u'\n', QStringLiteral("; ")));
+    QCoreApplication::sendEvent(this, &tip);
 }
 
 // The strings box and the number column keep their widths at the right edge;

@@ -2,23 +2,24 @@
 // texts side by side, each stored in the project at every keystroke.
 #pragma once
 
-#include <QMdiSubWindow>
+#include "ui/EditorWindow.h"
+
 #include <QRect>
 
 #include <array>
 #include <string>
 
-class ClientArea;
 class LineNumberColumn;
-class ProjectEvents;
+class ScriptBox;
 class QPlainTextEdit;
 
 // A resizable child window of client size 578 x 343 titled with string 600:
 // eText[0] the script, eLabel[0] the text numbers 1 to 64, eText[1] the
 // numbered texts. Every change of a box is stored in the project at once and
 // announced with ScriptChanged, so the test window rebuilds its panel before
-// the next key is handled. EditorOpen is true while the window exists.
-class frmEditor : public QMdiSubWindow {
+// the next key is handled, and the script's problems are marked anew.
+// EditorOpen is true while the window is loaded.
+class frmEditor : public EditorWindow {
     Q_OBJECT
 
   public:
@@ -39,14 +40,23 @@ class frmEditor : public QMdiSubWindow {
 
     std::array<QPlainTextEdit*, 2> eText{};
     std::array<LineNumberColumn*, 1> eLabel{};
-    ClientArea* Client() const { return client_; }
+    // eText[0], whose column numbers the script's lines and marks those that
+    // kavelo check would report.
+    ScriptBox* Script() const { return script_; }
+    // What the window last put into the main window's status bar: the
+    // problem of the line the cursor is on.
+    const QString& Status() const { return status_; }
+
+  protected:
+    void resizeControls(QSize client) override;
 
   private:
     void storeText(int index);
-    void resizeControls(QSize client);
+    void updateProblems();
+    void updateStatus();
 
-    ProjectEvents& events_;
-    ClientArea* client_;
+    ScriptBox* script_;
+    QString status_;
     LayoutValues layout_{};
     bool loading_ = true;
 };

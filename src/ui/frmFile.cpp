@@ -9,6 +9,7 @@
 #include "res/StringTable.h"
 #include "ui/Captions.h"
 #include "ui/ChildWindow.h"
+#include "ui/FileDialogs.h"
 #include "ui/InputBox.h"
 #include "ui/ProjectEvents.h"
 #include "ui/TextConvert.h"
@@ -17,7 +18,6 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFile>
-#include <QFontDatabase>
 #include <QLabel>
 #include <QListWidget>
 #include <QMenu>
@@ -30,12 +30,12 @@
 
 namespace {
 
+constexpr int kIconId = 202;    // the file manager's picture in the menu bar
 constexpr int kMargin = 8;      // the list's left edge
 constexpr int kListTop = 8;     // the list's top edge
 constexpr int kBottomBand = 33; // list top + height of a button
 constexpr int kButtonHeight = 25;
-constexpr int kStatusHeight = 17;
-constexpr int kStatusBand = kStatusHeight + 4;
+constexpr int kStatusGap = 4; // between the list and the status line
 
 bool IsLicenceName(std::string_view name) {
     return name.size() >= 4 && name.substr(name.size() - 4) == ".txt";
@@ -117,55 +117,52 @@ bool IsValidFileName(std::string_view name) {
                        [](char c) { return AllowedNameChars.find(c) != std::string_view::npos; });
 }
 
-FileManagerLayout LayOutFileManager(QSize client, bool withStatus) {
+FileManagerLayout LayOutFileManager(QSize client, int statusHeight) {
     FileManagerLayout layout;
     const int width = std::max(0, client.width() - 2 * kMargin);
     const int top = client.height() - kBottomBand; // not clamped: may lie above the window
-    const int listHeight = std::max(0, top - 2 * kListTop - (withStatus ? kStatusBand : 0));
+    const int band = statusHeight > 0 ? statusHeight + kStatusGap : 0;
+    const int listHeight = std::max(0, top - 2 * kListTop - band);
     layout.List = QRect(kMargin, kListTop, width, listHeight);
     const double share = width / 4.0;
     for (int i = 0; i < 4; ++i)
         layout.Buttons[static_cast<size_t>(i)] =
             QRectF(kMargin + i * share, top, share, kButtonHeight);
-    layout.Status = QRect(kMargin, kListTop + listHeight + 4, width, kStatusHeight);
+    layout.Status = QRect(kMargin, kListTop + listHeight + kStatusGap, width, statusHeight);
     return layout;
 }
 
-frmFile::frmFile(ProjectEvents& events, QWidget* parent) : QMdiSubWindow(parent), events_(&events) {
+frmFile::frmFile(ProjectEvents& events, QWidget* parent)
+    : EditorWindow(events, &RunState::FileListOpen, QSize(416, 327), Frame::Resizable, kIconId,
+                   parent) {
     setObjectName(QStringLiteral("frmFile"));
-    setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(CaptionRef(500));
-    client_ = MakeClientArea(this, 416, 327, false);
-    buildControls(client_);
+    buildControls(Client());
     buildMenu();
     load();
-    client_->installEventFilter(this);
     layOut();
 }
 
-frmFile::~frmFile() {
-    unload();
-}
+frmFile::~frmFile() = default;
 
 void frmFile::buildControls(QWidget* client) {
     eList = Place(new FileList(client, [this](const auto& paths) { DropPaths(paths); }), 8, 8, 401,
                   279);
     eList->setSelectionMode(QAbstractItemView::ExtendedSelection);
     eList->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-    fixed.setPointSizeF(8.25);
-    eList->setFont(fixed);
+    eList->setFont(ListingFont());
     eList->setAccessibleName(CaptionToPlain(ResText(500)));
     const int lefts[] = {8, 104, 208, 312};
     for (int i = 0; i < 4; ++i) {
         eButton[i] = Place(new QPushButton(CaptionRef(501 + i), client), lefts[i], 296, 97, 25);
         connect(eButton[i], &QPushButton::clicked, this, [this, i] { runAction(i); });
     }
-    eButton[0]->setEnabled(false); // adding is done by dropping files
     lStatus = new QLabel(client);
     lStatus->setTextFormat(Qt::PlainText);
+    lStatus->setWordWrap(true);
     lStatus->hide();
-    QWidget::setTabOrder(eList, eButton[1]);
+    QWidget::setTabOrder(eList, eButton[0]);
+    QWidget::setTabOrder(eButton[0], eButton[1]);
     QWidget::setTabOrder(eButton[1], eButton[2]);
     QWidget::setTabOrder(eButton[2], eButton[3]);
 }
@@ -177,7 +174,6 @@ void frmFile::buildMenu() {
         menM[i] = mM->addAction(CaptionRef(501 + i));
         connect(menM[i], &QAction::triggered, this, [this, i] { runAction(i); });
     }
-    menM[0]->setEnabled(false);
     // Delete on the list removes, like the menu's Remove, which shows the key.
     menM[2]->setShortcut(QKeySequence::Delete);
     menM[2]->setShortcutContext(Qt::WidgetShortcut);
@@ -190,31 +186,27 @@ void frmFile::buildMenu() {
 }
 
 void frmFile::load() {
-    events_->Module().Run.FileListOpen = true;
-    loaded_ = true;
     ResolveCaptions(this, -1);
-    for (const ProjectFile& file : events_->Module().Project.Files)
+    for (const ProjectFile& file : module()->Project.Files)
         eList->addItem(BytesToLine(file.Name));
 }
 
-void frmFile::unload() {
-    if (!loaded_ || !events_) return;
-    loaded_ = false;
-    events_->Module().Run.FileListOpen = false;
+void frmFile::resizeControls(QSize) {
+    layOut();
 }
 
-void frmFile::closeEvent(QCloseEvent* event) {
-    unload();
-    QMdiSubWindow::closeEvent(event);
-}
-
-bool frmFile::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == client_ && event->type() == QEvent::Resize) layOut();
-    return QMdiSubWindow::eventFilter(watched, event);
-}
-
+// The status line wraps at the list's width and takes the lines it needs,
+// up to half the height the list would have without it.
 void frmFile::layOut() {
-    const FileManagerLayout layout = LayOutFileManager(client_->size(), !lStatus->isHidden());
+    const QSize client = Client()->size();
+    int statusHeight = 0;
+    if (!statusText_.isEmpty()) {
+        const int width = LayOutFileManager(client, 0).List.width();
+        const int room = LayOutFileManager(client, 0).List.height() / 2;
+        statusHeight = std::min(std::max(lStatus->heightForWidth(width), 0), room);
+        statusHeight = std::max(statusHeight, lStatus->fontMetrics().height());
+    }
+    const FileManagerLayout layout = LayOutFileManager(client, statusHeight);
     eList->setGeometry(layout.List);
     for (size_t i = 0; i < eButton.size(); ++i) {
         // Whole pixels from the fractional edges, so the buttons tile the
@@ -225,12 +217,13 @@ void frmFile::layOut() {
                                 qRound(b.height()));
     }
     lStatus->setGeometry(layout.Status);
-    lStatus->setText(
-        lStatus->fontMetrics().elidedText(statusText_, Qt::ElideRight, layout.Status.width()));
 }
 
 void frmFile::runAction(int i) {
     switch (i) {
+    case 0:
+        addFiles();
+        break;
     case 1:
         renameSelected();
         break;
@@ -241,15 +234,22 @@ void frmFile::runAction(int i) {
         close();
         break;
     default:
-        break; // "Add files..." has no action: files are dropped
+        break;
     }
+}
+
+// The files chosen in the dialog are taken as a drop of them would be.
+void frmFile::addFiles() {
+    const std::vector<std::string> paths =
+        ShowOpenFilesDialog(this, LineToBytes(CaptionToPlain(ResText(501))));
+    if (!paths.empty()) DropPaths(paths);
 }
 
 void frmFile::renameSelected() {
     const QList<QListWidgetItem*> selected = eList->selectedItems();
     if (selected.size() != 1) return;
     const int k = eList->row(selected.front());
-    ProjectFile& file = events_->Module().Project.Files[static_cast<size_t>(k)];
+    ProjectFile& file = module()->Project.Files[static_cast<size_t>(k)];
     const QString answer = InputBox(this, CaptionToPlain(ResText(510)),
                                     CaptionToPlain(ResText(511)), BytesToLine(file.Name));
     const std::string name = LowerAscii(LineToBytes(answer));
@@ -260,7 +260,8 @@ void frmFile::renameSelected() {
         name != file.Name && (IsLicenceName(file.Name) || IsLicenceName(name));
     file.Name = name;
     eList->item(k)->setText(BytesToLine(name));
-    if (licenceListChanges) emit events_->LicenceListChanged();
+    showStatus({}); // the list changed: what the last addition refused is past
+    if (licenceListChanges) emit events()->LicenceListChanged();
 }
 
 void frmFile::removeSelected() {
@@ -269,28 +270,30 @@ void frmFile::removeSelected() {
         rows.push_back(eList->row(item));
     if (rows.empty()) return;
     std::sort(rows.rbegin(), rows.rend()); // from the end, so lower rows keep their index
-    SetupProject& project = events_->Module().Project;
+    SetupProject& project = module()->Project;
     bool removedTxt = false;
     for (const int k : rows) {
         removedTxt = removedTxt || IsLicenceName(project.Files[static_cast<size_t>(k)].Name);
         project.RemoveFile(k);
         delete eList->takeItem(k);
     }
-    if (removedTxt) emit events_->LicenceListChanged();
+    showStatus({});
+    if (removedTxt) emit events()->LicenceListChanged();
 }
 
 void frmFile::DropPaths(const std::vector<std::string>& paths) {
-    SetupProject& project = events_->Module().Project;
+    SetupProject& project = module()->Project;
     const size_t before = project.Files.size();
     const DropResult result = DropFiles(project, paths);
     for (size_t k = before; k < project.Files.size(); ++k)
         eList->addItem(BytesToLine(project.Files[k].Name));
     showStatus(RefusedText(result));
-    if (result.AddedTxt) emit events_->LicenceListChanged();
+    if (result.AddedTxt) emit events()->LicenceListChanged();
 }
 
 void frmFile::showStatus(const QString& text) {
     statusText_ = text;
+    lStatus->setText(text);
     lStatus->setVisible(!text.isEmpty());
     lStatus->setToolTip(text);
     lStatus->setAccessibleName(text);

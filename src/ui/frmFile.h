@@ -3,8 +3,8 @@
 // renamed one at a time and removed, each change made in the project at once.
 #pragma once
 
-#include <QMdiSubWindow>
-#include <QPointer>
+#include "ui/EditorWindow.h"
+
 #include <QRect>
 
 #include <array>
@@ -12,7 +12,6 @@
 #include <string_view>
 #include <vector>
 
-class ProjectEvents;
 class QLabel;
 class QListWidget;
 class QMenu;
@@ -30,20 +29,23 @@ bool IsValidFileName(std::string_view name);
 
 // Where the controls sit for a client area of the given size: the list
 // keeps an 8-pixel margin, the four buttons share its width equally (their
-// lefts kept fractional) 8 pixels above the bottom edge, and the status line,
-// when shown, takes a band of the list's height just above them.
+// lefts kept fractional) 8 pixels above the bottom edge, and the status
+// line, statusHeight high when shown (0 when not), takes a band of the
+// list's height just above them.
 struct FileManagerLayout {
     QRect List;
     std::array<QRectF, 4> Buttons;
     QRect Status;
 };
-FileManagerLayout LayOutFileManager(QSize client, bool withStatus);
+FileManagerLayout LayOutFileManager(QSize client, int statusHeight);
 
 // A resizable child window, initially 416 x 327 pixels. List entry k always
-// shows file k of the project. FileListOpen is true while it exists; closing
-// it unloads (deletes) it. A drop that is refused in part says so in a line
-// of its own above the buttons.
-class frmFile : public QMdiSubWindow {
+// shows file k of the project. FileListOpen is true while it is loaded;
+// closing it unloads (deletes) it. Files are added by a drop or through
+// "Add files...", which take them alike; files refused are named in a status
+// line above the buttons, wrapped to the list's width, until the list next
+// changes.
+class frmFile : public EditorWindow {
     Q_OBJECT
 
   public:
@@ -63,26 +65,19 @@ class frmFile : public QMdiSubWindow {
     std::array<QAction*, 4> menM;
 
   protected:
-    void closeEvent(QCloseEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
+    void resizeControls(QSize client) override;
 
   private:
     void buildControls(QWidget* client);
     void buildMenu();
     void load();
-    void unload();
-    // Action i of the buttons and the menu: 0 none, 1 rename, 2 remove, 3 close.
+    // Action i of the buttons and the menu: 0 add, 1 rename, 2 remove, 3 close.
     void runAction(int i);
+    void addFiles();
     void renameSelected();
     void removeSelected();
     void showStatus(const QString& text);
     void layOut();
 
-    // The main window's events and through them the project; a window that
-    // outlives them (destroyed after its main window's state) unloads into
-    // nothing.
-    QPointer<ProjectEvents> events_;
-    QWidget* client_ = nullptr;
     QString statusText_;
-    bool loaded_ = false;
 };

@@ -12,6 +12,7 @@
 #include "ui/Captions.h"
 #include "ui/ChildWindow.h"
 #include "ui/FileDialogs.h"
+#include "ui/FrameBox.h"
 #include "ui/IconPicture.h"
 #include "ui/Icons.h"
 #include "ui/ProjectEvents.h"
@@ -42,23 +43,23 @@ QPushButton* Button(QWidget* parent, int id, int left, int top, int width, int h
 
 } // namespace
 
-frmGen::frmGen(ProjectEvents& events, QWidget* parent) : QMdiSubWindow(parent), events_(&events) {
+frmGen::frmGen(ProjectEvents& events, QWidget* parent)
+    : EditorWindow(events, &RunState::GenOpen, QSize(474, 335), Frame::Fixed, -1, parent) {
     setObjectName(QStringLiteral("frmGen"));
-    setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(CaptionRef(300));
-    buildControls(MakeClientArea(this, 474, 335, true));
+    buildControls(Client());
     orderTabs();
     load();
     connect(eButton[0], &QPushButton::clicked, this, &QMdiSubWindow::close);
     connect(eButton[3], &QPushButton::clicked, this, &frmGen::clearPicture);
     connect(eButton[4], &QPushButton::clicked, this, &frmGen::openPicture);
     connect(eText[3], &QLineEdit::textChanged, this, &frmGen::storeLaunchText);
-    connect(events_, &ProjectEvents::LicenceListChanged, this, &frmGen::UpdateLicenses);
-    connect(events_, &ProjectEvents::PictureChanged, this, &frmGen::updatePicture);
+    connect(&events, &ProjectEvents::LicenceListChanged, this, &frmGen::UpdateLicenses);
+    connect(&events, &ProjectEvents::PictureChanged, this, &frmGen::updatePicture);
 }
 
 frmGen::~frmGen() {
-    unload();
+    Unload();
 }
 
 void frmGen::buildControls(QWidget* client) {
@@ -81,7 +82,7 @@ void frmGen::buildControls(QWidget* client) {
 
     // The project has no window icon: the frame is shown disabled, with the
     // icon every setup carries previewed in its own colours above it.
-    eFrame[0] = Place(new QGroupBox(CaptionRef(320), client), 144, 48, 321, 41);
+    eFrame[0] = Place(new FrameBox(CaptionRef(320), client), 144, 48, 321, 41);
     eFrame[0]->setEnabled(false);
     eImage = Place(new IconPicture(client, 16), 144 + 8, 48 + 16, 16, 16);
     eImage->setAccessibleName(CaptionToPlain(ResText(320)));
@@ -90,7 +91,7 @@ void frmGen::buildControls(QWidget* client) {
 
     eButton[3] = Button(client, 331, 288, 96, 81, 17);
     eButton[4] = Button(client, 332, 376, 96, 81, 17);
-    eFrame[1] = Place(new QGroupBox(CaptionRef(340), client), 144, 120, 321, 41);
+    eFrame[1] = Place(new FrameBox(CaptionRef(340), client), 144, 120, 321, 41);
     eCombo = Place(new QComboBox(client), 152, 136, 305, 21);
     eCombo->setEditable(false);
     eCombo->setAccessibleName(CaptionToPlain(ResText(340)));
@@ -110,15 +111,13 @@ void frmGen::orderTabs() {
 }
 
 void frmGen::load() {
-    Module1& module = events_->Module();
-    module.Run.GenOpen = true;
-    loaded_ = true;
+    const SetupProject& project = module()->Project;
     ResolveCaptions(this, -1);
     const int textLabels[] = {0, 2, 3, 4};
     for (int i = 0; i < 4; ++i)
         eText[i]->setAccessibleName(eLabel[textLabels[i]]->accessibleName());
     UpdateLicenses();
-    const auto& lines = module.Project.SetupLines;
+    const auto& lines = project.SetupLines;
     eText[0]->setText(SetupLineToField(lines[LineCaption]));
     eText[1]->setText(SetupLineToField(lines[LineInstallFolder]));
     eText[2]->setText(SetupLineToField(lines[LineStartMenuFolder]));
@@ -131,27 +130,18 @@ void frmGen::load() {
     updatePicture();
 }
 
-void frmGen::unload() {
-    if (!loaded_ || !events_) return;
-    loaded_ = false;
-    Module1& module = events_->Module();
-    auto& lines = module.Project.SetupLines;
+void frmGen::storeFields() {
+    auto& lines = module()->Project.SetupLines;
     StoreFieldInLine(lines[LineCaption], eText[0]->text());
     lines[LineLicense] =
         eCombo->currentIndex() > 0 ? eCombo->currentData().toByteArray().toStdString() : "";
     StoreFieldInLine(lines[LineInstallFolder], eText[1]->text());
     StoreFieldInLine(lines[LineStartMenuFolder], eText[2]->text());
     StoreFieldInLine(lines[LineLaunchText], eText[3]->text());
-    module.Run.GenOpen = false;
-}
-
-void frmGen::closeEvent(QCloseEvent* event) {
-    unload();
-    QMdiSubWindow::closeEvent(event);
 }
 
 void frmGen::UpdateLicenses() {
-    const SetupProject& project = events_->Module().Project;
+    const SetupProject& project = module()->Project;
     // A refresh keeps the user's choice, which is stored only on unload.
     std::string wanted = project.SetupLines[LineLicense];
     if (eCombo->count() > 0)
@@ -168,13 +158,13 @@ void frmGen::UpdateLicenses() {
 }
 
 void frmGen::storeLaunchText() {
-    StoreFieldInLine(events_->Module().Project.SetupLines[LineLaunchText], eText[3]->text());
-    emit events_->LaunchTextChanged();
+    StoreFieldInLine(module()->Project.SetupLines[LineLaunchText], eText[3]->text());
+    emit events()->LaunchTextChanged();
 }
 
 // Back to the template picture and its packed record.
 void frmGen::clearPicture() {
-    SetupProject& project = events_->Module().Project;
+    SetupProject& project = module()->Project;
     try {
         EntryRecord record = DecodeEntryRecord(LoadResFile("picture.bmp", "FILE"));
         std::string picture = ExtractEntry(record);
@@ -183,7 +173,7 @@ void frmGen::clearPicture() {
     } catch (const KaveloError&) {
         return; // a template that cannot be read leaves the picture as it is
     }
-    emit events_->PictureChanged();
+    emit events()->PictureChanged();
 }
 
 void frmGen::openPicture() {
@@ -193,12 +183,12 @@ void frmGen::openPicture() {
     if (path.empty()) return;
     std::string data = LoadPictureFile(path, false, true);
     if (data.empty()) return;
-    SetupProject& project = events_->Module().Project;
+    SetupProject& project = module()->Project;
     project.Picture = std::move(data);
     project.PicturePacked.reset(); // the next save packs it again
-    emit events_->PictureChanged();
+    emit events()->PictureChanged();
 }
 
 void frmGen::updatePicture() {
-    ePic->ShowPicture(events_->Module().Project.Picture);
+    ePic->ShowPicture(module()->Project.Picture);
 }

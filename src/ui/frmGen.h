@@ -3,13 +3,11 @@
 // the check box that offers to launch the installed program.
 #pragma once
 
-#include <QMdiSubWindow>
-#include <QPointer>
+#include "ui/EditorWindow.h"
 
 #include <array>
 
 class IconPicture;
-class ProjectEvents;
 class QComboBox;
 class QGroupBox;
 class QLabel;
@@ -22,7 +20,7 @@ class SidePicture;
 // fields and the licence back when it unloads; the picture changes in the
 // project at once, and the launch text on every keystroke. GenOpen is true
 // while it exists. Closing it unloads (deletes) it.
-class frmGen : public QMdiSubWindow {
+class frmGen : public EditorWindow {
     Q_OBJECT
 
   public:
@@ -44,21 +42,14 @@ class frmGen : public QMdiSubWindow {
     QComboBox* eCombo;
 
   protected:
-    void closeEvent(QCloseEvent* event) override;
+    void storeFields() override;
 
   private:
     void buildControls(QWidget* client);
     void orderTabs();
     void load();
-    void unload();
     void clearPicture();
     void openPicture();
     void storeLaunchText();
     void updatePicture();
-
-    // The main window's events and through them the project; a window that
-    // outlives them (destroyed after its main window's state) unloads into
-    // nothing.
-    QPointer<ProjectEvents> events_;
-    bool loaded_ = false;
 };

@@ -5,7 +5,6 @@
 #include "project/Session.h"
 #include "ui/Captions.h"
 #include "ui/ChildWindow.h"
-#include "ui/Icons.h"
 #include "ui/ProjectEvents.h"
 #include "ui/SetupLineFields.h"
 #include "ui/SidePicture.h"
@@ -22,21 +21,20 @@ constexpr int kIconId = 10;
 } // namespace
 
 frmScreen::frmScreen(ProjectEvents& events, QWidget* parent)
-    : QMdiSubWindow(parent), events_(&events) {
+    : EditorWindow(events, &RunState::ScreenOpen, QSize(474, 335), Frame::Fixed, kIconId, parent) {
     setObjectName(QStringLiteral("frmScreen"));
-    setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(CaptionRef(400));
-    buildControls(MakeClientArea(this, 474, 335, true));
+    buildControls(Client());
     load();
     connect(eButton[0], &QPushButton::clicked, this, [this] { showPage(0); });
     connect(eButton[1], &QPushButton::clicked, this, [this] { showPage(1); });
     connect(eButton[2], &QPushButton::clicked, this, &QMdiSubWindow::close);
-    connect(events_, &ProjectEvents::PictureChanged, this, &frmScreen::updatePicture);
-    connect(events_, &ProjectEvents::LaunchTextChanged, this, &frmScreen::updateLaunchCaption);
+    connect(&events, &ProjectEvents::PictureChanged, this, &frmScreen::updatePicture);
+    connect(&events, &ProjectEvents::LaunchTextChanged, this, &frmScreen::updateLaunchCaption);
 }
 
 frmScreen::~frmScreen() {
-    unload();
+    Unload();
 }
 
 void frmScreen::buildControls(QWidget* client) {
@@ -67,39 +65,26 @@ void frmScreen::buildControls(QWidget* client) {
 }
 
 void frmScreen::load() {
-    Module1& module = events_->Module();
-    module.Run.ScreenOpen = true;
-    loaded_ = true;
+    const SetupProject& project = module()->Project;
     ResolveCaptions(this, -1);
-    const QIcon icon = LoadIcon(kIconId);
-    if (!icon.isNull()) setWindowIcon(icon);
     updatePicture();
-    const auto& lines = module.Project.SetupLines;
+    const auto& lines = project.SetupLines;
     eText[0]->setPlainText(SetupLineToText(lines[LineStartText]));
     eText[1]->setPlainText(SetupLineToText(lines[LineFinishText]));
     updateLaunchCaption();
 }
 
-void frmScreen::unload() {
-    if (!loaded_ || !events_) return;
-    loaded_ = false;
-    Module1& module = events_->Module();
-    auto& lines = module.Project.SetupLines;
+void frmScreen::storeFields() {
+    auto& lines = module()->Project.SetupLines;
     StoreTextInLine(lines[LineStartText], eText[0]->toPlainText());
     StoreTextInLine(lines[LineFinishText], eText[1]->toPlainText());
-    module.Run.ScreenOpen = false;
-}
-
-void frmScreen::closeEvent(QCloseEvent* event) {
-    unload();
-    QMdiSubWindow::closeEvent(event);
 }
 
 // The text boxes imitate the setup's page: button face and button text,
 // taken again whenever the palette changes (a dark theme switched on).
 void frmScreen::changeEvent(QEvent* event) {
     if (event->type() == QEvent::PaletteChange) updateTextColours();
-    QMdiSubWindow::changeEvent(event);
+    EditorWindow::changeEvent(event);
 }
 
 void frmScreen::updateTextColours() {
@@ -121,10 +106,10 @@ void frmScreen::showPage(int page) {
 }
 
 void frmScreen::updatePicture() {
-    ePic->ShowPicture(events_->Module().Project.Picture);
+    ePic->ShowPicture(module()->Project.Picture);
 }
 
 void frmScreen::updateLaunchCaption() {
-    const std::string& launch = events_->Module().Project.SetupLines[LineLaunchText];
+    const std::string& launch = module()->Project.SetupLines[LineLaunchText];
     ApplyCaption(eCheck, launch.empty() ? ResText(410) : SetupLineToField(launch));
 }

@@ -3,12 +3,10 @@
 // picture, the text, and on the finish page the launch check box.
 #pragma once
 
-#include <QMdiSubWindow>
-#include <QPointer>
+#include "ui/EditorWindow.h"
 
 #include <array>
 
-class ProjectEvents;
 class QCheckBox;
 class QPlainTextEdit;
 class QPushButton;
@@ -19,7 +17,7 @@ class SidePicture;
 // when the window unloads. The picture and the check box caption follow the
 // general information window while this one is open. ScreenOpen is true while
 // it exists; closing it unloads (deletes) it.
-class frmScreen : public QMdiSubWindow {
+class frmScreen : public EditorWindow {
     Q_OBJECT
 
   public:
@@ -34,22 +32,15 @@ class frmScreen : public QMdiSubWindow {
     std::array<QPushButton*, 3> eButton;
 
   protected:
-    void closeEvent(QCloseEvent* event) override;
+    void storeFields() override;
     void changeEvent(QEvent* event) override;
 
   private:
     void buildControls(QWidget* client);
     void load();
-    void unload();
     // Shows page 0 (startup) or 1 (finish).
     void showPage(int page);
     void updatePicture();
     void updateLaunchCaption();
     void updateTextColours();
-
-    // The main window's events and through them the project; a window that
-    // outlives them (destroyed after its main window's state) unloads into
-    // nothing.
-    QPointer<ProjectEvents> events_;
-    bool loaded_ = false;
 };

@@ -4,14 +4,14 @@
 #pragma once
 
 #include "script/ComponentPanel.h"
+#include "ui/ScriptReport.h"
 
-#include <QMdiSubWindow>
+#include "ui/EditorWindow.h"
 
 #include <array>
 #include <string>
 
-class ClientArea;
-class ProjectEvents;
+class QComboBox;
 class QLabel;
 class QPushButton;
 class SidePicture;
@@ -20,8 +20,9 @@ class qkScriptSetupA;
 
 // A fixed child window of client size 474 x 335 titled with string 700. It
 // rebuilds its panel at every ScriptChanged and redraws the picture at every
-// PictureChanged. TestOpen is true while the window exists.
-class frmTest : public QMdiSubWindow {
+// PictureChanged. Install lists the script's problems above the report. TestOpen is true while the
+// window is loaded.
+class frmTest : public EditorWindow {
     Q_OBJECT
 
   public:
@@ -36,17 +37,19 @@ class frmTest : public QMdiSubWindow {
     // what an earlier, longer text left there.
     const std::array<std::string, kMaxStrings>& TestStrings() const { return testStrings_; }
 
+    // Whose paths Install shows: per user, as root, or the example folders.
+    ReportPathKind Paths() const;
+    void SetPaths(ReportPathKind kind);
+
     SidePicture* ePic;
     QLabel* eLabel;
     qkScriptSetupA* qkScriptSetupA1;
     std::array<QPushButton*, 3> eButton{};
-    ClientArea* Client() const { return client_; }
+    QComboBox* eCombo; // the choice of paths, between Install and Close
 
   private:
     void install();
     frmDebug* showDebugger();
 
-    ProjectEvents& events_;
-    ClientArea* client_;
     std::array<std::string, kMaxStrings> testStrings_;
 };

@@ -165,8 +165,18 @@ void qkMenuA::PaintItem(int32_t i, bool selected) {
     QLabel* label = items_[static_cast<size_t>(i)].label;
     QPalette colours = palette();
     for (const auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
+        QPalette::ColorRole shown = back;
+        // Where the button face is the window's colour (as in many themes),
+        // the selection without focus would not show: a shade between them
+        // marks it instead.
+        if (back == QPalette::Button &&
+            palette().color(group, QPalette::Button) == palette().color(group, QPalette::Window))
+            shown = palette().color(group, QPalette::Midlight) !=
+                            palette().color(group, QPalette::Window)
+                        ? QPalette::Midlight
+                        : QPalette::Mid;
         colours.setColor(group, QPalette::WindowText, palette().color(group, text));
-        colours.setColor(group, QPalette::Window, palette().color(group, back));
+        colours.setColor(group, QPalette::Window, palette().color(group, shown));
     }
     label->setPalette(colours);
 }

@@ -158,12 +158,16 @@ TEST_F(EditorSession, EveryWindowTypedDroppedChosenAndSaved) {
     EXPECT_EQ(ExtractEntry(reopened.Files[0].Record()), "Terms \xC3\xA9t\xC3\xA9\r\n");
     EXPECT_NE(reopened.ScriptText.find("checked\r\n  Check 2\r\n"), std::string::npos);
 
-    // The debugger showed what kavelo simulate prints for the same selection.
+    // The debugger showed the problems by line, then what kavelo simulate
+    // prints for the same selection.
     std::string select;
     for (size_t i = 0; i < selection.size(); ++i)
         select += (i ? "," : "") + std::to_string(i + 1) + "=" +
                   std::to_string(static_cast<unsigned char>(selection[i]));
-    EXPECT_EQ(debugText.toStdString() + "\n", Simulate(path, select));
+    std::string report = debugText.toStdString();
+    const std::string problems = "### Line 116: Warning: Reference to missing file: MyApp.exe\n\n";
+    ASSERT_EQ(report.substr(0, problems.size()), problems);
+    EXPECT_EQ(report.substr(problems.size()) + "\n", Simulate(path, select));
 }
 
 } // namespace

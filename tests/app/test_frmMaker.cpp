@@ -10,7 +10,9 @@
 #include <QLabel>
 #include <QMdiArea>
 #include <QMenu>
+#include <QPlainTextEdit>
 #include <QPointer>
+#include <QStatusBar>
 #include <QTest>
 #include <QTimer>
 
@@ -23,6 +25,8 @@
 #include "ui/FORM_Info.h"
 #include "ui/ProjectEvents.h"
 #include "ui/qkMenuA.h"
+#include "ui/ScriptLanguageWindow.h"
+#include "ui/frmEditor.h"
 
 namespace {
 
@@ -175,6 +179,36 @@ TEST_F(MakerTest, ClosingUnloadsTheWindowsThenSavesAndClosesAbout) {
     EXPECT_FALSE(module.Run.InfoOpen);
     EXPECT_EQ(Reopened().SetupLines[LineCaption], "Caption from the window");
     EXPECT_TRUE(messages.empty());
+}
+
+// Info > Script language opens one read-only window with the language's
+// description, which closes with the main window; the script editor's
+// problems reach the main window's status bar.
+TEST_F(MakerTest, ScriptLanguageWindowAndTheEditorsStatus) {
+    maker->menScriptLanguage->trigger();
+    auto windows = maker->findChildren<ScriptLanguageWindow*>();
+    ASSERT_EQ(windows.size(), 1);
+    QPointer<ScriptLanguageWindow> help = windows[0];
+    EXPECT_TRUE(help->isVisible());
+    EXPECT_TRUE(help->eText->isReadOnly());
+    EXPECT_FALSE(help->eText->toPlainText().trimmed().isEmpty());
+    maker->menScriptLanguage->trigger();
+    EXPECT_EQ(maker->findChildren<ScriptLanguageWindow*>().size(), 1);
+
+    module.Project.ScriptText = "[Install]\r\nCopi tally,1,,tally\r\n";
+    maker->RunCommand(3);
+    auto* editor = static_cast<frmEditor*>(maker->EditorWindow(3));
+    ASSERT_TRUE(editor);
+    editor->eText[0]->moveCursor(QTextCursor::End);
+    QTest::keyClick(editor->eText[0], Qt::Key_Up);
+    EXPECT_EQ(maker->statusBar()->currentMessage(),
+              QStringLiteral("line not understood: Copi tally,1,,tally"));
+    QTest::keyClick(editor->eText[0], Qt::Key_Up);
+    EXPECT_EQ(maker->statusBar()->currentMessage(), QString());
+
+    maker->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(help.isNull());
 }
 
 TEST_F(MakerTest, AFailedSaveCancelsTheClose) {

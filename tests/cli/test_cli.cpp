@@ -119,7 +119,7 @@ TEST(Cli, SimulateOnANewProjectPrintsTheTemplatesInstallation) {
     ASSERT_EQ(Shell(kKavelo + " new " + setup).status, 0);
     const std::string target = "C:\\Programmes\\MyDirectory\\MyApp.exe";
     const std::string shortcut = "name=Start My Application; Target=" + target + "; Params=\n";
-    const ShellResult sim = Shell(kKavelo + " simulate " + setup);
+    const ShellResult sim = Shell(kKavelo + " simulate --paths windows " + setup);
     EXPECT_EQ(sim.status, 0);
     EXPECT_EQ(sim.out, "    AbortInstallation if < 1.0): " + target + "\n" +
                            "        Check ,1,,MyApp.exe,,,1.0\n" +
@@ -134,6 +134,62 @@ TEST(Cli, SimulateOnANewProjectPrintsTheTemplatesInstallation) {
     EXPECT_NE(panel.out.find("\"kind\": \"check\", \"index\": 1, \"id\": 1"), std::string::npos);
     EXPECT_NE(panel.out.find("\"checked\": true, \"value\": 1}"), std::string::npos);
     EXPECT_NE(Shell(kKavelo + " panel " + setup + " --click 99 2>/dev/null").status, 0);
+}
+
+// --paths windows prints, byte for byte, what simulate printed before it
+// learnt Linux paths: recorded for a script that reaches every kind of line.
+TEST(Cli, SimulateWithWindowsPathsKeepsTheRecordedReport) {
+    TempDir dir;
+    const std::string setup = dir / "x.exe";
+    const std::string data = CLI_DATA "/simulate/";
+    ASSERT_EQ(Shell(kKavelo + " new " + setup).status, 0);
+    ASSERT_EQ(Shell(kKavelo + " script " + setup + " --set " + data + "script.txt --strings " +
+                    data + "strings.txt")
+                  .status,
+              0);
+    const ShellResult sim = Shell(kKavelo + " simulate " + setup + " --paths windows");
+    EXPECT_EQ(sim.status, 0);
+    EXPECT_EQ(sim.out, ReadFile(data + "windows.txt"));
+}
+
+// By default the paths are this machine's, per user; --as root gives the
+// root installation's; a target no Linux installation can use is a warning,
+// which check reports.
+TEST(Cli, SimulateShowsTheInstallationsLinuxPaths) {
+    TempDir dir;
+    const std::string setup = dir / "x.exe";
+    ASSERT_EQ(Shell(kKavelo + " new " + setup).status, 0);
+    const std::string env = "HOME=" + (dir / "home") + " XDG_DATA_HOME= ";
+    const std::string user = dir / "home/.local/opt/My Company/My Application";
+    const struct {
+        std::string options;
+        std::string copy;
+    } cases[] = {
+        {"", "    Copy: MyApp.exe -> " + user + "/MyApp.exe\n"},
+        {"--as user", "    Copy: MyApp.exe -> " + user + "/MyApp.exe\n"},
+        {"--as root", "    Copy: MyApp.exe -> /opt/My Company/My Application/MyApp.exe\n"},
+        {"--paths linux --as root",
+         "    Copy: MyApp.exe -> /opt/My Company/My Application/MyApp.exe\n"},
+    };
+    for (const auto& c : cases) {
+        const ShellResult sim = Shell(env + kKavelo + " simulate " + setup + " " + c.options);
+        EXPECT_EQ(sim.status, 0) << c.options;
+        EXPECT_NE(sim.out.find(c.copy), std::string::npos) << c.options << "\n" << sim.out;
+        EXPECT_EQ(sim.out.find("C:\\"), std::string::npos) << c.options;
+    }
+    for (const char* wrong : {"--paths mac", "--as admin", "--paths windows --as root"})
+        EXPECT_EQ(Shell(kKavelo + " simulate " + setup + " " + wrong + " 2>/dev/null").status, 2)
+            << wrong;
+
+    WriteFile(dir / "s.txt", "[Install]\r\nCopy myapp.exe,99,D:\\Apps,a.exe\r\n");
+    ASSERT_EQ(Shell(kKavelo + " script " + setup + " --set " + (dir / "s.txt")).status, 0);
+    const ShellResult check = Shell(env + kKavelo + " check " + setup + " 2>&1");
+    EXPECT_EQ(check.status, 1);
+    EXPECT_NE(check.out.find("### Warning: D:/Apps/a.exe: is not an absolute path: Copy "
+                             "myapp.exe,99,D:\\Apps,a.exe"),
+              std::string::npos)
+        << check.out;
+    EXPECT_EQ(Shell(kKavelo + " check --paths windows " + setup).status, 0);
 }
 
 TEST(Cli, CompressAndDecompressFiles) {

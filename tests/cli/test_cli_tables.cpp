@@ -262,7 +262,7 @@ TEST_F(CliTable, TextsFromLinuxFiles) {
     RunCases({
         {"$K script t.exe --set lf-script.txt --strings bom-strings.txt && $K panel t.exe", 0,
          "label   -  8,8        bold        Hello\n", "", false},
-        {"$K script t.exe --set lf-script.txt && $K simulate t.exe", 0,
+        {"$K script t.exe --set lf-script.txt && $K simulate --paths windows t.exe", 0,
          "    Copy: myapp.exe -> C:\\Programmes\\MyDirectory\\myapp.exe\n", "", false},
         {"$K script --strings bom-strings.txt t.exe && $K script t.exe --get-strings -", 0,
          "Hello\r\nWorld\r\n", "", false},

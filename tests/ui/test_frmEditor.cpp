@@ -7,6 +7,7 @@
 #include "WindowFixture.h"
 #include "ui/ChildWindow.h"
 #include "ui/LineNumberColumn.h"
+#include "ui/ScriptBox.h"
 #include "ui/TextConvert.h"
 #include "ui/frmTest.h"
 #include "ui/qkScriptSetupA.h"
@@ -140,6 +141,45 @@ TEST(frmEditor, NumberColumnIsLevelWithTheStringsLines) {
     box->verticalScrollBar()->setValue(10);
     EXPECT_EQ(column->LineTop(5), before);
     EXPECT_EQ(column->text(), LineNumberColumn::LineNumberText());
+}
+
+// Typing a command that is none and a guard that cannot be read marks their
+// lines at once, as kavelo check reports them; the cursor's line tells its
+// problem in the status bar, and mending the line clears mark and status.
+TEST(frmEditor, MarksTheLinesCheckReportsAsTheyAreTyped) {
+    WindowFixture f;
+    f.module.Project.ScriptText = "[Install]\r\nCopy myapp.exe,1,,\r\n";
+    frmEditor* editor = f.Open<frmEditor>();
+    ScriptBox* box = editor->Script();
+    EXPECT_TRUE(box->Problems().empty());
+    box->moveCursor(QTextCursor::End);
+    TypeText(box, "Copi tally,1,,tally\n{val(7)=1 and}");
+    EXPECT_EQ(box->ProblemAt(2), QStringLiteral("line not understood: Copi tally,1,,tally"));
+    EXPECT_EQ(box->ProblemAt(3), QStringLiteral("guard not understood: {val(7)=1 and}"));
+    EXPECT_EQ(box->Problems().size(), 2u);
+    EXPECT_EQ(editor->Status(), box->ProblemAt(3));
+    QTest::keyClick(box, Qt::Key_Up);
+    EXPECT_EQ(editor->Status(), box->ProblemAt(2));
+    // "Copi" becomes "Copy": a command now, before any guard, of a file the
+    // project lacks.
+    QTest::keyClick(box, Qt::Key_Home);
+    for (int k = 0; k < 3; ++k)
+        QTest::keyClick(box, Qt::Key_Right);
+    QTest::keyClick(box, Qt::Key_Delete);
+    TypeText(box, "y");
+    EXPECT_TRUE(box->ProblemAt(2).startsWith(
+        QStringLiteral("### Warning: Reference to missing file: tally\n")));
+    EXPECT_EQ(editor->Status(), box->ProblemAt(2));
+    // The guard mended: no mark on its line, nothing in the status bar.
+    QTest::keyClick(box, Qt::Key_Down);
+    QTest::keyClick(box, Qt::Key_End);
+    QTest::keyClick(box, Qt::Key_Left);
+    TypeText(box, " 1=1");
+    EXPECT_TRUE(box->ProblemAt(3).isEmpty());
+    EXPECT_EQ(editor->Status(), QString());
+    // The mark's tool tip is found by the height of its line in the column.
+    QTextCursor line2(box->document()->findBlockByNumber(2));
+    EXPECT_EQ(box->LineAt(box->cursorRect(line2).center().y()), 2);
 }
 
 } // namespace

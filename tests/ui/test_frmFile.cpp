@@ -4,8 +4,10 @@
 // of the general information window following ".txt" files.
 #include "ui/frmFile.h"
 
-#include "EditorWindows.h"
+#include "WindowFixture.h"
 
+#include "ui/ChildWindow.h"
+#include "ui/FileDialogs.h"
 #include "ui/InputBox.h"
 #include "ui/frmGen.h"
 
@@ -14,7 +16,6 @@
 #include <QComboBox>
 #include <QContextMenuEvent>
 #include <QDropEvent>
-#include <QFontInfo>
 #include <QLabel>
 #include <QListWidget>
 #include <QMenu>
@@ -89,7 +90,7 @@ class FileManager : public ::testing::Test {
     }
 
     TempDir dir;
-    EditorWindows editor;
+    WindowFixture editor{false};
     std::vector<InputBoxRequest> asked;
 };
 
@@ -100,14 +101,14 @@ TEST_F(FileManager, OpensWithTheProjectFiles) {
     EXPECT_EQ(window->widget()->size(), QSize(416, 327));
     ExpectListMatchesProject(window);
     EXPECT_EQ(window->eList->selectionMode(), QAbstractItemView::ExtendedSelection);
-    EXPECT_TRUE(QFontInfo(window->eList->font()).fixedPitch());
-    EXPECT_FALSE(window->eButton[0]->isEnabled());
+    EXPECT_EQ(window->eList->font(), ListingFont()); // as asked for, whatever fonts exist
+    EXPECT_TRUE(window->eButton[0]->isEnabled());
     const QStringList captions = {"&Add files...", "&Rename", "&Remove", "&Close"};
     for (int i = 0; i < 4; ++i) {
         EXPECT_EQ(window->eButton[i]->text(), captions[i]);
         EXPECT_EQ(window->menM[i]->text(), captions[i]);
     }
-    EXPECT_FALSE(window->menM[0]->isEnabled());
+    EXPECT_TRUE(window->menM[0]->isEnabled());
     EXPECT_FALSE(window->lStatus->isVisible());
     window->eButton[3]->click();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
@@ -263,7 +264,9 @@ TEST_F(FileManager, The513thFileIsRefused) {
     ASSERT_TRUE(window->lStatus->isVisible());
     EXPECT_EQ(window->lStatus->toolTip(),
               QStringLiteral("Not added, a setup holds at most 512 files: c.dat, d.dat"));
-    EXPECT_EQ(window->eList->height(), 278 - 21);
+    // The list gives up the status line's height and the gap above it.
+    EXPECT_EQ(window->eList->height(), 278 - window->lStatus->height() - 4);
+    EXPECT_GE(window->lStatus->height(), window->lStatus->heightForWidth(400));
     EXPECT_EQ(window->lStatus->geometry().bottom() + 1 + 8, window->eButton[0]->y());
     WriteFile(dir / "a.dat", "new a");
     Drop(window, {dir / "a.dat"});
@@ -293,6 +296,58 @@ TEST_F(FileManager, OversizedAndSameNamedFilesAreRefusedWithTheirReason) {
                   QStringLiteral("\" would get the same name \"notes.txt\"), notes.TXT (\"") +
                   QString::fromStdString(dir / "a/Notes.txt") +
                   QStringLiteral("\" would get the same name \"notes.txt\")"));
+}
+
+// "Add files..." and its menu item take the files chosen in the dialog
+// through the drop's intake: two are added, the third refused as a drop
+// refuses it, with the same status line, which wraps rather than cutting the
+// text off and goes once the list changes again.
+TEST_F(FileManager, AddFilesTakesTheDialogsFilesAsADropDoes) {
+    WriteFile(dir / "One.txt", "one");
+    WriteFile(dir / "two.dat", "two");
+    WriteFile(dir / "huge.bin", "");
+    std::filesystem::resize_file(dir / "huge.bin", uint64_t{1} << 32); // sparse
+    const std::vector<std::string> paths = {dir / "One.txt", dir / "two.dat", dir / "huge.bin"};
+
+    editor.module.Project.Files.clear();
+    auto* dropped = OpenWith({"myapp.exe"});
+    Drop(dropped, paths);
+    const std::vector<std::string> names = ProjectNames(editor.module.Project);
+    const QString status = dropped->lStatus->text();
+    ASSERT_EQ(names, (std::vector<std::string>{"myapp.exe", "one.txt", "two.dat"}));
+    ASSERT_TRUE(status.startsWith(QStringLiteral("Not added: huge.bin (")));
+    WindowFixture::Close(dropped);
+
+    std::vector<FileDialogRequest> requests;
+    const FileDialogAnswer previous = SetFileDialogAnswer([&](const FileDialogRequest& r) {
+        requests.push_back(r);
+        QStringList chosen;
+        for (const std::string& path : paths)
+            chosen << QString::fromStdString(path);
+        return chosen.join(u'\n');
+    });
+    for (const bool viaMenu : {false, true}) {
+        SCOPED_TRACE(viaMenu ? "menu item" : "button");
+        editor.module.Project.Files.clear();
+        auto* window = OpenWith({"myapp.exe"});
+        if (viaMenu)
+            window->menM[0]->trigger();
+        else
+            QTest::mouseClick(window->eButton[0], Qt::LeftButton);
+        EXPECT_EQ(ProjectNames(editor.module.Project), names);
+        ExpectListMatchesProject(window);
+        ASSERT_TRUE(window->lStatus->isVisible());
+        EXPECT_EQ(window->lStatus->text(), status); // whole, not cut off
+        EXPECT_TRUE(window->lStatus->wordWrap());
+        EXPECT_LE(window->lStatus->geometry().right(), window->eList->geometry().right());
+        window->eList->item(2)->setSelected(true);
+        QTest::mouseClick(window->eButton[2], Qt::LeftButton);
+        EXPECT_FALSE(window->lStatus->isVisible());
+        WindowFixture::Close(window);
+    }
+    SetFileDialogAnswer(previous);
+    ASSERT_EQ(requests.size(), 2u);
+    EXPECT_TRUE(requests[0].open && requests[0].several);
 }
 
 TEST_F(FileManager, PopupMenuOnRightClickAndTheMenuKey) {

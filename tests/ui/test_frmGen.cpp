@@ -4,7 +4,7 @@
 // save and an opening byte for byte.
 #include "ui/frmGen.h"
 
-#include "EditorWindows.h"
+#include "WindowFixture.h"
 
 #include "project/AppPaths.h"
 #include "project/SaveSetup.h"
@@ -33,7 +33,7 @@ QStringList ComboEntries(const QComboBox* combo) {
 }
 
 TEST(frmGen, OpensOnTheTemplate) {
-    EditorWindows editor;
+    WindowFixture editor{false};
     auto* window = editor.Open<frmGen>();
     EXPECT_TRUE(editor.module.Run.GenOpen);
     EXPECT_EQ(window->windowTitle(), QStringLiteral("General setup information"));
@@ -56,7 +56,7 @@ TEST(frmGen, OpensOnTheTemplate) {
 }
 
 TEST(frmGen, TabOrderFollowsTheDesign) {
-    EditorWindows editor;
+    WindowFixture editor{false};
     auto* window = editor.Open<frmGen>();
     editor.area.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&editor.area));
@@ -88,7 +88,7 @@ TEST(frmGen, LicenceChoiceRoundTrip) {
         {"NOTES.TXT", 0, -1, ""},
     };
     for (const Case& c : cases) {
-        EditorWindows editor;
+        WindowFixture editor{false};
         SetupProject& project = editor.module.Project;
         for (const char* name : {"license.txt", "myapp.exe", "NOTES.TXT", "readme.txt"})
             project.Files.push_back({name, std::string("x")});
@@ -98,7 +98,7 @@ TEST(frmGen, LicenceChoiceRoundTrip) {
                   (QStringList{"(none)", "license.txt", "readme.txt"}));
         EXPECT_EQ(window->eCombo->currentIndex(), c.selectedAtLoad) << c.stored;
         if (c.choose >= 0) window->eCombo->setCurrentIndex(c.choose);
-        EditorWindows::Close(window);
+        WindowFixture::Close(window);
         EXPECT_EQ(project.SetupLines[LineLicense], c.storedAfter) << c.stored;
         EXPECT_FALSE(editor.module.Run.GenOpen);
     }
@@ -107,7 +107,7 @@ TEST(frmGen, LicenceChoiceRoundTrip) {
 // A refresh of the list (a file dropped or removed elsewhere) keeps the
 // entry the user chose, which is stored only when the window closes.
 TEST(frmGen, LicenceRefreshKeepsTheChoice) {
-    EditorWindows editor;
+    WindowFixture editor{false};
     SetupProject& project = editor.module.Project;
     project.Files.push_back({"license.txt", std::string("x")});
     auto* window = editor.Open<frmGen>();
@@ -137,7 +137,7 @@ class PictureButtons : public ::testing::Test {
     }
 
     TempDir dir;
-    EditorWindows editor;
+    WindowFixture editor{false};
     std::vector<FileDialogRequest> requests;
 };
 
@@ -183,7 +183,7 @@ TEST_F(PictureButtons, ClearBringsBackTheTemplatePictureAndItsRecord) {
 // Every keystroke in the launch text box is stored at once and shown on the
 // startup and finish window's check box; an empty text shows string 410.
 TEST(frmGen, LaunchTextFollowsEveryKeystroke) {
-    EditorWindows editor;
+    WindowFixture editor{false};
     auto* screen = editor.Open<frmScreen>();
     auto* window = editor.Open<frmGen>();
     window->eText[3]->selectAll();
@@ -220,7 +220,7 @@ class TypedText : public ::testing::Test {
     }
 
     TempDir dir;
-    EditorWindows editor;
+    WindowFixture editor{false};
 };
 
 TEST_F(TypedText, AccentsSurviveSaveAndOpenByteForByte) {
@@ -230,7 +230,7 @@ TEST_F(TypedText, AccentsSurviveSaveAndOpenByteForByte) {
         box->clear();
         TypeText(box, typed);
     }
-    EditorWindows::Close(window);
+    WindowFixture::Close(window);
     const std::string utf8 = typed.toStdString();
     const auto lines = SavedAndOpened();
     for (const int line : {LineCaption, LineInstallFolder, LineStartMenuFolder, LineLaunchText})
@@ -249,7 +249,7 @@ TEST_F(TypedText, UneditedLinesKeepTheirBytes) {
     EXPECT_EQ(window->eText[0]->text(), QStringLiteral("Caf\u00e9 setup"));
     window->eText[2]->clear();
     window->eText[2]->insert(QStringLiteral("one\r\ntwo\nthree"));
-    EditorWindows::Close(window);
+    WindowFixture::Close(window);
     EXPECT_EQ(lines[LineCaption], "Caf\xE9 setup");
     EXPECT_EQ(lines[LineInstallFolder], "Firma\\Programm \x80");
     EXPECT_EQ(lines[LineStartMenuFolder], "one|two|three");

@@ -3,7 +3,7 @@
 // pages, and texts written only when the window closes.
 #include "ui/frmScreen.h"
 
-#include "EditorWindows.h"
+#include "WindowFixture.h"
 
 #include "ui/SetupLineFields.h"
 #include "ui/SidePicture.h"
@@ -19,7 +19,7 @@
 namespace {
 
 TEST(frmScreen, OpensOnTheStartupPage) {
-    EditorWindows editor;
+    WindowFixture editor{false};
     auto* window = editor.Open<frmScreen>();
     EXPECT_TRUE(editor.module.Run.ScreenOpen);
     EXPECT_EQ(window->windowTitle(), QStringLiteral("Startup & end text"));
@@ -44,7 +44,7 @@ TEST(frmScreen, OpensOnTheStartupPage) {
 // The pages' button colours follow a palette switched while the window is
 // open (a dark theme turned on).
 TEST(frmScreen, TextColoursFollowThePalette) {
-    EditorWindows editor;
+    WindowFixture editor{false};
     auto* window = editor.Open<frmScreen>();
     const QPalette before = QApplication::palette();
     QPalette dark = before;
@@ -59,7 +59,7 @@ TEST(frmScreen, TextColoursFollowThePalette) {
 }
 
 TEST(frmScreen, PagesSwitchWithTheButtonsAndTheirKeys) {
-    EditorWindows editor;
+    WindowFixture editor{false};
     auto* window = editor.Open<frmScreen>();
     editor.area.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&editor.area));
@@ -99,14 +99,14 @@ TEST(frmScreen, BarsAndLineBreaksRoundTrip) {
         {"Caf\xC3\xA9|fin", QStringLiteral("Caf\u00e9\nfin")},
     };
     for (const Case& c : cases) {
-        EditorWindows editor;
+        WindowFixture editor{false};
         auto& lines = editor.module.Project.SetupLines;
         lines[LineStartText] = c.stored;
         lines[LineFinishText] = std::string(c.stored) + "|end";
         auto* window = editor.Open<frmScreen>();
         EXPECT_EQ(window->eText[0]->toPlainText(), c.shown) << c.stored;
         EXPECT_EQ(window->eText[1]->toPlainText(), c.shown + "\nend") << c.stored;
-        EditorWindows::Close(window);
+        WindowFixture::Close(window);
         EXPECT_EQ(lines[LineStartText], c.stored);
         EXPECT_EQ(lines[LineFinishText], std::string(c.stored) + "|end");
         EXPECT_FALSE(editor.module.Run.ScreenOpen);
@@ -117,7 +117,7 @@ TEST(frmScreen, BarsAndLineBreaksRoundTrip) {
 // a typed "|" reads as a line break when the window opens again. With no
 // launch text the check box shows string 410.
 TEST(frmScreen, TypedTextIsStoredOnClose) {
-    EditorWindows editor;
+    WindowFixture editor{false};
     auto& lines = editor.module.Project.SetupLines;
     auto* window = editor.Open<frmScreen>();
     window->eText[0]->clear();
@@ -125,7 +125,7 @@ TEST(frmScreen, TypedTextIsStoredOnClose) {
     QTest::keyClick(window->eText[0], Qt::Key_Return);
     TypeText(window->eText[0], QStringLiteral("w\u00f6rld|x"));
     EXPECT_EQ(lines[LineStartText], "This will install My Application||    ...");
-    EditorWindows::Close(window);
+    WindowFixture::Close(window);
     EXPECT_EQ(lines[LineStartText], "Hello|w\xC3\xB6rld|x");
     EXPECT_EQ(lines[LineFinishText], "My Application installed successfully||    ...");
     lines[LineLaunchText].clear();

@@ -1,7 +1,7 @@
 // The test component window and the debugger: the panel from the project's
 // texts through the 1,024 string slots that keep stale lines, the picture,
-// Install printing the simulator's report for the panel's selection into the
-// debugger, which follows the debugger text.
+// Install printing the script's problems and the simulator's report for the
+// panel's selection into the debugger, which follows the debugger text.
 #include "ui/frmTest.h"
 
 #include "WindowFixture.h"
@@ -117,13 +117,20 @@ TEST(frmTest, InstallPrintsTheReportForThePanelSelection) {
           "    CreateDesktopIcon " + name, "    (CreateQuickLaunchIcon) " + name}},
         {selective,
          {},
-         {"### Warning: Reference to missing file: a.exe", "###      Copy a.exe,1,,a.exe",
+         {"### Line 6: Warning: Reference to missing file: a.exe", "",
+          "### Warning: Reference to missing file: a.exe", "###      Copy a.exe,1,,a.exe",
           "    Copy: a.exe -> C:\\Programmes\\MyDirectory\\a.exe"}},
+        {"[Install]\r\n{val(7)=1 and}\r\nCopi tally,1,,tally\r\n",
+         {},
+         {"### Line 2: guard not understood: {val(7)=1 and}",
+          "### Line 3: line not understood: Copi tally,1,,tally", "",
+          "### Warning: Nothing to do"}},
         {selective, {1, 2}, {"    Copy: MyApp.exe -> C:\\Programmes\\MyDirectory\\Bin\\MyApp.exe"}},
         {"[Create]\r\ncheck 2\r\n", {}, {"### Warning: Nothing to do"}},
     };
     WindowFixture f;
     frmTest* test = f.Open<frmTest>();
+    test->SetPaths(ReportPathKind::Windows);
     for (const Case& c : cases) {
         if (!c.script.empty()) f.module.Project.ScriptText = c.script;
         f.area.setActiveSubWindow(test);

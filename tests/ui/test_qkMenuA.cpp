@@ -184,4 +184,24 @@ TEST(qkMenuA, SelectedLabelColoursFollowTheFocus) {
     EXPECT_EQ(colours(1), std::pair(QColor(100, 0, 0), QColor(200, 200, 200)));
 }
 
+// A theme whose button face is the window's colour still shows the selection
+// without focus: the label takes the midlight shade (the mid one when that is
+// the window's colour too).
+TEST(qkMenuA, SelectionWithoutFocusShowsWhereButtonIsWindow) {
+    const QColor window(240, 240, 240);
+    for (const bool midlightIsWindow : {false, true}) {
+        QPalette palette;
+        palette.setColor(QPalette::Window, window);
+        palette.setColor(QPalette::Button, window);
+        palette.setColor(QPalette::Midlight, midlightIsWindow ? window : QColor(220, 220, 220));
+        palette.setColor(QPalette::Mid, QColor(180, 180, 180));
+        qkMenuA bar;
+        bar.setPalette(palette);
+        bar.ItemCount(2);
+        const QColor expected = midlightIsWindow ? QColor(180, 180, 180) : QColor(220, 220, 220);
+        EXPECT_EQ(bar.eLabel(0)->palette().color(QPalette::Window), expected);
+        EXPECT_EQ(bar.eLabel(1)->palette().color(QPalette::Window), window);
+    }
+}
+
 } // namespace

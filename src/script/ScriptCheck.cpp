@@ -17,13 +17,12 @@ bool GuardUnderstood(const std::string& guard) {
 
 } // namespace
 
-std::vector<std::string> UnclearInstallLines(std::string_view script,
-                                             const std::string& selection) {
+std::vector<ScriptProblem> UnclearInstallLines(std::string_view script,
+                                               const std::string& selection) {
     using namespace script_lines;
-    std::vector<std::string> unclear;
-    const std::string section = ExtractSection(script, "install") + "\r\n";
-    for (const std::string_view raw : SplitCrLfLines(section)) {
-        const std::string line(TrimBlanks(CutComment(raw)));
+    std::vector<ScriptProblem> unclear;
+    for (const SectionLine& kept : ExtractSectionLines(script, "install")) {
+        const std::string line(TrimBlanks(kept.Text));
         if (line.empty()) continue;
         if (line[0] == '{') {
             // Read as the install script reads it: "}" at the end is optional.
@@ -31,12 +30,23 @@ std::vector<std::string> UnclearInstallLines(std::string_view script,
             if (!guard.empty() && guard.back() == '}') guard.pop_back();
             guard = LowerAscii(guard);
             ReplaceElementReferences(guard, selection);
-            if (!GuardUnderstood(guard)) unclear.push_back("guard not understood: " + line);
+            if (!GuardUnderstood(guard))
+                unclear.push_back({kept.Number, "guard not understood: " + line});
         } else if (ParseInstallCommand(line, SimulatedFolders()).Kind == InstallNone) {
-            unclear.push_back("line not understood: " + line);
+            unclear.push_back({kept.Number, "line not understood: " + line});
         }
     }
     return unclear;
+}
+
+std::vector<ScriptProblem> ScriptProblems(const std::vector<ReportLine>& report,
+                                          std::string_view script, const std::string& selection) {
+    std::vector<ScriptProblem> problems;
+    for (const ReportLine& line : report)
+        if (line.Text.starts_with("###")) problems.push_back({line.ScriptLine, line.Text});
+    for (ScriptProblem& unclear : UnclearInstallLines(script, selection))
+        problems.push_back(std::move(unclear));
+    return problems;
 }
 
 std::vector<std::string> SelectionsOutOfRange(const ScriptPanelModel& panel,

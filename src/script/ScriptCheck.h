@@ -8,13 +8,28 @@
 #include <string_view>
 #include <vector>
 
+#include "script/InstallSimulator.h"
+
 class ScriptPanelModel;
+
+// One problem as check tells it, and the line of the script text it is about
+// (0-based); -1 for a problem of no one line.
+struct ScriptProblem {
+    int Line = -1;
+    std::string Text;
+};
 
 // The lines of the script's [Install] section that it does not understand,
 // each told as "guard not understood: {...}" or "line not understood: ...": a
 // guard that reduces to neither true nor false for selection, and a line that
 // is neither a guard nor a command.
-std::vector<std::string> UnclearInstallLines(std::string_view script, const std::string& selection);
+std::vector<ScriptProblem> UnclearInstallLines(std::string_view script,
+                                               const std::string& selection);
+
+// What check reports for a script and a selection, given the simulation's
+// report of them: the report's "###" lines, then the lines not understood.
+std::vector<ScriptProblem> ScriptProblems(const std::vector<ReportLine>& report,
+                                          std::string_view script, const std::string& selection);
 
 // The pairs of a --select argument ("ID=VALUE,...", already well formed) that
 // give an element a value it cannot take: an ID the panel has no element for,

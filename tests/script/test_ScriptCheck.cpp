@@ -1,5 +1,5 @@
 // What kavelo check and simulate --strict find that the simulation passes over.
-#include "ScriptCheck.h"
+#include "script/ScriptCheck.h"
 
 #include <gtest/gtest.h>
 
@@ -39,11 +39,40 @@ TEST(ScriptCheck, GuardsAndLinesNotUnderstood) {
         const auto unclear = UnclearInstallLines(script, selection);
         EXPECT_EQ(unclear.empty(), c.understood) << c.line;
         if (!c.understood && !unclear.empty()) {
-            EXPECT_NE(unclear[0].find(c.line), std::string::npos) << unclear[0];
+            EXPECT_NE(unclear[0].Text.find(c.line), std::string::npos) << unclear[0].Text;
+            EXPECT_EQ(unclear[0].Line, 1); // the line after the header
         }
     }
     // Only the install section is read.
     EXPECT_TRUE(UnclearInstallLines("[Create]\r\nCheck 1\r\n[Other]\r\nnonsense\r\n", "").empty());
+}
+
+// Each problem names the line of the whole script it is about, as the editor
+// marks it; blank lines, comments and other sections count as lines.
+TEST(ScriptCheck, ProblemsCarryTheirScriptLines) {
+    const std::string script = "[Create]\r\ncheck 0\r\n\r\n[Install] // files\r\n"
+                               "Copy gone.txt,1,,\r\n"
+                               "   \r\n"
+                               "{val(7)=1 and}\r\n"
+                               "Copi tally,1,,tally\r\n"
+                               "Copy here.txt,1,,,S 9\r\n";
+    const InstallSource source{script, "",
+                               [](const std::string& name) { return name == "here.txt"; }};
+    const std::string selection(1, '\0');
+    const auto problems =
+        ScriptProblems(SimulateInstallLines(source, selection), script, selection);
+    const std::vector<std::pair<int, std::string>> expected{
+        {4, "### Warning: Reference to missing file: gone.txt"},
+        {4, "###      Copy gone.txt,1,,"},
+        {6, "guard not understood: {val(7)=1 and}"},
+        {7, "line not understood: Copi tally,1,,tally"},
+    };
+    std::vector<std::pair<int, std::string>> got;
+    for (const ScriptProblem& p : problems)
+        got.emplace_back(p.Line, p.Text);
+    // The guard that cannot be read is false: the shortcut line after it is
+    // skipped and reports nothing.
+    EXPECT_EQ(got, expected);
 }
 
 TEST(ScriptCheck, SelectionsOutOfRangeForTheirElements) {
