@@ -1,7 +1,8 @@
 // A 2,000-file, 200 MB application folder added to a setup as one tree with
 // kavelo add, against tar of the same folder: the setup's size against
 // tar --zstd at level 19 and tar -cJf, and the time kavelo add takes
-// against tar --zstd -cf. Every program runs as a whole process, in turn,
+// against tar --zstd -cf, and the time installing it takes against
+// tar --zstd -xf. Every program runs as a whole process, in turn,
 // from a warm page cache.
 #include <benchmark/benchmark.h>
 #include <unistd.h>
@@ -111,8 +112,40 @@ void BM_TreeSizeVsTar(benchmark::State& state) {
     state.counters["tree_per_xz"] = tree / static_cast<double>(SizeOf(d + "/app.tar.xz"));
 }
 
+// Installing the tree (every file planned, written under a temporary name and
+// renamed, hashed into the manifest) against tar --zstd -xf of the same
+// folder, into fresh folders.
+void BM_TreeInstallVsTar(benchmark::State& state) {
+    if (!MakeFolder()) return state.SkipWithError("could not make the folder");
+    const std::string d = Dir();
+    const std::string kavelo = KAVELO_PATH;
+    std::ofstream(d + "/script.txt", std::ios::binary) << "[Install]\r\nCopy app.tree,1,,\r\n";
+    if (Shell("'" + kavelo + "' new --empty '" + d + "/i.run' && '" + kavelo + "' add '" + d +
+              "/i.run' '" + d + "/App' && '" + kavelo + "' script '" + d + "/i.run' --set '" + d +
+              "/script.txt' && tar --zstd -cf '" + d + "/app.tar.zst' -C '" + d + "' App") < 0)
+        return state.SkipWithError("could not make the setup");
+    std::vector<double> install, tar, ratio;
+    for (auto _ : state) {
+        fs::remove_all(d + "/inst");
+        fs::remove_all(d + "/unpacked");
+        fs::create_directories(d + "/unpacked");
+        const double a =
+            RunTimed({d + "/i.run", "--unattended", "--dir", d + "/inst", "--no-launch"}, Home());
+        const double b = Shell("tar --zstd -xf '" + d + "/app.tar.zst' -C '" + d + "/unpacked'");
+        if (a < 0 || b < 0) return state.SkipWithError("installing or unpacking failed");
+        state.SetIterationTime(a);
+        install.push_back(a);
+        tar.push_back(b);
+        ratio.push_back(a / b);
+    }
+    state.counters["install_s"] = Median(install);
+    state.counters["tar_zstd_xf_s"] = Median(tar);
+    state.counters["install_per_tar"] = Median(ratio);
+}
+
 } // namespace
 
+BENCHMARK(BM_TreeInstallVsTar)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_TreeAddVsTar)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_TreeSizeVsTar)->Unit(benchmark::kSecond)->Iterations(1);
 

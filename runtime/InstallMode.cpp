@@ -17,9 +17,9 @@
 
 namespace {
 
-constexpr std::string_view kOptions[] = {"--unattended",     "--dry-run",   "--accept-license",
-                                         "--accept-licence", "--no-launch", "--dir",
-                                         "--select",         "--log"};
+constexpr std::string_view kOptions[] = {
+    "--unattended", "--dry-run", "--accept-license", "--accept-licence",       "--no-launch",
+    "--launch",     "--dir",     "--select",         "--allow-unsafe-folders", "--log"};
 
 // Prints each step as it is carried out; Ctrl-C cancels.
 class ConsoleProgress : public InstallProgress {
@@ -59,11 +59,15 @@ int DryRun(SetupRun& run, const std::string& folder) {
     try {
         plan = run.Plan(folder);
     } catch (const KaveloError& e) {
-        log.Say("The installation could not go ahead: " + ShownError(e), true);
+        run.SayRefusal("The installation could not go ahead: ", e);
         return kExitFailed;
     }
     log.Say("An installation into " + Shown(folder) + " would do this (nothing is written now):");
     PrintPlan(plan, log);
+    if (!plan.LaunchProgram.empty() && !run.Setup().Line(LineLaunchText).empty() &&
+        !run.Environment().Root)
+        log.Say("At the end it can start " + run.LaunchCommand(plan) +
+                " (the wizard asks; --unattended only with --launch).");
     return kExitInstalled;
 }
 
@@ -79,7 +83,8 @@ int Unattended(SetupRun& run, const std::string& folder) {
     if (status != kExitInstalled) return status;
     log.Say("Installed into " + Shown(folder) + ". To remove it again, run " +
             Shown(result.Uninstall));
-    if (run.CanLaunch(*plan)) run.Launch(*plan);
+    // Unattended, a window opening at the end is asked for, never assumed.
+    if (run.Options().Launch && run.CanLaunch(*plan)) run.Launch(*plan);
     return kExitInstalled;
 }
 
@@ -148,7 +153,9 @@ void PrintInstallHelp(FILE* out) {
         "  --select ID=VALUE,...  set components: VALUE 1 ticks element ID, 0 unticks it,\n"
         "                      N picks item N of a drop-down list\n"
         "  --accept-license    accept the setup's licence (needed when it shows one)\n"
-        "  --no-launch         do not start the installed program at the end\n"
+        "  --launch            with --unattended, start the installed program at the end\n"
+        "  --no-launch         never start the installed program at the end\n"
+        "  --allow-unsafe-folders  as root, install into folders another user could replace\n"
         "  --log FILE          also append what happens to FILE\n"
         "The installation folder gets a program \"uninstall\" that removes the installation.\n"
         "\nexit status: 0 installed (--dry-run: would install), 1 failed with nothing changed,\n"

@@ -64,6 +64,10 @@ InstallOptions ParseInstallOptions(int argc, char** argv) {
             options.AcceptLicense = true;
         } else if (arg == "--no-launch") {
             options.NoLaunch = true;
+        } else if (arg == "--launch") {
+            options.Launch = true;
+        } else if (arg == "--allow-unsafe-folders") {
+            options.AllowUnsafeFolders = true;
         } else if (ValueOption(argc, argv, i, "--dir", value, missing)) {
             options.Dir = value;
         } else if (ValueOption(argc, argv, i, "--select", value, missing)) {
@@ -77,6 +81,8 @@ InstallOptions ParseInstallOptions(int argc, char** argv) {
     }
     if (options.Unattended && options.DryRun)
         throw InvalidRequest("--unattended and --dry-run exclude each other");
+    if (options.Launch && options.NoLaunch)
+        throw InvalidRequest("--launch and --no-launch exclude each other");
     if (options.Dir.empty() && std::any_of(argv + 1, argv + argc, [](const char* a) {
             return std::string(a) == "--dir" || std::string(a) == "--dir=";
         }))
@@ -183,21 +189,38 @@ std::string SetupRun::DefaultFolder() const {
                                 : ChosenInstallFolder(options_.Dir);
 }
 
+FolderRules SetupRun::Rules() const {
+    return {env_.Root && !options_.AllowUnsafeFolders, env_.Root};
+}
+
+void SetupRun::SayRefusal(const std::string& head, const KaveloError& error) {
+    log_.Say(head + ShownError(error), true);
+    if (Rules().Strict && dynamic_cast<const Refused*>(&error))
+        log_.Say("As root, an installation uses no folder that another user could replace; "
+                 "--allow-unsafe-folders uses it anyway.",
+                 true);
+}
+
 InstallPlan SetupRun::Plan(const std::string& folder) const {
     PlanRequest request;
     request.Setup = &*setup_;
     request.Selection = Selection();
     request.Folders = MapFolders(folder, env_);
     request.Root = env_.Root;
+    request.Rules = Rules();
     return PlanInstallation(request);
 }
 
 // Takes the folder and undoes an interrupted installation there; the exit
 // status when it cannot go on (reported), else 0.
 int SetupRun::Recover(const std::string& folder) {
-    lock_ = InstallLock::Take(folder);
+    lock_ = InstallLock::Take(folder, Rules());
+    // A folder yet to be made: its anchor is held until the engine has made
+    // and locked it, so that two installations do not plan the same folders.
+    if (!lock_) anchorLock_ = InstallLock::TakeAnchor(folder, Rules());
     if (!lock_) return 0;
-    const Recovery recovery = RecoverInstallation(*lock_, folder);
+    const Recovery recovery =
+        RecoverInstallation(*lock_, folder, MapFolders(folder, env_), Rules());
     if (recovery.Found && !recovery.Result.Problems.empty()) {
         log_.Say("An earlier installation into " + Shown(folder) +
                      " was interrupted, and undoing it failed:",
@@ -213,7 +236,11 @@ int SetupRun::Recover(const std::string& folder) {
                      : "An earlier installation into " + Shown(folder) +
                            " was interrupted; everything it had done was undone.");
     struct stat st {};
-    if (::stat(folder.c_str(), &st) != 0) lock_.reset(); // its folder went with the undo
+    if (::lstat(folder.c_str(), &st) != 0) {
+        // Its folder went with the undo.
+        lock_.reset();
+        anchorLock_ = InstallLock::TakeAnchor(folder, Rules());
+    }
     return 0;
 }
 
@@ -221,13 +248,13 @@ int SetupRun::Prepare(const std::string& folder, std::optional<InstallPlan>& pla
     try {
         if (const int status = Recover(folder)) return status;
     } catch (const KaveloError& e) {
-        log_.Say("The installation cannot go ahead: " + ShownError(e), true);
+        SayRefusal("The installation cannot go ahead: ", e);
         return kExitFailed;
     }
     try {
         plan = Plan(folder);
     } catch (const KaveloError& e) {
-        log_.Say("The installation cannot go ahead: " + ShownError(e), true);
+        SayRefusal("The installation cannot go ahead: ", e);
         log_.Say("Nothing was written.", true);
         return kExitFailed;
     }
@@ -236,6 +263,7 @@ int SetupRun::Prepare(const std::string& folder, std::optional<InstallPlan>& pla
 
 int SetupRun::Install(const InstallPlan& plan, InstallProgress& progress, InstallResult& result) {
     result = RunInstallation(*setup_, plan, progress, lock_);
+    anchorLock_.reset();
     for (const std::string& folder : result.KeptFolders)
         log_.Say("Kept the folder " + Shown(folder) + ": other files are in it");
     switch (result.Outcome) {
@@ -264,8 +292,22 @@ int SetupRun::Install(const InstallPlan& plan, InstallProgress& progress, Instal
 }
 
 bool SetupRun::CanLaunch(const InstallPlan& plan) const {
-    return !options_.NoLaunch && !env_.Root && !setup_->Line(LineLaunchText).empty() &&
-           !plan.LaunchProgram.empty() && ::access(plan.LaunchProgram.c_str(), X_OK) == 0;
+    if (options_.NoLaunch || env_.Root || setup_->Line(LineLaunchText).empty() ||
+        plan.LaunchProgram.empty())
+        return false;
+    // The file the installation wrote: a regular file of this user's, no link.
+    struct stat st {};
+    return ::lstat(plan.LaunchProgram.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
+           st.st_uid == ::geteuid() && ::access(plan.LaunchProgram.c_str(), X_OK) == 0;
+}
+
+std::string SetupRun::LaunchCommand(const InstallPlan& plan) const {
+    std::string command = Shown(plan.LaunchProgram);
+    for (const std::string& argument : plan.LaunchArguments)
+        command += " " + (argument.find_first_of(" \t\"'") == std::string::npos && !argument.empty()
+                              ? Shown(argument)
+                              : "\"" + Shown(argument) + "\"");
+    return command;
 }
 
 void SetupRun::Launch(const InstallPlan& plan) {

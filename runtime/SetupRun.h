@@ -23,6 +23,8 @@ struct InstallOptions {
     std::vector<std::string> Selects;
     bool AcceptLicense = false;
     bool NoLaunch = false;
+    bool Launch = false;             // --unattended starts the program at its end
+    bool AllowUnsafeFolders = false; // as root, folders others could replace are used
     std::string Log;
 };
 
@@ -68,6 +70,9 @@ class SetupRun {
     std::string Selection() const;
     const InstallOptions& Options() const { return options_; }
     const InstallEnvironment& Environment() const { return env_; }
+    // As root: trust no folder another user could replace (unless the options
+    // allow it), and give exact modes.
+    FolderRules Rules() const;
 
     // The licence file's name and text; empty name when there is none.
     const std::string& LicenseName() const { return licenseName_; }
@@ -86,9 +91,15 @@ class SetupRun {
     // The second pass; the exit status, with everything reported.
     int Install(const InstallPlan& plan, InstallProgress& progress, InstallResult& result);
 
-    // Whether the finish step may offer to start the program, and starting it.
+    // Whether the finish step may offer to start the program: a file this
+    // installation wrote, as the plan names it; the command; starting it.
     bool CanLaunch(const InstallPlan& plan) const;
+    std::string LaunchCommand(const InstallPlan& plan) const;
     void Launch(const InstallPlan& plan);
+
+    // The error of a refused folder, with how to go on when as root it was
+    // refused as one another user could replace.
+    void SayRefusal(const std::string& head, const KaveloError& error);
 
     RunLog& Log() { return log_; }
 
@@ -105,6 +116,7 @@ class SetupRun {
     std::string licenseName_;
     std::string licenseText_;
     std::optional<InstallLock> lock_;
+    std::optional<InstallLock> anchorLock_; // while the folder is yet to be made
 };
 
 // The plan's lines as --dry-run prints them, with the space it needs.

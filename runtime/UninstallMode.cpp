@@ -2,8 +2,10 @@
 // installation folder as "uninstall". It removes what the manifest beside it
 // lists, keeps (and lists) what was changed since, and asks first when it
 // runs in a terminal.
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstring>
 #include <filesystem>
 
@@ -12,6 +14,8 @@
 #include "common/AsciiCase.h"
 #include "common/Errors.h"
 #include "install/DisplayText.h"
+#include "install/LinuxFolders.h"
+#include "install/Manifest.h"
 #include "install/Uninstall.h"
 #include "package/BinaryFile.h"
 #include "package/PackageReader.h"
@@ -68,10 +72,27 @@ void Report(const UninstallResult& result, bool dryRun, RunLog& log) {
         log.Say((dryRun ? "  Would remove " : "  Removed ") + Shown(path));
     for (const std::string& path : result.Changed)
         log.Say("  Kept " + Shown(path) + ": changed since it was installed");
+    for (const std::string& path : result.Outside)
+        log.Say("  Kept " + Shown(path) +
+                ": outside the folders this installation may write to (the manifest was edited, "
+                "or the environment differs)");
     for (const std::string& path : result.KeptFolders)
         log.Say("  Kept the folder " + Shown(path) + ": it is not empty");
     for (const std::string& problem : result.Problems)
         log.Say("  Could not remove " + problem, true);
+}
+
+// An uninstallation that ended between removing the manifest and removing
+// the program leaves only the program: this very file, in a folder with no
+// manifest and no journal.
+bool OnlyTheProgramIsLeft(const std::string& folder, const std::string& self) {
+    struct stat own {
+    }, there{}, st{};
+    return ::stat(self.c_str(), &own) == 0 &&
+           ::lstat((folder + "/" + std::string(kUninstallName)).c_str(), &there) == 0 &&
+           own.st_dev == there.st_dev && own.st_ino == there.st_ino &&
+           ::lstat((folder + "/" + std::string(kManifestName)).c_str(), &st) != 0 &&
+           errno == ENOENT && ::lstat((folder + "/" + std::string(kJournalName)).c_str(), &st) != 0;
 }
 
 } // namespace
@@ -110,17 +131,35 @@ int RunUninstall(int argc, char** argv, const std::string& self) {
         return kExitCancelled;
     }
     CatchStopSignals();
+    if (OnlyTheProgramIsLeft(folder, self)) {
+        if (!options.DryRun && ::unlink(self.c_str()) != 0 && errno != ENOENT) {
+            log.Say("uninstall: " + Shown(self) + ": " + std::strerror(errno), true);
+            return kExitFailed;
+        }
+        log.Say("The installation in " + Shown(folder) + " was removed before; " +
+                (options.DryRun ? "would remove" : "removed") +
+                " what was left of it, this program.");
+        return kExitInstalled;
+    }
     UninstallResult result;
     try {
-        result = Uninstall(folder, options.DryRun);
+        const InstallEnvironment env = CurrentEnvironment();
+        result = Uninstall(folder, options.DryRun, MapFolders(folder, env),
+                           FolderRules{env.Root, env.Root});
     } catch (const KaveloError& e) {
         log.Say("uninstall: " + ShownError(e), true);
         return kExitFailed;
     }
     Report(result, options.DryRun, log);
     if (!result.Problems.empty()) {
-        log.Say("Not everything could be removed; run " + Shown(self) + " again when it can be.",
-                true);
+        // Once the program itself is gone, there is nothing to run again.
+        struct stat st {};
+        if (::lstat(self.c_str(), &st) == 0)
+            log.Say("Not everything could be removed; run " + Shown(self) +
+                        " again when it can be.",
+                    true);
+        else
+            log.Say("Not everything could be removed; what is listed above stays.", true);
         return kExitFailed;
     }
     log.Say(std::string(options.DryRun ? "Would remove " : "Removed ") +

@@ -14,6 +14,8 @@ packages=(
   qt6-qpa-plugins fonts-dejavu-core
   # the peers the tree bench packs with: tar --zstd and tar -cJf
   zstd xz-utils
+  # the tests check every launcher an installation writes with desktop-file-validate
+  desktop-file-utils
 )
 
 missing=()

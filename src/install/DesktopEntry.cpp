@@ -2,6 +2,7 @@
 
 #include <string_view>
 
+#include "common/BigEndian.h"
 #include "install/DisplayText.h"
 
 namespace {
@@ -121,7 +122,21 @@ std::string DesktopEntryText(const Launcher& launcher) {
     text += "Name=" + DesktopString(TextToUtf8(launcher.Name)) + "\n";
     text += "Exec=" + DesktopExec(launcher.Program, launcher.Arguments) + "\n";
     text += "Path=" + DesktopString(folder) + "\n";
-    text += "Icon=application-x-executable\n"
-            "Terminal=false\n";
+    text += "Icon=" + DesktopString(launcher.Icon) + "\n";
+    text += std::string("Terminal=") + (launcher.Terminal ? "true" : "false") + "\n";
+    text += "Categories=" + DesktopString(launcher.Categories) + "\n";
     return text;
+}
+
+std::string IconThemePath(const std::string& name, std::string_view iconFile,
+                          std::string_view contents) {
+    if (iconFile.ends_with(".svg")) return "hicolor/scalable/apps/" + LauncherName(name) + ".svg";
+    // A PNG's size is in its IHDR chunk, which follows the 8-byte signature.
+    if (!iconFile.ends_with(".png") || contents.size() < 24 ||
+        contents.substr(0, 8) != std::string_view("\x89PNG\r\n\x1a\n", 8))
+        return {};
+    const uint32_t width = CharsToLong(contents, 16);
+    if (width == 0 || width > 1024 || CharsToLong(contents, 20) != width) return {};
+    const std::string size = std::to_string(width);
+    return "hicolor/" + size + "x" + size + "/apps/" + LauncherName(name) + ".png";
 }

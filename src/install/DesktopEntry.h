@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 // The words of a shortcut's command-line options: split at blanks, a part in
@@ -32,7 +33,16 @@ struct Launcher {
     std::string Name;    // the shortcut's text, as the setup holds it
     std::string Program; // absolute path of the target
     std::vector<std::string> Arguments;
+    std::string Icon = "application-x-executable"; // an icon theme name
+    bool Terminal = false;                         // runs in a terminal
+    std::string Categories = "Utility;";
 };
+
+// The icon theme folder (below the data folder) and the file name an icon
+// for a launcher named name gets: "scalable/apps/NAME.svg" for an SVG,
+// "WxW/apps/NAME.png" for a square PNG; empty for anything else.
+std::string IconThemePath(const std::string& name, std::string_view iconFile,
+                          std::string_view contents);
 
 // The launcher's file text, UTF-8.
 std::string DesktopEntryText(const Launcher& launcher);

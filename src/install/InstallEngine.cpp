@@ -80,16 +80,22 @@ FolderHandle Installer::Parent(const Place& where) {
 }
 
 // The folder relative to root, made with the folders on its way when
-// missing, each one recorded before it is made.
+// missing, each one recorded before it is made, walked from the root's
+// descriptor opened when the plan was made.
 FolderHandle Installer::OpenMaking(int root, const std::string& relative) {
     const std::string& folder = plan_.Roots.Folders()[static_cast<size_t>(root)];
     const size_t skip = folder == "/" ? 1 : folder.size() + 1;
-    return OpenFolderBelow(folder, relative, FolderWalk::Create,
-                           [&](const std::filesystem::path& made) {
-                               const Place where{root, made.string().substr(skip)};
-                               made_.push_back(where);
-                               Record({JournalKind::MakeFolder, where, {}, {}, 0, 0});
-                           });
+    return plan_.Roots.OpenBelow(root, relative, FolderWalk::Create,
+                                 [&](const std::filesystem::path& made, FolderEvent event) {
+                                     const Place where{root, made.string().substr(skip)};
+                                     if (event == FolderEvent::AboutToMake) {
+                                         made_.push_back(where);
+                                         Record({JournalKind::MakeFolder, where, {}, {}, 0, 0});
+                                     } else {
+                                         std::erase(made_, where);
+                                         Record({JournalKind::Found, where, {}, {}, 0, 0});
+                                     }
+                                 });
 }
 
 void Installer::SetAside(const FolderHandle& folder, const Place& where, const struct stat& st) {
@@ -135,9 +141,12 @@ void Installer::Write(const Place& where, const std::string& path, const Filler&
 mode_t Installer::FillFromEntry(int fd, const PlanStep& step, Sha256& hash) {
     const DirectoryEntry& e = *step.Source;
     uint64_t written = 0;
-    mode_t mode = FileModeFor("");
+    const FolderRules& rules = plan_.Roots.Rules();
+    mode_t mode = InstallFileMode(ProgramMode(""), rules);
     const auto put = [&](const char* data, size_t n) {
-        if (written == 0) mode = FileModeFor(std::string_view(data, std::min<size_t>(n, 4)));
+        if (written == 0)
+            mode =
+                InstallFileMode(ProgramMode(std::string_view(data, std::min<size_t>(n, 4))), rules);
         hash.Update(std::string_view(data, n));
         WriteAll(fd, std::string_view(data, n), step.Path);
         written += n;
@@ -177,9 +186,8 @@ void Installer::Copy(const PlanStep& step) {
 }
 
 void Installer::Delete(const PlanStep& step) {
-    const std::string& root = plan_.Roots.Folders()[static_cast<size_t>(step.Where.Root)];
-    const FolderHandle folder =
-        OpenFolderBelow(root, ParentOf(step.Where.Relative), FolderWalk::IfPresent);
+    const FolderHandle folder = plan_.Roots.OpenBelow(
+        step.Where.Root, ParentOf(step.Where.Relative), FolderWalk::IfPresent);
     files_.erase(step.Path);
     if (!folder.IsOpen()) return;
     const std::string leaf = LeafOf(step.Where.Relative);
@@ -199,8 +207,8 @@ void Installer::TreeFile(const PlanStep& step) {
         done_ += data.size();
         progress_.Bytes(done_, plan_.Bytes, step.Path);
         if (progress_.Cancelled()) throw Cancelled();
-        return static_cast<mode_t>((step.Entry->Kind == TreeKind::Program ? 0755 : 0644) &
-                                   ~CurrentUmask());
+        return InstallFileMode(step.Entry->Kind == TreeKind::Program ? 0755 : 0644,
+                               plan_.Roots.Rules());
     });
     files_[step.Path] = {step.Where, data.size(), Sha256Hex(data), step.Version, false};
 }
@@ -321,12 +329,12 @@ void Installer::Commit(InstallResult& result) {
             WriteAll(fd, std::string_view(buffer.data(), n), result.Uninstall);
             at += static_cast<int64_t>(n);
         }
-        return static_cast<mode_t>(0755 & ~CurrentUmask());
+        return InstallFileMode(0755, plan_.Roots.Rules());
     });
     Record({JournalKind::Commit, {}, {}, {}, 0, 0});
     // Committed: from here on only the files set aside are left to remove.
     const RecoveryResult tidy =
-        UndoJournal(journal_.Records(), [&] { journal_.Remove(lock_->Folder()); });
+        UndoJournal(journal_.Records(), plan_.Roots, [&] { journal_.Remove(lock_->Folder()); });
     result.Problems = tidy.Problems;
 }
 
@@ -335,9 +343,8 @@ void Installer::Commit(InstallResult& result) {
 void Installer::RemoveMadeFolders() {
     for (auto folder = made_.rbegin(); folder != made_.rend(); ++folder) {
         try {
-            const FolderHandle parent =
-                OpenFolderBelow(plan_.Roots.Folders()[static_cast<size_t>(folder->Root)],
-                                ParentOf(folder->Relative), FolderWalk::IfPresent);
+            const FolderHandle parent = plan_.Roots.OpenBelow(
+                folder->Root, ParentOf(folder->Relative), FolderWalk::IfPresent);
             if (parent.IsOpen())
                 ::unlinkat(parent.Get(), LeafOf(folder->Relative).c_str(), AT_REMOVEDIR);
         } catch (const KaveloError&) {
@@ -350,9 +357,8 @@ void Installer::Begin(std::optional<InstallLock>& lock) {
     const auto place = plan_.Roots.PlaceOf(plan_.Folders.Install);
     if (!place) throw InvalidRequest("not among the installation's folders", plan_.Folders.Install);
     installPlace_ = *place;
-    Parent({place->Root, Join(place->Relative, std::string(kManifestName))});
-    if (!lock) lock = InstallLock::Take(plan_.Folders.Install);
-    if (!lock) throw IoError(ENOENT, plan_.Folders.Install, "vanished while it was made");
+    FolderHandle folder = Parent({place->Root, Join(place->Relative, std::string(kManifestName))});
+    if (!lock) lock = InstallLock::Hold(std::move(folder), plan_.Folders.Install);
     lock_ = &*lock;
     journal_.Create(lock_->Folder(), plan_.Folders.Install + "/" + std::string(kJournalName));
     journalOpen_ = true;
@@ -373,7 +379,7 @@ InstallResult Installer::Undo(InstallOutcome outcome, const KaveloError& why) {
         return result;
     }
     const RecoveryResult undo =
-        UndoJournal(journal_.Records(), [&] { journal_.Remove(lock_->Folder()); });
+        UndoJournal(journal_.Records(), plan_.Roots, [&] { journal_.Remove(lock_->Folder()); });
     result.Problems = undo.Problems;
     result.KeptFolders = undo.KeptFolders;
     // Folders made before the journal could hold them (it failed while starting).

@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <cstring>
 #include <map>
+#include <memory>
 #include <set>
 
 #include "common/AsciiCase.h"
@@ -29,22 +30,16 @@ constexpr uint64_t kMaxManifestSize = 64u << 20;
 // Room a file takes beyond its bytes (its last block, its folder entry).
 constexpr uint64_t kPerFileSlack = 4096;
 
-// The deepest part of folder that exists.
-std::string Anchor(const std::string& folder) {
-    std::string path = folder;
-    struct stat st {};
-    while (path != "/" && ::stat(path.c_str(), &st) != 0) {
-        const size_t slash = path.rfind('/');
-        path = slash == 0 ? "/" : path.substr(0, slash);
-    }
-    return path;
-}
-
 std::string Verb(const char* verb) {
     std::string out = verb;
     out.resize(std::max<size_t>(out.size() + 1, 8), ' ');
     return out;
 }
+
+// What a target is resolved for: only looked at (a Check), written, deleted
+// or made a folder (a folder there is no error), a launcher (the desktop folder is allowed),
+// or one of the installation's own files.
+enum class Use { Look, Write, Delete, Folder, Launcher, Own };
 
 // Where a target lies and what is there now.
 struct Target {
@@ -83,16 +78,17 @@ class Planner {
     void Delete(const SelectedCommand& s);
     void Shortcuts(const SelectedCommand& s, const std::string& program);
     void CommandLink(const std::string& program);
+    void NoteIcon(const std::string& path, const std::string& bytes);
+    std::string LauncherIcon(const std::string& name, const std::string& program);
     void DeleteShortcuts(const SelectedCommand& s);
     void Upgrade();
     void Space();
 
-    Target Locate(const std::string& path, bool writing, bool ownFile = false);
-    Target Resolve(const std::string& path, bool writing, bool ownFile = false,
-                   bool folderOk = false);
+    Target Locate(const std::string& path, Use use);
+    Target Resolve(const std::string& path, Use use);
     void Walk(Target& t, bool writing);
-    bool Allowed(const std::string& path) const;
-    std::string AllowedList() const;
+    bool Allowed(const std::string& path, bool launcher) const;
+    std::string AllowedList(bool launcher) const;
     const std::string* ShortcutName(const SelectedCommand& s, ShortcutRequest& request);
     std::vector<LauncherPlace> LauncherPlaces(const ShortcutRequest& request,
                                               const std::string& name) const;
@@ -105,6 +101,10 @@ class Planner {
     std::map<std::string, const ManifestFile*> previous_; // by absolute path
     std::set<std::string> written_; // files that will belong to the installation
     std::set<std::string> deleted_;
+    // PNG and SVG files this installation writes, by path: a launcher whose
+    // target has the same stem shows it.
+    std::map<std::string, const std::string*> icons_;
+    std::vector<std::unique_ptr<std::string>> iconBytes_;
     std::map<dev_t, std::pair<std::string, uint64_t>> space_; // folder and bytes needed
     bool launchChosen_ = false;
 };
@@ -125,19 +125,19 @@ void Planner::AddStep(PlanStep step, const Target& t, uint64_t bytes) {
     plan_.Steps.push_back(std::move(step));
 }
 
-bool Planner::Allowed(const std::string& path) const {
+// The desktop folder takes launchers only: it may be $HOME itself.
+bool Planner::Allowed(const std::string& path, bool launcher) const {
     const LinuxFolders& f = plan_.Folders;
-    for (const std::string* folder :
-         {&f.Install, &f.Lib, &f.Share, &f.AllUsersMenu, &f.Desktop, &f.Commands})
+    for (const std::string* folder : {&f.Install, &f.Lib, &f.Share, &f.AllUsersMenu, &f.Commands})
         if (!folder->empty() && IsBelow(path, *folder)) return true;
-    return false;
+    return launcher && !f.Desktop.empty() && IsBelow(path, f.Desktop);
 }
 
-std::string Planner::AllowedList() const {
+std::string Planner::AllowedList(bool launcher) const {
     const LinuxFolders& f = plan_.Folders;
     std::string list = f.Install + ", " + f.Lib + ", " + f.Share;
     if (!f.AllUsersMenu.empty()) list += ", " + f.AllUsersMenu;
-    if (!f.Desktop.empty()) list += ", " + f.Desktop;
+    if (launcher && !f.Desktop.empty()) list += ", " + f.Desktop;
     if (!f.Commands.empty()) list += ", " + f.Commands;
     return list;
 }
@@ -145,8 +145,7 @@ std::string Planner::AllowedList() const {
 // Walks from the target's root to its folder without following a link.
 void Planner::Walk(Target& t, bool writing) {
     const std::string& root = plan_.Roots.Folders()[static_cast<size_t>(t.Where.Root)];
-    FolderHandle folder(::open(root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (!folder.IsOpen()) throw IoError(errno, root);
+    FolderHandle folder = plan_.Roots.OpenBelow(t.Where.Root, "", FolderWalk::Existing);
     t.Folder = root;
     bool complete = true;
     for (const std::string& part : PathParts(ParentOf(t.Where.Relative))) {
@@ -169,6 +168,12 @@ void Planner::Walk(Target& t, bool writing) {
         }
         folder = FolderHandle(fd);
         t.Folder = shown;
+        struct stat st {};
+        if (plan_.Roots.Rules().Strict && ::fstat(folder.Get(), &st) == 0 &&
+            !UntrustedFolder(st).empty()) {
+            t.Blocked = Refused(UntrustedFolder(st), shown);
+            return;
+        }
     }
     if (complete) t.Existing = StatIn(folder, LeafOf(t.Where.Relative));
     t.IsFolder = t.Existing && S_ISDIR(t.Existing->st_mode);
@@ -180,18 +185,20 @@ void Planner::Walk(Target& t, bool writing) {
 
 // Where path lies and what is there; what stops it being written is kept in
 // Blocked, for the caller to refuse or to note.
-Target Planner::Locate(const std::string& path, bool writing, bool ownFile) {
+Target Planner::Locate(const std::string& path, Use use) {
     Target t;
     t.Path = path;
-    if (writing && !Allowed(path)) {
+    const bool writing = use != Use::Look;
+    const bool launcher = use == Use::Launcher;
+    if (writing && !Allowed(path, launcher)) {
         t.Blocked = Refused("lies outside the folders this installation may write to (" +
-                                AllowedList() + ")",
+                                AllowedList(launcher) + ")",
                             path);
         return t;
     }
     const bool own = LeafOf(path).starts_with(".kavelo-") ||
                      path == plan_.Folders.Install + "/" + std::string(kUninstallName);
-    if (own && !ownFile) {
+    if (own && use != Use::Own) {
         t.Blocked = Refused("is a name the installation keeps for its own files", path);
         return t;
     }
@@ -207,10 +214,11 @@ Target Planner::Locate(const std::string& path, bool writing, bool ownFile) {
     return t;
 }
 
-Target Planner::Resolve(const std::string& path, bool writing, bool ownFile, bool folderOk) {
-    Target t = Locate(path, writing, ownFile);
+Target Planner::Resolve(const std::string& path, Use use) {
+    Target t = Locate(path, use);
     if (t.Blocked) throw *t.Blocked;
-    if (t.IsFolder && !folderOk) throw Refused("is a folder", t.Path);
+    if (t.IsFolder && use != Use::Delete && use != Use::Folder)
+        throw Refused("is a folder", t.Path);
     return t;
 }
 
@@ -237,16 +245,16 @@ std::vector<LauncherPlace> Planner::LauncherPlaces(const ShortcutRequest& reques
     const LinuxFolders& f = plan_.Folders;
     const std::string sub = MenuSubfolder(request_.Setup->Line(LineStartMenuFolder));
     const std::string file = (sub.empty() ? "" : sub + "/") + LauncherName(name) + ".desktop";
-    const mode_t mask = CurrentUmask();
+    const FolderRules& rules = plan_.Roots.Rules();
+    const mode_t menuMode = InstallFileMode(0644, rules);
     std::vector<LauncherPlace> places;
     const std::string shown = "\"" + Shown(name) + "\"";
     // As root, "a" puts the menu entry where every user sees it, instead of "s".
     if (request.Has('s') && !(request_.Root && request.Has('a')))
-        places.push_back({"Menu", f.Menu + "/" + file, static_cast<mode_t>(0644 & ~mask), ""});
+        places.push_back({"Menu", f.Menu + "/" + file, menuMode, ""});
     if (request.Has('a')) {
         if (request_.Root)
-            places.push_back({"Menu (all users)", f.AllUsersMenu + "/" + file,
-                              static_cast<mode_t>(0644 & ~mask), ""});
+            places.push_back({"Menu (all users)", f.AllUsersMenu + "/" + file, menuMode, ""});
         else
             places.push_back({"", "", 0,
                               "Skipped all-users menu entry " + shown +
@@ -255,7 +263,7 @@ std::vector<LauncherPlace> Planner::LauncherPlaces(const ShortcutRequest& reques
     if (request.Has('d')) {
         if (!f.Desktop.empty())
             places.push_back({"Desktop", f.Desktop + "/" + LauncherName(name) + ".desktop",
-                              static_cast<mode_t>(0755 & ~mask), ""});
+                              InstallFileMode(0755, rules), ""});
         else
             places.push_back(
                 {"", "", 0, "Skipped desktop icon " + shown + ": there is no desktop folder"});
@@ -276,7 +284,7 @@ std::string ShortcutFlags(const std::string& text) {
 void Planner::CommandLink(const std::string& program) {
     const std::string& folder = plan_.Folders.Commands;
     const std::string path = folder + "/" + LeafOf(program);
-    const Target t = Resolve(path, true);
+    const Target t = Resolve(path, Use::Write);
     PlanStep step;
     step.Kind = StepKind::Symlink;
     step.Contents = program;
@@ -292,6 +300,39 @@ void Planner::CommandLink(const std::string& program) {
              Shown(LeafOf(program)) + " by its name");
 }
 
+void Planner::NoteIcon(const std::string& path, const std::string& bytes) {
+    if (path.ends_with(".png") || path.ends_with(".svg")) icons_[path] = &bytes;
+}
+
+// The icon a launcher of program gets: a PNG or SVG beside it with its stem,
+// installed into the hicolor theme of the data folder; the generic program
+// icon when there is none.
+std::string Planner::LauncherIcon(const std::string& name, const std::string& program) {
+    const size_t slash = program.rfind('/');
+    const size_t dot = program.rfind('.');
+    const std::string stem =
+        dot != std::string::npos && dot > slash ? program.substr(0, dot) : program;
+    for (const char* ext : {".svg", ".png"}) {
+        const auto icon = icons_.find(stem + ext);
+        if (icon == icons_.end()) continue;
+        const std::string theme = IconThemePath(name, icon->first, *icon->second);
+        if (theme.empty()) continue;
+        const std::string path = plan_.Folders.Share + "/icons/" + theme;
+        const Target t = Resolve(path, Use::Write);
+        PlanStep step;
+        step.Kind = StepKind::Launcher;
+        step.Contents = *icon->second;
+        step.Size = step.Contents.size();
+        step.Mode = InstallFileMode(0644, plan_.Roots.Rules());
+        step.Text = Verb("Icon") + Shown(icon->first) + " -> " + Shown(path);
+        written_.insert(path);
+        deleted_.erase(path);
+        AddStep(std::move(step), t, icon->second->size());
+        return LeafOf(theme).substr(0, LeafOf(theme).rfind('.'));
+    }
+    return "application-x-executable";
+}
+
 void Planner::Shortcuts(const SelectedCommand& s, const std::string& program) {
     const InstallCommand& c = s.Command;
     if (c.ShortcutText.empty()) return;
@@ -304,18 +345,23 @@ void Planner::Shortcuts(const SelectedCommand& s, const std::string& program) {
     ShortcutRequest request;
     const std::string* name = ShortcutName(s, request);
     if (!name) return;
-    const Launcher launcher{*name, program, SplitOptions(c.Options)};
-    if (!launchChosen_ && request.Has('s')) {
+    Launcher launcher{*name, program, SplitOptions(c.Options)};
+    launcher.Terminal = request.Has('t');
+    const std::vector<LauncherPlace> places = LauncherPlaces(request, *name);
+    if (std::any_of(places.begin(), places.end(), [](const auto& p) { return !p.Path.empty(); }))
+        launcher.Icon = LauncherIcon(*name, program);
+    // Only a program this installation writes is started at its end.
+    if (!launchChosen_ && request.Has('s') && written_.count(program)) {
         plan_.LaunchProgram = program;
         plan_.LaunchArguments = launcher.Arguments;
         launchChosen_ = true;
     }
-    for (const LauncherPlace& place : LauncherPlaces(request, *name)) {
+    for (const LauncherPlace& place : places) {
         if (place.Path.empty()) {
             Note(place.Skipped);
             continue;
         }
-        const Target t = Resolve(place.Path, true);
+        const Target t = Resolve(place.Path, Use::Launcher);
         PlanStep step;
         step.Kind = StepKind::Launcher;
         step.Contents = DesktopEntryText(launcher);
@@ -332,7 +378,7 @@ void Planner::Shortcuts(const SelectedCommand& s, const std::string& program) {
 void Planner::Check(const SelectedCommand& s) {
     const InstallCommand& c = s.Command;
     const std::string path = LinuxPath(c.TargetPath);
-    const Target t = Resolve(path, false);
+    const Target t = Resolve(path, Use::Look);
     const auto recorded = previous_.find(path);
     const std::string head = Verb("Check") + Shown(path) + ": ";
     if (!t.Existing) {
@@ -384,7 +430,7 @@ void Planner::CopyTree(const SelectedCommand& s, const DirectoryEntry& source) {
     for (const TreeEntry& e : tree->Entries) {
         const std::string path = folder + "/" + e.Name;
         const bool isFolder = e.Kind == TreeKind::Folder;
-        const Target t = Resolve(path, true, false, isFolder);
+        const Target t = Resolve(path, isFolder ? Use::Folder : Use::Write);
         if (isFolder && t.Existing && !t.IsFolder)
             throw Refused(S_ISLNK(t.Existing->st_mode)
                               ? "is a symbolic link; the installation never follows links"
@@ -408,6 +454,7 @@ void Planner::CopyTree(const SelectedCommand& s, const DirectoryEntry& source) {
             step.Kind = e.Kind == TreeKind::Link ? StepKind::Symlink : StepKind::TreeFile;
             step.Entry = &e;
             if (e.Kind == TreeKind::Link) step.Contents = e.Data;
+            if (e.Kind != TreeKind::Link) NoteIcon(path, e.Data);
             step.Size = e.Data.size();
             step.Version = c.Version;
             step.Text = Verb(e.Kind == TreeKind::Link ? "Link" : "Copy") + Shown(e.Name) + " -> " +
@@ -433,8 +480,14 @@ void Planner::Copy(const SelectedCommand& s) {
     const DirectoryEntry* source = request_.Setup->FindUserFile(LowerAscii(c.FileName));
     if (!source) throw InvalidRequest("the setup carries no file \"" + Shown(c.FileName) + "\"");
     if (tree) return CopyTree(s, *source);
+    if (const std::string lower = LowerAscii(c.TargetPath);
+        lower.ends_with(".png") || lower.ends_with(".svg")) {
+        iconBytes_.push_back(
+            std::make_unique<std::string>(ReadEntryContents(request_.Setup->File, *source)));
+        NoteIcon(LinuxPath(c.TargetPath), *iconBytes_.back());
+    }
     const std::string path = LinuxPath(c.TargetPath);
-    const Target t = Resolve(path, true);
+    const Target t = Resolve(path, Use::Write);
     const auto recorded = previous_.find(path);
     PlanStep step;
     if (!c.Version.empty() && t.Existing && recorded != previous_.end() &&
@@ -466,7 +519,7 @@ void Planner::Delete(const SelectedCommand& s) {
     // "Del ,99,,,S 4" removes shortcuts only: its target is just "\".
     if (c.TargetPath != "\\") {
         const std::string path = LinuxPath(c.TargetPath);
-        const Target t = Resolve(path, true, false, true);
+        const Target t = Resolve(path, Use::Delete);
         if (t.IsFolder) {
             Note("Warning: " + Shown(path) + " is a folder; Del removes files only", true);
         } else if (t.Existing || written_.count(path)) {
@@ -490,7 +543,7 @@ void Planner::DeleteShortcuts(const SelectedCommand& s) {
     if (!name) return;
     for (const LauncherPlace& place : LauncherPlaces(request, *name)) {
         if (place.Path.empty()) continue;
-        const Target t = Resolve(place.Path, true);
+        const Target t = Resolve(place.Path, Use::Launcher);
         if (!t.Existing && !written_.count(place.Path)) continue;
         PlanStep step;
         step.Kind = StepKind::Delete;
@@ -530,7 +583,7 @@ void Planner::Upgrade() {
     for (const ManifestFile& f : previous.Files) {
         const std::string path = previous.Roots.Absolute(f.Where);
         if (written_.count(path) || deleted_.count(path)) continue;
-        const Target t = Locate(path, true);
+        const Target t = Locate(path, f.Launcher ? Use::Launcher : Use::Write);
         if (t.Blocked) {
             Note("Warning: left in place: " + ShownError(*t.Blocked), true);
             continue;
@@ -550,8 +603,7 @@ void Planner::Upgrade() {
 }
 
 void Planner::Space() {
-    const Target own =
-        Resolve(plan_.Folders.Install + "/" + std::string(kManifestName), true, true);
+    const Target own = Resolve(plan_.Folders.Install + "/" + std::string(kManifestName), Use::Own);
     auto& need = space_[own.Device];
     need.first = own.Folder;
     need.second += static_cast<uint64_t>(request_.Setup->RuntimeLength) + (1u << 20);
@@ -590,12 +642,12 @@ void Planner::Run() {
 
 } // namespace
 
-std::optional<Manifest> ReadPreviousManifest(const std::string& folder) {
-    const FolderHandle dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (!dir.IsOpen()) return std::nullopt;
+std::optional<Manifest> ReadPreviousManifest(const std::string& folder, const FolderRules& rules) {
+    const OpenedFolder dir = OpenAbsoluteFolder(folder, rules);
+    if (!dir.Complete) return std::nullopt;
     const std::string path = folder + "/" + std::string(kManifestName);
-    const auto text =
-        ReadOwnRecordFile(dir, std::string(kManifestName), kMaxManifestSize, path, "a manifest");
+    const auto text = ReadOwnRecordFile(dir.Folder, std::string(kManifestName), kMaxManifestSize,
+                                        path, "a manifest");
     if (!text) return std::nullopt;
     return ReadManifest(*text, path);
 }
@@ -604,10 +656,12 @@ InstallPlan PlanInstallation(const PlanRequest& request) {
     InstallPlan plan;
     plan.Folders = request.Folders;
     const LinuxFolders& f = plan.Folders;
+    // Each root is opened once, now; everything after walks from there.
     for (const std::string* folder :
          {&f.Install, &f.Lib, &f.Share, &f.AllUsersMenu, &f.Desktop, &f.Commands})
-        if (!folder->empty()) plan.Roots.Add(Anchor(*folder));
-    plan.Previous = ReadPreviousManifest(f.Install);
+        if (!folder->empty()) plan.Roots.Add(OpenAbsoluteFolder(*folder, request.Rules).Reached);
+    plan.Roots.Open(request.Rules);
+    plan.Previous = ReadPreviousManifest(f.Install, request.Rules);
     Planner planner(request, plan);
     planner.Run();
     return plan;

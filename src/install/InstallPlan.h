@@ -58,7 +58,7 @@ struct InstallPlan {
     std::vector<PlanStep> Steps;
     std::optional<Manifest> Previous; // the manifest an earlier installation left
     uint64_t Bytes = 0;               // what the copies write
-    std::string LaunchProgram;        // the target of the first "s" shortcut
+    std::string LaunchProgram; // the first "s" shortcut's target that this installation writes
     std::vector<std::string> LaunchArguments;
     std::vector<std::shared_ptr<const Tree>> Trees; // the trees the copies unpacked
 };
@@ -68,6 +68,7 @@ struct PlanRequest {
     std::string Selection; // the panel's values, as GetScriptValues gives them
     LinuxFolders Folders;
     bool Root = false;
+    FolderRules Rules; // as root: strict, and exact modes
 };
 
 // The plan. Throws when the installation cannot go ahead, naming the path
@@ -76,4 +77,5 @@ InstallPlan PlanInstallation(const PlanRequest& request);
 
 // The manifest an earlier installation left in folder; nullopt when there
 // is none. Throws when it cannot be trusted or read.
-std::optional<Manifest> ReadPreviousManifest(const std::string& folder);
+std::optional<Manifest> ReadPreviousManifest(const std::string& folder,
+                                             const FolderRules& rules = {});

@@ -22,18 +22,19 @@ struct KindName {
     JournalKind kind;
     std::string_view name;
 };
-constexpr KindName kKinds[] = {{JournalKind::Root, "root"}, {JournalKind::MakeFolder, "mkdir"},
-                               {JournalKind::Keep, "keep"}, {JournalKind::Temp, "temp"},
-                               {JournalKind::New, "new"},   {JournalKind::Commit, "commit"}};
+constexpr KindName kKinds[] = {{JournalKind::Root, "root"},  {JournalKind::MakeFolder, "mkdir"},
+                               {JournalKind::Keep, "keep"},  {JournalKind::Temp, "temp"},
+                               {JournalKind::New, "new"},    {JournalKind::Commit, "commit"},
+                               {JournalKind::Found, "found"}};
 // The table is indexed by the kind: its order must be the enum's.
 constexpr bool KindsInEnumOrder() {
     for (size_t i = 0; i < std::size(kKinds); ++i)
         if (static_cast<size_t>(kKinds[i].kind) != i) return false;
-    return std::size(kKinds) == static_cast<size_t>(JournalKind::Commit) + 1;
+    return std::size(kKinds) == static_cast<size_t>(JournalKind::Found) + 1;
 }
 static_assert(KindsInEnumOrder(), "kKinds must list every JournalKind in enum order");
 // The number of fields of a line of each kind, in the same order.
-constexpr size_t kFieldCounts[] = {3, 3, 6, 3, 5, 1};
+constexpr size_t kFieldCounts[] = {3, 3, 6, 3, 5, 1, 3};
 static_assert(std::size(kFieldCounts) == std::size(kKinds));
 
 bool ReadNumber(const std::string& text, uint64_t& value) {
@@ -75,15 +76,11 @@ bool SameFile(const struct stat& st, const JournalRecord& r) {
 // Carries out an undo or a tidy-up of one journal's records.
 class Undo {
   public:
-    explicit Undo(const std::vector<JournalRecord>& records) {
-        for (const JournalRecord& r : records)
-            if (r.Kind == JournalKind::Root) roots_.Add(r.Folder);
-    }
+    explicit Undo(const RootTable& roots) : roots_(roots) {}
 
     // The folder a place lies in; closed when it is not there.
     FolderHandle ParentOf(const Place& where) {
-        return OpenFolderBelow(roots_.Folders()[static_cast<size_t>(where.Root)],
-                               ::ParentOf(where.Relative), FolderWalk::IfPresent);
+        return roots_.OpenBelow(where.Root, ::ParentOf(where.Relative), FolderWalk::IfPresent);
     }
 
     // Runs one step of the undo; what it cannot do is kept as a problem and
@@ -202,14 +199,14 @@ void Journal::Remove(const FolderHandle& folder) {
         throw IoError(errno, shown_);
 }
 
-RecoveryResult UndoJournal(const std::vector<JournalRecord>& records,
+RecoveryResult UndoJournal(const std::vector<JournalRecord>& records, const RootTable& roots,
                            const std::function<void()>& removeJournal) {
-    Undo undo(records);
+    Undo undo(roots);
     const bool committed = std::any_of(records.begin(), records.end(), [](const JournalRecord& r) {
         return r.Kind == JournalKind::Commit;
     });
     undo.Result().Committed = committed;
-    std::vector<Place> folders;
+    std::vector<Place> folders, found;
     for (auto r = records.rbegin(); r != records.rend(); ++r) {
         const std::string leaf = LeafOf(r->Where.Relative);
         if (r->Kind == JournalKind::Temp) {
@@ -223,8 +220,14 @@ RecoveryResult UndoJournal(const std::vector<JournalRecord>& records,
             undo.Try([&] { undo.PutBack(*r); });
         } else if (r->Kind == JournalKind::MakeFolder) {
             folders.push_back(r->Where);
+        } else if (r->Kind == JournalKind::Found) {
+            found.push_back(r->Where);
         }
     }
+    // A folder found made by another is not removed.
+    std::erase_if(folders, [&](const Place& p) {
+        return std::find(found.begin(), found.end(), p) != found.end();
+    });
     if (!undo.Result().Problems.empty()) return undo.Result();
     undo.Try(removeJournal);
     if (!undo.Result().Problems.empty()) return undo.Result();
@@ -233,22 +236,49 @@ RecoveryResult UndoJournal(const std::vector<JournalRecord>& records,
     return undo.Result();
 }
 
-std::optional<InstallLock> InstallLock::Take(const std::string& folder) {
+std::optional<InstallLock> InstallLock::Take(const std::string& folder, const FolderRules& rules) {
+    OpenedFolder opened = OpenAbsoluteFolder(folder, rules);
+    if (!opened.Complete) return std::nullopt;
+    return Hold(std::move(opened.Folder), folder);
+}
+
+InstallLock InstallLock::Hold(FolderHandle folder, const std::string& path) {
     InstallLock lock;
-    lock.folder_ = FolderHandle(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (!lock.folder_.IsOpen()) {
-        if (errno == ENOENT) return std::nullopt;
-        throw IoError(errno, folder);
-    }
+    lock.folder_ = std::move(folder);
     if (::flock(lock.folder_.Get(), LOCK_EX | LOCK_NB) != 0) {
         if (errno == EWOULDBLOCK)
-            throw Refused("another installation or uninstallation is working there", folder);
-        throw IoError(errno, folder);
+            throw Refused("another installation or uninstallation is working there", path);
+        throw IoError(errno, path);
     }
     return lock;
 }
 
-Recovery RecoverInstallation(const InstallLock& lock, const std::string& folder) {
+InstallLock InstallLock::TakeAnchor(const std::string& folder, const FolderRules& rules) {
+    OpenedFolder opened = OpenAbsoluteFolder(folder, rules);
+    return Hold(std::move(opened.Folder), opened.Reached);
+}
+
+namespace {
+
+// Whether a journal's record is one an installation into the mapped folders
+// can have written: its place below a folder of the mapping (a folder made
+// may also lie above one, on the way to it), a temporary or kept-aside name
+// of the private form.
+bool Plausible(const JournalRecord& r, const RootTable& roots, const LinuxFolders& mapped) {
+    if (r.Kind == JournalKind::Commit) return true;
+    if (r.Kind == JournalKind::Root) return InMappedFolders(mapped, r.Folder, true);
+    const std::string path = roots.Absolute(r.Where);
+    const bool folder = r.Kind == JournalKind::MakeFolder || r.Kind == JournalKind::Found;
+    if (!InMappedFolders(mapped, path, folder)) return false;
+    if (r.Kind == JournalKind::Temp) return IsPrivateName(LeafOf(r.Where.Relative), "kavelo-part");
+    if (r.Kind == JournalKind::Keep) return IsPrivateName(r.Aside, "kavelo-keep");
+    return true;
+}
+
+} // namespace
+
+Recovery RecoverInstallation(const InstallLock& lock, const std::string& folder,
+                             const LinuxFolders& mapped, const FolderRules& rules) {
     const std::string name(kJournalName);
     const std::string shown = folder + "/" + name;
     Recovery recovery;
@@ -256,7 +286,21 @@ Recovery RecoverInstallation(const InstallLock& lock, const std::string& folder)
     recovery.Found = text.has_value();
     if (!text) return recovery;
     const std::vector<JournalRecord> records = ReadJournal(*text, shown);
-    recovery.Result = UndoJournal(records, [&] {
+    RootTable roots;
+    for (const JournalRecord& r : records)
+        if (r.Kind == JournalKind::Root) roots.Add(r.Folder);
+    const auto rootRecords =
+        std::count_if(records.begin(), records.end(),
+                      [](const JournalRecord& r) { return r.Kind == JournalKind::Root; });
+    if (static_cast<size_t>(rootRecords) != roots.Folders().size())
+        throw Refused("names a folder twice; not acted on", shown);
+    for (size_t i = 0; i < records.size(); ++i)
+        if (!Plausible(records[i], roots, mapped))
+            throw Refused("line " + std::to_string(i + 2) +
+                              " names a place this installation cannot have written; not acted on",
+                          shown);
+    roots.Open(rules);
+    recovery.Result = UndoJournal(records, roots, [&] {
         if (::unlinkat(lock.Folder().Get(), name.c_str(), 0) != 0 && errno != ENOENT)
             throw IoError(errno, shown);
     });

@@ -14,12 +14,15 @@
 #include <string_view>
 #include <vector>
 
+#include "install/LinuxFolders.h"
 #include "install/Places.h"
 #include "install/SafeWrite.h"
 
 inline constexpr std::string_view kJournalName = ".kavelo-journal";
 
-enum class JournalKind { Root, MakeFolder, Keep, Temp, New, Commit };
+// Found: a folder announced by MakeFolder existed when it was to be made
+// (another process made it meanwhile); it is not this installation's.
+enum class JournalKind { Root, MakeFolder, Keep, Temp, New, Commit, Found };
 
 struct JournalRecord {
     JournalKind Kind = JournalKind::Commit;
@@ -73,7 +76,8 @@ struct RecoveryResult {
 // removed. When a step fails the rest is still tried, but the journal and
 // the folders stay, so that the next start tries again. This is where undoing
 // ends: what fails is reported in the result, never thrown.
-RecoveryResult UndoJournal(const std::vector<JournalRecord>& records,
+// roots are the records' roots, opened.
+RecoveryResult UndoJournal(const std::vector<JournalRecord>& records, const RootTable& roots,
                            const std::function<void()>& removeJournal);
 
 // Holds the installation folder while an installation or an uninstallation
@@ -81,9 +85,16 @@ RecoveryResult UndoJournal(const std::vector<JournalRecord>& records,
 // when the holder ends, even by a kill.
 class InstallLock {
   public:
-    // Opens folder (nullopt when it does not exist) and locks it. Throws
-    // Refused when another process holds it, IoError when it cannot be opened.
-    static std::optional<InstallLock> Take(const std::string& folder);
+    // Opens folder part by part under rules (nullopt when it does not exist)
+    // and locks it. Throws Refused when another process holds it or the
+    // rules refuse it, IoError when it cannot be opened.
+    static std::optional<InstallLock> Take(const std::string& folder,
+                                           const FolderRules& rules = {});
+    // Locks the folder open as folder, shown as path.
+    static InstallLock Hold(FolderHandle folder, const std::string& path);
+    // Locks the deepest part of folder that exists, so that two installations
+    // making the same folders do not plan at once.
+    static InstallLock TakeAnchor(const std::string& folder, const FolderRules& rules = {});
     const FolderHandle& Folder() const { return folder_; }
 
   private:
@@ -97,6 +108,9 @@ struct Recovery {
 };
 
 // Looks for the journal of an installation that did not end in the locked
-// installation folder and undoes or tidies it. Throws when the journal
-// cannot be trusted (not the user's own file, damaged) or read.
-Recovery RecoverInstallation(const InstallLock& lock, const std::string& folder);
+// installation folder and undoes or tidies it, walking its roots under
+// rules. Throws when the journal cannot be trusted (not the user's own file,
+// damaged, a record outside the folders the mapping allows, a temporary name
+// not of the private form) or read.
+Recovery RecoverInstallation(const InstallLock& lock, const std::string& folder,
+                             const LinuxFolders& mapped, const FolderRules& rules = {});

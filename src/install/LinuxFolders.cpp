@@ -44,9 +44,12 @@ std::string WithBackslashes(const std::string& folder) {
     return out;
 }
 
-bool IsFolder(const std::string& path) {
+// A folder there; as root, only one of root's own (a user's environment,
+// as with sudo -E, may name the user's folders).
+bool IsFolder(const std::string& path, bool root) {
     struct stat st {};
-    return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+    return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode) &&
+           (!root || st.st_uid == 0);
 }
 
 // The lines of a small system or settings file; none when it cannot be read
@@ -73,6 +76,7 @@ std::vector<std::string> ConfigLines(const std::string& path) {
 
 // XDG_DESKTOP_DIR="$HOME/Desktop" in the user-dirs file; empty when absent.
 std::string UserDirsDesktop(const InstallEnvironment& env) {
+    if (!IsFolder(env.ConfigHome, env.Root)) return "";
     const std::string key = "XDG_DESKTOP_DIR=";
     for (const std::string& line : ConfigLines(env.ConfigHome + "/user-dirs.dirs")) {
         if (line.rfind(key, 0) != 0) continue;
@@ -174,10 +178,21 @@ std::string DesktopFolder(const InstallEnvironment& env) {
     if (desktop.empty()) desktop = UserDirsDesktop(env);
     if (desktop.empty()) desktop = env.Home + "/Desktop";
     desktop = Normalize(desktop);
-    return IsFolder(desktop) ? desktop : "";
+    // $HOME itself (what xdg-user-dirs-update writes once ~/Desktop is gone)
+    // or a folder above it is no desktop.
+    if (IsBelow(env.Home, desktop)) return "";
+    return IsFolder(desktop, env.Root) ? desktop : "";
 }
 
 LinuxFolders MapFolders(const std::string& installFolder, const InstallEnvironment& env) {
+    const std::pair<const char*, const std::string*> homes[] = {
+        {"XDG_DATA_HOME", &env.DataHome}, {"XDG_CONFIG_HOME", &env.ConfigHome}};
+    for (const auto& [name, folder] : homes)
+        if (IsBelow(env.Home, *folder))
+            throw Refused(std::string(name) +
+                              " is the root folder, $HOME or a folder above it; an installation "
+                              "does not write there",
+                          *folder);
     LinuxFolders folders;
     folders.Install = installFolder;
     folders.Lib = env.Root ? "/usr/local/lib" : env.Home + "/.local/lib";
@@ -220,4 +235,13 @@ bool IsBelow(const std::string& path, const std::string& folder) {
     return path == folder ||
            (path.size() > folder.size() && path.compare(0, folder.size(), folder) == 0 &&
             path[folder.size()] == '/');
+}
+
+bool InMappedFolders(const LinuxFolders& f, const std::string& path, bool orAbove) {
+    for (const std::string* folder :
+         {&f.Install, &f.Lib, &f.Share, &f.Menu, &f.AllUsersMenu, &f.Desktop, &f.Commands}) {
+        if (folder->empty()) continue;
+        if (IsBelow(path, *folder) || (orAbove && IsBelow(*folder, path))) return true;
+    }
+    return false;
 }

@@ -46,10 +46,13 @@ std::string ChosenInstallFolder(const std::string& path);
 std::string DefaultInstallFolder(const std::string& subfolder, const InstallEnvironment& env);
 
 // The folders for an installation into installFolder (absolute, normalized).
+// Throws Refused when the data or config home is "/", $HOME or above it.
 LinuxFolders MapFolders(const std::string& installFolder, const InstallEnvironment& env);
 
 // The desktop folder: $XDG_DESKTOP_DIR, else XDG_DESKTOP_DIR of the user-dirs
-// file in ConfigHome, else ~/Desktop; empty unless it exists as a folder.
+// file in ConfigHome, else ~/Desktop; empty unless it exists as a folder
+// and is neither $HOME nor above it. As root, folders (the config folder too) not owned by root
+// are ignored.
 std::string DesktopFolder(const InstallEnvironment& env);
 
 // The folders as the install script sees them: "\" text ending in "\", and no
@@ -60,6 +63,11 @@ BaseFolders ScriptFolders(const LinuxFolders& folders);
 // dropped. Throws InvalidRequest when it is not an absolute path (a drive
 // letter, an empty folder) or still holds a ".." part.
 std::string LinuxPath(const std::string& target);
+
+// Whether path lies in a folder of the mapping (the installation folder,
+// Lib, Share, the menus, the desktop, the command folder) or, with orAbove, is a folder above one
+// of them (made on the way to it).
+bool InMappedFolders(const LinuxFolders& folders, const std::string& path, bool orAbove);
 
 // True when path is folder or lies below it; both absolute and normalized.
 bool IsBelow(const std::string& path, const std::string& folder);

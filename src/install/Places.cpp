@@ -38,6 +38,28 @@ std::optional<Place> RootTable::PlaceOf(const std::string& absolute) const {
     return Place{best, absolute.size() > skip ? absolute.substr(skip) : std::string()};
 }
 
+void RootTable::Open(const FolderRules& rules) {
+    rules_ = rules;
+    while (handles_.size() < folders_.size()) {
+        OpenedFolder opened = OpenAbsoluteFolder(folders_[handles_.size()], rules);
+        handles_.push_back(std::make_shared<const FolderHandle>(
+            opened.Complete ? std::move(opened.Folder) : FolderHandle()));
+    }
+}
+
+FolderHandle RootTable::OpenBelow(int root, const std::string& relative, FolderWalk walk,
+                                  const BeforeMakeFolder& beforeMake) const {
+    const std::string& folder = folders_.at(static_cast<size_t>(root));
+    if (static_cast<size_t>(root) >= handles_.size())
+        throw InvalidRequest("the folder was never opened", folder);
+    const FolderHandle& handle = *handles_[static_cast<size_t>(root)];
+    if (!handle.IsOpen()) {
+        if (walk == FolderWalk::IfPresent) return FolderHandle();
+        throw IoError(ENOENT, folder);
+    }
+    return OpenFolderBelowFd(handle.Get(), folder, relative, walk, rules_, beforeMake);
+}
+
 namespace {
 
 // The whole of the open file fd, hashed; throws IoError naming shown.
@@ -58,8 +80,8 @@ std::string HashOpenFile(int fd, const std::string& shown) {
 
 std::optional<std::string> HashFileAt(const RootTable& roots, const Place& where) {
     const std::string shown = roots.Absolute(where);
-    const FolderHandle folder = OpenFolderBelow(roots.Folders().at(static_cast<size_t>(where.Root)),
-                                                ParentOf(where.Relative), FolderWalk::IfPresent);
+    const FolderHandle folder =
+        roots.OpenBelow(where.Root, ParentOf(where.Relative), FolderWalk::IfPresent);
     if (!folder.IsOpen()) return std::nullopt;
     const std::string leaf = LeafOf(where.Relative);
     if (const auto st = StatIn(folder, leaf); st && S_ISLNK(st->st_mode)) {

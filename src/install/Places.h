@@ -5,10 +5,13 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "install/SafeWrite.h"
 
 struct Place {
     int Root = -1;
@@ -16,7 +19,9 @@ struct Place {
     bool operator==(const Place&) const = default;
 };
 
-// The roots an installation uses, by number.
+// The roots an installation uses, by number. Once opened, every walk below a
+// root starts from the descriptor opened then, so that a root swapped for a
+// link afterwards leads nowhere else; copies share the descriptors.
 class RootTable {
   public:
     // The number of folder (absolute, normalized), added when it is new.
@@ -27,8 +32,19 @@ class RootTable {
     // The place of absolute below the deepest root that holds it.
     std::optional<Place> PlaceOf(const std::string& absolute) const;
 
+    // Opens every root not opened yet with OpenAbsoluteFolder under rules.
+    // A root that is missing stays closed.
+    void Open(const FolderRules& rules);
+    const FolderRules& Rules() const { return rules_; }
+    // The folder relative below root, walked from the root's descriptor under
+    // the rules (a missing root is a missing folder). The root must be open.
+    FolderHandle OpenBelow(int root, const std::string& relative, FolderWalk walk,
+                           const BeforeMakeFolder& beforeMake = {}) const;
+
   private:
     std::vector<std::string> folders_;
+    std::vector<std::shared_ptr<const FolderHandle>> handles_;
+    FolderRules rules_;
 };
 
 // The SHA-256 (hexadecimal) of the regular file at where, opened without
@@ -40,8 +56,6 @@ std::optional<std::string> HashFileAt(const RootTable& roots, const Place& where
 // What the manifest records for a symbolic link a tree installed: the
 // SHA-256 of "symlink:" followed by its target.
 std::string LinkHash(std::string_view target);
-
-class FolderHandle;
 
 // The bytes of the record file name in folder (the journal, the manifest)
 // when this user's installation wrote it: a regular file of the user's own,

@@ -63,23 +63,66 @@ constexpr int kFolderFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
     throw IoError(err, shown);
 }
 
+// Under strict rules, refuses the open folder fd unless it can be trusted.
+void CheckTrusted(int fd, const std::string& shown, const FolderRules& rules) {
+    if (!rules.Strict) return;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) throw IoError(errno, shown);
+    const std::string why = UntrustedFolder(st);
+    if (!why.empty()) throw Refused(why, shown);
+}
+
 // Opens (with Create, making it when missing) the folder name inside parent
 // without following a symbolic link; closed when it is missing and may be.
 FolderHandle OpenChild(int parent, const std::string& name, const std::filesystem::path& shown,
-                       FolderWalk walk, const BeforeMakeFolder& beforeMake) {
-    int fd = ::openat(parent, name.c_str(), kFolderFlags);
-    if (fd < 0 && errno == ENOENT && walk == FolderWalk::Create) {
-        if (beforeMake) beforeMake(shown);
-        if (::mkdirat(parent, name.c_str(), 0777) != 0 && errno != EEXIST)
+                       FolderWalk walk, const FolderRules& rules,
+                       const BeforeMakeFolder& beforeMake) {
+    FolderHandle fd(::openat(parent, name.c_str(), kFolderFlags));
+    if (!fd.IsOpen() && errno == ENOENT && walk == FolderWalk::Create) {
+        if (beforeMake) beforeMake(shown, FolderEvent::AboutToMake);
+        const bool made = ::mkdirat(parent, name.c_str(), rules.FolderMode) == 0;
+        if (!made && errno != EEXIST) throw IoError(errno, shown.string());
+        // Made by another meanwhile: never counted as this walk's own.
+        if (!made && beforeMake) beforeMake(shown, FolderEvent::FoundMade);
+        fd = FolderHandle(::openat(parent, name.c_str(), kFolderFlags));
+        if (made && fd.IsOpen() && rules.ExactModes && ::fchmod(fd.Get(), rules.FolderMode) != 0)
             throw IoError(errno, shown.string());
-        fd = ::openat(parent, name.c_str(), kFolderFlags);
     }
-    if (fd < 0 && errno == ENOENT && walk == FolderWalk::IfPresent) return FolderHandle();
-    if (fd < 0) OpenFailure(parent, name, shown.string(), errno);
-    return FolderHandle(fd);
+    if (!fd.IsOpen() && errno == ENOENT && walk == FolderWalk::IfPresent) return fd;
+    if (!fd.IsOpen()) OpenFailure(parent, name, shown.string(), errno);
+    CheckTrusted(fd.Get(), shown.string(), rules);
+    return fd;
 }
 
 } // namespace
+
+std::string UntrustedFolder(const struct stat& st) {
+    if (S_ISLNK(st.st_mode)) return "is a symbolic link";
+    if (st.st_uid != 0 && st.st_uid != ::geteuid()) return "is owned by another user";
+    if ((st.st_mode & 022) != 0 && (st.st_mode & S_ISVTX) == 0)
+        return "may be written by other users";
+    return "";
+}
+
+mode_t InstallFileMode(mode_t base, const FolderRules& rules) {
+    return rules.ExactModes ? base : base & ~CurrentUmask();
+}
+
+FolderHandle OpenFolderBelowFd(int start, const std::string& startShown,
+                               const std::filesystem::path& relative, FolderWalk walk,
+                               const FolderRules& rules, const BeforeMakeFolder& beforeMake) {
+    // Opened anew, not duplicated: a lock taken on the result is its own.
+    FolderHandle folder(::openat(start, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!folder.IsOpen()) throw IoError(errno, startShown);
+    std::filesystem::path shown = startShown;
+    for (const std::filesystem::path& part : relative) {
+        if (part.empty() || part == ".") continue;
+        shown /= part;
+        folder = OpenChild(folder.Get(), part.string(), shown, walk, rules, beforeMake);
+        if (!folder.IsOpen()) break;
+    }
+    return folder;
+}
 
 FolderHandle OpenFolderBelow(const std::filesystem::path& dir,
                              const std::filesystem::path& relative, FolderWalk walk,
@@ -88,19 +131,41 @@ FolderHandle OpenFolderBelow(const std::filesystem::path& dir,
         std::error_code ec;
         std::filesystem::create_directories(dir, ec);
     }
-    FolderHandle folder(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    const FolderHandle folder(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (!folder.IsOpen()) {
-        if (errno == ENOENT && walk == FolderWalk::IfPresent) return folder;
+        if (errno == ENOENT && walk == FolderWalk::IfPresent) return FolderHandle();
         throw IoError(errno, dir.string());
     }
-    std::filesystem::path shown = dir;
-    for (const std::filesystem::path& part : relative) {
+    return OpenFolderBelowFd(folder.Get(), dir.string(), relative, walk,
+                             FolderRules{false, false, 0777}, beforeMake);
+}
+
+OpenedFolder OpenAbsoluteFolder(const std::string& path, const FolderRules& rules) {
+    OpenedFolder out;
+    out.Folder = FolderHandle(::open("/", kFolderFlags));
+    if (!out.Folder.IsOpen()) throw IoError(errno, "/");
+    out.Reached = "/";
+    CheckTrusted(out.Folder.Get(), "/", rules);
+    size_t from = 1;
+    while (from < path.size()) {
+        size_t slash = path.find('/', from);
+        if (slash == std::string::npos) slash = path.size();
+        const std::string part = path.substr(from, slash - from);
+        from = slash + 1;
         if (part.empty() || part == ".") continue;
-        shown /= part;
-        folder = OpenChild(folder.Get(), part.string(), shown, walk, beforeMake);
-        if (!folder.IsOpen()) break;
+        const std::string shown = (out.Reached == "/" ? "" : out.Reached) + "/" + part;
+        int fd = ::openat(out.Folder.Get(), part.c_str(), kFolderFlags);
+        if (fd < 0 && errno == ENOENT) return out;
+        if (fd < 0 && (errno == ELOOP || errno == ENOTDIR) && !rules.Strict)
+            fd = ::openat(out.Folder.Get(), part.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (fd < 0 && errno == ENOENT) return out; // a link to nothing
+        if (fd < 0) OpenFailure(out.Folder.Get(), part, shown, errno);
+        out.Folder = FolderHandle(fd);
+        out.Reached = shown;
+        CheckTrusted(out.Folder.Get(), shown, rules);
     }
-    return folder;
+    out.Complete = true;
+    return out;
 }
 
 std::optional<struct stat> StatIn(const FolderHandle& folder, const std::string& name) {
@@ -166,11 +231,28 @@ std::string PrivateName(std::string_view what) {
     return name;
 }
 
-mode_t FileModeFor(std::string_view contents) {
+bool IsPrivateName(std::string_view name, std::string_view what) {
+    const std::string head = "." + std::string(what) + "-";
+    if (!name.starts_with(head)) return false;
+    name.remove_prefix(head.size());
+    const size_t dash = name.find('-');
+    if (dash == 0 || dash == std::string_view::npos || name.size() - dash - 1 != 16) return false;
+    const auto all = [](std::string_view s, std::string_view set) {
+        return s.find_first_not_of(set) == std::string_view::npos;
+    };
+    return all(name.substr(0, dash), "0123456789") &&
+           all(name.substr(dash + 1), "0123456789abcdef");
+}
+
+mode_t ProgramMode(std::string_view contents) {
     const bool program = contents.starts_with("\x7f"
                                               "ELF") ||
                          contents.starts_with("#!");
-    return (program ? 0755 : 0644) & ~CurrentUmask();
+    return program ? 0755 : 0644;
+}
+
+mode_t FileModeFor(std::string_view contents) {
+    return ProgramMode(contents) & ~CurrentUmask();
 }
 
 bool WriteBelow(const std::filesystem::path& dir, const std::filesystem::path& relative,

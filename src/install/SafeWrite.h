@@ -20,8 +20,11 @@
 // a name that would leave the folder (a ".." part) or names nothing.
 std::optional<std::filesystem::path> SafeRelativePath(const std::string& name);
 
-// The mode a file is given: 0755 for an ELF program or a "#!" script, 0644
-// otherwise, with the process's umask applied. The first four bytes decide.
+// The mode a program gets: 0755 for an ELF program or a "#!" script, 0644
+// otherwise. The first four bytes decide.
+mode_t ProgramMode(std::string_view contents);
+
+// ProgramMode with the process's umask applied.
 mode_t FileModeFor(std::string_view contents);
 
 // The process's umask.
@@ -46,15 +49,40 @@ class FolderHandle {
 };
 using FileHandle = FolderHandle;
 
-// Told the full path of a folder about to be made; throws to stop the walk
-// before the folder is made.
-using BeforeMakeFolder = std::function<void(const std::filesystem::path& folder)>;
+// Told of a folder a walk makes: before it is made, and again when it
+// turned out to exist already (another process made it meanwhile), so that
+// it is not counted as made. Throws to stop the walk.
+enum class FolderEvent { AboutToMake, FoundMade };
+using BeforeMakeFolder =
+    std::function<void(const std::filesystem::path& folder, FolderEvent event)>;
 
 enum class FolderWalk {
     Create,    // missing folders are made
     Existing,  // a missing folder is an error
     IfPresent, // a missing folder gives a closed handle
 };
+
+// How an installation treats the folders it walks. As root it trusts no
+// folder that another user could replace, and what it makes gets exact modes.
+struct FolderRules {
+    // Refuse (Refused) a folder that is a link, is owned by another user than
+    // root or this one, or may be written by the group or others without the
+    // sticky bit, as sshd's strict modes do.
+    bool Strict = false;
+    // Folders made get exactly FolderMode, files 0755 or 0644, whatever the
+    // umask; otherwise those modes less the umask.
+    bool ExactModes = false;
+    // An installation never makes a folder others may write; a plain
+    // extraction makes 0777 less the umask, as mkdir -p does.
+    mode_t FolderMode = 0755;
+};
+
+// Why st may not be trusted under strict rules; empty when it may.
+std::string UntrustedFolder(const struct stat& st);
+
+// The mode a file of the installation gets (0755 or 0644 as FileModeFor
+// tells, with the umask only when the rules say so), and a folder's (0755).
+mode_t InstallFileMode(mode_t base, const FolderRules& rules);
 
 // Opens the folder dir / relative. dir itself is opened as the system finds
 // it; below it no symbolic link is followed. With Create, missing folders
@@ -64,6 +92,26 @@ enum class FolderWalk {
 FolderHandle OpenFolderBelow(const std::filesystem::path& dir,
                              const std::filesystem::path& relative, FolderWalk walk,
                              const BeforeMakeFolder& beforeMake = {});
+
+// OpenFolderBelow from the open folder start (shown as startShown), never
+// following a link, under rules: strict refuses untrusted folders, and
+// folders made get rules.FolderMode (exactly, or less the umask). start
+// stays open.
+FolderHandle OpenFolderBelowFd(int start, const std::string& startShown,
+                               const std::filesystem::path& relative, FolderWalk walk,
+                               const FolderRules& rules, const BeforeMakeFolder& beforeMake = {});
+
+// An absolute folder opened part by part from "/". Without strict rules a
+// link on the way is followed (resolved now, once); with them it is refused,
+// and so is every part UntrustedFolder refuses. The walk stops at the first
+// part that is missing: Reached is the deepest part that exists (the
+// folder's anchor) and Folder its handle.
+struct OpenedFolder {
+    FolderHandle Folder;
+    std::string Reached;
+    bool Complete = false;
+};
+OpenedFolder OpenAbsoluteFolder(const std::string& path, const FolderRules& rules);
 
 // The entry name in folder as lstat sees it; nullopt when there is none.
 std::optional<struct stat> StatIn(const FolderHandle& folder, const std::string& name);
@@ -89,6 +137,9 @@ bool RenameIntoPlace(const FolderHandle& folder, const std::string& temp, const 
 // A name for a temporary or kept-aside file that nobody else can guess:
 // "." + what + process number + random digits.
 std::string PrivateName(std::string_view what);
+
+// Whether name has the form PrivateName(what) gives.
+bool IsPrivateName(std::string_view name, std::string_view what);
 
 // Writes contents to dir / relative with mode, creating dir and the folders
 // between (0777 less the umask). Refuses when a folder on the way is a

@@ -64,7 +64,7 @@ void Simulation::CheckShortcutString(const SelectedCommand& selected) {
     // "C" alone asks for a command link only, and needs no text.
     if (number.find_first_not_of('c') == std::string::npos) return;
     std::erase_if(number, [](char ch) {
-        return ch == 'a' || ch == 'c' || ch == 'd' || ch == 'q' || ch == 's';
+        return ch == 'a' || ch == 'c' || ch == 'd' || ch == 'q' || ch == 's' || ch == 't';
     });
     const double n = NumberValue(std::string(TrimBlanks(number)));
     if (n >= 1 && n <= kMaxShortcutString) {

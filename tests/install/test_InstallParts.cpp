@@ -6,6 +6,7 @@
 #include <random>
 
 #include "TestHost.h"
+#include "common/BigEndian.h"
 #include "common/Errors.h"
 #include "install/DesktopEntry.h"
 #include "install/DisplayText.h"
@@ -130,8 +131,9 @@ TEST(LinuxFolders, DesktopFromTheEnvironmentOrTheUserDirsFile) {
     WriteFile(dir / "home/.config/user-dirs.dirs",
               "# written by xdg-user-dirs-update\nXDG_DESKTOP_DIR=\"$HOME/Schreibtisch\"\n");
     EXPECT_EQ(DesktopFolder(env), dir / "home/Schreibtisch");
-    env.DesktopDir = dir.Path().string();
-    EXPECT_EQ(DesktopFolder(env), dir.Path().string());
+    std::filesystem::create_directories(dir / "elsewhere");
+    env.DesktopDir = dir / "elsewhere";
+    EXPECT_EQ(DesktopFolder(env), dir / "elsewhere");
 }
 
 TEST(DesktopEntry, ExecQuotingAndNames) {
@@ -224,3 +226,24 @@ TEST(DisplayText, ControlsEscapedAndCodePageTurnedIntoUtf8) {
 }
 
 } // namespace
+
+TEST(DesktopEntry, IconThemePathFromTheIconsKindAndSize) {
+    const auto png = [](uint32_t w, uint32_t h) {
+        return std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16) + LongToChars(w) + LongToChars(h);
+    };
+    const struct {
+        const char* file;
+        std::string contents;
+        const char* path;
+    } cases[] = {
+        {"a/tally.svg", "<svg/>", "hicolor/scalable/apps/Tally-App.svg"},
+        {"a/tally.png", png(48, 48), "hicolor/48x48/apps/Tally-App.png"},
+        {"a/tally.png", png(48, 32), ""},                  // not square
+        {"a/tally.png", png(0, 0), ""},                    // no size
+        {"a/tally.png", "GIF89a-and-more-bytes-here", ""}, // not a PNG
+        {"a/tally.png", png(48, 48).substr(0, 20), ""},    // cut short
+        {"a/tally.xpm", "/* XPM */", ""},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(IconThemePath("Tally App", c.file, c.contents), c.path) << c.file;
+}

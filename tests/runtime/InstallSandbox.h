@@ -74,8 +74,9 @@ class Sandbox {
     }
 
     // The command's words for running a program as the installing user in
-    // the sandbox's environment.
-    std::vector<std::string> Words(const std::vector<std::string>& command) const {
+    // the sandbox's environment, with extra variables ("NAME=VALUE").
+    std::vector<std::string> Words(const std::vector<std::string>& command,
+                                   const std::vector<std::string>& extra = {}) const {
         std::vector<std::string> words;
         if (AsRoot()) words = {"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"};
         const std::string home = dir_ / "home";
@@ -86,6 +87,7 @@ class Sandbox {
               "XDG_DESKTOP_DIR=" + home + "/Desktop"})
             words.push_back(w);
         words.insert(words.end(), env_.begin(), env_.end());
+        words.insert(words.end(), extra.begin(), extra.end());
         words.insert(words.end(), command.begin(), command.end());
         return words;
     }
@@ -95,9 +97,10 @@ class Sandbox {
     void SetEnv(const std::string& assignment) { env_.push_back(assignment); }
 
     // Runs the command as the installing user; arguments are quoted.
-    RunResult Run(const std::vector<std::string>& command) const {
+    RunResult Run(const std::vector<std::string>& command,
+                  const std::vector<std::string>& extra = {}) const {
         std::string line;
-        for (const std::string& w : Words(command))
+        for (const std::string& w : Words(command, extra))
             line += (line.empty() ? "" : " ") + Quoted(w);
         return RunShell(line);
     }

@@ -226,6 +226,7 @@ TEST(RuntimeInstall, OptionsLicenceAndExitStatuses) {
         {{"--unattended", "--dir", dir}, 3, "run the setup again with --accept-license"},
         {{"--unattended", "--bogus"}, 2, "unknown option \"--bogus\""},
         {{"--unattended", "--dry-run"}, 2, "exclude each other"},
+        {{"--unattended", "--launch", "--no-launch"}, 2, "exclude each other"},
         {{"--unattended", "--dir"}, 2, "--dir needs a value"},
         {{"--unattended", "--dir", "/", "--accept-license"}, 2, "cannot be an installation folder"},
         {{"--unattended", "--select", "70=1", "--accept-license"}, 2, "ID from 1 to 64"},
@@ -247,17 +248,24 @@ TEST(RuntimeInstall, OptionsLicenceAndExitStatuses) {
     EXPECT_TRUE(Contains(help.out, "5 failed and not everything could be undone"));
 }
 
-// Without --no-launch an installation ends by starting the target of the
-// first "s" shortcut, detached, in its own folder, with its options.
-TEST(RuntimeInstall, StartsTheFirstShortcutsTargetAtTheEnd) {
+// With --launch an unattended installation ends by starting the target of
+// the first "s" shortcut, detached, in its own folder, with its options;
+// without it, it starts nothing; --dry-run shows the command.
+TEST(RuntimeInstall, StartsTheFirstShortcutsTargetAtTheEndWhenAsked) {
     Sandbox box;
     const std::string setup = box.MakeSetup(
         kKavelo, "launch",
         {{"run.sh", "#!/bin/sh\npwd > \"$HOME/launched\"\necho \"$1\" >> \"$HOME/launched\"\n"}},
         CrLf({"[Install]", "Copy run.sh,1,,run.sh,S 1,,,\"two words\""}), CrLf({"Run"}));
     box.HandOver();
-    const RunResult r =
-        box.Run({setup, "--unattended", "--dir", box / "inst", "--log", box / "log.txt"});
+    const RunResult dry = box.Run({setup, "--dry-run", "--dir", box / "inst"});
+    EXPECT_TRUE(Contains(dry.out, "At the end it can start " + box / "inst/run.sh \"two words\""))
+        << dry.out;
+    RunResult r = box.Run({setup, "--unattended", "--dir", box / "inst"});
+    ASSERT_EQ(r.status, 0) << r.out;
+    EXPECT_FALSE(Contains(r.out, "Started")) << r.out;
+    r = box.Run(
+        {setup, "--unattended", "--dir", box / "inst", "--launch", "--log", box / "log.txt"});
     ASSERT_EQ(r.status, 0) << r.out;
     EXPECT_TRUE(Contains(r.out, "Started " + box / "inst/run.sh"));
     // The program runs on its own; wait (at most 20 s) until it has written both lines.

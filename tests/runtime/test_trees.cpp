@@ -1,7 +1,8 @@
 // Shipping an application folder as a tree, end to end: a folder holding a
 // real program of this machine, a script that starts it, a relative link and
 // mixed-case names is added with kavelo, installed for a user, started from
-// the installed tree, through its link and its command link, upgraded by a tree that drops a
+// the installed tree, through its link and its command link, its launcher
+// showing its icon, upgraded by a tree that drops a
 // file, and uninstalled; a tree whose folder place holds a file or a link to
 // outside writes nothing.
 #include <gtest/gtest.h>
@@ -30,11 +31,14 @@ void MakeApp(const std::string& app) {
                     fs::perms::owner_all | fs::perms::group_read | fs::perms::others_read);
     fs::create_symlink("Start.sh", app + "/bin/start");
     WriteFile(app + "/lib/Plugins/Readme.TXT", "plugin notes\n");
+    WriteFile(app + "/bin/start.svg",
+              "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"16\" height=\"16\">"
+              "<rect width=\"16\" height=\"16\" fill=\"teal\"/></svg>\n");
 }
 
 std::string Script(const std::string& version) {
     return CrLf(
-        {"[Install]", "Copy MyApp.tree,1,,,,," + version, "Link myapp.tree/bin/start,1,,,SC 1"});
+        {"[Install]", "Copy MyApp.tree,1,,,,," + version, "Link myapp.tree/bin/start,1,,,SCT 1"});
 }
 
 std::string MakeTreeSetup(const Sandbox& box, const std::string& name, const std::string& version) {
@@ -66,9 +70,19 @@ TEST(RuntimeTrees, InstallStartUpgradeAndUninstallATree) {
     EXPECT_EQ(fs::read_symlink(box / "home/.local/bin/start"), inst + "/bin/start");
     EXPECT_EQ(box.Run({box / "home/.local/bin/start"}).out, "started from the tree\n");
     EXPECT_NE(r.out.find(box / "home/.local/bin" + " is not on the PATH"), std::string::npos);
-    const std::string launcher =
-        ReadFile(box / "home/.local/share/applications/My-Company/My-Application/My-App.desktop");
-    EXPECT_NE(launcher.find("Exec=" + inst + "/bin/start"), std::string::npos) << launcher;
+    // The launcher shows the SVG beside its target, installed into the theme;
+    // "T" asks for a terminal; it passes desktop-file-validate.
+    const std::string desktop =
+        box / "home/.local/share/applications/My-Company/My-Application/My-App.desktop";
+    const std::string launcher = ReadFile(desktop);
+    for (const std::string& line :
+         {"Exec=" + inst + "/bin/start\n", std::string("Icon=My-App\n"),
+          std::string("Terminal=true\n"), std::string("Categories=Utility;\n")})
+        EXPECT_NE(launcher.find(line), std::string::npos) << line << launcher;
+    EXPECT_EQ(ReadFile(box / "home/.local/share/icons/hicolor/scalable/apps/My-App.svg"),
+              ReadFile(box / "MyApp/bin/start.svg"));
+    const RunResult valid = RunShell("desktop-file-validate " + Quoted(desktop));
+    EXPECT_EQ(valid.status, 0) << valid.out;
 
     // The same version again keeps the tree; a higher one replaces it and
     // removes what the new tree no longer holds.
@@ -85,6 +99,7 @@ TEST(RuntimeTrees, InstallStartUpgradeAndUninstallATree) {
     ASSERT_EQ(r.status, 0) << r.out;
     EXPECT_FALSE(fs::exists(inst));
     EXPECT_FALSE(fs::exists(fs::symlink_status(box / "home/.local/bin/start")));
+    EXPECT_FALSE(fs::exists(box / "home/.local/share/icons/hicolor/scalable/apps/My-App.svg"));
 }
 
 TEST(RuntimeTrees, ATreeNeverWritesThroughWhatIsInItsWay) {
