@@ -13,6 +13,7 @@
 #include "InstallMode.h"
 #include "SetupRun.h"
 #include "TerminalWizard.h"
+#include "WizardModule.h"
 #include "install/DisplayText.h"
 
 extern char** environ;
@@ -167,9 +168,12 @@ int StartWizard(const std::string& self, const InstallOptions& options,
                                     : "there is no display and no terminal to ask in";
     for (const StartWay way : StartOrder(place, request.Choice)) {
         switch (way) {
-        case StartWay::Graphical:
-            why = "this setup carries no graphical wizard";
+        case StartWay::Graphical: {
+            const WizardStart start = RunGraphicalWizard(self, PresetArguments(options));
+            if (start.Started) return start.Status;
+            why = start.WhyNot;
             break;
+        }
         case StartWay::Terminal:
             return RunTerminal(self, options, request.Hold);
         case StartWay::Emulator:

@@ -18,6 +18,7 @@
 #include "RuntimeVersion.h"
 #include "SetupRun.h"
 #include "StartMatrix.h"
+#include "WizardModule.h"
 #include "setup/SetupExtract.h"
 #include "setup/SetupReport.h"
 #include "package/BinaryFile.h"
@@ -122,6 +123,8 @@ int ShowVersion(const Call& call) {
     const int64_t size = call.P >= 0 ? call.P : call.File->Length();
     std::printf("%s\nsetup runtime: %lld bytes\n", KAVELO_VERSION_LINE,
                 static_cast<long long>(size));
+    if (const size_t wizard = CarriedWizardSize())
+        std::printf("graphical wizard: %zu bytes of it (packed)\n", wizard);
     return 0;
 }
 

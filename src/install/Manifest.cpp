@@ -1,7 +1,8 @@
 #include "install/Manifest.h"
 
 #include <charconv>
-#include <ctime>
+#include <cstdio>
+#include <chrono>
 
 #include "common/Errors.h"
 
@@ -143,10 +144,18 @@ int CompareVersions(const std::string& a, const std::string& b) {
 }
 
 std::string UtcNow() {
-    const std::time_t now = std::time(nullptr);
-    std::tm tm{};
-    gmtime_r(&now, &tm);
-    char text[32];
-    std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &tm);
+    // Worked out from the clock by calendar arithmetic: gmtime and strftime
+    // read the time zone, which in the static runtime brings the zone file
+    // parser and scanf along (about 80 KB).
+    using namespace std::chrono;
+    const auto now = floor<seconds>(system_clock::now());
+    const auto day = floor<days>(now);
+    const year_month_day date{day};
+    const hh_mm_ss time{now - day};
+    char text[80];
+    std::snprintf(text, sizeof text, "%04d-%02u-%02u %02d:%02d:%02d", static_cast<int>(date.year()),
+                  static_cast<unsigned>(date.month()), static_cast<unsigned>(date.day()),
+                  static_cast<int>(time.hours().count()), static_cast<int>(time.minutes().count()),
+                  static_cast<int>(time.seconds().count()));
     return text;
 }

@@ -19,6 +19,13 @@ void StandIn(const Sandbox& box, const std::string& name, int status) {
     ::chmod(path.c_str(), 0755);
 }
 
+// Qt 6 made unloadable: empty files where its libraries are looked for first.
+void MakeBrokenQt(const Sandbox& box) {
+    std::filesystem::create_directories(box / "badqt");
+    for (const char* name : {"libQt6Core.so.6", "libQt6Gui.so.6", "libQt6Widgets.so.6"})
+        WriteFile(box / ("badqt/" + std::string(name)), "");
+}
+
 TEST(StartMatrix, EachPlaceStartsItsWayOrSaysWhy) {
     const struct {
         std::string name;
@@ -59,6 +66,20 @@ TEST(StartMatrix, EachPlaceStartsItsWayOrSaysWhy) {
          6,
          "no terminal emulator",
          "notify-send:"},
+        {"Qt that cannot be loaded: the message",
+         {"DISPLAY=:77", "QT_QPA_PLATFORM=offscreen", "LD_LIBRARY_PATH=BOX/badqt"},
+         {},
+         {},
+         6,
+         "the graphical wizard could not start",
+         ""},
+        {"--gui with Qt that cannot be loaded says why",
+         {"DISPLAY=:77", "QT_QPA_PLATFORM=offscreen", "LD_LIBRARY_PATH=BOX/badqt"},
+         {},
+         {"--gui"},
+         6,
+         "libQt6",
+         ""},
         {"--gui without a display", {}, {}, {"--gui"}, 6, "--gui needs a display", ""},
         {"--text without a terminal", {}, {}, {"--text"}, 6, "--text needs a terminal", ""},
         {"--gui and --text", {}, {}, {"--gui", "--text"}, 2, "exclude each other", ""},
@@ -79,10 +100,14 @@ TEST(StartMatrix, EachPlaceStartsItsWayOrSaysWhy) {
         ASSERT_EQ(RunShell(kKavelo + " new " + Quoted(setup)).status, 0);
         for (const std::string& name : c.standIns)
             StandIn(box, name, 0);
+        MakeBrokenQt(box);
         box.HandOver();
         box.SetEnv("PATH=" + box / "bin");
-        for (const std::string& e : c.env)
+        for (std::string e : c.env) {
+            if (const size_t at = e.find("BOX"); at != std::string::npos)
+                e.replace(at, 3, box / "");
             box.SetEnv(e);
+        }
         std::vector<std::string> command = {setup};
         for (const std::string& a : c.arguments)
             command.push_back(a == "SELF" ? setup : a);

@@ -10,6 +10,24 @@
 
 namespace {
 
+std::string ReadFileOrEmpty(const std::filesystem::path& path) {
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(path, ec)) return "";
+    FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f) return "";
+    std::string text;
+    char buffer[4096];
+    size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0)
+        text.append(buffer, n);
+    std::fclose(f);
+    return text;
+}
+
+} // namespace
+
+namespace {
+
 const std::string kKavelo = KAVELO_PATH;
 
 // The runtime on a pseudo-terminal of 24 rows and 80 columns.
@@ -164,6 +182,83 @@ TEST(TerminalWizard, RunsInATerminalAlsoWithADisplay) {
     ASSERT_TRUE(t.Expect("Press Enter to go on")) << t.Output();
     t.Type("q\n");
     EXPECT_EQ(t.Wait(), 4) << t.Output();
+}
+
+// With Qt 6 unloadable (empty files where its libraries are looked for
+// first) the graphical wizard cannot start, and the terminal gets the
+// terminal wizard.
+TEST(TerminalWizard, QtThatCannotBeLoadedFallsBackToTheTerminal) {
+    Sandbox box;
+    const std::string setup = WizardSetup(box);
+    std::filesystem::create_directories(box / "badqt");
+    for (const char* name : {"libQt6Core.so.6", "libQt6Gui.so.6", "libQt6Widgets.so.6"})
+        WriteFile(box / ("badqt/" + std::string(name)), "");
+    box.HandOver();
+    for (const std::string& e :
+         {std::string("DISPLAY=:77"), std::string("QT_QPA_PLATFORM=offscreen"),
+          "LD_LIBRARY_PATH=" + box / "badqt"})
+        box.SetEnv(e);
+    Terminal t(box, {setup});
+    ASSERT_TRUE(t.Expect("Press Enter to go on")) << t.Output();
+    t.Type("q\n");
+    EXPECT_EQ(t.Wait(), 4) << t.Output();
+}
+
+// The process of pid whose program was loaded from memory (its /proc exe
+// link names a memfd), once it has said it is ready (its --ready-fd is
+// closed); 0 when none comes within 30 seconds.
+pid_t ReadyWizardOf(pid_t runtime) {
+    for (int tries = 0; tries < 300; ++tries) {
+        for (const auto& e : std::filesystem::directory_iterator("/proc")) {
+            const std::string name = e.path().filename();
+            if (name.find_first_not_of("0123456789") != std::string::npos) continue;
+            const std::string stat = ReadFileOrEmpty(e.path() / "stat");
+            const size_t close = stat.rfind(')');
+            if (close == std::string::npos) continue;
+            const pid_t parent = std::atoi(stat.c_str() + close + 4);
+            std::error_code ec;
+            const std::string exe = std::filesystem::read_symlink(e.path() / "exe", ec).string();
+            if (parent != runtime || exe.rfind("/memfd:setup-wizard", 0) != 0) continue;
+            std::string cmdline = ReadFileOrEmpty(e.path() / "cmdline");
+            const size_t at = cmdline.find(std::string("--ready-fd\0", 11));
+            if (at == std::string::npos) continue;
+            const std::string fd = cmdline.c_str() + at + 11;
+            if (!std::filesystem::exists(e.path() / "fd" / fd, ec)) return std::stoi(name);
+        }
+        ::usleep(100000);
+    }
+    return 0;
+}
+
+// A real setup on a display (offscreen): the runtime unpacks its wizard into
+// memory and runs it from there; the wizard's status becomes the setup's.
+TEST(GraphicalWizard, StartsFromMemoryAndItsStatusIsTheSetups) {
+    Sandbox box;
+    const std::string setup = WizardSetup(box);
+    box.HandOver();
+    for (const char* e : {"DISPLAY=:77", "QT_QPA_PLATFORM=offscreen"})
+        box.SetEnv(e);
+    std::vector<std::string> words = box.Words({setup});
+    const pid_t runtime = ::fork();
+    if (runtime == 0) {
+        const int null = ::open("/dev/null", O_RDWR);
+        for (int fd : {0, 1, 2})
+            ::dup2(null, fd);
+        std::vector<char*> argv;
+        for (std::string& w : words)
+            argv.push_back(w.data());
+        argv.push_back(nullptr);
+        ::execvp(argv[0], argv.data());
+        _exit(127);
+    }
+    const pid_t wizard = ReadyWizardOf(runtime);
+    EXPECT_NE(wizard, 0) << "no wizard from memory came up";
+    if (wizard) ::kill(wizard, SIGTERM);
+    int status = 0;
+    if (!wizard) ::kill(runtime, SIGKILL);
+    ::waitpid(runtime, &status, 0);
+    // Not 6: the runtime did not go on to another way of asking.
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 128 + SIGTERM) << status;
 }
 
 } // namespace

@@ -12,6 +12,8 @@
 #include "ui/frmProgress.h"
 #include "ui/qkMenuA.h"
 #include "ui/qkProgressA.h"
+#include <QCheckBox>
+#include <QLabel>
 #include "ui/Captions.h"
 #include "ui/ProjectEvents.h"
 #include "ui/frmTest.h"
@@ -21,6 +23,7 @@
 #include "ui/frmGen.h"
 #include "ui/frmScreen.h"
 #include "project/Session.h"
+#include "wizard/SetupWizard.h"
 
 #include <QApplication>
 #include <QDir>
@@ -293,8 +296,56 @@ std::unique_ptr<QWidget> Debugger() {
     return scene;
 }
 
+// The template setup with a licence, written once, for the setup's wizard.
+const std::string& TemplateSetup() {
+    static QTemporaryDir dir;
+    static std::string path;
+    if (!path.empty()) return path;
+    static Module1 module;
+    module.NewProject(true);
+    module.Project.AddFile({"license.txt", "Permission is granted to use this program on any "
+                                           "number of machines.\r\n\r\nIt comes without "
+                                           "warranty of any kind.\r\n"});
+    module.Project.SetupLines[LineLicense] = "license.txt";
+    module.Project.ProjectPath =
+        QFile::encodeName(dir.filePath(QStringLiteral("demo.run"))).toStdString();
+    if (module.SaveSetup()) path = module.Project.ProjectPath;
+    return path;
+}
+
+// One page of the setup's graphical wizard for the template setup.
+Builder WizardAt(WizardPage page) {
+    return [page]() -> std::unique_ptr<QWidget> {
+        WizardArguments args;
+        args.Setup = TemplateSetup();
+        args.Dir = "/home/anna/.local/opt/My Company/My Application";
+        auto wizard = std::make_unique<SetupWizard>(args);
+        wizard->ShowPage(page);
+        if (page == WizardPage::Licence) wizard->eAccept->setChecked(true);
+        if (page == WizardPage::Finish) {
+            wizard->eLaunch->setVisible(true);
+            wizard->eLaunch->setChecked(true);
+        }
+        if (page == WizardPage::Installing) {
+            wizard->qkProgressA1->ValueSet(0.4375f);
+            // Elided in the middle, as the installation shows it.
+            const QString file =
+                QStringLiteral("/home/anna/.local/opt/My Company/My Application/myapp.exe");
+            wizard->eFile->setText(QFontMetrics(wizard->eFile->font())
+                                       .elidedText(file, Qt::ElideMiddle, wizard->eFile->width()));
+        }
+        return wizard;
+    };
+}
+
 // clang-format off
 const std::pair<const char*, Builder> kWindows[] = {
+    {"wizard-welcome", WizardAt(WizardPage::Welcome)},
+    {"wizard-licence", WizardAt(WizardPage::Licence)},
+    {"wizard-components", WizardAt(WizardPage::Components)},
+    {"wizard-folder", WizardAt(WizardPage::Folder)},
+    {"wizard-installing", WizardAt(WizardPage::Installing)},
+    {"wizard-finish", WizardAt(WizardPage::Finish)},
     {"startup", Startup},
     {"main", Main},
     {"menubar", MenuBar},

@@ -1,0 +1,70 @@
+#include "wizard/WizardInstall.h"
+
+#include <unistd.h>
+
+#include "common/AsciiCase.h"
+#include "common/Errors.h"
+#include "install/Journal.h"
+#include "package/PackageReader.h"
+
+WizardInstall::WizardInstall(const std::string& path) : env_(CurrentEnvironment()) {
+    setup_ = OpenSetupPackage(path);
+    if (!setup_) throw DamagedInput("this setup carries no package", path);
+    if (const DirectoryEntry* e = FindEntry(setup_->Entries, kSetupPictureName))
+        picture_ = ReadEntryContents(setup_->File, *e);
+    licenseName_ = setup_->Line(LineLicense);
+    if (licenseName_.empty()) return;
+    const DirectoryEntry* entry = setup_->FindUserFile(LowerAscii(licenseName_));
+    if (!entry)
+        throw DamagedInput(
+            "the setup names the licence \"" + licenseName_ + "\" but does not carry it", path);
+    licenseText_ = ReadEntryContents(setup_->File, *entry);
+}
+
+std::string WizardInstall::DefaultFolder(bool allUsers) const {
+    InstallEnvironment env = env_;
+    env.Root = env_.Root || allUsers;
+    return DefaultInstallFolder(setup_->Line(LineInstallFolder), env);
+}
+
+std::string WizardInstall::ChosenFolder(const std::string& typed) {
+    return ChosenInstallFolder(typed);
+}
+
+InstallPlan WizardInstall::Plan(const std::string& folder, const std::string& selection,
+                                bool allUsers) const {
+    InstallEnvironment env = env_;
+    env.Root = env_.Root || allUsers;
+    PlanRequest request;
+    request.Setup = &*setup_;
+    request.Selection = selection;
+    request.Folders = MapFolders(folder, env);
+    request.Root = env.Root;
+    request.Rules = {env.Root, env.Root};
+    return PlanInstallation(request);
+}
+
+InstallResult WizardInstall::Install(const InstallPlan& plan, InstallProgress& progress) {
+    const std::string& folder = plan.Folders.Install;
+    // As root: no folder another user could replace, and exact modes.
+    const FolderRules rules{env_.Root, env_.Root};
+    lock_ = InstallLock::Take(folder, rules);
+    // A folder yet to be made: its anchor is held until the engine has made
+    // and locked it.
+    if (!lock_) anchorLock_ = InstallLock::TakeAnchor(folder, rules);
+    if (lock_) {
+        const Recovery recovery = RecoverInstallation(*lock_, folder, plan.Folders, rules);
+        if (!recovery.Result.Problems.empty())
+            throw Refused("an earlier installation here was interrupted and could not be "
+                          "undone: " +
+                              recovery.Result.Problems.front(),
+                          folder);
+        if (::access(folder.c_str(), F_OK) != 0) lock_.reset(); // its folder went with the undo
+    }
+    return RunInstallation(*setup_, plan, progress, lock_);
+}
+
+bool WizardInstall::CanLaunch(const InstallPlan& plan) const {
+    return !env_.Root && !setup_->Line(LineLaunchText).empty() && !plan.LaunchProgram.empty() &&
+           ::access(plan.LaunchProgram.c_str(), X_OK) == 0;
+}
