@@ -3,6 +3,7 @@
 // under the setup's lock, so the tool edits exactly what the editor would.
 #include <cstdio>
 #include <filesystem>
+#include <optional>
 
 #include "CliIo.h"
 #include "CommandLine.h"
@@ -57,9 +58,13 @@ int RunNew(const Invocation& call) {
     const bool existed = Exists(path);
     if (existed && !call.Has("--force"))
         return call.UsageError(path + " already exists; --force replaces it");
+    const std::optional<EntryCodec> codec = CodecNamed(call.Value("--compression"));
+    if (call.Has("--compression") && !codec)
+        return call.UsageError("--compression takes zstd or huffman");
     Project().ProjectPath = path;
     Session().NewProject(!call.Has("--empty"));
     if (call.Has("--empty")) CommentOutMissingCopies(Project());
+    Project().ChangeCodec(codec.value_or(EntryCodec::Huffman));
     if (!change.Save()) return kExitFailure;
     std::printf("%s %s\n", existed ? "replaced" : "created", path.c_str());
     return kExitOk;
@@ -75,6 +80,7 @@ int RunInfo(const Invocation& call) {
     s.StringsSize = p.StringsText.size();
     s.FileCount = p.FileCount();
     s.RuntimeSize = OpenedRuntimeSize();
+    s.Codec = p.Codec;
     const std::string out = call.Has("--json") ? InfoJson(s) : InfoText(s);
     std::fwrite(out.data(), 1, out.size(), stdout);
     return kExitOk;
@@ -102,9 +108,24 @@ int SetupLineIndex(const std::string& key) {
     return -1;
 }
 
+// kavelo set SETUP compression zstd|huffman: files packed with the other
+// codec are packed again by the save.
+int SetCompression(const Invocation& call) {
+    const auto& ops = call.Operands();
+    const std::optional<EntryCodec> codec =
+        ops.size() == 3 && !call.Has("--file") ? CodecNamed(ops[2]) : std::nullopt;
+    if (!codec) return call.UsageError("compression is zstd or huffman");
+    if (ops[0] == "-") return call.UsageError("a setup to change cannot be standard input");
+    SetupChange change;
+    if (!change.Open(ops[0])) return kExitFailure;
+    Project().ChangeCodec(*codec);
+    return change.Save() ? kExitOk : kExitFailure;
+}
+
 int RunSet(const Invocation& call) {
     const bool fromFile = call.Has("--file");
     const auto& ops = call.Operands();
+    if (ops.size() >= 2 && ops[1] == "compression") return SetCompression(call);
     if (ops.size() != (fromFile ? 2u : 3u))
         return call.UsageError(fromFile ? "give KEY and --file FILE, not a VALUE too"
                                         : "missing VALUE (or --file FILE)");
@@ -113,6 +134,7 @@ int RunSet(const Invocation& call) {
         std::string keys;
         for (const char* k : kSetupLineKeys)
             keys += std::string(keys.empty() ? "" : ", ") + k;
+        keys += ", compression";
         return call.UsageError("unknown key \"" + ops[1] + "\" (keys: " + keys + ")");
     }
     if (ops[0] == "-") return call.UsageError("a setup to change cannot be standard input");
@@ -179,7 +201,8 @@ const CommandRegistrar
           1,
           1,
           {{"--empty", nullptr, "without the template's sample program"},
-           {"--force", nullptr, "replace SETUP when it exists"}},
+           {"--force", nullptr, "replace SETUP when it exists"},
+           {"--compression", "CODEC", "compress with zstd (smaller) or huffman (the default)"}},
           "create a setup from the template (\".run\" is appended unless it ends in .run or .exe)",
           &RunNew});
 const CommandRegistrar kInfo({31,
@@ -188,7 +211,8 @@ const CommandRegistrar kInfo({31,
                               1,
                               1,
                               {{"--json", nullptr, "one JSON object"}},
-                              "show the setup lines, the sizes of the texts and the file count",
+                              "show the setup lines, the sizes of the texts, the file count and "
+                              "the compression",
                               &RunInfo});
 const CommandRegistrar
     kSet({34,
@@ -198,7 +222,7 @@ const CommandRegistrar
           3,
           {{"--file", "FILE", "take the value from a text file, its line breaks as \"|\""}},
           "set a setup line (caption, start-text, license, install-folder, startmenu-folder, "
-          "finish-text, launch-text; \"|\" breaks lines)",
+          "finish-text, launch-text; \"|\" breaks lines) or the compression (zstd, huffman)",
           &RunSet});
 const CommandRegistrar
     kScript({35,

@@ -7,6 +7,8 @@ packages=(
   g++ make cmake pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
   zlib1g-dev
+  # the second codec: its static archive goes into every setup runtime
+  libzstd-dev zstd
   clang libclang-rt-14-dev
   qt6-base-dev qt6-svg-dev libgl-dev xvfb xauth
   # what kavelomaker needs to show its windows on a desktop: Qt's platform

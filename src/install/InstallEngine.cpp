@@ -12,7 +12,6 @@
 #include <set>
 
 #include "common/Errors.h"
-#include "huffman/Huffman.h"
 #include "install/DisplayText.h"
 #include "install/SafeWrite.h"
 #include "common/Sha256.h"
@@ -154,24 +153,8 @@ mode_t Installer::FillFromEntry(int fd, const PlanStep& step, Sha256& hash) {
         progress_.Bytes(done_, plan_.Bytes, step.Path);
         if (progress_.Cancelled()) throw Cancelled();
     };
-    if (!e.Compressed()) {
-        std::string buffer(std::min<size_t>(kBlock, e.StoredSize), '\0');
-        for (uint64_t at = 0; at < e.StoredSize;) {
-            const size_t n = static_cast<size_t>(std::min<uint64_t>(kBlock, e.StoredSize - at));
-            setup_.File.ReadAt(e.Offset + static_cast<int64_t>(at), buffer.data(), n);
-            put(buffer.data(), n);
-            at += n;
-        }
-    } else {
-        const EntryRecord record = ReadEntry(setup_.File, e);
-        std::string out;
-        size_t told = 0;
-        DecompressHuffmanStreaming(record.Stored, out, [&](const char* data, size_t count) {
-            put(data + told, count - told);
-            told = count;
-        });
-        if (out.size() > told) put(out.data() + told, out.size() - told);
-    }
+    // Raw and zstd entries come in pieces of at most 1 MB, whatever their size.
+    ExtractEntryInPieces(setup_.File, e, put);
     if (written != e.Size)
         throw DamagedInput("the setup is damaged: " + Shown(e.Name) + " unpacks to " +
                                std::to_string(written) + " bytes, not " + std::to_string(e.Size),

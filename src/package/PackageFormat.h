@@ -28,6 +28,11 @@ inline constexpr int64_t kRecordStoredSizeAt = 5;
 inline constexpr int64_t kRecordUncompressedSizeAt = 9;
 // Bit 0 of the flags byte: the stored bytes are a compressed stream.
 inline constexpr uint8_t kFlagCompressed = 0x01;
+// Bit 1, only together with bit 0: that stream is one zstd frame rather than a
+// Huffman stream. A reader that knows only bit 0 then fails on the frame (its
+// first bytes read as a table far longer than the entry) instead of taking it
+// for the file's bytes.
+inline constexpr uint8_t kFlagZstd = 0x02;
 
 // Trailer: "eof" at 0, P at 3, "qkp" at 7.
 inline constexpr int64_t kTrailerSize = 10;

@@ -1,11 +1,13 @@
 #include "package/PackageReader.h"
 
+#include <algorithm>
 #include <unordered_set>
 
 #include "common/AsciiCase.h"
 #include "common/BigEndian.h"
 #include "common/Errors.h"
 #include "huffman/Huffman.h"
+#include "zstd/ZstdDecompress.h"
 
 namespace {
 
@@ -13,6 +15,22 @@ namespace {
 // everything before the trailer.
 int64_t PackageAreaEnd(const ByteSource& source) {
     return source.Length() - kTrailerSize;
+}
+
+constexpr size_t kPiece = 1 << 20;
+
+// The stored bytes of entry, read in pieces of at most kPiece.
+void ReadStoredInPieces(const ByteSource& source, const DirectoryEntry& entry,
+                        const ContentPieces& out) {
+    if (entry.Offset < 0 || entry.Offset + entry.StoredSize > PackageAreaEnd(source))
+        throw DamagedInput("the data of an entry lies past the end of the file", source.Name());
+    std::string buffer(std::min<size_t>(kPiece, entry.StoredSize), '\0');
+    for (uint64_t at = 0; at < entry.StoredSize;) {
+        const size_t n = static_cast<size_t>(std::min<uint64_t>(kPiece, entry.StoredSize - at));
+        source.ReadAt(entry.Offset + static_cast<int64_t>(at), buffer.data(), n);
+        out(buffer.data(), n);
+        at += n;
+    }
 }
 
 void CheckDataBlock(const ByteSource& source, const DirectoryEntry& e, size_t k) {
@@ -116,11 +134,32 @@ EntryRecord ReadEntry(const ByteSource& source, const DirectoryEntry& entry) {
     return record;
 }
 
-std::string ExtractEntry(const EntryRecord& record) {
+std::string ExtractEntry(const EntryRecord& record, const std::string& name) {
+    if (record.Zstd()) return DecompressZstd(record.Stored, record.Size, name);
     return record.Compressed() ? DecompressHuffman(record.Stored) : record.Stored;
 }
 
 std::string ReadEntryContents(const ByteSource& source, const DirectoryEntry& entry) {
     EntryRecord record = ReadEntry(source, entry);
-    return record.Compressed() ? DecompressHuffman(record.Stored) : std::move(record.Stored);
+    if (!record.Compressed()) return std::move(record.Stored);
+    return ExtractEntry(record, entry.Name);
+}
+
+void ExtractEntryInPieces(const ByteSource& source, const DirectoryEntry& entry,
+                          const ContentPieces& out) {
+    if (!entry.Compressed()) return ReadStoredInPieces(source, entry, out);
+    if (entry.Zstd()) {
+        ZstdFrameReader frame(entry.Size, entry.Name);
+        ReadStoredInPieces(source, entry,
+                           [&](const char* data, size_t n) { frame.Add({data, n}, out); });
+        return frame.Finish();
+    }
+    const EntryRecord record = ReadEntry(source, entry);
+    std::string contents;
+    size_t told = 0;
+    DecompressHuffmanStreaming(record.Stored, contents, [&](const char* data, size_t count) {
+        out(data + told, count - told);
+        told = count;
+    });
+    if (contents.size() > told) out(contents.data() + told, contents.size() - told);
 }

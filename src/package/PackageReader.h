@@ -8,7 +8,9 @@
 // file.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -51,8 +53,19 @@ std::optional<std::vector<DirectoryEntry>> ReadPackageDirectory(const ByteSource
 EntryRecord ReadEntry(const ByteSource& source, const DirectoryEntry& entry);
 
 // The file's contents held in record, decompressed when bit 0 of its flags is
-// set (the record's size field is not compared with the result).
-std::string ExtractEntry(const EntryRecord& record);
+// set: a Huffman stream (the record's size field is not compared with the
+// result), or with bit 1 also set a zstd frame, which must give exactly the
+// record's size. name, the entry's, goes with a zstd frame's errors.
+std::string ExtractEntry(const EntryRecord& record, const std::string& name = {});
 
 // ExtractEntry(ReadEntry(source, entry)).
 std::string ReadEntryContents(const ByteSource& source, const DirectoryEntry& entry);
+
+// Hands the contents of entry to out in order, in pieces, as they are read
+// and decoded: a raw or zstd entry in bounded memory (pieces of at most
+// 1 MB, whatever its size), a Huffman entry with its stored stream read
+// whole. An error thrown by out ends the call. Throws DamagedInput for a
+// damaged stream; the caller compares the total with the entry's size.
+using ContentPieces = std::function<void(const char* data, size_t count)>;
+void ExtractEntryInPieces(const ByteSource& source, const DirectoryEntry& entry,
+                          const ContentPieces& out);

@@ -22,6 +22,7 @@ struct EntryRecord {
     std::string Stored;
 
     bool Compressed() const { return (Flags & kFlagCompressed) != 0; }
+    bool Zstd() const { return Compressed() && (Flags & kFlagZstd) != 0; }
     bool operator==(const EntryRecord&) const = default;
 };
 
@@ -35,6 +36,7 @@ struct DirectoryEntry {
     std::string Name;
 
     bool Compressed() const { return (Flags & kFlagCompressed) != 0; }
+    bool Zstd() const { return Compressed() && (Flags & kFlagZstd) != 0; }
     bool operator==(const DirectoryEntry&) const = default;
 };
 

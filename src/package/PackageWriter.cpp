@@ -9,7 +9,7 @@
 #include "common/BigEndian.h"
 #include "common/Errors.h"
 #include "common/Sha256.h"
-#include "huffman/Huffman.h"
+#include "package/EntryCompress.h"
 #include "package/FileMoves.h"
 #include "package/PackageChecksums.h"
 #include "package/PackageReader.h"
@@ -235,10 +235,10 @@ int64_t PackageWrite::WriteRawItem(const PackageItem& item, Sized& sized, int64_
             fromFile = BinaryFile::OpenRead(std::get<PackageItem::FromFile>(item.Source).Path)
                            .ReadAt(0, static_cast<size_t>(sized.size));
         const std::string_view data = in ? in->Bytes : std::string_view(fromFile);
-        const std::string stream = CompressHuffman(data);
+        const std::string stream = CompressStream(data, options_.Codec, nullptr, 0, 0, 0);
         if (KeepStream(stream, sized.size, options_.RawThresholdPercent)) {
             target_.WriteAt(writeAt, stream);
-            flags = kFlagCompressed;
+            flags = CompressedFlags(options_.Codec);
             sized.digest = Sha256Digest(stream);
             return static_cast<int64_t>(stream.size());
         }
@@ -365,15 +365,15 @@ int32_t PackageWrite::Write() {
 } // namespace
 
 EntryRecord MakeEntry(std::string_view contents, bool compress, int32_t thresholdPercent,
-                      const ProgressReport& progress) {
+                      const ProgressReport& progress, EntryCodec codec) {
     const int64_t length = static_cast<int64_t>(contents.size());
     EntryRecord record;
     record.Size = CheckedNumber(length, "the length of a file");
     if (compress) {
-        std::string stream =
-            CompressHuffman(contents, progress.Sink, progress.Base, progress.Scale, progress.Span);
+        std::string stream = CompressStream(contents, codec, progress.Sink, progress.Base,
+                                            progress.Scale, progress.Span);
         if (KeepStream(stream, length, thresholdPercent)) {
-            record.Flags = kFlagCompressed;
+            record.Flags = CompressedFlags(codec);
             record.StoredSize = static_cast<uint32_t>(stream.size());
             record.Stored = std::move(stream);
             return record;
@@ -382,6 +382,10 @@ EntryRecord MakeEntry(std::string_view contents, bool compress, int32_t threshol
     record.StoredSize = record.Size;
     record.Stored = std::string(contents);
     return record;
+}
+
+EntryRecord CompressEntry(std::string_view contents, EntryCodec codec) {
+    return MakeEntry(contents, true, 100, {}, codec);
 }
 
 std::string EmptyPackageHeader() {

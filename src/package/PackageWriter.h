@@ -11,6 +11,7 @@
 #include <variant>
 
 #include "common/Progress.h"
+#include "package/EntryCodec.h"
 #include "package/BinaryFile.h"
 #include "package/PackageFormat.h"
 #include "package/PackageRecords.h"
@@ -28,8 +29,13 @@ struct ProgressReport {
 // when it is strictly shorter than length * thresholdPercent / 100; a stream
 // is never kept for contents it cannot bring back (an empty stream for
 // non-empty contents), so a 1-byte file is stored raw.
+// codec says how it is compressed.
 EntryRecord MakeEntry(std::string_view contents, bool compress, int32_t thresholdPercent,
-                      const ProgressReport& progress = {});
+                      const ProgressReport& progress = {}, EntryCodec codec = EntryCodec::Huffman);
+
+// contents as an EntryRecord compressed with codec, or stored raw when that
+// does not make it smaller.
+EntryRecord CompressEntry(std::string_view contents, EntryCodec codec);
 
 // The 16 bytes "qkpA" and 12 zero bytes.
 std::string EmptyPackageHeader();
@@ -69,6 +75,7 @@ struct WriteOptions {
     // strictly shorter than size * RawThresholdPercent / 100.
     bool CompressRawItems = false;
     int32_t RawThresholdPercent = 100;
+    EntryCodec Codec = EntryCodec::Huffman; // what those items are compressed with
     // An item whose source file is missing or a folder ends the call before
     // anything is written (result -1); otherwise it is left out.
     bool AbortOnUnreadableItem = false;

@@ -36,3 +36,21 @@ std::string SetupLineText(std::string_view setupText, int index) {
     }
     return line;
 }
+
+std::string CodecLine(EntryCodec codec) {
+    if (codec == EntryCodec::Huffman) return {};
+    return "\r\n" + std::string(kCodecKey) + std::string(CodecName(codec));
+}
+
+EntryCodec SetupTextCodec(std::string_view setupText) {
+    size_t at = 0;
+    for (int line = 0; at != std::string_view::npos; ++line) {
+        const size_t end = setupText.find("\r\n", at);
+        const std::string_view text =
+            setupText.substr(at, end == std::string_view::npos ? end : end - at);
+        if (line >= kSetupLineCount && text.starts_with(kCodecKey))
+            return CodecNamed(text.substr(kCodecKey.size())).value_or(EntryCodec::Huffman);
+        at = end == std::string_view::npos ? end : end + 2;
+    }
+    return EntryCodec::Huffman;
+}

@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "package/EntryCodec.h"
 #include "package/PackageRecords.h"
 
 // The package's names of the four setup files, in the order they are written.
@@ -42,3 +43,14 @@ bool IsUnsafeEntryName(std::string_view name);
 
 // Line index (0 to 6) of the setup text, "|" turned into line breaks ("\n").
 std::string SetupLineText(std::string_view setupText, int index);
+
+// The project's codec rides in setup\setup.txt as a line past the seven,
+// "compression=zstd"; every reader splits off the seven lines and drops the
+// rest. A Huffman project has no such line, so its setup text stays as it was.
+inline constexpr std::string_view kCodecKey = "compression=";
+// What follows the seventh line for codec: nothing for Huffman, else CR LF and
+// the key line.
+std::string CodecLine(EntryCodec codec);
+// The codec a setup text names past its seventh line; Huffman when it names
+// none or one this program does not know.
+EntryCodec SetupTextCodec(std::string_view setupText);

@@ -36,6 +36,7 @@ const TemplatePicture& Picture() {
 
 void NewProject(SetupProject& project, bool withSample) {
     project.Files.clear();
+    project.Codec = EntryCodec::Huffman;
     project.PicturePacked = Picture().Packed;
     project.Picture = Picture().Bytes;
     project.ScriptText = LoadResFile("script.txt", "FILE");

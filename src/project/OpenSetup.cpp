@@ -27,14 +27,14 @@ constexpr uint32_t kMaxEntriesRead = 2 * kMaxFiles;
 void ReadSetupFile(SetupProject& project, std::string_view name, EntryRecord entry,
                    std::string& setupText) {
     if (name == kSetupPictureName) {
-        project.Picture = ExtractEntry(entry);
+        project.Picture = ExtractEntry(entry, std::string(name));
         project.PicturePacked = std::move(entry);
     } else if (name == kSetupLinesName) {
-        setupText = ExtractEntry(entry);
+        setupText = ExtractEntry(entry, std::string(name));
     } else if (name == kSetupScriptName) {
-        project.ScriptText = ExtractEntry(entry);
+        project.ScriptText = ExtractEntry(entry, std::string(name));
     } else if (name == kSetupStringsName) {
-        project.StringsText = ExtractEntry(entry);
+        project.StringsText = ExtractEntry(entry, std::string(name));
     }
 }
 
@@ -89,6 +89,7 @@ bool OpenSetup(SetupProject& project, Host& host, const ByteSource& source) {
         setupText.clear();
     }
     SplitLines(project.SetupLines, setupText, "\r\n");
+    project.Codec = SetupTextCodec(setupText);
     if (why.empty()) return true;
     ShowErrorWithPath(host, 32, project.ProjectPath, why);
     return false;

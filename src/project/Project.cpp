@@ -1,5 +1,7 @@
 #include "project/Project.h"
 
+#include "package/PackageReader.h"
+
 int32_t SetupProject::FindFile(std::string_view name) const {
     for (size_t k = 0; k < Files.size(); ++k)
         if (Files[k].Name == name) return static_cast<int32_t>(k);
@@ -23,5 +25,14 @@ std::string SetupProject::JoinedSetupLines() const {
         if (i) joined += "\r\n";
         joined += SetupLines[i];
     }
-    return joined;
+    return joined + CodecLine(Codec);
+}
+
+void SetupProject::ChangeCodec(EntryCodec codec) {
+    if (codec == Codec) return;
+    Codec = codec;
+    for (ProjectFile& f : Files)
+        if (f.Packed() && f.Record().Compressed() &&
+            f.Record().Zstd() != (codec == EntryCodec::Zstd))
+            f.Data = ExtractEntry(f.Record(), f.Name);
 }

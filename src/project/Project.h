@@ -35,6 +35,8 @@ struct SetupProject {
     std::string StringsText;
     std::array<std::string, kSetupLineCount> SetupLines;
     std::string ScriptText;
+    // What the next save compresses with; remembered in setup\setup.txt.
+    EntryCodec Codec = EntryCodec::Huffman;
 
     int32_t FileCount() const { return static_cast<int32_t>(Files.size()); }
     // Index of the file whose Name equals name exactly, or -1.
@@ -44,6 +46,10 @@ struct SetupProject {
     bool AddFile(ProjectFile file);
     // Removes file k; the later files move down one place.
     void RemoveFile(int32_t k);
-    // The seven setup lines joined with CR LF, no line break after the last.
+    // The seven setup lines joined with CR LF, no line break after the last,
+    // and the codec's line when it is not Huffman.
     std::string JoinedSetupLines() const;
+    // Sets the codec; packed files stored with the other codec are unpacked,
+    // so that the next save packs them with this one.
+    void ChangeCodec(EntryCodec codec);
 };

@@ -259,7 +259,8 @@ int64_t ProjectPacker::UnpackedTotal() const {
 EntryRecord ProjectPacker::Pack(std::string_view bytes, int32_t threshold) {
     EntryRecord entry = MakeEntry(
         bytes, true, threshold,
-        {bar_, scale_(done_), scale_(total_), scale_(static_cast<int64_t>(bytes.size()))});
+        {bar_, scale_(done_), scale_(total_), scale_(static_cast<int64_t>(bytes.size()))},
+        project_.Codec);
     done_ += static_cast<int64_t>(bytes.size());
     return entry;
 }
@@ -290,6 +291,7 @@ void ProjectPacker::Write(BinaryFile& file, int64_t P) {
     WriteOptions options;
     options.CompressRawItems = true;
     options.RawThresholdPercent = kRawThreshold;
+    options.Codec = project_.Codec;
     // The writer leaves out an item it cannot read; a setup without one of
     // the project's files is a failed save.
     if (WritePackage(file, P, items, options) != static_cast<int32_t>(items.size()))

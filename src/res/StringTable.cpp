@@ -12,7 +12,7 @@ namespace {
 // script editor, 700-704 test window, 800 debugger. "&" marks an access key,
 // "|" a line break, "$" (and "%" in 102) a slot the caller fills. Kept sorted
 // by number for the binary search.
-constexpr std::array<ResString, 86> kStrings{{
+constexpr std::array<ResString, 89> kStrings{{
     {10, "KaveloMaker"},
     {20, "Kavelo setup files (*.run *.exe)"},
     {21, "Create new setup..."},
@@ -80,6 +80,9 @@ constexpr std::array<ResString, 86> kStrings{{
     {350, "Installation subfolder"},
     {360, "Startmenu subfolder for shortcuts"},
     {370, "Launch program after installation text"},
+    {380, "Co&mpression"},
+    {381, "Huffman"},
+    {382, "zstd (smaller)"},
     {400, "Startup & end text"},
     {401, "&Startup"},
     {402, "&Finish"},

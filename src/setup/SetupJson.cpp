@@ -13,6 +13,7 @@ std::string InfoJson(const SetupSummary& s) {
     out += ", \"strings\": " + std::to_string(s.StringsSize);
     out += ", \"files\": " + std::to_string(s.FileCount);
     out += ", \"runtime\": " + std::to_string(s.RuntimeSize);
+    out += ", \"compression\": " + JsonString(std::string(CodecName(s.Codec)));
     return out + "}\n";
 }
 
@@ -26,7 +27,8 @@ std::string ListJson(const std::vector<DirectoryEntry>& entries, int64_t P) {
         out += ", \"stored\": " + std::to_string(e.StoredSize);
         out += ", \"size\": " + std::to_string(e.Size);
         out += ", \"offset\": " + std::to_string(e.Offset);
-        out += ", \"compressed\": " + std::string(e.Compressed() ? "true" : "false") + "}";
+        out += ", \"compressed\": " + std::string(e.Compressed() ? "true" : "false");
+        out += ", \"form\": " + JsonString(std::string(StoredForm(e.Flags))) + "}";
     }
     return out + "]}\n";
 }

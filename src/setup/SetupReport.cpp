@@ -30,8 +30,11 @@ SetupSummary SummarizePackage(const ByteSource& source, int64_t P,
                               const std::vector<DirectoryEntry>& entries) {
     SetupSummary s;
     s.RuntimeSize = P;
-    if (const DirectoryEntry* e = FindEntry(entries, kSetupLinesName))
-        SplitLines(s.Lines, ReadEntryContents(source, *e), "\r\n");
+    if (const DirectoryEntry* e = FindEntry(entries, kSetupLinesName)) {
+        const std::string setupText = ReadEntryContents(source, *e);
+        SplitLines(s.Lines, setupText, "\r\n");
+        s.Codec = SetupTextCodec(setupText);
+    }
     s.PictureSize = ContentSize(source, entries, kSetupPictureName);
     s.ScriptSize = ContentSize(source, entries, kSetupScriptName);
     s.StringsSize = ContentSize(source, entries, kSetupStringsName);
@@ -49,6 +52,7 @@ std::string InfoText(const SetupSummary& s) {
     out += InfoLine("strings", std::to_string(s.StringsSize) + " bytes");
     out += InfoLine("files", std::to_string(s.FileCount));
     out += InfoLine("runtime", std::to_string(s.RuntimeSize) + " bytes");
+    out += InfoLine("compression", std::string(CodecName(s.Codec)));
     return out;
 }
 
@@ -78,7 +82,7 @@ std::string ListText(const std::vector<DirectoryEntry>& entries, int64_t P,
         out += line + padded(names[k]);
         std::snprintf(line, sizeof line, "  %5.2X  %12u  %12u  %12u  %s",
                       static_cast<unsigned>(e.Flags), e.StoredSize, e.Size,
-                      static_cast<uint32_t>(e.Offset), e.Compressed() ? "huffman" : "raw");
+                      static_cast<uint32_t>(e.Offset), StoredForm(e.Flags).data());
         out += line;
         if (k < notes.size() && !notes[k].empty()) out += "  " + notes[k];
         out += "\n";

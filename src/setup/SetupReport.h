@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "package/ByteSource.h"
+#include "package/EntryCodec.h"
 #include "package/PackageRecords.h"
 
 // The keys of the seven setup lines, in their order in setup\setup.txt.
@@ -24,6 +25,7 @@ struct SetupSummary {
     uint64_t StringsSize = 0;
     int64_t FileCount = 0;   // entries that are not setup files
     int64_t RuntimeSize = 0; // the bytes before the package: the setup runtime
+    EntryCodec Codec = EntryCodec::Huffman; // what the project compresses with
 };
 
 // The summary of the package at P whose directory is entries, the setup files
@@ -31,7 +33,8 @@ struct SetupSummary {
 SetupSummary SummarizePackage(const ByteSource& source, int64_t P,
                               const std::vector<DirectoryEntry>& entries);
 
-// One "key value" line for each line, size, the file count and the runtime's size.
+// One "key value" line for each line, size, the file count, the runtime's
+// size and the project's compression.
 std::string InfoText(const SetupSummary& summary);
 // The same as one JSON object: {"caption": "...", ..., "files": 2}.
 std::string InfoJson(const SetupSummary& summary);

@@ -95,6 +95,10 @@ void frmGen::buildControls(QWidget* client) {
     eCombo = Place(new QComboBox(client), 152, 136, 305, 21);
     eCombo->setEditable(false);
     eCombo->setAccessibleName(CaptionToPlain(ResText(340)));
+    lLabel = Place(new QLabel(CaptionRef(380), client), 144, 308, 81, 17);
+    eCompression = Place(new QComboBox(client), 232, 306, 145, 21);
+    eCompression->setEditable(false);
+    lLabel->setBuddy(eCompression);
     eButton[0] = Button(client, 301, 384, 304, 81, 25);
     eButton[0]->setDefault(true);
     for (int i = 3; i <= 4; ++i)
@@ -104,8 +108,8 @@ void frmGen::buildControls(QWidget* client) {
 // eText(0), the picture buttons, the other three text boxes, Close, then the
 // icon frame's buttons (disabled, so passed over) and the licence list last.
 void frmGen::orderTabs() {
-    QWidget* const order[] = {eText[0], eButton[3], eButton[4], eText[1],   eText[2],
-                              eText[3], eButton[0], eButton[1], eButton[2], eCombo};
+    QWidget* const order[] = {eText[0],   eButton[3], eButton[4], eText[1], eText[2],    eText[3],
+                              eButton[0], eButton[1], eButton[2], eCombo,   eCompression};
     for (size_t i = 1; i < std::size(order); ++i)
         QWidget::setTabOrder(order[i - 1], order[i]);
 }
@@ -122,6 +126,11 @@ void frmGen::load() {
     eText[1]->setText(SetupLineToField(lines[LineInstallFolder]));
     eText[2]->setText(SetupLineToField(lines[LineStartMenuFolder]));
     eText[3]->setText(SetupLineToField(lines[LineLaunchText]));
+    eCompression->clear();
+    eCompression->addItem(CaptionToPlain(ResText(381)), int(EntryCodec::Huffman));
+    eCompression->addItem(CaptionToPlain(ResText(382)), int(EntryCodec::Zstd));
+    eCompression->setCurrentIndex(eCompression->findData(int(project.Codec)));
+    eCompression->setAccessibleName(CaptionToPlain(ResText(380)));
     const QIcon icon = LoadIcon(kIconId);
     if (!icon.isNull()) {
         eImage->SetIcon(icon);
@@ -138,6 +147,7 @@ void frmGen::storeFields() {
     StoreFieldInLine(lines[LineInstallFolder], eText[1]->text());
     StoreFieldInLine(lines[LineStartMenuFolder], eText[2]->text());
     StoreFieldInLine(lines[LineLaunchText], eText[3]->text());
+    module()->Project.ChangeCodec(static_cast<EntryCodec>(eCompression->currentData().toInt()));
 }
 
 void frmGen::UpdateLicenses() {

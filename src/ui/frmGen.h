@@ -40,6 +40,9 @@ class frmGen : public EditorWindow {
     IconPicture* eImage;
     std::array<QPushButton*, 5> eButton;
     QComboBox* eCombo;
+    // The project's codec, in the free space left of Close.
+    QLabel* lLabel;
+    QComboBox* eCompression;
 
   protected:
     void storeFields() override;

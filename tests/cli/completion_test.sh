@@ -42,7 +42,9 @@ for command in $commands; do
 done
 
 expect "set keys" "$(complete_line kavelo set t.exe '')" \
-    "caption finish-text install-folder launch-text license start-text startmenu-folder "
+    "caption compression finish-text install-folder launch-text license start-text startmenu-folder "
+expect "set compression" "$(complete_line kavelo set t.exe compression '')" "huffman zstd "
+expect "new compression" "$(complete_line kavelo new t.exe --compression '')" "huffman zstd "
 expect "set value" "$(complete_line kavelo set t.exe caption '')" "FILES "
 expect "script file" "$(complete_line kavelo script t.exe --set '')" "FILES "
 expect "extract folder" "$(complete_line kavelo extract t.exe '')" "-d FILES "

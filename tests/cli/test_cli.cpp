@@ -63,6 +63,36 @@ TEST(Cli, NewAddListInfoExtract) {
     EXPECT_NE(Shell(kKavelo + " remove " + setup + ".run nothere 2>/dev/null").status, 0);
 }
 
+TEST(Cli, CompressionIsChosenKeptShownAndReadByTheSetup) {
+    TempDir dir;
+    const std::string setup = dir / "z.exe";
+    EXPECT_EQ(Shell(kKavelo + " new " + setup + " --compression lzma").status, 2);
+    ASSERT_EQ(Shell(kKavelo + " new " + setup + " --compression zstd").status, 0);
+    std::string notes;
+    for (int i = 0; i < 400; ++i)
+        notes += "note " + std::to_string(i % 10) + " of a long list\r\n";
+    WriteFile(dir / "notes.txt", notes);
+    ASSERT_EQ(Shell(kKavelo + " add " + setup + " " + (dir / "notes.txt")).status, 0);
+    EXPECT_NE(Shell(kKavelo + " info " + setup).out.find("compression       zstd\n"),
+              std::string::npos);
+    // The form is the last word of the file's line in the listing.
+    const std::string list = Shell(kKavelo + " list " + setup).out;
+    const size_t at = list.find("notes.txt");
+    ASSERT_NE(at, std::string::npos);
+    const std::string line = list.substr(at, list.find('\n', at) - at);
+    EXPECT_EQ(line.substr(line.rfind(' ') + 1), "zstd");
+    ASSERT_EQ(Shell(setup + " --extract " + (dir / "out")).status, 0);
+    EXPECT_EQ(ReadFile(dir / "out/notes.txt"), notes);
+
+    EXPECT_EQ(Shell(kKavelo + " set " + setup + " compression gzip 2>/dev/null").status, 2);
+    ASSERT_EQ(Shell(kKavelo + " set " + setup + " compression huffman").status, 0);
+    EXPECT_NE(Shell(kKavelo + " info --json " + setup).out.find("\"compression\": \"huffman\""),
+              std::string::npos);
+    EXPECT_NE(
+        Shell(kKavelo + " list --json " + setup).out.find("\"name\": \"notes.txt\", \"flags\": 1"),
+        std::string::npos);
+}
+
 // "Create & test setup" starts the setup with its path after it, not quoted:
 // a path with blanks reaches the runtime as several arguments, and counts as
 // no option: with no display and no terminal, the setup says how to install.

@@ -211,6 +211,25 @@ TEST(RuntimeInstall, TemplateSetupInstallsIntoTheDefaultFolderAndUninstalls) {
     EXPECT_FALSE(std::filesystem::exists(box / "home/Desktop/Start-My-Application.desktop"));
 }
 
+// A setup whose files are stored with zstd installs them whole: one larger
+// than the 1 MB pieces it is decoded in, one small.
+TEST(RuntimeInstall, ZstdSetupInstallsItsFiles) {
+    Sandbox box;
+    std::string big;
+    for (int i = 0; big.size() < 1500000; ++i)
+        big += "row " + std::to_string(i) + " of a file that zstd makes smaller\n";
+    const std::string setup = box.MakeSetup(
+        kKavelo, "z", {{"big.txt", big}, {"small.txt", "small"}},
+        CrLf({"[Install]", "Copy big.txt,1,,big.txt", "Copy small.txt,1,,small.txt"}), kStrings,
+        {{"compression", "zstd"}});
+    EXPECT_TRUE(Contains(RunShell(kKavelo + " list " + Quoted(setup)).out, "zstd"));
+    box.HandOver();
+    const RunResult r = box.Run({setup, "--unattended", "--dir", box / "inst", "--no-launch"});
+    ASSERT_EQ(r.status, 0) << r.out;
+    EXPECT_EQ(ReadFile(box / "inst/big.txt"), big);
+    EXPECT_EQ(ReadFile(box / "inst/small.txt"), "small");
+}
+
 TEST(RuntimeInstall, OptionsLicenceAndExitStatuses) {
     Sandbox box;
     const std::string setup = box.MakeSetup(

@@ -6,6 +6,7 @@
 
 #include "WindowFixture.h"
 
+#include "package/PackageWriter.h"
 #include "project/AppPaths.h"
 #include "project/SaveSetup.h"
 #include "ui/FileDialogs.h"
@@ -63,7 +64,8 @@ TEST(frmGen, TabOrderFollowsTheDesign) {
     window->eText[0]->setFocus();
     const QWidget* expected[] = {window->eButton[3], window->eButton[4], window->eText[1],
                                  window->eText[2],   window->eText[3],   window->eButton[0],
-                                 window->eCombo,     window->eText[0]};
+                                 window->eCombo,     window->eCompression,
+                                 window->eText[0]};
     for (const QWidget* next : expected) {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         EXPECT_EQ(QApplication::focusWidget(), next);
@@ -119,6 +121,26 @@ TEST(frmGen, LicenceRefreshKeepsTheChoice) {
     project.Files.pop_back();
     emit editor.events.LicenceListChanged();
     EXPECT_EQ(window->eCombo->currentIndex(), 0);
+}
+
+// The codec list shows the project's codec; closing stores the choice, and a
+// file packed with the other codec is left for the next save to pack again.
+TEST(frmGen, CompressionChoiceRoundTrip) {
+    WindowFixture editor{false};
+    SetupProject& project = editor.module.Project;
+    const std::string text(3000, 'k');
+    project.Files.push_back({"notes.txt", CompressEntry(text, EntryCodec::Huffman)});
+    auto* window = editor.Open<frmGen>();
+    EXPECT_EQ(ComboEntries(window->eCompression), (QStringList{"Huffman", "zstd (smaller)"}));
+    EXPECT_EQ(window->eCompression->currentIndex(), 0);
+    window->eCompression->setCurrentIndex(1);
+    WindowFixture::Close(window);
+    EXPECT_EQ(project.Codec, EntryCodec::Zstd);
+    ASSERT_FALSE(project.Files[0].Packed());
+    EXPECT_EQ(project.Files[0].Raw(), text);
+
+    window = editor.Open<frmGen>();
+    EXPECT_EQ(window->eCompression->currentIndex(), 1);
 }
 
 class PictureButtons : public ::testing::Test {
