@@ -387,7 +387,8 @@ class RatioReporter : public benchmark::ConsoleReporter {
         for (int c = 0; c < kCorpora; ++c) {
             auto get = [&](const char* name) {
                 char key[64];
-                std::snprintf(key, sizeof key, "%s/%d", name, c);
+                // Runs from wall time carry "/real_time" in their names.
+                std::snprintf(key, sizeof key, "%s/%d/real_time", name, c);
                 auto it = speed_.find(key);
                 return it == speed_.end() ? 0.0 : it->second;
             };
