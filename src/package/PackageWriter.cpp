@@ -8,8 +8,10 @@
 #include "common/AsciiCase.h"
 #include "common/BigEndian.h"
 #include "common/Errors.h"
+#include "common/Sha256.h"
 #include "package/EntryCompress.h"
 #include "package/FileMoves.h"
+#include "package/PackageChecksums.h"
 #include "package/PackageReader.h"
 
 namespace {
@@ -35,6 +37,7 @@ bool KeepStream(const std::string& stream, int64_t length, int32_t thresholdPerc
 struct Sized {
     const PackageItem* item;
     int64_t size = 0;
+    std::string digest; // of the bytes stored, once written
 };
 
 // A run of kept old data blocks: consecutive blocks that touch are one run.
@@ -99,8 +102,9 @@ class PackageWrite {
     void RelocateRuns(int64_t dataStart);
     int64_t WriteItemData(DirectoryEntry& record, Sized& item, int64_t writeAt);
     int64_t WriteRawItem(const PackageItem& item, Sized& sized, int64_t writeAt, uint8_t& flags);
-    void WriteHeadAndTrailer(const std::vector<DirectoryEntry>& newEntries, int64_t dataTotal,
-                             int64_t writeAt);
+    std::vector<std::string> KeptDigests(int64_t dataStart) const;
+    void WriteHeadAndTrailer(const std::vector<DirectoryEntry>& newEntries, ChecksumBlock checksums,
+                             int64_t dataTotal, int64_t writeAt);
 
     BinaryFile& file_;
     const int64_t P_;
@@ -121,7 +125,7 @@ class PackageWrite {
 bool PackageWrite::SizeItems(std::span<const PackageItem> items) {
     list_.reserve(items.size());
     for (const PackageItem& item : items)
-        list_.push_back({&item, 0});
+        list_.push_back({&item, 0, {}});
     for (size_t k = list_.size(); k-- > 0;) {
         const std::optional<int64_t> size = SizeItem(*list_[k].item);
         if (!size) {
@@ -235,14 +239,18 @@ int64_t PackageWrite::WriteRawItem(const PackageItem& item, Sized& sized, int64_
         if (KeepStream(stream, sized.size, options_.RawThresholdPercent)) {
             target_.WriteAt(writeAt, stream);
             flags = CompressedFlags(options_.Codec);
+            sized.digest = Sha256Digest(stream);
             return static_cast<int64_t>(stream.size());
         }
         target_.WriteAt(writeAt, data.data(), data.size());
+        sized.digest = Sha256Digest(data);
     } else if (in) {
         target_.WriteAt(writeAt, in->Bytes.data(), in->Bytes.size());
+        sized.digest = Sha256Digest(in->Bytes);
     } else {
         BinaryFile source = BinaryFile::OpenRead(std::get<PackageItem::FromFile>(item.Source).Path);
         MoveFileData(source, sized.size, 0, writeAt, &target_, 1, kMoveBlockSize);
+        sized.digest = DigestOfRange(target_, writeAt, sized.size);
     }
     return sized.size;
 }
@@ -250,7 +258,10 @@ int64_t PackageWrite::WriteRawItem(const PackageItem& item, Sized& sized, int64_
 // Writes one item's data at writeAt and completes its directory record;
 // returns the number of bytes stored.
 int64_t PackageWrite::WriteItemData(DirectoryEntry& record, Sized& sized, int64_t writeAt) {
-    if (sized.size == 0) return 0;
+    if (sized.size == 0) {
+        sized.digest = Sha256Digest({});
+        return 0;
+    }
     const PackageItem& item = *sized.item;
     if (const auto* packed = std::get_if<PackageItem::Packed>(&item.Source)) {
         const EntryRecord& entry = *packed->Record;
@@ -258,8 +269,10 @@ int64_t PackageWrite::WriteItemData(DirectoryEntry& record, Sized& sized, int64_
             BinaryFile source = BinaryFile::OpenRead(packed->SourcePath);
             MoveFileData(source, sized.size, entry.SourceOffset, writeAt, &target_, 1,
                          kMoveBlockSize);
+            sized.digest = DigestOfRange(target_, writeAt, sized.size);
         } else {
             target_.WriteAt(writeAt, entry.Stored);
+            sized.digest = Sha256Digest(entry.Stored);
         }
         record.Flags = entry.Flags;
         record.Size = entry.Size;
@@ -268,8 +281,21 @@ int64_t PackageWrite::WriteItemData(DirectoryEntry& record, Sized& sized, int64_
     return WriteRawItem(item, sized, writeAt, record.Flags);
 }
 
+// The digests of the kept entries' data, where the relocation put it.
+std::vector<std::string> PackageWrite::KeptDigests(int64_t dataStart) const {
+    std::vector<std::string> digests;
+    digests.reserve(kept_.size());
+    int64_t at = dataStart;
+    for (const DirectoryEntry& e : kept_) {
+        digests.push_back(DigestOfRange(target_, at, e.StoredSize));
+        at += e.StoredSize;
+    }
+    return digests;
+}
+
 void PackageWrite::WriteHeadAndTrailer(const std::vector<DirectoryEntry>& newEntries,
-                                       int64_t dataTotal, int64_t writeAt) {
+                                       ChecksumBlock checksums, int64_t dataTotal,
+                                       int64_t writeAt) {
     // The new header, directory and names make the entries visible.
     std::string head = EncodePackageHeader(
         {static_cast<uint32_t>(kept_.size() + newEntries.size()),
@@ -280,12 +306,17 @@ void PackageWrite::WriteHeadAndTrailer(const std::vector<DirectoryEntry>& newEnt
     head += EncodeNames(kept_);
     head += EncodeNames(newEntries);
     target_.WriteAt(destOffset_, head);
+    checksums.Directory = Sha256Digest(head);
+    const std::string block = EncodeChecksumBlock(checksums);
 
     // The trailer stays at the end of the file when the package has not
-    // outgrown it, else follows the new data.
+    // outgrown it, else follows the new data; the checksum block comes
+    // right before it.
     const int64_t lastTen = target_.Length() - kTrailerSize;
-    target_.WriteAt(lastTen > writeAt ? lastTen : writeAt,
-                    EncodeTrailer(static_cast<uint32_t>(destOffset_)));
+    const int64_t afterBlock = writeAt + static_cast<int64_t>(block.size());
+    const int64_t trailerAt = lastTen > afterBlock ? lastTen : afterBlock;
+    target_.WriteAt(trailerAt - static_cast<int64_t>(block.size()), block);
+    target_.WriteAt(trailerAt, EncodeTrailer(static_cast<uint32_t>(destOffset_)));
 }
 
 int32_t PackageWrite::Write() {
@@ -311,12 +342,15 @@ int32_t PackageWrite::Write() {
     // trailer; in another file, that file's last 10 bytes).
     const int64_t oldEnd = (sameFile_ ? fileLength_ : target_.Length()) - kTrailerSize;
     RelocateRuns(dataStart);
+    ChecksumBlock checksums;
+    checksums.Entries = KeptDigests(dataStart);
 
     // New data, in list order, after the kept runs.
     int64_t writeAt = dataStart + keptTotal_;
     for (size_t k = 0; k < list_.size(); ++k) {
         const int64_t stored = WriteItemData(newEntries[k], list_[k], writeAt);
         newEntries[k].StoredSize = static_cast<uint32_t>(stored);
+        checksums.Entries.push_back(std::move(list_[k].digest));
         writeAt += stored;
         YieldToEventLoop();
     }
@@ -324,7 +358,7 @@ int32_t PackageWrite::Write() {
     CheckedNumber(dataTotal, "the size of the package's data");
     if (!options_.KeepTail && writeAt < oldEnd)
         ClearData(target_, writeAt, oldEnd - writeAt, kMoveBlockSize);
-    WriteHeadAndTrailer(newEntries, dataTotal, writeAt);
+    WriteHeadAndTrailer(newEntries, std::move(checksums), dataTotal, writeAt);
     return static_cast<int32_t>(count);
 }
 

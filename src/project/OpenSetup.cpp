@@ -1,6 +1,7 @@
 #include "project/OpenSetup.h"
 
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -8,6 +9,7 @@
 #include "common/Errors.h"
 #include "common/TextLines.h"
 #include "package/BinaryFile.h"
+#include "package/PackageChecksums.h"
 #include "package/PackageReader.h"
 #include "package/SetupEntries.h"
 #include "project/Messages.h"
@@ -42,12 +44,19 @@ std::string ReadPackageIntoProject(SetupProject& project, const ByteSource& sour
     const int64_t P = FindPackage(source);
     if (P < 0) throw DamagedInput("the file carries no setup package");
     std::string setupText;
-    for (const DirectoryEntry& e : ReadDirectory(source, P, kMaxEntriesRead)) {
+    const std::vector<DirectoryEntry> entries = ReadDirectory(source, P, kMaxEntriesRead);
+    // A damaged entry is refused here, or the next save would write it back
+    // under a checksum of its own.
+    const std::optional<ChecksumBlock> checksums = ReadChecksumBlock(source, P, entries);
+    if (checksums) VerifyDirectoryChecksum(source, P, *checksums);
+    for (size_t k = 0; k < entries.size(); ++k) {
+        const DirectoryEntry& e = entries[k];
         const std::string name = LowerAscii(e.Name);
         if (IsUnsafeEntryName(name))
             throw DamagedInput("the package holds an entry named \"" + e.Name +
                                "\", which no setup can hold");
         EntryRecord entry = ReadEntry(source, e);
+        if (checksums) VerifyEntryChecksum(source, *checksums, k, e, entry.Stored);
         if (name.starts_with(kSetupFolderPrefix)) {
             ReadSetupFile(project, name, std::move(entry), setupText);
             continue;

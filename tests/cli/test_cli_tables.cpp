@@ -235,6 +235,37 @@ TEST_F(CliTable, NameHeldTwiceIsRefusedEverywhere) {
     });
 }
 
+// A setup carries a checksum of every entry: kavelo verify names an entry
+// that differs, the setup installs nothing from it, and no command that
+// changes a setup writes it back; a setup written before checksums installs
+// as before, with a note.
+TEST_F(CliTable, ChecksumsFindAFlippedByte) {
+    std::string bytes = ReadFile(master / "t.exe");
+    // The last data byte: the sample program's, stored raw, before the block
+    // of five digests and the trailer.
+    bytes[bytes.size() - 10 - (48 + 32 * 5) - 1] ^= 0x01;
+    WriteFile(master / "flipped.exe", bytes);
+    auto oldEntries =
+        SetupEntries("Caption\r\nStart\r\n\r\nApp\r\n\r\n\r\n", {{"readme.txt", "text"}});
+    oldEntries[1].stored = "[Create]\r\n[Install]\r\nCopy readme.txt,1\r\n";
+    WriteFile(master / "old.exe", BuildSetup(ReadFile(RUNTIME_PATH), oldEntries));
+    chmod((master / "flipped.exe").c_str(), 0755);
+    chmod((master / "old.exe").c_str(), 0755);
+    const std::string why = "the data of \"myapp.exe\" does not match its checksum";
+    const std::string home = "HOME=$PWD/home XDG_DATA_HOME=$PWD/home/data ";
+    RunCases({
+        {"$K verify t.exe", 0, "t.exe: 5 entries and the directory match their checksums\n", "",
+         true},
+        {"$K verify flipped.exe", 1, "", "kavelo: flipped.exe: " + why + "\n", true},
+        {"$K verify old.exe", 1, "",
+         "old.exe: the setup carries no checksums (it was written before they were added)", true},
+        {"$K add flipped.exe plain.bin && cmp flipped.exe t.exe", 1, "", why, true},
+        {home + "./flipped.exe --unattended; test ! -e home/data", 0, "", why, true},
+        {home + "./old.exe --unattended --dir $PWD/inst && test -e inst/readme.txt", 0,
+         "Note: this setup carries no checksums; its files are not verified.", "", true},
+    });
+}
+
 // Texts from Linux files reach the project with CR LF; a byte-order mark is
 // dropped; what --get-script writes, --set reads back unchanged.
 TEST_F(CliTable, TextsFromLinuxFiles) {

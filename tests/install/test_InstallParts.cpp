@@ -12,7 +12,7 @@
 #include "install/DisplayText.h"
 #include "install/LinuxFolders.h"
 #include "install/Manifest.h"
-#include "install/Sha256.h"
+#include "common/Sha256.h"
 
 namespace {
 

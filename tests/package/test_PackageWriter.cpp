@@ -78,19 +78,21 @@ int64_t MakePackageFile(const std::string& path, const std::string& host,
 void ExpectPackageFile(const std::string& bytes, const std::string& host,
                        const std::vector<ModelEntry>& expected, size_t oldLength, bool keepTail,
                        const std::string& context = "") {
-    const std::string package = ModelPackage(expected, static_cast<uint32_t>(host.size()));
-    const std::string body = host + package.substr(0, package.size() - 10);
-    const std::string trailer = package.substr(package.size() - 10);
-    if (body.size() + 10 >= oldLength) {
+    // The checksum block goes with the trailer.
+    const std::string package = ModelPackage(expected, static_cast<uint32_t>(host.size()), true);
+    const size_t tail = 10 + 48 + 32 * expected.size();
+    const std::string body = host + package.substr(0, package.size() - tail);
+    const std::string trailer = package.substr(package.size() - tail);
+    if (body.size() + tail >= oldLength) {
         EXPECT_EQ(bytes, body + trailer) << context;
         return;
     }
     ASSERT_EQ(bytes.size(), oldLength) << context;
     EXPECT_EQ(bytes.substr(0, body.size()), body) << context;
-    EXPECT_EQ(bytes.substr(bytes.size() - 10), trailer) << context;
+    EXPECT_EQ(bytes.substr(bytes.size() - tail), trailer) << context;
     if (!keepTail) {
-        EXPECT_EQ(bytes.substr(body.size(), oldLength - 10 - body.size()),
-                  std::string(oldLength - 10 - body.size(), '\0'))
+        EXPECT_EQ(bytes.substr(body.size(), oldLength - tail - body.size()),
+                  std::string(oldLength - tail - body.size(), '\0'))
             << context;
     }
 }
@@ -212,12 +214,15 @@ TEST(WritePackage, TheBuildsCallGivesTheLayoutByteForByte) {
     WriteOptions options = Options(0, {}, true);
     options.RawThresholdPercent = 95;
     EXPECT_EQ(WritePackage(f, P, items.list, options), 4);
-    const std::string expected =
-        "MZhost" + FromHex("71 6B 70 41 | 00000004 | 00000041 | 00000020") +
+    const std::string head =
+        FromHex("71 6B 70 41 | 00000004 | 00000041 | 00000020") +
         FromHex("01 00000011 00000017 0000000B") + FromHex("00 00000010 00000008 00000008") +
         FromHex("00 0000000F 00000000 00000000") + FromHex("00 00000011 00000001 00000001") +
-        "setup\\picture.bmpsetup\\script.txtsetup\\setup.txtsetup\\strings.txt" +
-        kAbracadabraStream + "[Create]" + "x" + "eof" + FromHex("00000006") + "qkp";
+        "setup\\picture.bmpsetup\\script.txtsetup\\setup.txtsetup\\strings.txt";
+    const std::string expected =
+        "MZhost" + head + kAbracadabraStream + "[Create]" + "x" +
+        ModelChecksumBlock(head, {kAbracadabraStream, "[Create]", "", "x"}) + "eof" +
+        FromHex("00000006") + "qkp";
     EXPECT_EQ(ReadBytes(dir.File("setup.exe")), expected);
     EXPECT_EQ(FindPackage(f), 6);
 }
@@ -300,7 +305,7 @@ TEST(WritePackage, EntryWithAnOffsetIntoItsSourceFile) {
     Items items;
     items.Packed(entry, "copied", dir.File("src.bin"));
     ASSERT_EQ(WritePackage(f, PreparePackage(f, true), items.list, Options(0, {}, true, true)), 1);
-    EXPECT_EQ(ReadBytes(dir.File("o.bin")), ModelPackage({{"copied", stored, 0, 99}}, 0));
+    EXPECT_EQ(ReadBytes(dir.File("o.bin")), ModelPackage({{"copied", stored, 0, 99}}, 0, true));
 
     // Past the end of the source, the item cannot be read.
     entry.replace(1, 4, LongToChars(110));
@@ -330,7 +335,7 @@ TEST(WritePackage, UnreadableItemsAreDroppedOrAbortTheWrite) {
     BinaryFile f = BinaryFile::OpenReadWrite(dir.File("p.bin"));
     EXPECT_EQ(WritePackage(f, 4, items.list, Options(0)), 2);
     EXPECT_EQ(ReadBytes(dir.File("p.bin")),
-              "host" + ModelPackage({Raw("a", "first"), Raw("d", "present")}, 4));
+              "host" + ModelPackage({Raw("a", "first"), Raw("d", "present")}, 4, true));
 }
 
 TEST(WritePackage, BadArgumentsAreRefusedBeforeWriting) {
@@ -387,7 +392,7 @@ TEST(WritePackage, HeaderOverlappingTheTrailerIsRewrittenInPlace) {
         EXPECT_EQ(WritePackage(f, 16, items.list, Options(0)), 1);
     }
     const std::string host = "HOST" + std::string(12, 'h');
-    EXPECT_EQ(ReadBytes(dir.File("o.bin")), host + ModelPackage({Raw("b", "new")}, 16));
+    EXPECT_EQ(ReadBytes(dir.File("o.bin")), host + ModelPackage({Raw("b", "new")}, 16, true));
 }
 
 // Merging: old entries a, B, c (names compared without regard to case).
@@ -500,7 +505,8 @@ TEST(WritePackage, KeepTailOffClearsTheOldTailAndTheTrailerStays) {
         const std::string after = ReadBytes(dir.File("t.bin"));
         ExpectPackageFile(after, "host", {old[1]}, before.size(), keepTail);
         if (keepTail) { // the old bytes past the new data are left as they were
-            EXPECT_EQ(after.substr(after.size() - 12, 2), before.substr(before.size() - 12, 2));
+            const size_t beforeBlock = after.size() - 10 - (48 + 32) - 2;
+            EXPECT_EQ(after.substr(beforeBlock, 2), before.substr(beforeBlock, 2));
         }
         EXPECT_EQ(FindPackage(f), 4);
     }
@@ -523,7 +529,7 @@ TEST(WritePackage, IntoAnotherFileCopiesTheKeptData) {
     ASSERT_EQ(WritePackage(source, P, items.list, options), 2);
     EXPECT_EQ(ReadBytes(dir.File("to.bin")),
               "other runtime" +
-                  ModelPackage({old[0], Raw("added", "added")}, static_cast<uint32_t>(P2)));
+                  ModelPackage({old[0], Raw("added", "added")}, static_cast<uint32_t>(P2), true));
     EXPECT_EQ(ReadBytes(dir.File("from.bin")), from); // the source package is untouched
 }
 

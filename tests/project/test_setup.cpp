@@ -18,6 +18,7 @@
 #include "TestHost.h"
 #include "common/Errors.h"
 #include "package/BinaryFile.h"
+#include "package/PackageChecksums.h"
 #include "package/PackageReader.h"
 #include "project/AppPaths.h"
 #include "project/SaveSetup.h"
@@ -179,8 +180,9 @@ TEST_F(SetupTest, LayoutIsRuntimeThenSetupFilesThenUserFiles) {
         EXPECT_EQ(records[k].Name, names[k]);
         end = records[k].Offset + records[k].StoredSize;
     }
-    // The trailer follows the last data block directly.
-    EXPECT_EQ(end + 10, static_cast<int64_t>(bytes.size()));
+    // The checksum block follows the last data block, the trailer follows it.
+    EXPECT_EQ(end + 48 + 32 * 6 + 10, static_cast<int64_t>(bytes.size()));
+    EXPECT_TRUE(VerifyPackageChecksums(file, p, records));
     // The setup lines are stored joined with CR LF, nothing after the last.
     const std::string lines = gProject.JoinedSetupLines();
     EXPECT_EQ(ReadEntryContents(file, records[2]), lines);

@@ -7,7 +7,7 @@
 
 #include "InstallSandbox.h"
 #include "install/Manifest.h"
-#include "install/Sha256.h"
+#include "common/Sha256.h"
 
 namespace {
 
