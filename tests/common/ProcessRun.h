@@ -63,6 +63,17 @@ inline void Drain(int outFd, int errFd, int inFd, const std::string& input, Proc
 
 } // namespace process_run
 
+// In a forked child: becomes argv[0] (looked up in PATH when it has no "/")
+// with argv, or exits with 127 when it cannot.
+[[noreturn]] inline void ExecInChild(const std::vector<std::string>& argv) {
+    std::vector<char*> args;
+    for (const std::string& a : argv)
+        args.push_back(const_cast<char*>(a.c_str()));
+    args.push_back(nullptr);
+    ::execvp(args[0], args.data());
+    _exit(127);
+}
+
 // Runs argv[0] (looked up in PATH when it has no "/") with argv.
 inline ProcessResult RunProcess(const std::vector<std::string>& argv,
                                 const ProcessOptions& options = {}) {

@@ -12,6 +12,7 @@
 #include <random>
 
 #include "InstallSandbox.h"
+#include "ProcessRun.h"
 #include "common/FileDescriptor.h"
 
 namespace {
@@ -92,12 +93,7 @@ pid_t Start(const Sandbox& box, const std::vector<std::string>& command) {
         const int null = ::open("/dev/null", O_WRONLY);
         ::dup2(null, 1);
         ::dup2(null, 2);
-        std::vector<char*> argv;
-        for (std::string& w : words)
-            argv.push_back(w.data());
-        argv.push_back(nullptr);
-        ::execvp(argv[0], argv.data());
-        _exit(127);
+        ExecInChild(words);
     }
     return child;
 }
