@@ -18,7 +18,6 @@
 #include "BenchProject.h"
 #include "app/GuiYield.h"
 #include "app/MakerHost.h"
-#include "project/AppPaths.h"
 #include "project/SaveSetup.h"
 #include "project/Session.h"
 #include "ui/ProjectEvents.h"
@@ -80,11 +79,14 @@ struct TurnGaps {
 };
 
 void BM_SaveGuiHostVsCliHost(benchmark::State& state) {
-    SetProgramPathForTesting(Dir() + "/kavelomaker");
-    SetBuiltInRuntimeForTesting(std::string(200000, 'R'));
+    SaveOptions saving;
+    saving.ProgramPath = Dir() + "/kavelomaker";
+    saving.BuiltInRuntime = std::string(200000, 'R');
     StderrHost cliHost;
     Module1 cli(cliHost);
     Module1 gui;
+    cli.Saving = saving;
+    gui.Saving = saving;
     ProjectEvents events(gui);
     MakerHost host(events);
     gui.SetHost(host);

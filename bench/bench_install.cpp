@@ -21,7 +21,6 @@
 #include "BenchRun.h"
 #include "common/Host.h"
 #include "common/WholeFile.h"
-#include "project/AppPaths.h"
 #include "project/SaveSetup.h"
 #include "project/Session.h"
 
@@ -60,8 +59,8 @@ bool Prepare() {
         }
         session.Project.ScriptText = script;
         session.Project.ProjectPath = Dir() + "/bench.exe";
-        SetProgramPathForTesting(Dir() + "/kavelomaker");
-        SetBuiltInRuntimeForTesting(ReadWholeFile(RUNTIME_PATH));
+        session.Saving.ProgramPath = Dir() + "/kavelomaker";
+        session.Saving.BuiltInRuntime = ReadWholeFile(RUNTIME_PATH);
         if (!session.SaveSetup()) return false;
         chmod((Dir() + "/bench.exe").c_str(), 0755);
         return RunTimed({"tar", "-czf", Dir() + "/bench.tar.gz", "-C", Dir() + "/tree", "."},

@@ -15,7 +15,6 @@
 
 #include "BenchProject.h"
 #include "common/Host.h"
-#include "project/AppPaths.h"
 #include "project/SaveSetup.h"
 #include "project/Session.h"
 
@@ -72,8 +71,8 @@ void MakeProject(bool cached = true) {
 }
 
 void Prepare() {
-    SetProgramPathForTesting(Dir() + "/kavelomaker");
-    SetBuiltInRuntimeForTesting(std::string(200000, 'R'));
+    Session().Saving.ProgramPath = Dir() + "/kavelomaker";
+    Session().Saving.BuiltInRuntime = std::string(200000, 'R');
 }
 
 void BM_FirstSave(benchmark::State& state) {

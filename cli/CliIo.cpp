@@ -1,5 +1,6 @@
 #include "CliIo.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -10,7 +11,9 @@
 
 #include "CommandLine.h"
 #include "install/DisplayText.h"
+#include "common/AtomicFile.h"
 #include "common/Errors.h"
+#include "common/LineEnds.h"
 #include "package/BinaryFile.h"
 #include "package/PackageFormat.h"
 #include "package/PackageReader.h"
@@ -92,24 +95,42 @@ bool WriteOutputFile(const std::string& path, const std::string& bytes) {
         Fail("standard output: cannot write: " + std::string(std::strerror(errno)));
         return false;
     }
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    if (!out || !out.write(bytes.data(), static_cast<std::streamsize>(bytes.size())) ||
-        !out.flush()) {
-        Fail(path + ": cannot write: " + std::strerror(errno));
+    try {
+        const OutputTarget target = OutputTargetFor(path);
+        if (target.Special) {
+            std::ofstream out(target.Path, std::ios::binary);
+            if (!out || !out.write(bytes.data(), static_cast<std::streamsize>(bytes.size())) ||
+                !out.flush())
+                throw IoError(errno, path, "cannot write");
+        } else {
+            WriteFileAtomically(target.Path, bytes, target.Mode);
+        }
+        return true;
+    } catch (const KaveloError& e) {
+        Fail(e.what());
         return false;
     }
-    return true;
+}
+
+OutputTarget OutputTargetFor(const std::string& path) {
+    OutputTarget target{path, NewFileMode(), false};
+    // A link is followed: the file it names is the one replaced.
+    std::error_code ec;
+    if (std::filesystem::is_symlink(path, ec)) {
+        const auto resolved = std::filesystem::weakly_canonical(path, ec);
+        if (!ec) target.Path = resolved.string();
+    }
+    struct stat st {};
+    if (::stat(target.Path.c_str(), &st) != 0) return target;
+    if (S_ISDIR(st.st_mode)) throw IoError(EISDIR, path);
+    target.Special = !S_ISREG(st.st_mode);
+    target.Mode = st.st_mode & 07777;
+    return target;
 }
 
 std::string ProjectText(std::string_view fileBytes) {
     if (fileBytes.starts_with("\xEF\xBB\xBF")) fileBytes.remove_prefix(3);
-    std::string text;
-    text.reserve(fileBytes.size() + fileBytes.size() / 16);
-    for (size_t i = 0; i < fileBytes.size(); ++i) {
-        if (fileBytes[i] == '\n' && (i == 0 || fileBytes[i - 1] != '\r')) text += '\r';
-        text += fileBytes[i];
-    }
-    return text;
+    return BareLfToCrLf(fileBytes);
 }
 
 std::string SetupPathFor(const std::string& given) {

@@ -4,6 +4,8 @@
 // lock a command holds while it changes a setup.
 #pragma once
 
+#include <sys/types.h>
+
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -33,8 +35,21 @@ Module1& Session();
 // The bytes of the file at path, or of standard input for "-", at most
 // maxSize of them. On failure prints "kavelo: PATH: reason" and returns false.
 bool ReadInputFile(const std::string& path, std::string& bytes, uint64_t maxSize = kNoSizeLimit);
-// Writes bytes to the file at path, or to standard output for "-".
+// Writes bytes to the file at path, or to standard output for "-". A file is
+// replaced whole (AtomicFile), keeping the mode of the one it replaces; a
+// device or a pipe is written as it is. On failure prints "kavelo: PATH:
+// reason" and returns false.
 bool WriteOutputFile(const std::string& path, const std::string& bytes);
+
+// Where an output named path goes: the file a link names, with the mode of
+// the file there (0666 less the umask for a new one); Special for a device or
+// pipe, which is written in place. Throws IoError for a folder.
+struct OutputTarget {
+    std::string Path;
+    mode_t Mode;
+    bool Special;
+};
+OutputTarget OutputTargetFor(const std::string& path);
 
 // A text read from a file as the project holds its texts: a UTF-8 byte-order
 // mark dropped, and every line feed that no carriage return precedes made a

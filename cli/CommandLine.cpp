@@ -11,63 +11,20 @@ std::vector<Command>& Registry() {
     return commands;
 }
 
-const OptionSpec* FindOption(const Command& command, std::string_view name) {
-    for (const OptionSpec& o : command.Options)
-        if (name == o.Name) return &o;
-    return nullptr;
-}
-
-struct Parsed {
-    bool Help = false;
-    std::string Problem; // a usage error when not empty
-    std::vector<std::string> Operands;
-    std::vector<std::pair<std::string, std::string>> Options;
-};
-
-// One option word at args[i] ("--name", "--name=value" or "--name value");
-// returns the usage problem, empty when there is none.
-std::string ReadOption(const Command& command, const std::vector<std::string>& args, size_t& i,
-                       Parsed& p) {
-    const std::string& arg = args[i];
-    const size_t equals = arg.find('=');
-    const std::string name = arg.substr(0, equals);
-    const OptionSpec* option = arg.starts_with("--") ? FindOption(command, name) : nullptr;
-    if (!option) return "unknown option " + name;
-    if (!option->Value && equals != std::string::npos) return name + " takes no value";
-    if (option->Value && equals != std::string::npos)
-        p.Options.emplace_back(name, arg.substr(equals + 1));
-    else if (option->Value && i + 1 < args.size())
-        p.Options.emplace_back(name, args[++i]);
-    else if (option->Value)
-        return name + " needs a value (" + option->Value + ")";
-    else
-        p.Options.emplace_back(name, "");
-    return {};
-}
-
-Parsed Parse(const Command& command, const std::vector<std::string>& args) {
-    Parsed p;
-    bool optionsEnd = false;
-    // Read to the end even after a problem: -h anywhere asks for the help.
-    for (size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        if (optionsEnd || arg == "-" || !arg.starts_with("-")) {
-            p.Operands.push_back(arg);
-        } else if (arg == "--") {
-            optionsEnd = true;
-        } else if (arg == "-h" || arg == "--help") {
-            p.Help = true;
-        } else if (std::string problem = ReadOption(command, args, i, p); p.Problem.empty()) {
-            p.Problem = std::move(problem);
-        }
-    }
-    const auto count = static_cast<int>(p.Operands.size());
-    if (p.Problem.empty() && count < command.MinOperands)
-        p.Problem = "missing operand (" + std::string(command.Operands) + ")";
-    else if (p.Problem.empty() && command.MaxOperands >= 0 && count > command.MaxOperands)
-        p.Problem =
-            "unexpected operand \"" + p.Operands[static_cast<size_t>(command.MaxOperands)] + "\"";
-    return p;
+// The command's options and -h/--help, read with the one option reader; a
+// usage problem for a count of operands the command does not take.
+ReadArguments Parse(const Command& command, const std::vector<std::string>& args) {
+    std::vector<OptionSpec> known = command.Options;
+    known.push_back({"-h", nullptr, ""});
+    known.push_back({"--help", nullptr, ""});
+    ReadArguments read = ReadOptions(args, known);
+    const auto count = static_cast<int>(read.Operands.size());
+    if (read.Problem.empty() && count < command.MinOperands)
+        read.Problem = "missing operand (" + std::string(command.Operands) + ")";
+    else if (read.Problem.empty() && command.MaxOperands >= 0 && count > command.MaxOperands)
+        read.Problem = "unexpected operand \"" +
+                       read.Operands[static_cast<size_t>(command.MaxOperands)] + "\"";
+    return read;
 }
 
 } // namespace
@@ -87,25 +44,6 @@ const Command* FindCommand(std::string_view name) {
     for (const Command& c : Registry())
         if (name == c.Name) return &c;
     return nullptr;
-}
-
-bool Invocation::Has(std::string_view option) const {
-    return std::any_of(options_.begin(), options_.end(),
-                       [&](const auto& o) { return o.first == option; });
-}
-
-std::string Invocation::Value(std::string_view option) const {
-    std::string value;
-    for (const auto& o : options_)
-        if (o.first == option) value = o.second;
-    return value;
-}
-
-std::vector<std::string> Invocation::Values(std::string_view option) const {
-    std::vector<std::string> values;
-    for (const auto& o : options_)
-        if (o.first == option) values.push_back(o.second);
-    return values;
 }
 
 int Invocation::UsageError(const std::string& problem) const {
@@ -138,13 +76,14 @@ std::string CommandHelp(const Command& command) {
 }
 
 int RunCommand(const Command& command, const std::vector<std::string>& args) {
-    Parsed p = Parse(command, args);
-    if (p.Help) {
+    ReadArguments read = Parse(command, args);
+    if (read.Has("-h") || read.Has("--help")) {
         const std::string help = CommandHelp(command);
         std::fwrite(help.data(), 1, help.size(), stdout);
         return kExitOk;
     }
-    const Invocation call(command, std::move(p.Operands), std::move(p.Options));
-    if (!p.Problem.empty()) return call.UsageError(p.Problem);
+    const std::string problem = read.Problem;
+    const Invocation call(command, std::move(read));
+    if (!problem.empty()) return call.UsageError(problem);
     return command.Run(call);
 }

@@ -10,16 +10,12 @@
 #include <utility>
 #include <vector>
 
+#include "common/OptionReader.h"
+
 // Exit statuses of every command.
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitFailure = 1; // the command could not do its work
 inline constexpr int kExitUsage = 2;   // the command line asks for something the tool refuses
-
-struct OptionSpec {
-    const char* Name;  // "--json"
-    const char* Value; // "FILE" for an option that takes a value, null for a flag
-    const char* Help;
-};
 
 class Invocation;
 
@@ -45,18 +41,17 @@ const Command* FindCommand(std::string_view name);
 // A command line read against its command.
 class Invocation {
   public:
-    Invocation(const Command& command, std::vector<std::string> operands,
-               std::vector<std::pair<std::string, std::string>> options)
-        : command_(command), operands_(std::move(operands)), options_(std::move(options)) {}
+    Invocation(const Command& command, ReadArguments read)
+        : command_(command), read_(std::move(read)) {}
 
     const Command& Cmd() const { return command_; }
-    const std::vector<std::string>& Operands() const { return operands_; }
-    const std::string& Operand(size_t k) const { return operands_[k]; }
-    bool Has(std::string_view option) const;
+    const std::vector<std::string>& Operands() const { return read_.Operands; }
+    const std::string& Operand(size_t k) const { return read_.Operands[k]; }
+    bool Has(std::string_view option) const { return read_.Has(option); }
     // The value given last for option; empty when it was not given.
-    std::string Value(std::string_view option) const;
+    std::string Value(std::string_view option) const { return read_.Value(option); }
     // Every value given for option, in order.
-    std::vector<std::string> Values(std::string_view option) const;
+    std::vector<std::string> Values(std::string_view option) const { return read_.Values(option); }
 
     // Prints "kavelo: NAME: problem" and the usage line to standard error;
     // returns kExitUsage.
@@ -64,8 +59,7 @@ class Invocation {
 
   private:
     const Command& command_;
-    std::vector<std::string> operands_;
-    std::vector<std::pair<std::string, std::string>> options_;
+    ReadArguments read_;
 };
 
 // Reads args (the words after the command's name) and runs the command, or

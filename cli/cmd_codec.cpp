@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <condition_variable>
 #include <mutex>
+#include <optional>
 #include <thread>
 #include <utility>
 #include <cstring>
@@ -15,6 +16,8 @@
 
 #include "CliIo.h"
 #include "CommandLine.h"
+#include "common/AtomicFile.h"
+#include "common/FileDescriptor.h"
 #include "huffman/Huffman.h"
 
 namespace {
@@ -28,25 +31,20 @@ class MappedInput {
     }
     bool Open(const std::string& path) {
         if (path == "-") return ReadInputFile(path, copy_) && (view_ = copy_, true);
-        const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-        if (fd < 0) return Fail(path + ": " + std::strerror(errno)), false;
+        const FileDescriptor fd(open(path.c_str(), O_RDONLY | O_CLOEXEC));
+        if (!fd.IsOpen()) return Fail(path + ": " + std::strerror(errno)), false;
         struct stat st {};
-        if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-            close(fd);
+        if (fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode)) {
             // Pipes and devices are read the ordinary way.
             return ReadInputFile(path, copy_) && (view_ = copy_, true);
         }
         size_ = static_cast<size_t>(st.st_size);
         if (size_ > 0) {
-            void* p = mmap(nullptr, size_, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
-            if (p == MAP_FAILED) {
-                close(fd);
-                return Fail(path + ": " + std::strerror(errno)), false;
-            }
+            void* p = mmap(nullptr, size_, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd.Get(), 0);
+            if (p == MAP_FAILED) return Fail(path + ": " + std::strerror(errno)), false;
             data_ = p;
             view_ = std::string_view(static_cast<const char*>(p), size_);
         }
-        close(fd);
         return true;
     }
     std::string_view View() const { return view_; }
@@ -60,34 +58,31 @@ class MappedInput {
 
 // Writes a codec's result to a file while the codec still makes it: the codec
 // thread tells which leading bytes are final, a second thread writes them.
-// The result is written to a temporary file beside OUT and renamed over it
-// only when complete, so a damaged input never destroys an existing OUT; "-"
-// is standard output, written as the codec goes.
+// The result is written to a temporary file beside OUT (AtomicFile) and put
+// in its place only when complete, so a damaged input never destroys an
+// existing OUT; "-" is standard output, and a device or pipe is written as it
+// is, as the codec goes.
 class BackgroundWriter {
   public:
     explicit BackgroundWriter(std::string path) : path_(std::move(path)) {
-        if (path_ == "-") {
-            fd_ = ::dup(STDOUT_FILENO);
-            if (fd_ < 0)
-                error_ = "standard output: " + std::string(std::strerror(errno));
-            else
-                thread_ = std::thread([this] { Loop(); });
-            return;
+        try {
+            if (path_ == "-") {
+                direct_.Reset(::dup(STDOUT_FILENO));
+                if (!direct_.IsOpen()) throw IoError(errno, "standard output");
+            } else if (const OutputTarget target = OutputTargetFor(path_); target.Special) {
+                direct_.Reset(::open(target.Path.c_str(), O_WRONLY | O_CLOEXEC));
+                if (!direct_.IsOpen()) throw IoError(errno, path_);
+            } else {
+                file_.emplace(target.Path);
+                mode_ = target.Mode;
+            }
+            fd_ = file_ ? file_->Fd() : direct_.Get();
+            thread_ = std::thread([this] { Loop(); });
+        } catch (const KaveloError& e) {
+            error_ = e.what();
         }
-        std::string pattern = path_ + ".partial-XXXXXX";
-        fd_ = mkstemp(pattern.data());
-        if (fd_ < 0) {
-            error_ = path_ + ": " + std::strerror(errno);
-            return;
-        }
-        temp_ = pattern;
-        thread_ = std::thread([this] { Loop(); });
     }
-    ~BackgroundWriter() {
-        Stop();
-        if (fd_ >= 0) close(fd_);
-        if (!temp_.empty()) unlink(temp_.c_str());
-    }
+    ~BackgroundWriter() { Stop(); }
 
     // Called by the codec: bytes [0, count) at data are final.
     void Finished(const char* data, size_t count) {
@@ -99,31 +94,23 @@ class BackgroundWriter {
         wake_.notify_one();
     }
 
-    // After the codec returned result: writes what is left, gives the file
-    // the usual permissions and puts it in place. False (message printed) on
-    // any error.
+    // After the codec returned result: writes what is left and puts the file
+    // in place. False (message printed) on any error.
     bool Complete(const std::string& result) {
         Stop();
         if (error_.empty()) WriteAll(result.data() + written_, result.size() - written_);
-        const bool file = path_ != "-";
-        if (error_.empty() && file && fchmod(fd_, 0666 & ~CurrentUmask()) != 0)
-            error_ = path_ + ": " + std::strerror(errno);
-        if (error_.empty() && close(std::exchange(fd_, -1)) != 0)
-            error_ = path_ + ": " + std::strerror(errno);
-        if (error_.empty() && file && rename(temp_.c_str(), path_.c_str()) != 0)
-            error_ = path_ + ": " + std::strerror(errno);
+        try {
+            if (error_.empty() && file_) file_->Commit(mode_);
+            if (error_.empty() && !file_ && direct_.Close() != 0)
+                throw IoError(errno, path_, "cannot write");
+        } catch (const KaveloError& e) {
+            error_ = e.what();
+        }
         if (!error_.empty()) return Fail(error_), false;
-        temp_.clear();
         return true;
     }
 
   private:
-    static mode_t CurrentUmask() {
-        const mode_t mask = umask(0);
-        umask(mask);
-        return mask;
-    }
-
     void Loop() {
         std::unique_lock<std::mutex> lock(mutex_);
         for (;;) {
@@ -166,8 +153,10 @@ class BackgroundWriter {
 
     static constexpr size_t kChunk = size_t{1} << 20;
     std::string path_;
-    std::string temp_;
-    int fd_ = -1;
+    std::optional<AtomicFile> file_; // a file replaced whole
+    FileDescriptor direct_;          // standard output, a device or a pipe
+    mode_t mode_ = 0;
+    int fd_ = -1;       // the one of the two written to
     std::string error_; // written by one thread at a time: the writer, then after Stop the caller
     std::thread thread_;
     std::mutex mutex_;

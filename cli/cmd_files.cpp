@@ -52,7 +52,8 @@ int RunAdd(const Invocation& call) {
     if (const int status = CheckFilesToAdd(call, files)) return status;
     SetupChange change;
     if (!change.Open(setup)) return kExitFailure;
-    const DropResult r = DropFiles(Project(), files);
+    // Files are read as the save packs them, so memory stays bounded.
+    const DropResult r = DropFiles(Project(), files, Intake::AtSave);
     const DropResult t = DropFolders(Project(), folders);
     for (const DropResult* result : {&r, &t})
         for (const DropProblem& p : result->Problems)

@@ -33,7 +33,7 @@ void PrintHelp(FILE* out) {
 int PrintVersion() {
     std::string dataFile;
     std::string why;
-    const std::string runtime = LoadRuntime(dataFile, why);
+    const std::string runtime = LoadRuntime(SaveOptions{}, dataFile, why);
     std::printf("%s\n", VersionLine().c_str());
     if (runtime.empty())
         std::printf("setup runtime: none (%s: %s)\n", dataFile.c_str(), why.c_str());

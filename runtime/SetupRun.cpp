@@ -15,6 +15,7 @@
 #include "common/AsciiCase.h"
 #include "common/Errors.h"
 #include "install/DisplayText.h"
+#include "package/PackageChecksums.h"
 #include "package/PackageReader.h"
 #include "script/PanelArguments.h"
 
@@ -148,6 +149,9 @@ int SetupRun::Load() {
             log_.Say(Shown(self_) + ": this setup carries no package", true);
             return kExitFailed;
         }
+        // Every entry is checked before anything is written.
+        if (!VerifyPackageChecksums(setup_->File, setup_->RuntimeLength, setup_->Entries))
+            log_.Say("Note: this setup carries no checksums; its files are not verified.");
         const std::vector<std::string> strings = setup_->StringsList();
         panel_.LoadScript(setup_->Script, strings, kMaxStrings);
         selection_ = panel_.GetScriptValues();

@@ -14,6 +14,7 @@
 #include "SetupRun.h"
 #include "TerminalWizard.h"
 #include "WizardModule.h"
+#include "common/Utf8Text.h"
 #include "install/DisplayText.h"
 
 extern char** environ;
@@ -127,7 +128,7 @@ int SayHowToInstall(const std::string& self, const std::string& why) {
     const std::string notify = FindProgram("notify-send");
     if (!notify.empty()) {
         const std::string name = self.substr(self.rfind('/') + 1);
-        RunAndWait({notify, "--app-name=" + TextToUtf8(name), TextToUtf8(name), TextToUtf8(text)},
+        RunAndWait({notify, "--app-name=" + BytesToUtf8(name), BytesToUtf8(name), BytesToUtf8(text)},
                    true);
     }
     return kExitNoWizard;

@@ -19,6 +19,9 @@
 #include "SetupRun.h"
 #include "StartMatrix.h"
 #include "WizardModule.h"
+#include "common/OptionReader.h"
+#include "common/ProcessInfo.h"
+#include "common/Split.h"
 #include "setup/SetupExtract.h"
 #include "setup/SetupReport.h"
 #include "package/BinaryFile.h"
@@ -191,36 +194,43 @@ bool AcceptsFlag(const Mode& mode, const std::string& flag) {
     return flags.find(" " + flag + " ") != std::string::npos;
 }
 
+// Every option word the runtime knows: each mode's option, "-h", and the
+// flags of the modes.
+std::vector<std::string> KnownOptions() {
+    std::vector<std::string> names = {"-h"};
+    for (const Mode& m : kModes) {
+        names.emplace_back(m.Option);
+        for (const std::string_view flag : SplitAt(m.Flags, " "))
+            if (!flag.empty()) names.emplace_back(flag);
+    }
+    return names;
+}
+
 // The one mode the arguments ask for, with its operand and flags, in any
 // order ("--" ends the options); null for any other command line.
 const Mode* ParseArguments(int argc, char** argv, Call& call) {
+    const std::vector<std::string> names = KnownOptions();
+    std::vector<OptionSpec> known;
+    for (const std::string& name : names)
+        known.push_back({name.c_str(), nullptr, ""});
+    const ReadArguments read =
+        ReadOptions(std::vector<std::string>(argv + std::min(argc, 1), argv + argc), known);
+    if (!read.Problem.empty()) return nullptr;
     const Mode* mode = nullptr;
-    std::vector<std::string> operands;
-    bool optionsEnd = false;
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        if (!optionsEnd && arg == "--") {
-            optionsEnd = true;
-        } else if (optionsEnd || arg == "-" || arg[0] != '-') {
-            operands.push_back(arg);
-        } else if (const Mode* m = FindMode(arg)) {
+    for (const auto& [option, value] : read.Options) {
+        if (const Mode* m = FindMode(option)) {
             if (mode) return nullptr;
             mode = m;
         } else {
-            call.Flags.push_back(arg);
+            call.Flags.push_back(option);
         }
     }
+    const std::vector<std::string>& operands = read.Operands;
     if (!mode || operands.size() != (mode->Operand ? 1u : 0u)) return nullptr;
     for (const std::string& flag : call.Flags)
         if (!AcceptsFlag(*mode, flag)) return nullptr;
     if (mode->Operand) call.Operand = operands[0];
     return mode;
-}
-
-std::string OwnPath() {
-    std::error_code ec;
-    auto p = std::filesystem::read_symlink("/proc/self/exe", ec);
-    return ec ? std::string() : p.string();
 }
 
 } // namespace

@@ -1,28 +1,22 @@
-// Parsing the editor's few arguments.
+// Reading the editor's few arguments with the one option reader.
 #include "app/CommandLine.h"
 
+#include "common/OptionReader.h"
+
 CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
+    static constexpr OptionSpec kKnown[] = {
+        {"--version", nullptr, ""}, {"--help", nullptr, ""}, {"-h", nullptr, ""}};
+    const ReadArguments read = ReadOptions(arguments, kKnown);
+    const std::vector<std::string>& paths = read.Operands;
     CommandLine line;
-    std::vector<std::string> paths;
-    std::string unknown;
-    bool optionsEnd = false;
-    for (const std::string& argument : arguments) {
-        if (!optionsEnd && argument == "--") {
-            optionsEnd = true;
-        } else if (!optionsEnd && argument == "--version") {
-            if (line.What == CommandLine::Action::Run) line.What = CommandLine::Action::Version;
-        } else if (!optionsEnd && (argument == "--help" || argument == "-h")) {
-            line.What = CommandLine::Action::Help;
-        } else if (!optionsEnd && argument.size() > 1 && argument[0] == '-') {
-            if (unknown.empty()) unknown = argument;
-        } else {
-            paths.push_back(argument);
-        }
-    }
-    if (line.What != CommandLine::Action::Run) return line;
-    if (!unknown.empty()) {
+    // Help before the version, and either before a problem.
+    if (read.Has("--help") || read.Has("-h")) {
+        line.What = CommandLine::Action::Help;
+    } else if (read.Has("--version")) {
+        line.What = CommandLine::Action::Version;
+    } else if (!read.Problem.empty()) {
         line.What = CommandLine::Action::Error;
-        line.Error = "unknown option " + unknown;
+        line.Error = read.Problem;
     } else if (paths.size() > 1) {
         line.What = CommandLine::Action::Error;
         line.Error = "only one setup can be opened at a time";

@@ -17,6 +17,7 @@
 #include <QTimer>
 
 #include "common/Errors.h"
+#include "common/FileDescriptor.h"
 
 extern char** environ;
 
@@ -79,12 +80,11 @@ int64_t StartProgram(const std::string& path, const std::vector<std::string>& ar
 }
 
 void WaitOnProgramm(int64_t processId, int interval) {
-    const int pidfd = OpenProcess(processId);
+    const FileDescriptor pidfd(OpenProcess(processId));
     DoEventsEx(kFirstSpellMs);
-    if (pidfd >= 0) {
-        while (StillRunning(pidfd, kProcessWaitMs))
+    if (pidfd.IsOpen()) {
+        while (StillRunning(pidfd.Get(), kProcessWaitMs))
             DoEventsEx(interval);
-        ::close(pidfd);
     }
     // Our own child stays a zombie until it is reaped; any other process is
     // not ours to reap and the call does nothing.

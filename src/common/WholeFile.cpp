@@ -7,22 +7,9 @@
 #include <cerrno>
 
 #include "common/Errors.h"
+#include "common/FileDescriptor.h"
 
 namespace {
-
-class Descriptor {
-  public:
-    explicit Descriptor(int fd) : fd_(fd) {}
-    ~Descriptor() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    int Get() const { return fd_; }
-
-  private:
-    int fd_;
-};
 
 struct stat StatOrThrow(int fd, const std::string& path) {
     struct stat st {};
@@ -30,24 +17,40 @@ struct stat StatOrThrow(int fd, const std::string& path) {
     return st;
 }
 
-} // namespace
-
-std::string ReadWholeFile(const std::string& path, uint64_t maxSize) {
+// The file at path opened for reading, when it is a regular file of at most
+// maxSize bytes; st gets its status.
+FileDescriptor OpenChecked(const std::string& path, uint64_t maxSize, struct stat& st) {
     // O_NONBLOCK: opening a named pipe must not wait for a writer.
     int raw;
     do {
         raw = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     } while (raw < 0 && errno == EINTR);
     if (raw < 0) throw IoError(errno, path);
-    const Descriptor fd(raw);
-    const struct stat before = StatOrThrow(fd.Get(), path);
-    if (S_ISDIR(before.st_mode)) throw IoError(EISDIR, path);
-    if (!S_ISREG(before.st_mode)) throw KaveloError(kNotRegularFile, path);
-    const auto size = static_cast<uint64_t>(before.st_size);
+    FileDescriptor fd(raw);
+    st = StatOrThrow(fd.Get(), path);
+    if (S_ISDIR(st.st_mode)) throw IoError(EISDIR, path);
+    if (!S_ISREG(st.st_mode)) throw KaveloError(kNotRegularFile, path);
+    const auto size = static_cast<uint64_t>(st.st_size);
     if (size > maxSize)
         throw KaveloError("the file has " + std::to_string(size) + " bytes, more than the " +
                               std::to_string(maxSize) + " allowed",
                           path);
+    return fd;
+}
+
+} // namespace
+
+FileStamp CheckReadableFile(const std::string& path, uint64_t maxSize) {
+    struct stat st {};
+    OpenChecked(path, maxSize, st);
+    return {static_cast<uint64_t>(st.st_size),
+            static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec};
+}
+
+std::string ReadWholeFile(const std::string& path, uint64_t maxSize) {
+    struct stat before {};
+    const FileDescriptor fd = OpenChecked(path, maxSize, before);
+    const auto size = static_cast<uint64_t>(before.st_size);
 
     std::string bytes(static_cast<size_t>(size), '\0');
     size_t done = 0;

@@ -17,3 +17,14 @@ inline constexpr const char* kNotRegularFile = "not a regular file";
 // folder) or KaveloError (not a regular file, larger than maxSize, changed
 // while it was read), each naming the path.
 std::string ReadWholeFile(const std::string& path, uint64_t maxSize = kNoSizeLimit);
+
+// A file's size and modification time, to tell later whether it changed.
+struct FileStamp {
+    uint64_t Size = 0;
+    int64_t ModifiedNs = 0;
+    bool operator==(const FileStamp&) const = default;
+};
+
+// What ReadWholeFile checks, with the same errors, without reading the
+// file: for a file to be read later.
+FileStamp CheckReadableFile(const std::string& path, uint64_t maxSize = kNoSizeLimit);

@@ -16,13 +16,14 @@ namespace {
 struct Reporter {
     ProgressSink* sink;
     int32_t scale;
+    bool yields = true; // false on a worker thread, which has no event loop
 
     void Set(double value) const {
         if (scale != 0 && sink) sink->ValueSet(static_cast<float>(value / scale));
     }
     void Report(double value) const {
         Set(value);
-        YieldToEventLoop();
+        if (yields) YieldToEventLoop();
     }
 };
 
@@ -182,6 +183,10 @@ void AssignCodes(const Tree& tree, Codes& codes) {
 class BitWriter {
   public:
     explicit BitWriter(uint8_t* out) : out_(out) {}
+    // Goes on after a partial byte of bits left-aligned in acc.
+    BitWriter(uint8_t* out, uint64_t acc, unsigned bits) : out_(out), acc_(acc), bits_(bits) {}
+    uint64_t Acc() const { return acc_; }
+    unsigned Bits() const { return bits_; }
 
     // code is left-aligned; bits_ + length must stay within 64.
     [[gnu::always_inline]] void Put(uint64_t code, unsigned length) {
@@ -374,4 +379,116 @@ std::string CompressHuffman(std::string_view input, ProgressSink* progress, int3
 void CompressHuffmanStreaming(std::string_view input, std::string& out,
                               const FinishedBytes& finished) {
     Compress(input, nullptr, 0, 0, 0, &finished, out);
+}
+
+namespace {
+
+// Codes [p, end) into writer, PerFlush codes between stores.
+template <int PerFlush>
+void EncodeRun(const uint8_t* p, const uint8_t* end, const uint64_t* packed, BitWriter& writer) {
+    for (const uint8_t* groups = p + (end - p) / PerFlush * PerFlush; p != groups; p += PerFlush) {
+        for (int k = 0; k < PerFlush; ++k)
+            writer.PutPacked(packed[p[k]]);
+        writer.Flush();
+    }
+    for (; p != end; ++p) {
+        writer.PutPacked(packed[*p]);
+        writer.Flush();
+    }
+}
+
+} // namespace
+
+struct HuffmanPieceEncoder::State {
+    uint32_t counted[4][256] = {};
+    uint32_t encoded[4][256] = {};
+    uint64_t n = 0;
+    Tree tree;
+    Codes codes;
+    uint64_t packed[256] = {};
+    uint64_t acc = 0;
+    unsigned bits = 0;
+};
+
+HuffmanPieceEncoder::HuffmanPieceEncoder() : s_(std::make_unique<State>()) {}
+HuffmanPieceEncoder::~HuffmanPieceEncoder() = default;
+
+void HuffmanPieceEncoder::Count(std::string_view piece) {
+    ::Count(reinterpret_cast<const uint8_t*>(piece.data()), piece.size(), s_->counted);
+    s_->n += piece.size();
+}
+
+namespace {
+
+std::array<uint64_t, 256> Totals(const uint32_t (&tables)[4][256]) {
+    std::array<uint64_t, 256> counts;
+    for (int v = 0; v < 256; ++v)
+        counts[v] = uint64_t{tables[0][v]} + tables[1][v] + tables[2][v] + tables[3][v];
+    return counts;
+}
+
+} // namespace
+
+uint64_t HuffmanPieceEncoder::Plan(std::string& header) {
+    State& s = *s_;
+    if (s.n < 2) return 0;
+    if (s.n > 0xFFFFFFFFu) throw InvalidRequest("CompressHuffman: input larger than 4 GB");
+    const std::array<uint64_t, 256> counts = Totals(s.counted);
+    for (int v = 0; v < 256; ++v)
+        if (counts[v] != 0) {
+            s.tree.symbol[s.tree.size] = static_cast<uint8_t>(v);
+            s.tree.Add(counts[v], -1, -1);
+        }
+    s.tree.leaves = s.tree.size;
+    const Reporter quiet{nullptr, 0, false};
+    Merge(s.tree, s.n, quiet, 0, 0);
+    AssignCodes(s.tree, s.codes);
+    uint64_t codeBits = 0, dataBits = 0;
+    for (int v = 0; v < 256; ++v) {
+        codeBits += s.codes.length[v];
+        dataBits += counts[v] * s.codes.length[v];
+        s.packed[v] = s.codes.length[v] == 0
+                          ? 0
+                          : s.codes.bits[v] << (64 - s.codes.length[v]) | s.codes.length[v];
+    }
+    const uint64_t headerSize = 4 + 2 * s.tree.leaves + (codeBits + 7) / 8 + 4;
+    header.assign(headerSize + 8, '\0');
+    auto* o = reinterpret_cast<uint8_t*>(header.data());
+    WriteHeader(o, s.tree, s.codes, s.n, quiet, 0);
+    header.resize(headerSize);
+    return headerSize + (dataBits + 7) / 8;
+}
+
+void HuffmanPieceEncoder::Encode(std::string_view piece, std::string& out) {
+    State& s = *s_;
+    const auto* in = reinterpret_cast<const uint8_t*>(piece.data());
+    ::Count(in, piece.size(), s.encoded);
+    const size_t at = out.size();
+    // Every code is at most maxLength bits; 8 bytes of room past the end.
+    out.resize(at + (piece.size() * s.codes.maxLength + 7) / 8 + 16);
+    BitWriter writer(reinterpret_cast<uint8_t*>(out.data()) + at, s.acc, s.bits);
+    const uint8_t* end = in + piece.size();
+    if (s.codes.maxLength <= 14)
+        EncodeRun<4>(in, end, s.packed, writer);
+    else if (s.codes.maxLength <= 18)
+        EncodeRun<3>(in, end, s.packed, writer);
+    else if (s.codes.maxLength <= 28)
+        EncodeRun<2>(in, end, s.packed, writer);
+    else
+        EncodeRun<1>(in, end, s.packed, writer);
+    s.acc = writer.Acc();
+    s.bits = writer.Bits();
+    out.resize(static_cast<size_t>(writer.Position() - reinterpret_cast<uint8_t*>(out.data())));
+}
+
+bool HuffmanPieceEncoder::Finish(std::string& out) {
+    State& s = *s_;
+    if (s.bits != 0) {
+        uint8_t last[8];
+        StoreBigEndian64(last, s.acc);
+        out.push_back(static_cast<char>(last[0]));
+        s.bits = 0;
+        s.acc = 0;
+    }
+    return Totals(s.counted) == Totals(s.encoded);
 }

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -38,3 +39,30 @@ void CompressHuffmanStreaming(std::string_view input, std::string& out,
                               const FinishedBytes& finished);
 void DecompressHuffmanStreaming(std::string_view input, std::string& out,
                                 const FinishedBytes& finished);
+
+// A stream made from its input in pieces, for input too large to hold whole,
+// byte for byte the stream CompressHuffman makes of the pieces joined: Count
+// every piece, Plan, then Encode the same pieces in the same order, and
+// Finish. It never yields or reports, so it may run on any thread.
+class HuffmanPieceEncoder {
+  public:
+    HuffmanPieceEncoder();
+    ~HuffmanPieceEncoder();
+    HuffmanPieceEncoder(const HuffmanPieceEncoder&) = delete;
+    HuffmanPieceEncoder& operator=(const HuffmanPieceEncoder&) = delete;
+
+    void Count(std::string_view piece);
+    // The whole stream's length, 0 for fewer than two bytes (no stream);
+    // header gets the stream's first bytes: the table and the length.
+    uint64_t Plan(std::string& header);
+    // Appends the bytes of the stream that piece completes.
+    void Encode(std::string_view piece, std::string& out);
+    // Appends the last partial byte; false when the pieces encoded were not
+    // the ones counted (the input changed between the two passes), and the
+    // stream is then not to be used.
+    bool Finish(std::string& out);
+
+  private:
+    struct State;
+    std::unique_ptr<State> s_;
+};

@@ -3,6 +3,7 @@
 #include <string_view>
 
 #include "common/BigEndian.h"
+#include "common/Utf8Text.h"
 #include "install/DisplayText.h"
 
 namespace {
@@ -119,7 +120,7 @@ std::string DesktopEntryText(const Launcher& launcher) {
     std::string text = "[Desktop Entry]\n"
                        "Type=Application\n"
                        "Version=1.0\n";
-    text += "Name=" + DesktopString(TextToUtf8(launcher.Name)) + "\n";
+    text += "Name=" + DesktopString(BytesToUtf8(launcher.Name)) + "\n";
     text += "Exec=" + DesktopExec(launcher.Program, launcher.Arguments) + "\n";
     text += "Path=" + DesktopString(folder) + "\n";
     text += "Icon=" + DesktopString(launcher.Icon) + "\n";

@@ -8,10 +8,6 @@
 
 class KaveloError;
 
-// text as UTF-8: unchanged when it is valid UTF-8, else each byte read as
-// Windows-1252.
-std::string TextToUtf8(std::string_view text);
-
 // text with every control character written as "\xHH": the bytes 0x00 to
 // 0x1F and 0x7F, the C1 controls U+0080 to U+009F of a UTF-8 text (each of
 // their two bytes), and a byte 0x80 to 0x9F that is no part of a UTF-8

@@ -14,7 +14,7 @@
 #include "common/Errors.h"
 #include "install/DisplayText.h"
 #include "install/SafeWrite.h"
-#include "install/Sha256.h"
+#include "common/Sha256.h"
 #include "package/PackageReader.h"
 
 namespace {

@@ -10,7 +10,7 @@
 
 #include "install/LinuxFolders.h"
 #include "install/SafeWrite.h"
-#include "install/Sha256.h"
+#include "common/Sha256.h"
 
 int RootTable::Add(const std::string& folder) {
     for (size_t i = 0; i < folders_.size(); ++i)

@@ -15,6 +15,8 @@
 #include <string>
 #include <string_view>
 
+#include "common/ProcessInfo.h"
+
 // The place of an entry below a folder: backslashes become folders, empty and
 // "." parts are dropped, a leading drive or separator is ignored. nullopt for
 // a name that would leave the folder (a ".." part) or names nothing.
@@ -27,8 +29,7 @@ mode_t ProgramMode(std::string_view contents);
 // ProgramMode with the process's umask applied.
 mode_t FileModeFor(std::string_view contents);
 
-// The process's umask.
-mode_t CurrentUmask();
+// The process's umask: CurrentUmask, from common/ProcessInfo.h.
 
 // An open descriptor (a folder's or a file's) that closes itself.
 class FolderHandle {

@@ -25,18 +25,15 @@ int OpenOrThrow(const std::string& path, int flags) {
 BinaryFile::BinaryFile(int fd, std::string path, bool writable)
     : fd_(fd), writable_(writable), path_(std::move(path)) {}
 
-BinaryFile::~BinaryFile() {
-    if (fd_ >= 0) ::close(fd_);
-}
+BinaryFile::~BinaryFile() = default;
 
 BinaryFile::BinaryFile(BinaryFile&& other) noexcept
-    : fd_(std::exchange(other.fd_, -1)), writable_(std::exchange(other.writable_, false)),
+    : fd_(std::move(other.fd_)), writable_(std::exchange(other.writable_, false)),
       path_(std::move(other.path_)) {}
 
 BinaryFile& BinaryFile::operator=(BinaryFile&& other) noexcept {
     if (this != &other) {
-        if (fd_ >= 0) ::close(fd_);
-        fd_ = std::exchange(other.fd_, -1);
+        fd_ = std::move(other.fd_);
         writable_ = std::exchange(other.writable_, false);
         path_ = std::move(other.path_);
     }
@@ -51,6 +48,15 @@ BinaryFile BinaryFile::OpenRead(const std::string& path) {
         throw IoError(EISDIR, path);
     }
     return BinaryFile(fd, path, false);
+}
+
+BinaryFile BinaryFile::ReopenForReading() const {
+    RequireOpen();
+    // The descriptor's own link opens the file it names, even an unnamed one.
+    const std::string link = "/proc/self/fd/" + std::to_string(fd_.Get());
+    const int fd = ::open(link.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) ThrowError();
+    return BinaryFile(fd, path_, false);
 }
 
 BinaryFile BinaryFile::OpenReadWrite(const std::string& path) {
@@ -68,13 +74,13 @@ void BinaryFile::ThrowError() const {
 }
 
 void BinaryFile::RequireOpen() const {
-    if (fd_ < 0) throw IoError(EBADF, path_, "file not open");
+    if (!fd_.IsOpen()) throw IoError(EBADF, path_, "file not open");
 }
 
 int64_t BinaryFile::Length() const {
     RequireOpen();
     struct stat st {};
-    if (::fstat(fd_, &st) != 0) ThrowError();
+    if (::fstat(fd_.Get(), &st) != 0) ThrowError();
     return static_cast<int64_t>(st.st_size);
 }
 
@@ -84,7 +90,7 @@ void BinaryFile::ReadAt(int64_t offset, char* buffer, size_t count) const {
         throw DamagedInput("a read at the negative offset " + std::to_string(offset), path_);
     size_t done = 0;
     while (done < count) {
-        const ssize_t n = ::pread(fd_, buffer + done, count - done,
+        const ssize_t n = ::pread(fd_.Get(), buffer + done, count - done,
                                   static_cast<off_t>(offset + static_cast<int64_t>(done)));
         if (n < 0) {
             if (errno == EINTR) continue;
@@ -108,7 +114,7 @@ void BinaryFile::WriteAt(int64_t offset, const char* data, size_t count) {
         throw InvalidRequest("a write at the negative offset " + std::to_string(offset), path_);
     size_t done = 0;
     while (done < count) {
-        const ssize_t n = ::pwrite(fd_, data + done, count - done,
+        const ssize_t n = ::pwrite(fd_.Get(), data + done, count - done,
                                    static_cast<off_t>(offset + static_cast<int64_t>(done)));
         if (n < 0) {
             if (errno == EINTR) continue;
@@ -121,26 +127,25 @@ void BinaryFile::WriteAt(int64_t offset, const char* data, size_t count) {
 void BinaryFile::Resize(int64_t length) {
     RequireOpen();
     if (length < 0) throw InvalidRequest("a negative file length", path_);
-    if (::ftruncate(fd_, static_cast<off_t>(length)) != 0) ThrowError();
+    if (::ftruncate(fd_.Get(), static_cast<off_t>(length)) != 0) ThrowError();
 }
 
 void BinaryFile::Flush() {
     RequireOpen();
-    if (::fsync(fd_) != 0 && errno != EINVAL) ThrowError();
+    if (::fsync(fd_.Get()) != 0 && errno != EINVAL) ThrowError();
 }
 
 void BinaryFile::Close() {
-    if (fd_ < 0) return;
-    const int fd = std::exchange(fd_, -1);
+    if (!fd_.IsOpen()) return;
     writable_ = false;
-    if (::close(fd) != 0 && errno != EINTR) ThrowError();
+    if (fd_.Close() != 0 && errno != EINTR) ThrowError();
 }
 
 bool BinaryFile::SameFileAs(const BinaryFile& other) const {
     if (this == &other) return true;
-    if (fd_ < 0 || other.fd_ < 0) return false;
+    if (!fd_.IsOpen() || !other.fd_.IsOpen()) return false;
     struct stat a {
     }, b{};
-    if (::fstat(fd_, &a) != 0 || ::fstat(other.fd_, &b) != 0) return false;
+    if (::fstat(fd_.Get(), &a) != 0 || ::fstat(other.fd_.Get(), &b) != 0) return false;
     return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <string>
 
+#include "common/FileDescriptor.h"
 #include "package/ByteSource.h"
 
 class BinaryFile : public ByteSource {
@@ -27,7 +28,13 @@ class BinaryFile : public ByteSource {
     // Opens a file for reading and writing and empties it (creating it when missing).
     static BinaryFile CreateEmpty(const std::string& path);
 
-    bool IsOpen() const { return fd_ >= 0; }
+    // The same file opened again for reading only, under the same path: a
+    // file being written can be kept open after it is renamed into place,
+    // and a program is not started while a handle writes to it.
+    BinaryFile ReopenForReading() const;
+
+    bool IsOpen() const { return fd_.IsOpen(); }
+    int Fd() const { return fd_.Get(); }
     bool IsWritable() const { return writable_; }
     const std::string& Path() const { return path_; }
     const std::string& Name() const override { return path_; }
@@ -56,7 +63,7 @@ class BinaryFile : public ByteSource {
     [[noreturn]] void ThrowError() const;
     void RequireOpen() const;
 
-    int fd_ = -1;
+    FileDescriptor fd_;
     bool writable_ = false;
     std::string path_;
 };

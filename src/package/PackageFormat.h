@@ -39,6 +39,15 @@ inline constexpr int64_t kTrailerSize = 10;
 inline constexpr int64_t kTrailerOffsetAt = 3;
 inline constexpr int64_t kTrailerTailAt = 7;
 
+// The checksum block, which writers put between the last data block and the
+// trailer, where readers of the earlier format find bytes of no entry:
+// "qkpS", C, the SHA-256 of the header, directory and names, C SHA-256 of the
+// data blocks in directory order, the block's length, "qkpS".
+inline constexpr std::string_view kChecksumMagic = "qkpS";
+inline constexpr int64_t kDigestSize = 32;
+inline constexpr int64_t kChecksumFixedSize = 4 + 4 + kDigestSize + 4 + 4; // 48
+inline constexpr int64_t kChecksumTailSize = 8;                            // length, magic
+
 // The smallest file that can carry a package: an empty header and the trailer.
 inline constexpr int64_t kMinPackageFileSize = kHeaderSize + kTrailerSize; // 26
 

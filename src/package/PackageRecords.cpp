@@ -88,3 +88,40 @@ std::string EncodeTrailer(uint32_t P) {
     bytes += kTrailerTail;
     return bytes;
 }
+
+std::string EncodeChecksumBlock(const ChecksumBlock& block) {
+    const int64_t length =
+        kChecksumFixedSize + kDigestSize * static_cast<int64_t>(block.Entries.size());
+    std::string bytes(kChecksumMagic);
+    bytes.reserve(static_cast<size_t>(length));
+    bytes += LongToChars(static_cast<uint32_t>(block.Entries.size()));
+    bytes += block.Directory;
+    for (const std::string& digest : block.Entries)
+        bytes += digest;
+    bytes += LongToChars(static_cast<uint32_t>(length));
+    bytes += kChecksumMagic;
+    return bytes;
+}
+
+ChecksumBlock DecodeChecksumBlock(std::string_view bytes) {
+    const auto damaged = [](const std::string& why) {
+        return DamagedInput("the checksum block " + why);
+    };
+    if (bytes.size() < static_cast<size_t>(kChecksumFixedSize))
+        throw damaged("is shorter than " + std::to_string(kChecksumFixedSize) + " bytes");
+    if (bytes.substr(0, kChecksumMagic.size()) != kChecksumMagic ||
+        bytes.substr(bytes.size() - kChecksumMagic.size()) != kChecksumMagic)
+        throw damaged("does not begin and end with \"" + std::string(kChecksumMagic) + "\"");
+    const uint64_t count = CharsToLong(bytes, 4);
+    const uint64_t length = CharsToLong(bytes, bytes.size() - kChecksumTailSize);
+    if (length != bytes.size() || count != (bytes.size() - kChecksumFixedSize) / kDigestSize ||
+        (bytes.size() - kChecksumFixedSize) % kDigestSize != 0)
+        throw damaged("gives a length or count that does not match its " +
+                      std::to_string(bytes.size()) + " bytes");
+    ChecksumBlock block;
+    block.Directory = std::string(bytes.substr(8, kDigestSize));
+    block.Entries.reserve(count);
+    for (uint64_t k = 0; k < count; ++k)
+        block.Entries.emplace_back(bytes.substr(8 + kDigestSize * (k + 1), kDigestSize));
+    return block;
+}

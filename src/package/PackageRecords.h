@@ -74,3 +74,18 @@ std::vector<DirectoryEntry> DecodeDirectory(std::string_view directory, std::str
 
 // The 10-byte trailer: "eof", P, "qkp".
 std::string EncodeTrailer(uint32_t P);
+
+// The checksums of a package: SHA-256 digests (32 bytes each) of its header,
+// directory and names, and of each entry's data block in directory order.
+struct ChecksumBlock {
+    std::string Directory;
+    std::vector<std::string> Entries;
+    bool operator==(const ChecksumBlock&) const = default;
+};
+
+// The block as it lies before the trailer: "qkpS", the entry count, the
+// digests, the block's length, "qkpS".
+std::string EncodeChecksumBlock(const ChecksumBlock& block);
+// The block in bytes (all of them, nothing else). Throws DamagedInput when
+// the magics, the count and the length do not agree with the bytes.
+ChecksumBlock DecodeChecksumBlock(std::string_view bytes);

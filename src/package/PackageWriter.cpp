@@ -2,14 +2,18 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <vector>
 
 #include "common/AsciiCase.h"
 #include "common/BigEndian.h"
 #include "common/Errors.h"
+#include "common/Sha256.h"
+#include "package/CompressionPipeline.h"
 #include "package/EntryCompress.h"
 #include "package/FileMoves.h"
+#include "package/PackageChecksums.h"
 #include "package/PackageReader.h"
 
 namespace {
@@ -35,6 +39,7 @@ bool KeepStream(const std::string& stream, int64_t length, int32_t thresholdPerc
 struct Sized {
     const PackageItem* item;
     int64_t size = 0;
+    std::string digest; // of the bytes stored, once written
 };
 
 // A run of kept old data blocks: consecutive blocks that touch are one run.
@@ -67,7 +72,8 @@ std::optional<int64_t> SizeItem(const PackageItem& item) {
                                    "\" does not hold its stored size");
             return record.StoredSize;
         }
-        const std::optional<int64_t> length = SourceFileLength(packed->SourcePath);
+        const std::optional<int64_t> length =
+            packed->From ? packed->From->Length() : SourceFileLength(packed->SourcePath);
         if (!length || int64_t{record.SourceOffset} + record.StoredSize > *length)
             return std::nullopt;
         return record.StoredSize;
@@ -99,8 +105,13 @@ class PackageWrite {
     void RelocateRuns(int64_t dataStart);
     int64_t WriteItemData(DirectoryEntry& record, Sized& item, int64_t writeAt);
     int64_t WriteRawItem(const PackageItem& item, Sized& sized, int64_t writeAt, uint8_t& flags);
-    void WriteHeadAndTrailer(const std::vector<DirectoryEntry>& newEntries, int64_t dataTotal,
-                             int64_t writeAt);
+    std::vector<std::string> KeptDigests(int64_t dataStart) const;
+    int64_t CopyStored(const PackageItem::Packed& packed, const std::string& name, Sized& sized,
+                       int64_t writeAt);
+    void StartPipeline();
+    int64_t WritePipelined(size_t job, Sized& sized, int64_t writeAt, uint8_t& flags);
+    void WriteHeadAndTrailer(const std::vector<DirectoryEntry>& newEntries, ChecksumBlock checksums,
+                             int64_t dataTotal, int64_t writeAt);
 
     BinaryFile& file_;
     const int64_t P_;
@@ -114,6 +125,12 @@ class PackageWrite {
     std::vector<DirectoryEntry> kept_;
     std::vector<Run> runs_;
     int64_t keptTotal_ = 0;
+
+    // Items compressed by the pipeline: their sources, and each item's job
+    // (or none).
+    std::vector<std::unique_ptr<ByteSource>> jobSources_;
+    std::vector<std::optional<size_t>> jobOf_;
+    std::unique_ptr<CompressionPipeline> pipeline_;
 };
 
 // Sizes, from the last item to the first; an unreadable item ends the call
@@ -121,7 +138,7 @@ class PackageWrite {
 bool PackageWrite::SizeItems(std::span<const PackageItem> items) {
     list_.reserve(items.size());
     for (const PackageItem& item : items)
-        list_.push_back({&item, 0});
+        list_.push_back({&item, 0, {}});
     for (size_t k = list_.size(); k-- > 0;) {
         const std::optional<int64_t> size = SizeItem(*list_[k].item);
         if (!size) {
@@ -235,14 +252,18 @@ int64_t PackageWrite::WriteRawItem(const PackageItem& item, Sized& sized, int64_
         if (KeepStream(stream, sized.size, options_.RawThresholdPercent)) {
             target_.WriteAt(writeAt, stream);
             flags = CompressedFlags(options_.Codec);
+            sized.digest = Sha256Digest(stream);
             return static_cast<int64_t>(stream.size());
         }
         target_.WriteAt(writeAt, data.data(), data.size());
+        sized.digest = Sha256Digest(data);
     } else if (in) {
         target_.WriteAt(writeAt, in->Bytes.data(), in->Bytes.size());
+        sized.digest = Sha256Digest(in->Bytes);
     } else {
         BinaryFile source = BinaryFile::OpenRead(std::get<PackageItem::FromFile>(item.Source).Path);
         MoveFileData(source, sized.size, 0, writeAt, &target_, 1, kMoveBlockSize);
+        sized.digest = DigestOfRange(target_, writeAt, sized.size);
     }
     return sized.size;
 }
@@ -250,26 +271,116 @@ int64_t PackageWrite::WriteRawItem(const PackageItem& item, Sized& sized, int64_
 // Writes one item's data at writeAt and completes its directory record;
 // returns the number of bytes stored.
 int64_t PackageWrite::WriteItemData(DirectoryEntry& record, Sized& sized, int64_t writeAt) {
-    if (sized.size == 0) return 0;
+    if (sized.size == 0) {
+        sized.digest = Sha256Digest({});
+        return 0;
+    }
     const PackageItem& item = *sized.item;
     if (const auto* packed = std::get_if<PackageItem::Packed>(&item.Source)) {
         const EntryRecord& entry = *packed->Record;
         if (entry.SourceOffset != 0) {
-            BinaryFile source = BinaryFile::OpenRead(packed->SourcePath);
-            MoveFileData(source, sized.size, entry.SourceOffset, writeAt, &target_, 1,
-                         kMoveBlockSize);
+            CopyStored(*packed, item.Name, sized, writeAt);
         } else {
             target_.WriteAt(writeAt, entry.Stored);
+            sized.digest = Sha256Digest(entry.Stored);
         }
         record.Flags = entry.Flags;
         record.Size = entry.Size;
         return sized.size;
     }
+    if (pipeline_ && jobOf_[static_cast<size_t>(&sized - list_.data())])
+        return WritePipelined(*jobOf_[static_cast<size_t>(&sized - list_.data())], sized, writeAt,
+                              record.Flags);
     return WriteRawItem(item, sized, writeAt, record.Flags);
 }
 
+// Copies stored bytes from their source file, hashing them on the way; bytes
+// that differ from the digest the caller knows are refused.
+int64_t PackageWrite::CopyStored(const PackageItem::Packed& packed, const std::string& name,
+                                 Sized& sized, int64_t writeAt) {
+    std::optional<BinaryFile> opened;
+    if (!packed.From) opened = BinaryFile::OpenRead(packed.SourcePath);
+    const ByteSource& source = packed.From ? *packed.From : *opened;
+    const int64_t from = packed.Record->SourceOffset;
+    source.RequireRange(from, static_cast<uint64_t>(sized.size));
+    Sha256 hash;
+    std::string block;
+    for (int64_t done = 0; done < sized.size;) {
+        const int64_t n = std::min<int64_t>(kMoveBlockSize, sized.size - done);
+        block.resize(static_cast<size_t>(n));
+        source.ReadAt(from + done, block.data(), block.size());
+        hash.Update(block);
+        target_.WriteAt(writeAt + done, block);
+        done += n;
+    }
+    sized.digest = hash.Finish();
+    if (!packed.Digest.empty() && sized.digest != packed.Digest)
+        throw DamagedInput("the data of \"" + name + "\" does not match its checksum",
+                           source.Name());
+    return sized.size;
+}
+
+// Items to compress go to the pipeline's workers, which read and compress
+// them while earlier items are written.
+void PackageWrite::StartPipeline() {
+    jobOf_.assign(list_.size(), std::nullopt);
+    if (!options_.CompressRawItems || options_.Workers <= 0) return;
+    std::vector<CompressionPipeline::Job> jobs;
+    for (size_t k = 0; k < list_.size(); ++k) {
+        const PackageItem& item = *list_[k].item;
+        if (list_[k].size == 0 || std::holds_alternative<PackageItem::Packed>(item.Source))
+            continue;
+        if (const auto* in = std::get_if<PackageItem::Inline>(&item.Source))
+            jobSources_.push_back(std::make_unique<MemorySource>(in->Bytes, item.Name));
+        else
+            jobSources_.push_back(std::make_unique<BinaryFile>(
+                BinaryFile::OpenRead(std::get<PackageItem::FromFile>(item.Source).Path)));
+        jobOf_[k] = jobs.size();
+        jobs.push_back({jobSources_.back().get(), list_[k].size});
+    }
+    if (jobs.empty()) return;
+    pipeline_ = std::make_unique<CompressionPipeline>(
+        std::move(jobs), options_.Codec, options_.RawThresholdPercent, options_.Workers);
+}
+
+// Writes the pieces the pipeline makes of an item, in order; a restart
+// (the stream did not pay) writes the raw contents from the item's start.
+int64_t PackageWrite::WritePipelined(size_t job, Sized& sized, int64_t writeAt, uint8_t& flags) {
+    Sha256 hash;
+    int64_t written = 0;
+    CompressionPipeline::Piece piece;
+    while (pipeline_->Next(job, piece, flags)) {
+        if (piece.Restart) {
+            hash = Sha256();
+            written = 0;
+        }
+        target_.WriteAt(writeAt + written, piece.Bytes);
+        hash.Update(piece.Bytes);
+        written += static_cast<int64_t>(piece.Bytes.size());
+        if (options_.Packing) {
+            options_.Packing(sized.item->Name, piece.Taken);
+            YieldToEventLoop();
+        }
+    }
+    sized.digest = hash.Finish();
+    return written;
+}
+
+// The digests of the kept entries' data, where the relocation put it.
+std::vector<std::string> PackageWrite::KeptDigests(int64_t dataStart) const {
+    std::vector<std::string> digests;
+    digests.reserve(kept_.size());
+    int64_t at = dataStart;
+    for (const DirectoryEntry& e : kept_) {
+        digests.push_back(DigestOfRange(target_, at, e.StoredSize));
+        at += e.StoredSize;
+    }
+    return digests;
+}
+
 void PackageWrite::WriteHeadAndTrailer(const std::vector<DirectoryEntry>& newEntries,
-                                       int64_t dataTotal, int64_t writeAt) {
+                                       ChecksumBlock checksums, int64_t dataTotal,
+                                       int64_t writeAt) {
     // The new header, directory and names make the entries visible.
     std::string head = EncodePackageHeader(
         {static_cast<uint32_t>(kept_.size() + newEntries.size()),
@@ -280,12 +391,17 @@ void PackageWrite::WriteHeadAndTrailer(const std::vector<DirectoryEntry>& newEnt
     head += EncodeNames(kept_);
     head += EncodeNames(newEntries);
     target_.WriteAt(destOffset_, head);
+    checksums.Directory = Sha256Digest(head);
+    const std::string block = EncodeChecksumBlock(checksums);
 
     // The trailer stays at the end of the file when the package has not
-    // outgrown it, else follows the new data.
+    // outgrown it, else follows the new data; the checksum block comes
+    // right before it.
     const int64_t lastTen = target_.Length() - kTrailerSize;
-    target_.WriteAt(lastTen > writeAt ? lastTen : writeAt,
-                    EncodeTrailer(static_cast<uint32_t>(destOffset_)));
+    const int64_t afterBlock = writeAt + static_cast<int64_t>(block.size());
+    const int64_t trailerAt = lastTen > afterBlock ? lastTen : afterBlock;
+    target_.WriteAt(trailerAt - static_cast<int64_t>(block.size()), block);
+    target_.WriteAt(trailerAt, EncodeTrailer(static_cast<uint32_t>(destOffset_)));
 }
 
 int32_t PackageWrite::Write() {
@@ -311,20 +427,32 @@ int32_t PackageWrite::Write() {
     // trailer; in another file, that file's last 10 bytes).
     const int64_t oldEnd = (sameFile_ ? fileLength_ : target_.Length()) - kTrailerSize;
     RelocateRuns(dataStart);
+    StartPipeline();
+    const int64_t lengthBefore = target_.Length();
+    ChecksumBlock checksums;
+    checksums.Entries = KeptDigests(dataStart);
 
     // New data, in list order, after the kept runs.
     int64_t writeAt = dataStart + keptTotal_;
     for (size_t k = 0; k < list_.size(); ++k) {
+        if (options_.Packing && !std::holds_alternative<PackageItem::Packed>(list_[k].item->Source))
+            options_.Packing(list_[k].item->Name, 0);
         const int64_t stored = WriteItemData(newEntries[k], list_[k], writeAt);
         newEntries[k].StoredSize = static_cast<uint32_t>(stored);
+        checksums.Entries.push_back(std::move(list_[k].digest));
         writeAt += stored;
         YieldToEventLoop();
     }
+    // A stream written and then given up for the raw contents may have
+    // grown the file past the data; what this write added past it goes.
+    if (pipeline_ && target_.Length() > std::max(lengthBefore, writeAt))
+        target_.Resize(std::max(lengthBefore, writeAt));
+    pipeline_.reset();
     const int64_t dataTotal = writeAt - dataStart;
     CheckedNumber(dataTotal, "the size of the package's data");
     if (!options_.KeepTail && writeAt < oldEnd)
         ClearData(target_, writeAt, oldEnd - writeAt, kMoveBlockSize);
-    WriteHeadAndTrailer(newEntries, dataTotal, writeAt);
+    WriteHeadAndTrailer(newEntries, std::move(checksums), dataTotal, writeAt);
     return static_cast<int32_t>(count);
 }
 

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <set>
 #include <span>
 #include <string>
@@ -57,10 +58,18 @@ struct PackageItem {
     };
     // A file already in stored form, held by the caller for the whole write.
     // When the record's SourceOffset is not 0 its stored bytes lie at that
-    // offset of the file at SourcePath.
+    // offset of From, or when that is null of the file at SourcePath; they
+    // are copied as they are, and when Digest is given (their SHA-256) bytes
+    // that differ from it end the write with DamagedInput.
     struct Packed {
+        Packed(const EntryRecord* record = nullptr, std::string sourcePath = {},
+               const ByteSource* from = nullptr, std::string digest = {})
+            : Record(record), SourcePath(std::move(sourcePath)), From(from),
+              Digest(std::move(digest)) {}
         const EntryRecord* Record = nullptr;
         std::string SourcePath;
+        const ByteSource* From = nullptr;
+        std::string Digest;
     };
 
     std::string Name;
@@ -76,6 +85,13 @@ struct WriteOptions {
     bool CompressRawItems = false;
     int32_t RawThresholdPercent = 100;
     EntryCodec Codec = EntryCodec::Huffman; // what those items are compressed with
+    // Threads that compress those items while the write goes on in order;
+    // 0 compresses them whole on the calling thread, as the items come.
+    int Workers = 0;
+    // With Workers: told, on the calling thread, the name of each item being
+    // compressed and how many of its bytes have been read, after each piece;
+    // the event loop gets a turn after each call.
+    std::function<void(const std::string& name, int64_t taken)> Packing;
     // An item whose source file is missing or a folder ends the call before
     // anything is written (result -1); otherwise it is left out.
     bool AbortOnUnreadableItem = false;

@@ -1,6 +1,7 @@
 #include "package/SetupEntries.h"
 
 #include "common/AsciiCase.h"
+#include "common/Split.h"
 
 const DirectoryEntry* FindEntry(const std::vector<DirectoryEntry>& entries,
                                 std::string_view lowerName) {
@@ -13,13 +14,8 @@ bool IsUnsafeEntryName(std::string_view name) {
     if (name.empty() || name[0] == '\\' || name[0] == '/') return true;
     if (name.size() >= 2 && name[1] == ':') return true;
     if (name.back() == '\\' || name.back() == '/') return true;
-    size_t start = 0;
-    while (start <= name.size()) {
-        size_t end = name.find_first_of("\\/", start);
-        if (end == std::string_view::npos) end = name.size();
-        if (name.substr(start, end - start) == "..") return true;
-        start = end + 1;
-    }
+    for (const std::string_view part : SplitAt(name, "\\/"))
+        if (part == "..") return true;
     return name.find('\0') != std::string_view::npos;
 }
 

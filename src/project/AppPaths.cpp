@@ -2,30 +2,6 @@
 
 #include "common/AsciiCase.h"
 
-#include <filesystem>
-#include <optional>
-#include <system_error>
-
-namespace {
-
-std::optional<std::string>& OverridePath() {
-    static std::optional<std::string> path;
-    return path;
-}
-
-std::string OwnPath() {
-    if (OverridePath()) return *OverridePath();
-    static const std::string path = [] {
-        std::error_code ec;
-        // The kernel's link names the executable even when argv[0] does not.
-        auto p = std::filesystem::read_symlink("/proc/self/exe", ec);
-        return ec ? std::string() : p.string();
-    }();
-    return path;
-}
-
-} // namespace
-
 std::string AppFileNameFor(const std::string& programPath, const std::string& suffix) {
     if (suffix.size() == 1 && suffix[0] == '\0') return programPath;
     // Split at the last folder separator; both "/" and "\" count.
@@ -42,15 +18,4 @@ std::string AppFileNameFor(const std::string& programPath, const std::string& su
     if (suffixMixed) return base + suffix;
     const bool upperMode = base != LowerAscii(base) && base == UpperAscii(base);
     return base + (upperMode ? UpperAscii(suffix) : LowerAscii(suffix));
-}
-
-std::string AppFileName(const std::string& suffix) {
-    return AppFileNameFor(OwnPath(), suffix);
-}
-
-void SetProgramPathForTesting(const std::string& programPath) {
-    if (programPath.empty())
-        OverridePath().reset();
-    else
-        OverridePath() = programPath;
 }

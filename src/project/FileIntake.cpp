@@ -1,6 +1,8 @@
 #include "project/FileIntake.h"
 
+#include <filesystem>
 #include <map>
+#include <variant>
 
 #include "common/AsciiCase.h"
 #include "common/Errors.h"
@@ -33,7 +35,19 @@ std::string IntakeName(const std::string& path, bool* shortened) {
     return LowerAscii(backslash == std::string::npos ? own : own.substr(backslash + 1));
 }
 
-DropResult DropFiles(SetupProject& project, const std::vector<std::string>& paths) {
+// The contents of the file at path, or the file to read them from at the
+// next save; throws as ReadWholeFile does.
+std::variant<std::string, EntryRecord, FileOnDisk> IntakeData(const std::string& path,
+                                                              Intake when) {
+    if (when == Intake::ReadNow) return ReadWholeFile(path, kMaxPackageNumber);
+    const FileStamp stamp = CheckReadableFile(path, kMaxPackageNumber);
+    // The path is made absolute: the save may run in another folder.
+    std::error_code ec;
+    const std::filesystem::path absolute = std::filesystem::absolute(path, ec);
+    return FileOnDisk{ec ? path : absolute.string(), stamp.Size, stamp.ModifiedNs};
+}
+
+DropResult DropFiles(SetupProject& project, const std::vector<std::string>& paths, Intake when) {
     DropResult result;
     std::map<std::string, std::vector<std::string>> byName;
     for (const std::string& path : paths)
@@ -64,9 +78,9 @@ DropResult DropFiles(SetupProject& project, const std::vector<std::string>& path
             skip(path, "a setup cannot hold a file named \"" + name + "\"");
             continue;
         }
-        std::string bytes;
+        std::variant<std::string, EntryRecord, FileOnDisk> bytes;
         try {
-            bytes = ReadWholeFile(path, kMaxPackageNumber);
+            bytes = IntakeData(path, when);
         } catch (const IoError& e) {
             skip(path, e.Reason(), true);
             continue;

@@ -48,7 +48,12 @@ std::string IntakeName(const std::string& path, bool* shortened = nullptr);
 // than a package can hold, or changing while it is read), when its name is
 // one that opening a setup refuses (IsUnsafeEntryName), or when another file
 // of the same drop has the same name (then none of them is taken).
-DropResult DropFiles(SetupProject& project, const std::vector<std::string>& paths);
+// With Intake::AtSave the files are only checked now and read by the next
+// save (a file changed by then fails that save), so that a project of any
+// size is added in bounded memory.
+enum class Intake { ReadNow, AtSave };
+DropResult DropFiles(SetupProject& project, const std::vector<std::string>& paths,
+                     Intake when = Intake::ReadNow);
 
 // Reads a picture file for the side picture; empty when rejected: a name
 // without one of the extensions .bmp .jpg .gif .ico (and .tmp when allowTmp),

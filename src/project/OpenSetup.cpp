@@ -1,6 +1,8 @@
 #include "project/OpenSetup.h"
 
 #include <filesystem>
+#include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -8,6 +10,7 @@
 #include "common/Errors.h"
 #include "common/TextLines.h"
 #include "package/BinaryFile.h"
+#include "package/PackageChecksums.h"
 #include "package/PackageReader.h"
 #include "package/SetupEntries.h"
 #include "project/Messages.h"
@@ -36,16 +39,27 @@ void ReadSetupFile(SetupProject& project, std::string_view name, EntryRecord ent
     }
 }
 
-// The record of a user's file: its stored bytes read now, or, when the
-// source is the setup file the project keeps reading from, left there.
-EntryRecord UserFileRecord(const ByteSource& source, const DirectoryEntry& e, bool leaveStored) {
-    if (!leaveStored) return ReadEntry(source, e);
+// The record of a user's file, checked against its checksum: its stored
+// bytes read now, or, when leaveStored, left in the setup file (the record
+// then points at them and the file keeps their digest, checked when they are
+// read).
+ProjectFile UserFile(const ByteSource& source, const DirectoryEntry& e, std::string name,
+                     const ChecksumBlock* checksums, size_t k, bool leaveStored) {
+    ProjectFile file{std::move(name), {}, {}};
+    if (!leaveStored) {
+        EntryRecord entry = ReadEntry(source, e);
+        if (checksums) VerifyEntryChecksum(source, *checksums, k, e, entry.Stored);
+        file.Data = std::move(entry);
+        return file;
+    }
     EntryRecord record;
     record.Flags = e.Flags;
     record.SourceOffset = static_cast<uint32_t>(e.Offset); // checked by ReadDirectory
     record.StoredSize = e.StoredSize;
     record.Size = e.Size;
-    return record;
+    file.Data = std::move(record);
+    if (checksums) file.Digest = checksums->Entries.at(k);
+    return file;
 }
 
 // Reads the directory and the setup files of the package into the project,
@@ -56,13 +70,21 @@ std::string ReadPackageIntoProject(SetupProject& project, const ByteSource& sour
     const int64_t P = FindPackage(source);
     if (P < 0) throw DamagedInput("the file carries no setup package");
     std::string setupText;
-    for (const DirectoryEntry& e : ReadDirectory(source, P, kMaxEntriesRead)) {
+    const std::vector<DirectoryEntry> entries = ReadDirectory(source, P, kMaxEntriesRead);
+    // A damaged entry is refused when it is read, or the next save would
+    // write it back under a checksum of its own.
+    const std::optional<ChecksumBlock> checksums = ReadChecksumBlock(source, P, entries);
+    if (checksums) VerifyDirectoryChecksum(source, P, *checksums);
+    for (size_t k = 0; k < entries.size(); ++k) {
+        const DirectoryEntry& e = entries[k];
         const std::string name = LowerAscii(e.Name);
         if (IsUnsafeEntryName(name))
             throw DamagedInput("the package holds an entry named \"" + e.Name +
                                "\", which no setup can hold");
         if (name.starts_with(kSetupFolderPrefix)) {
-            ReadSetupFile(project, name, ReadEntry(source, e), setupText);
+            EntryRecord entry = ReadEntry(source, e);
+            if (checksums) VerifyEntryChecksum(source, *checksums, k, e, entry.Stored);
+            ReadSetupFile(project, name, std::move(entry), setupText);
             continue;
         }
         if (project.FileCount() >= kMaxFiles)
@@ -73,20 +95,22 @@ std::string ReadPackageIntoProject(SetupProject& project, const ByteSource& sour
         std::string fileName = name.substr(name.find_last_of('\\') + 1);
         if (project.FindFile(fileName) >= 0)
             throw DamagedInput("the package holds two files named \"" + fileName + "\"");
-        project.Files.push_back({std::move(fileName), UserFileRecord(source, e, leaveStored)});
+        project.Files.push_back(UserFile(source, e, std::move(fileName),
+                                         checksums ? &*checksums : nullptr, k, leaveStored));
     }
     return setupText;
 }
 
 // Opens the package in source; with file, the user's files stay in that
 // setup file until they are needed.
-bool OpenFrom(SetupProject& project, Host& host, const ByteSource& source, const StoredIn* file) {
+bool OpenFrom(SetupProject& project, Host& host, const ByteSource& source,
+              std::shared_ptr<const BinaryFile> file) {
     NewProject(project, false);
     std::string setupText;
     std::string why;
     try {
         setupText = ReadPackageIntoProject(project, source, file != nullptr);
-        if (file) project.Source = *file;
+        if (file) project.Source = StoredIn::Of(std::move(file));
     } catch (const KaveloError& e) {
         // A damaged package leaves the project as for a file without one.
         why = e.Reason();
@@ -103,7 +127,7 @@ bool OpenFrom(SetupProject& project, Host& host, const ByteSource& source, const
 } // namespace
 
 bool OpenSetup(SetupProject& project, Host& host, const ByteSource& source) {
-    return OpenFrom(project, host, source, nullptr);
+    return OpenFrom(project, host, source, {});
 }
 
 bool OpenSetup(SetupProject& project, Host& host) {
@@ -118,9 +142,8 @@ bool OpenSetup(SetupProject& project, Host& host) {
         if (std::filesystem::is_directory(status)) throw IoError(EISDIR, path);
         if (!std::filesystem::is_regular_file(status))
             throw KaveloError("not a regular file", path);
-        const StoredIn before = StoredIn::Now(path);
-        const BinaryFile file = BinaryFile::OpenRead(path);
-        return OpenFrom(project, host, file, &before);
+        auto file = std::make_shared<const BinaryFile>(BinaryFile::OpenRead(path));
+        return OpenFrom(project, host, *file, file);
     } catch (const KaveloError& e) {
         why = e.Reason();
     }

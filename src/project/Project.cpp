@@ -6,7 +6,7 @@
 #include <cerrno>
 
 #include "common/Errors.h"
-#include "package/BinaryFile.h"
+#include "common/Sha256.h"
 #include "package/PackageReader.h"
 
 int32_t SetupProject::FindFile(std::string_view name) const {
@@ -44,27 +44,47 @@ void SetupProject::ChangeCodec(EntryCodec codec) {
             f.Data = ExtractEntry(LoadedRecord(f), f.Name);
 }
 
-StoredIn StoredIn::Now(const std::string& path) {
+namespace {
+
+// Length and modification time of an open file.
+std::pair<int64_t, int64_t> LengthAndTime(const BinaryFile& file) {
     struct stat st {};
-    if (::stat(path.c_str(), &st) != 0) throw IoError(errno, path);
-    return {path, static_cast<int64_t>(st.st_size),
+    if (::fstat(file.Fd(), &st) != 0) throw IoError(errno, file.Path());
+    return {static_cast<int64_t>(st.st_size),
             static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec};
 }
 
+} // namespace
+
+StoredIn StoredIn::Of(std::shared_ptr<const BinaryFile> file) {
+    const auto [length, time] = LengthAndTime(*file);
+    return {std::move(file), length, time};
+}
+
+void StoredIn::CheckUnchanged() const {
+    if (!File) throw InvalidRequest("the project's files lie in no setup file");
+    if (LengthAndTime(*File) != std::pair{Length, ModifiedNs})
+        throw KaveloError("the setup was changed by another program after it was read",
+                          File->Path());
+}
+
+bool SetupProject::ReadsFromSource() const {
+    return std::any_of(Files.begin(), Files.end(),
+                       [](const ProjectFile& f) { return f.InSetupFile(); });
+}
+
 void SetupProject::CheckSource() const {
-    if (std::none_of(Files.begin(), Files.end(),
-                     [](const ProjectFile& f) { return f.InSetupFile(); }))
-        return;
-    if (StoredIn::Now(Source.Path) != Source)
-        throw KaveloError("the setup was changed by another program after it was opened",
-                          Source.Path);
+    if (ReadsFromSource()) Source.CheckUnchanged();
 }
 
 EntryRecord SetupProject::LoadedRecord(const ProjectFile& file) const {
     if (!file.InSetupFile()) return file.Record();
-    CheckSource();
-    EntryRecord record = file.Record();
-    DirectoryEntry where{record.Flags, record.SourceOffset, record.StoredSize, record.Size, file.Name};
-    record = ReadEntry(BinaryFile::OpenRead(Source.Path), where);
+    Source.CheckUnchanged();
+    const EntryRecord& at = file.Record();
+    const DirectoryEntry where{at.Flags, at.SourceOffset, at.StoredSize, at.Size, file.Name};
+    EntryRecord record = ReadEntry(*Source.File, where);
+    if (!file.Digest.empty() && Sha256Digest(record.Stored) != file.Digest)
+        throw DamagedInput("the data of \"" + file.Name + "\" does not match its checksum",
+                           Source.File->Path());
     return record;
 }

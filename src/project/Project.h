@@ -5,22 +5,43 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <variant>
 #include <vector>
 
+#include "package/BinaryFile.h"
 #include "package/PackageRecords.h"
 #include "package/SetupEntries.h"
 
 inline constexpr int kMaxFiles = 512; // files a project holds
 
-// One user file: its contents as the user gave them (packed by the next
-// save) or its EntryRecord, packed once and reused by every later save.
+// A user's file that is read when the next save packs it, with its size and
+// modification time when it was added: a file changed since is refused
+// then rather than packed as it is now.
+struct FileOnDisk {
+    std::string Path;
+    uint64_t Size = 0;
+    int64_t ModifiedNs = 0;
+    bool operator==(const FileOnDisk&) const = default;
+};
+
+// One user file: its contents as the user gave them or the file that holds
+// them (packed by the next save), or its EntryRecord, packed once and reused
+// by every later save.
 struct ProjectFile {
+    ProjectFile(std::string name = {}, std::variant<std::string, EntryRecord, FileOnDisk> data = {},
+                std::string digest = {})
+        : Name(std::move(name)), Data(std::move(data)), Digest(std::move(digest)) {}
+
     std::string Name; // lower case, no folder
-    std::variant<std::string, EntryRecord> Data;
+    std::variant<std::string, EntryRecord, FileOnDisk> Data;
+
+    // The SHA-256 of the stored bytes as the setup's checksums name it, for
+    // a file still lying in the setup; empty when the setup has none.
+    std::string Digest;
 
     bool Packed() const { return std::holds_alternative<EntryRecord>(Data); }
     // Packed, with its stored bytes still in the setup file (SetupProject::
@@ -28,19 +49,26 @@ struct ProjectFile {
     bool InSetupFile() const { return Packed() && Record().SourceOffset != 0; }
     const EntryRecord& Record() const { return std::get<EntryRecord>(Data); }
     const std::string& Raw() const { return std::get<std::string>(Data); }
+    bool OnDisk() const { return std::holds_alternative<FileOnDisk>(Data); }
+    const FileOnDisk& Disk() const { return std::get<FileOnDisk>(Data); }
+    // The contents' length, when not packed.
+    uint64_t UnpackedSize() const { return OnDisk() ? Disk().Size : Raw().size(); }
 };
 
 // The setup file that packed files still lying in it are read from: the file
-// last opened or saved, with its length and modification time then, so that
-// a file changed since by another program is refused rather than read.
+// last opened or saved, held open, so that a save renaming a new setup over
+// it leaves those bytes readable; with its length and modification time then,
+// so that a file written in place since by another program is refused
+// rather than read.
 struct StoredIn {
-    std::string Path;
+    std::shared_ptr<const BinaryFile> File;
     int64_t Length = 0;
     int64_t ModifiedNs = 0;
 
-    // The file at path as it is now; throws IoError when it cannot be seen.
-    static StoredIn Now(const std::string& path);
-    bool operator==(const StoredIn&) const = default;
+    // file as it is now; throws IoError when it cannot be seen.
+    static StoredIn Of(std::shared_ptr<const BinaryFile> file);
+    // Throws KaveloError naming the file unless it is as it was.
+    void CheckUnchanged() const;
 };
 
 struct SetupProject {
@@ -77,4 +105,6 @@ struct SetupProject {
     // Throws KaveloError unless Source is as it was when it was read, when
     // any file still lies in it.
     void CheckSource() const;
+    // Whether any file still lies in Source.
+    bool ReadsFromSource() const;
 };

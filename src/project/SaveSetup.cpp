@@ -1,7 +1,5 @@
 #include "project/SaveSetup.h"
 
-#include <fcntl.h>
-#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -10,15 +8,21 @@
 #include <cstdlib>
 #include <filesystem>
 #include <limits>
-#include <random>
+#include <memory>
+#include <optional>
 #include <string_view>
 #include <utility>
 #include <vector>
 
+#include "common/AtomicFile.h"
 #include "common/Errors.h"
+#include "common/ProcessInfo.h"
 #include "common/Progress.h"
 #include "common/WholeFile.h"
 #include "package/BinaryFile.h"
+#include "package/CompressionPipeline.h"
+#include "package/PackageChecksums.h"
+#include "package/PackageFormat.h"
 #include "package/PackageReader.h"
 #include "package/SetupEntries.h"
 #include "package/PackageWriter.h"
@@ -31,12 +35,6 @@ namespace {
 // Every entry, setup file or user's file, is kept compressed only when that
 // makes it smaller; a file that would grow is stored as it is.
 constexpr int32_t kCompressThreshold = 100;
-constexpr int32_t kRawThreshold = 95;
-
-std::optional<std::string>& BuiltInOverride() {
-    static std::optional<std::string> bytes;
-    return bytes;
-}
 
 // Progress counters are 32-bit; a project beyond 2 GB is shown at a coarser scale.
 class ProgressScale {
@@ -73,17 +71,6 @@ void CheckReplaceable(const std::string& target) {
         throw IoError(EACCES, target);
 }
 
-bool& UnnamedFilesAllowed() {
-    static bool allowed = true;
-    return allowed;
-}
-
-mode_t CurrentUmask() {
-    const mode_t mask = umask(0);
-    umask(mask);
-    return mask;
-}
-
 // The setup is a program: a new one is 0755 less the umask; one written
 // over keeps the old file's permissions, and whoever may read it may also run it.
 mode_t SetupMode(const std::string& target) {
@@ -94,123 +81,6 @@ mode_t SetupMode(const std::string& target) {
     if (mode & S_IRGRP) mode |= S_IXGRP;
     if (mode & S_IROTH) mode |= S_IXOTH;
     return mode;
-}
-
-std::string FolderOf(const std::string& path) {
-    const std::filesystem::path parent = std::filesystem::path(path).parent_path();
-    return parent.empty() ? std::string(".") : parent.string();
-}
-
-// Every temporary name of a save of target starts so; the process number
-// follows, so a later save can tell whose file it is.
-std::string TemporaryPrefix(const std::string& target) {
-    return target + ".saving-" + std::to_string(::getpid()) + "-";
-}
-
-// The process number in a temporary name's rest "PID-XXXXXX"; 0 when the
-// rest is not of that form.
-pid_t TemporaryOwner(std::string_view rest) {
-    const size_t dash = rest.find('-');
-    if (dash == 0 || dash > 9 || rest.find_first_not_of("0123456789") != dash) return 0;
-    return static_cast<pid_t>(std::stol(std::string(rest.substr(0, dash))));
-}
-
-// Removes the temporary files that saves of target by processes that no
-// longer run left behind (a save killed between naming its file and the
-// rename, or on a file system without unnamed files).
-void RemoveStaleTemporaries(const std::string& target) {
-    namespace fs = std::filesystem;
-    const std::string start = fs::path(target).filename().string() + ".saving-";
-    std::error_code ec;
-    for (fs::directory_iterator it(FolderOf(target), ec), end; !ec && it != end; it.increment(ec)) {
-        const std::string name = it->path().filename().string();
-        if (!name.starts_with(start)) continue;
-        const pid_t owner = TemporaryOwner(std::string_view(name).substr(start.size()));
-        if (owner <= 0 || ::kill(owner, 0) == 0 || errno != ESRCH) continue;
-        struct stat st {};
-        if (::lstat(it->path().c_str(), &st) == 0 && S_ISREG(st.st_mode))
-            ::unlink(it->path().c_str());
-    }
-}
-
-// The new setup while it is written. It is an unnamed file in the target's
-// folder (O_TMPFILE), so a save that is killed leaves nothing behind; it gets
-// a name only when complete, just before the rename. Where the file system
-// has no unnamed files it is a named temporary file from the start.
-class PendingSetup {
-  public:
-    explicit PendingSetup(const std::string& target) : target_(target) {
-        if (!UnnamedFilesAllowed() || !OpenUnnamed()) OpenNamed();
-    }
-    ~PendingSetup() {
-        if (!named_.empty()) ::unlink(named_.c_str());
-        if (unnamed_ >= 0) ::close(unnamed_);
-    }
-    PendingSetup(const PendingSetup&) = delete;
-    PendingSetup& operator=(const PendingSetup&) = delete;
-
-    BinaryFile& File() { return file_; }
-    // Gives the written, closed file its mode and puts it in the target's
-    // place; the setup's lock, when one is held, moves to it.
-    void Commit(mode_t mode, SetupLock* lock);
-
-  private:
-    bool OpenUnnamed();
-    void OpenNamed();
-    std::string ProcPath() const { return "/proc/self/fd/" + std::to_string(unnamed_); }
-
-    std::string target_;
-    int unnamed_ = -1;  // the O_TMPFILE descriptor
-    std::string named_; // the temporary name while the file has one
-    BinaryFile file_;
-};
-
-// False when the file system (or the kernel) has no unnamed files, or the
-// descriptor cannot be named through /proc; other errors are the save's.
-bool PendingSetup::OpenUnnamed() {
-    unnamed_ = ::open(FolderOf(target_).c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
-    if (unnamed_ < 0) {
-        if (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL || errno == ENOSYS)
-            return false;
-        throw IoError(errno, target_);
-    }
-    try {
-        file_ = BinaryFile::OpenReadWrite(ProcPath());
-        return true;
-    } catch (const KaveloError&) {
-        ::close(std::exchange(unnamed_, -1));
-        return false;
-    }
-}
-
-void PendingSetup::OpenNamed() {
-    std::string pattern = TemporaryPrefix(target_) + "XXXXXX";
-    const int fd = mkstemp(pattern.data());
-    if (fd < 0) throw IoError(errno, target_);
-    close(fd);
-    named_ = pattern;
-    file_ = BinaryFile::OpenReadWrite(named_);
-}
-
-void PendingSetup::Commit(mode_t mode, SetupLock* lock) {
-    if (unnamed_ >= 0) {
-        if (::fchmod(unnamed_, mode) != 0) throw IoError(errno, target_);
-        std::random_device random;
-        for (int attempt = 0; named_.empty(); ++attempt) {
-            const std::string name = TemporaryPrefix(target_) + std::to_string(random() % 1000000);
-            const std::string from = ProcPath();
-            if (::linkat(AT_FDCWD, from.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0)
-                named_ = name;
-            else if (errno != EEXIST || attempt > 100)
-                throw IoError(errno, target_);
-        }
-    } else if (::chmod(named_.c_str(), mode) != 0) {
-        throw IoError(errno, named_);
-    }
-    if (lock) lock->LockReplacement(named_);
-    if (std::rename(named_.c_str(), target_.c_str()) != 0) throw IoError(errno, target_);
-    named_.clear();
-    if (lock) lock->ReplacementInPlace();
 }
 
 // The progress window from the first report to the end of the save.
@@ -239,6 +109,7 @@ class ProjectPacker {
   private:
     int64_t UnpackedTotal() const;
     EntryRecord Pack(std::string_view bytes, int32_t threshold);
+    void Report(const std::string& name, int64_t taken);
 
     SetupProject& project_;
     Host& host_;
@@ -247,6 +118,8 @@ class ProjectPacker {
     const int64_t total_;
     const ProgressScale scale_;
     int64_t done_ = 0;
+    std::string packing_; // the user's file being packed
+    int64_t packingSize_ = 0;
 };
 
 int64_t ProjectPacker::UnpackedTotal() const {
@@ -254,97 +127,136 @@ int64_t ProjectPacker::UnpackedTotal() const {
                                          lines_.size());
     if (!project_.PicturePacked) total += static_cast<int64_t>(project_.Picture.size());
     for (const ProjectFile& f : project_.Files)
-        if (!f.Packed()) total += static_cast<int64_t>(f.Raw().size());
+        if (!f.Packed()) total += static_cast<int64_t>(f.UnpackedSize());
     return total;
 }
 
 EntryRecord ProjectPacker::Pack(std::string_view bytes, int32_t threshold) {
-    EntryRecord entry = MakeEntry(
-        bytes, true, threshold,
-        {bar_, scale_(done_), scale_(total_), scale_(static_cast<int64_t>(bytes.size()))},
-        project_.Codec);
+    EntryRecord entry =
+        MakeEntry(bytes, true, threshold,
+                  {bar_, scale_(done_), scale_(total_), scale_(static_cast<int64_t>(bytes.size()))},
+                  project_.Codec);
     done_ += static_cast<int64_t>(bytes.size());
     return entry;
 }
 
+// The writer's item for a user's file: stored bytes in memory or in the
+// setup file (copied as they are, checked against their checksum), or
+// contents that the writer compresses as it reads them.
+PackageItem UserFileItem(const SetupProject& project, const ProjectFile& f) {
+    if (f.OnDisk()) return {f.Name, PackageItem::FromFile{f.Disk().Path}};
+    if (!f.Packed()) return {f.Name, PackageItem::Inline{f.Raw()}};
+    if (!f.InSetupFile()) return {f.Name, PackageItem::Packed{&f.Record(), {}}};
+    return {f.Name, PackageItem::Packed{&f.Record(), {}, project.Source.File.get(), f.Digest}};
+}
+
+// A file added to be read at the save must still be as it was added: what
+// the user added is what goes into the setup.
+void CheckFilesOnDisk(const SetupProject& project) {
+    for (const ProjectFile& f : project.Files) {
+        if (!f.OnDisk()) continue;
+        const FileOnDisk& disk = f.Disk();
+        if (CheckReadableFile(disk.Path, kMaxPackageNumber) !=
+            FileStamp{disk.Size, disk.ModifiedNs})
+            throw KaveloError("\"" + disk.Path + "\" changed after it was added", disk.Path);
+    }
+}
+
 void ProjectPacker::Write(BinaryFile& file, int64_t P) {
     project_.CheckSource();
+    CheckFilesOnDisk(project_);
     if (!project_.PicturePacked)
         project_.PicturePacked = Pack(project_.Picture, kCompressThreshold);
     const EntryRecord script = Pack(project_.ScriptText, kCompressThreshold);
     const EntryRecord lines = Pack(lines_, kCompressThreshold);
     const EntryRecord strings = Pack(project_.StringsText, kCompressThreshold);
-    for (ProjectFile& f : project_.Files) {
-        if (f.Packed()) continue;
-        host_.PackingLabel(f.Name);
-        f.Data = Pack(f.Raw(), kCompressThreshold);
-    }
 
-    // The project's records are lent to the writer, not copied.
+    // The project's records and contents are lent to the writer, not copied.
     std::vector<PackageItem> items;
-    items.reserve(4 + project_.Files.size());
+    items.reserve(kSetupFileCount + project_.Files.size());
     items.push_back(
         {std::string(kSetupPictureName), PackageItem::Packed{&*project_.PicturePacked, {}}});
     items.push_back({std::string(kSetupScriptName), PackageItem::Packed{&script, {}}});
     items.push_back({std::string(kSetupLinesName), PackageItem::Packed{&lines, {}}});
     items.push_back({std::string(kSetupStringsName), PackageItem::Packed{&strings, {}}});
-    // Files still in the setup file are copied from there, not decoded.
     for (const ProjectFile& f : project_.Files)
-        items.push_back({f.Name, PackageItem::Packed{&f.Record(), f.InSetupFile()
-                                                                      ? project_.Source.Path
-                                                                      : std::string()}});
+        items.push_back(UserFileItem(project_, f));
 
     WriteOptions options;
     options.CompressRawItems = true;
-    options.RawThresholdPercent = kRawThreshold;
+    // As for the setup files: kept compressed only when that is smaller.
+    options.RawThresholdPercent = kCompressThreshold;
     options.Codec = project_.Codec;
+    options.Workers = CompressionPipeline::WorkersForThisMachine();
+    options.Packing = [this](const std::string& name, int64_t taken) { Report(name, taken); };
     // The writer leaves out an item it cannot read; a setup without one of
     // the project's files is a failed save.
     if (WritePackage(file, P, items, options) != static_cast<int32_t>(items.size()))
         throw KaveloError("not every file of the project could be written", file.Path());
 }
 
-// Writes the whole setup into file; returns where the user's files' data
-// blocks lie in it, in the project's order.
-std::vector<uint32_t> WriteSetupFile(SetupProject& project, Host& host, const std::string& runtime,
-                                     BinaryFile& file) {
+// The name of the file being packed, and the bar across the whole save.
+void ProjectPacker::Report(const std::string& name, int64_t taken) {
+    if (name != packing_) {
+        if (!packing_.empty()) done_ += packingSize_;
+        packing_ = name;
+        const int32_t k = project_.FindFile(name);
+        packingSize_ = k < 0 ? 0 : static_cast<int64_t>(project_.Files[k].UnpackedSize());
+        host_.PackingLabel(name);
+    }
+    if (bar_ && total_ > 0)
+        bar_->ValueSet(static_cast<float>(static_cast<double>(done_ + taken) / total_));
+}
+
+// Where the user's files lie in a setup just written: their records, as
+// the writer stored them, and their digests.
+std::vector<ProjectFile> WrittenFiles(const SetupProject& project, const BinaryFile& file,
+                                      int64_t P) {
+    const std::vector<DirectoryEntry> entries = ReadDirectory(file, P);
+    const std::optional<ChecksumBlock> checksums = ReadChecksumBlock(file, P, entries);
+    if (entries.size() != kSetupFileCount + project.Files.size() || !checksums)
+        throw InvalidRequest("the setup written does not hold the project's files");
+    std::vector<ProjectFile> written;
+    for (size_t k = kSetupFileCount; k < entries.size(); ++k) {
+        const DirectoryEntry& e = entries[k];
+        EntryRecord record;
+        record.Flags = e.Flags;
+        record.SourceOffset = static_cast<uint32_t>(e.Offset);
+        record.StoredSize = e.StoredSize;
+        record.Size = e.Size;
+        written.push_back(
+            {project.Files[k - kSetupFileCount].Name, std::move(record), checksums->Entries[k]});
+    }
+    return written;
+}
+
+// Writes the whole setup into file; returns the user's files as they lie in it.
+std::vector<ProjectFile> WriteSetupFile(SetupProject& project, Host& host,
+                                        const std::string& runtime, BinaryFile& file) {
     file.WriteAt(0, runtime);
     const int64_t P = PreparePackage(file, true);
     PackingWindow window(host);
     ProjectPacker(project, host, window.Bar()).Write(file, P);
-    std::vector<uint32_t> offsets;
-    const std::vector<DirectoryEntry> written = ReadDirectory(file, P);
-    for (size_t k = 0; k < project.Files.size(); ++k)
-        offsets.push_back(static_cast<uint32_t>(written.at(kSetupFileCount + k).Offset));
+    std::vector<ProjectFile> written = WrittenFiles(project, file, P);
     file.Flush();
     // Flushing a large setup to the disk takes about as long as the rename
     // over the old setup that follows; the windows are painted between them.
     YieldToEventLoop();
-    file.Close();
-    return offsets;
+    return written;
 }
 
-// After a save the packed files are read from the new setup when needed, so
-// the project holds none of their bytes.
-void LeaveFilesInSetup(SetupProject& project, const std::vector<uint32_t>& offsets,
-                       const std::string& target) {
-    try {
-        project.Source = StoredIn::Now(target);
-    } catch (const KaveloError&) {
-        project.Source = {target, -1, 0}; // never matches: reading refuses
-    }
-    for (size_t k = 0; k < project.Files.size(); ++k) {
-        if (!project.Files[k].Packed()) continue;
-        EntryRecord& record = std::get<EntryRecord>(project.Files[k].Data);
-        record.SourceOffset = offsets[k];
-        record.Stored = std::string();
-    }
+// After a save the user's files are read from the new setup when needed,
+// so the project holds none of their bytes.
+void LeaveFilesInSetup(SetupProject& project, std::vector<ProjectFile> written,
+                       std::shared_ptr<const BinaryFile> setup) {
+    project.Source = StoredIn::Of(std::move(setup));
+    project.Files = std::move(written);
 }
 
 // Where an installed program keeps its runtime: lib/kavelo/ beside the
 // folder of the program (/usr/lib/kavelo/kavelo.dat for /usr/bin/kavelo).
-std::string InstalledRuntimePath(const std::string& dataFilePath) {
-    const std::string folder = AppFileName(std::string(1, '\1'));
+std::string InstalledRuntimePath(const std::string& programPath, const std::string& dataFilePath) {
+    const std::string folder = AppFileNameFor(programPath, std::string(1, '\1'));
     if (folder.empty()) return {};
     const std::string name = std::filesystem::path(dataFilePath).filename().string();
     return (std::filesystem::path(folder) / "../lib/kavelo" / name).lexically_normal().string();
@@ -352,10 +264,12 @@ std::string InstalledRuntimePath(const std::string& dataFilePath) {
 
 } // namespace
 
-std::string LoadRuntime(std::string& dataFilePath, std::string& why) {
-    const std::string beside = AppFileName("dat");
+std::string LoadRuntime(const SaveOptions& options, std::string& dataFilePath, std::string& why) {
+    // The kernel's link names the executable even when argv[0] does not.
+    const std::string program = options.ProgramPath.empty() ? OwnPath() : options.ProgramPath;
+    const std::string beside = program.empty() ? std::string() : AppFileNameFor(program, "dat");
     dataFilePath = beside;
-    for (const std::string& candidate : {beside, InstalledRuntimePath(beside)}) {
+    for (const std::string& candidate : {beside, InstalledRuntimePath(program, beside)}) {
         if (candidate.empty()) continue;
         std::string reason;
         try {
@@ -372,12 +286,8 @@ std::string LoadRuntime(std::string& dataFilePath, std::string& why) {
         // The reason told is the one for the file beside the program.
         if (candidate == beside) why = reason;
     }
-    if (BuiltInOverride()) return *BuiltInOverride();
+    if (options.BuiltInRuntime) return *options.BuiltInRuntime;
     return LoadResFile("KAVELO.EXE", "FILE");
-}
-
-void SetBuiltInRuntimeForTesting(std::optional<std::string> bytes) {
-    BuiltInOverride() = std::move(bytes);
 }
 
 namespace {
@@ -400,10 +310,10 @@ bool MayReplace(const SetupLock& lock, const SetupProject& project, Host& host) 
 
 } // namespace
 
-bool SaveSetup(SetupProject& project, Host& host, SetupLock* lock) {
+bool SaveSetup(SetupProject& project, Host& host, SetupLock* lock, const SaveOptions& options) {
     std::string dataFilePath;
     std::string why;
-    const std::string runtime = LoadRuntime(dataFilePath, why);
+    const std::string runtime = LoadRuntime(options, dataFilePath, why);
     if (runtime.empty()) {
         ShowErrorWithPath(host, 34, dataFilePath, why);
         return false;
@@ -413,17 +323,22 @@ bool SaveSetup(SetupProject& project, Host& host, SetupLock* lock) {
     try {
         CheckReplaceable(target);
         RemoveStaleTemporaries(target);
-        PendingSetup pending(target);
-        const std::vector<uint32_t> offsets = WriteSetupFile(project, host, runtime, pending.File());
-        pending.Commit(SetupMode(target), lock);
-        LeaveFilesInSetup(project, offsets, target);
+        AtomicFile pending(target, options.UnnamedFiles);
+        BinaryFile file = BinaryFile::OpenReadWrite(pending.OpenPath());
+        std::vector<ProjectFile> written = WriteSetupFile(project, host, runtime, file);
+        // Read through a handle that does not write, so the setup can be
+        // started while the project reads from it.
+        auto setup = std::make_shared<const BinaryFile>(file.ReopenForReading());
+        file.Close();
+        // The new file is locked before it takes the setup's place.
+        pending.Commit(SetupMode(target), [lock](const std::string& named) {
+            if (lock) lock->LockReplacement(named);
+        });
+        if (lock) lock->ReplacementInPlace();
+        LeaveFilesInSetup(project, std::move(written), std::move(setup));
         return true;
     } catch (const KaveloError& e) {
         ShowErrorWithPath(host, 31, project.ProjectPath, e.Reason());
         return false;
     }
-}
-
-void SetUnnamedSaveFilesForTesting(bool allowed) {
-    UnnamedFilesAllowed() = allowed;
 }

@@ -20,7 +20,7 @@ void Module1::NewProject(bool withSample) {
 }
 
 bool Module1::SaveSetup() {
-    return ::SaveSetup(Project, *host_, Lock.Held() ? &Lock : nullptr);
+    return ::SaveSetup(Project, *host_, Lock.Held() ? &Lock : nullptr, Saving);
 }
 
 bool Module1::OpenSetup(const std::string& path) {

@@ -10,6 +10,7 @@
 
 #include "common/Host.h"
 #include "project/Project.h"
+#include "project/SaveSetup.h"
 #include "project/SetupLock.h"
 
 inline constexpr int kMaxDebugLines = 256; // lines kept in DebugText
@@ -38,6 +39,9 @@ class Module1 {
 
     SetupProject Project;
     RunState Run;
+    // Where saves find the setup runtime and how they write (the program's
+    // own unless a test or benchmark chooses).
+    SaveOptions Saving;
     // The lock on the project's setup while the program changes it; saving
     // checks the setup is still the one locked and moves the lock to the
     // file it writes.

@@ -37,7 +37,7 @@ SetupFileLock SetupFileLock::Take(const std::string& path,
             // lock on a file no longer at path protects nothing.
             struct stat now {};
             if (::stat(path.c_str(), &now) == 0 && SameFile(held, now)) {
-                lock.fd_ = fd;
+                lock.fd_.Reset(fd);
                 lock.Remember();
                 return lock;
             }
@@ -57,14 +57,14 @@ SetupFileLock SetupFileLock::Take(const std::string& path,
 
 void SetupFileLock::Remember() {
     struct stat st {};
-    if (::fstat(fd_, &st) != 0) return;
+    if (::fstat(fd_.Get(), &st) != 0) return;
     device_ = st.st_dev;
     inode_ = st.st_ino;
     modified_ = st.st_mtim;
 }
 
 void SetupFileLock::CheckUnchanged(const std::string& path) const {
-    if (fd_ < 0) return;
+    if (!fd_.IsOpen()) return;
     struct stat now {};
     if (::stat(path.c_str(), &now) != 0)
         throw KaveloError("the setup was removed or renamed by another program since it was opened",
@@ -76,7 +76,7 @@ void SetupFileLock::CheckUnchanged(const std::string& path) const {
 }
 
 void SetupFileLock::Release() {
-    if (fd_ >= 0) ::close(std::exchange(fd_, -1));
+    fd_.Reset();
 }
 
 SetupFileLock::~SetupFileLock() {
@@ -84,13 +84,13 @@ SetupFileLock::~SetupFileLock() {
 }
 
 SetupFileLock::SetupFileLock(SetupFileLock&& other) noexcept
-    : fd_(std::exchange(other.fd_, -1)), device_(other.device_), inode_(other.inode_),
+    : fd_(std::move(other.fd_)), device_(other.device_), inode_(other.inode_),
       modified_(other.modified_) {}
 
 SetupFileLock& SetupFileLock::operator=(SetupFileLock&& other) noexcept {
     if (this != &other) {
         Release();
-        fd_ = std::exchange(other.fd_, -1);
+        fd_ = std::move(other.fd_);
         device_ = other.device_;
         inode_ = other.inode_;
         modified_ = other.modified_;

@@ -14,6 +14,8 @@
 #include <chrono>
 #include <string>
 
+#include "common/FileDescriptor.h"
+
 class SetupFileLock {
   public:
     SetupFileLock() = default;
@@ -31,7 +33,7 @@ class SetupFileLock {
     static SetupFileLock Take(const std::string& path,
                               std::chrono::steady_clock::time_point deadline);
 
-    bool Held() const { return fd_ >= 0; }
+    bool Held() const { return fd_.IsOpen(); }
     void Release();
 
     // Throws KaveloError naming path when path no longer names the file
@@ -42,7 +44,7 @@ class SetupFileLock {
     // Records the identity and modification time of the file held.
     void Remember();
 
-    int fd_ = -1;
+    FileDescriptor fd_;
     dev_t device_ = 0;
     ino_t inode_ = 0;
     timespec modified_{};

@@ -102,7 +102,7 @@ SetupLock SetupLock::Acquire(const std::string& path, const std::string& program
                 if (::ftruncate(fd, 0) == 0 && ::pwrite(fd, holder.data(), holder.size(), 0) < 0) {
                     // The name of the holder is a courtesy; the lock holds without it.
                 }
-                lock.fd_ = fd;
+                lock.fd_.Reset(fd);
                 break;
             }
             ::close(fd);
@@ -135,10 +135,10 @@ void SetupLock::ReplacementInPlace() {
 void SetupLock::Release() {
     file_.Release();
     replacement_.Release();
-    if (fd_ < 0) return;
+    if (!fd_.IsOpen()) return;
     // Removed while held, so no later holder's file is ever removed.
     ::unlink(lockPath_.c_str());
-    ::close(std::exchange(fd_, -1));
+    fd_.Reset();
 }
 
 SetupLock::~SetupLock() {
@@ -146,14 +146,14 @@ SetupLock::~SetupLock() {
 }
 
 SetupLock::SetupLock(SetupLock&& other) noexcept
-    : fd_(std::exchange(other.fd_, -1)), lockPath_(std::move(other.lockPath_)),
+    : fd_(std::move(other.fd_)), lockPath_(std::move(other.lockPath_)),
       setupPath_(std::move(other.setupPath_)), file_(std::move(other.file_)),
       replacement_(std::move(other.replacement_)) {}
 
 SetupLock& SetupLock::operator=(SetupLock&& other) noexcept {
     if (this != &other) {
         Release();
-        fd_ = std::exchange(other.fd_, -1);
+        fd_ = std::move(other.fd_);
         lockPath_ = std::move(other.lockPath_);
         setupPath_ = std::move(other.setupPath_);
         file_ = std::move(other.file_);

@@ -11,6 +11,7 @@
 #include <chrono>
 #include <string>
 
+#include "common/FileDescriptor.h"
 #include "project/SetupFileLock.h"
 
 class SetupLock {
@@ -30,7 +31,7 @@ class SetupLock {
     static SetupLock Acquire(const std::string& path, const std::string& program,
                              std::chrono::milliseconds wait = std::chrono::seconds(3));
 
-    bool Held() const { return fd_ >= 0; }
+    bool Held() const { return fd_.IsOpen(); }
     // Gives the lock up (the destructor does too).
     void Release();
 
@@ -48,7 +49,7 @@ class SetupLock {
     void ReplacementInPlace();
 
   private:
-    int fd_ = -1;
+    FileDescriptor fd_;
     std::string lockPath_;
     std::string setupPath_;
     SetupFileLock file_;

@@ -2,10 +2,23 @@
 
 #include <cstdio>
 
+#include "common/Utf8Text.h"
+
+namespace {
+
+void AppendEscape(std::string& out, unsigned code) {
+    char escaped[8];
+    std::snprintf(escaped, sizeof escaped, "\\u%04x", code);
+    out += escaped;
+}
+
+} // namespace
+
 std::string JsonString(const std::string& bytes) {
+    const std::string utf8 = BytesToUtf8(bytes);
     std::string out = "\"";
-    for (const char ch : bytes) {
-        const auto c = static_cast<unsigned char>(ch);
+    for (size_t i = 0; i < utf8.size(); ++i) {
+        const auto c = static_cast<unsigned char>(utf8[i]);
         switch (c) {
         case '"':
             out += "\\\"";
@@ -29,10 +42,11 @@ std::string JsonString(const std::string& bytes) {
             out += "\\t";
             break;
         default:
-            if (c < 0x20 || c >= 0x7F) {
-                char escaped[8];
-                std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned>(c));
-                out += escaped;
+            if (c < 0x20 || c == 0x7F) {
+                AppendEscape(out, c);
+            } else if (c == 0xC2 && static_cast<unsigned char>(utf8[i + 1]) < 0xA0) {
+                // A C1 control (U+0080 to U+009F) is escaped like the others.
+                AppendEscape(out, static_cast<unsigned char>(utf8[++i]));
             } else {
                 out += static_cast<char>(c);
             }

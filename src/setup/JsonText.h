@@ -3,6 +3,7 @@
 
 #include <string>
 
-// A JSON string literal; bytes from 0x7F on are written as \u00XX, their
-// Latin-1 code points.
+// A JSON string literal of bytes as UTF-8 (kept when they are valid UTF-8,
+// else read as Windows-1252). Control characters, DEL and the C1 controls
+// are written as \uXXXX.
 std::string JsonString(const std::string& bytes);

@@ -7,6 +7,7 @@
 #include <algorithm>
 
 #include "common/AsciiCase.h"
+#include "common/Utf8Text.h"
 #include "ui/TextConvert.h"
 
 namespace {

@@ -10,7 +10,7 @@
 
 // Bytes of a multi-line project text to a QString: decoded as UTF-8 when the
 // bytes are valid UTF-8 (the BOM included, kept as U+FEFF), else as
-// Windows-1252 with every byte mapped; every CR LF becomes LF, a lone CR stays.
+// Windows-1252 (BytesToUtf8); every CR LF becomes LF, a lone CR stays.
 QString BytesToText(std::string_view bytes);
 
 // A QString from a text widget to project bytes: UTF-8, every LF becomes
@@ -22,7 +22,3 @@ std::string TextToBytes(const QString& text);
 // and paths.
 QString BytesToLine(std::string_view bytes);
 std::string LineToBytes(const QString& text);
-
-// True when bytes are well-formed UTF-8: no overlong forms, no surrogates,
-// nothing above U+10FFFF, no cut sequence.
-bool IsValidUtf8(std::string_view bytes);

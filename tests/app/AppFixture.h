@@ -14,8 +14,8 @@
 
 #include "TestHost.h"
 #include "app/MakerHost.h"
-#include "project/AppPaths.h"
 #include "project/SaveSetup.h"
+#include "project/Session.h"
 #include "ui/FileDialogs.h"
 
 class AppTest : public ::testing::Test {
@@ -23,7 +23,6 @@ class AppTest : public ::testing::Test {
     void SetUp() override {
         ASSERT_TRUE(settings_.isValid());
         QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settings_.path());
-        SetProgramPathForTesting(dir / "kavelomaker");
         previousMessages_ = SetMessageBoxAnswer(
             [this](QWidget*, const QString& text) { messages.push_back(text.toStdString()); });
         previousDialog_ = SetFileDialogAnswer([this](const FileDialogRequest& request) {
@@ -34,16 +33,17 @@ class AppTest : public ::testing::Test {
     void TearDown() override {
         SetMessageBoxAnswer(previousMessages_);
         SetFileDialogAnswer(previousDialog_);
-        SetProgramPathForTesting("");
-        SetBuiltInRuntimeForTesting(std::nullopt);
     }
 
     // The runtime every save copies: the data file beside the program.
     void UseRuntime(const std::string& bytes) { WriteFile(dir / "kavelomaker.dat", bytes); }
-    // No data file and no built-in copy: saving shows string 34.
-    void RemoveRuntime() {
+    // Saves of module find their runtime beside a program in dir, as the
+    // editor finds its data file beside itself.
+    void Prepare(Module1& module) { module.Saving.ProgramPath = dir / "kavelomaker"; }
+    // No data file and no built-in copy: saving in module shows string 34.
+    void RemoveRuntime(Module1& module) {
         std::remove((dir / "kavelomaker.dat").c_str());
-        SetBuiltInRuntimeForTesting(std::string());
+        module.Saving.BuiltInRuntime = std::string();
     }
     // A stand-in setup runtime: a shell script that writes its arguments,
     // one per line, into record, sleeps, and ends before the package bytes.

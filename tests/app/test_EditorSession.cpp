@@ -22,6 +22,7 @@
 #include <cstdio>
 
 #include "AppFixture.h"
+#include "ProcessRun.h"
 #include "app/MakerApp.h"
 #include "app/frmMaker.h"
 #include "app/frmStartup.h"
@@ -64,18 +65,9 @@ void Type(QWidget* box, const QString& text) {
 
 // kavelo simulate's output for a setup and selection, LF line ends.
 std::string Simulate(const std::string& setup, const std::string& select) {
-    std::string out;
-    FILE* p =
-        popen((std::string(KAVELO_PATH) + " simulate '" + setup + "' --select " + select + " 2>&1")
-                  .c_str(),
-              "r");
-    if (!p) return out;
-    char buffer[4096];
-    size_t n;
-    while ((n = fread(buffer, 1, sizeof buffer, p)) > 0)
-        out.append(buffer, n);
-    pclose(p);
-    return out;
+    ProcessOptions options;
+    options.MergeErrors = true;
+    return RunProcess({KAVELO_PATH, "simulate", setup, "--select", select}, options).out;
 }
 
 using EditorSession = AppTest;
@@ -83,6 +75,7 @@ using EditorSession = AppTest;
 TEST_F(EditorSession, EveryWindowTypedDroppedChosenAndSaved) {
     const std::string path = dir / "session.exe";
     MakerApp app;
+    Prepare(app.Module());
     app.Start();
     dialogAnswer = QString::fromStdString(path);
     QTest::keyClick(app.Startup()->focusWidget(), Qt::Key_Space);
@@ -155,7 +148,7 @@ TEST_F(EditorSession, EveryWindowTypedDroppedChosenAndSaved) {
     ASSERT_EQ(reopened.FileCount(), 2);
     EXPECT_EQ(reopened.Files[0].Name, "licence.txt");
     EXPECT_EQ(reopened.Files[1].Name, "helper.bin");
-    EXPECT_EQ(ExtractEntry(reopened.Files[0].Record()), "Terms \xC3\xA9t\xC3\xA9\r\n");
+    EXPECT_EQ(ExtractEntry(reopened.LoadedRecord(reopened.Files[0])), "Terms \xC3\xA9t\xC3\xA9\r\n");
     EXPECT_NE(reopened.ScriptText.find("checked\r\n  Check 2\r\n"), std::string::npos);
 
     // The debugger showed the problems by line, then what kavelo simulate

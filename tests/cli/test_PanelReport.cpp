@@ -57,7 +57,7 @@ TEST_F(Report, ListsOptionsAndTopToBottom) {
                                 "combo   1  8,40       item 2/2    \xe9 (1)    add 2\n");
     EXPECT_EQ(PanelJson(panel),
               "{\"elements\": [{\"kind\": \"combo\", \"index\": 1, \"id\": 1, \"left\": 8, "
-              "\"top\": 40, \"items\": [\"a\\\"b\", \"\\u00e9\"], "
+              "\"top\": 40, \"items\": [\"a\\\"b\", \"\xC3\xA9\"], "
               "\"selected\": 2, \"value\": 2}, "
               "{\"kind\": \"option\", \"index\": 1, \"id\": 2, \"left\": 16, \"top\": 8, "
               "\"bold\": true, \"caption\": \"opt\", \"checked\": true, "
@@ -65,11 +65,25 @@ TEST_F(Report, ListsOptionsAndTopToBottom) {
                   ZeroValues(62) + "]}\n");
 }
 
-TEST(JsonString, Escapes) {
-    EXPECT_EQ(JsonString("plain"), "\"plain\"");
-    EXPECT_EQ(JsonString(std::string("\"\\/\n\r\t\b\f\x01\x1f\x7f\x80\xff", 13)),
-              "\"\\\"\\\\/\\n\\r\\t\\b\\f\\u0001\\u001f\\u007f\\u0080\\u00ff\"");
-    EXPECT_EQ(JsonString(std::string(1, '\0')), "\"\\u0000\"");
+// JSON is UTF-8: valid UTF-8 is kept, other bytes are read as Windows-1252;
+// controls (C0, DEL, C1) are escaped.
+TEST(JsonString, EscapesAndWritesUtf8) {
+    struct Case {
+        std::string bytes, json;
+    };
+    const Case cases[] = {
+        {"plain", "\"plain\""},
+        {"\"\\/\n\r\t\b\f\x01\x1f\x7f", "\"\\\"\\\\/\\n\\r\\t\\b\\f\\u0001\\u001f\\u007f\""},
+        {std::string(1, '\0'), "\"\\u0000\""},
+        {"caf\xC3\xA9.txt", "\"caf\xC3\xA9.txt\""},
+        {"caf\xE9.txt", "\"caf\xC3\xA9.txt\""},
+        {"\x80\xff", "\"\xE2\x82\xAC\xC3\xBF\""},
+        {"a\xC2\x85"
+         "b\xC2\xA0",
+         "\"a\\u0085b\xC2\xA0\""},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(JsonString(c.bytes), c.json) << c.bytes;
 }
 
 TEST_F(Report, ClickArguments) {

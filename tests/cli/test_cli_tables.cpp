@@ -146,9 +146,17 @@ TEST_F(CliTable, Errors) {
          "kavelo: t.exe: line not understood: Cpy readme,1\nkavelo: t.exe: guard not "
          "understood: {val(1) =}\n",
          false},
-        {"$K script t.exe --set unclear.txt && $K simulate t.exe --json | python3 -c "
-         "'import json,sys; d=json.load(sys.stdin); print(d[\"warnings\"], len(d[\"problems\"]))'",
-         0, "['### Warning: Reference to missing file: gone.txt'] 4", "", false},
+        {"$K script t.exe --set unclear.txt && $K simulate t.exe --json", 0,
+         "\"warnings\": [\"### Warning: Reference to missing file: gone.txt\"], \"problems\": "
+         "[\"### Warning: Reference to missing file: gone.txt\", \"###      Copy gone.txt,1\", "
+         "\"line not understood: Cpy readme,1\", \"guard not understood: {val(1) =}\"]}\n",
+         "", false},
+        // JSON is UTF-8: a UTF-8 name as it is, a Latin-1 name read as Windows-1252.
+        {"printf x > 'caf\xC3\xA9.txt' && $K add t.exe 'caf\xC3\xA9.txt' && $K list t.exe --json",
+         0, "\"name\": \"caf\xC3\xA9.txt\"", "", false},
+        {"f=$(printf 'lat\\351n\\200.txt') && printf x > \"$f\" && $K add t.exe \"$f\" && "
+         "$K list t.exe --json",
+         0, "\"name\": \"lat\xC3\xA9n\xE2\x82\xAC.txt\"", "", false},
     });
 }
 
@@ -196,6 +204,11 @@ TEST_F(CliTable, Hostile) {
         {"$K extract evil.exe out && test ! -e out/setup", 0, "tool", "", true},
         {"$K extract evil.exe out --all && ls out/setup", 0, "picture.bmp\nscript.txt", "", true},
         {"./evil.exe --extract out --all && ls out/setup", 0, "setup.txt\nstrings.txt", "", true},
+        // The tool's outputs replace a file whole: a hard link is not written
+        // through, the mode stays, a device is written as it is.
+        {"ln victim.txt out.txt && chmod 640 out.txt && $K script t.exe --get-script out.txt && "
+         "$K compress victim.txt /dev/null && cat victim.txt && stat -c %a out.txt",
+         0, "outside the folder\n640\n", "", true},
     });
 }
 
@@ -219,6 +232,37 @@ TEST_F(CliTable, NameHeldTwiceIsRefusedEverywhere) {
         {"./twice.exe --list", 1, "", why, true},
         {"./twice.exe --extract out; test ! -e out/tool.sh", 0, "", why, true},
         {home + "./twice.exe --unattended; test ! -e home/data", 0, "", why, true},
+    });
+}
+
+// A setup carries a checksum of every entry: kavelo verify names an entry
+// that differs, the setup installs nothing from it, and no command that
+// changes a setup writes it back; a setup written before checksums installs
+// as before, with a note.
+TEST_F(CliTable, ChecksumsFindAFlippedByte) {
+    std::string bytes = ReadFile(master / "t.exe");
+    // The last data byte: the sample program's, stored raw, before the block
+    // of five digests and the trailer.
+    bytes[bytes.size() - 10 - (48 + 32 * 5) - 1] ^= 0x01;
+    WriteFile(master / "flipped.exe", bytes);
+    auto oldEntries =
+        SetupEntries("Caption\r\nStart\r\n\r\nApp\r\n\r\n\r\n", {{"readme.txt", "text"}});
+    oldEntries[1].stored = "[Create]\r\n[Install]\r\nCopy readme.txt,1\r\n";
+    WriteFile(master / "old.exe", BuildSetup(ReadFile(RUNTIME_PATH), oldEntries));
+    chmod((master / "flipped.exe").c_str(), 0755);
+    chmod((master / "old.exe").c_str(), 0755);
+    const std::string why = "the data of \"myapp.exe\" does not match its checksum";
+    const std::string home = "HOME=$PWD/home XDG_DATA_HOME=$PWD/home/data ";
+    RunCases({
+        {"$K verify t.exe", 0, "t.exe: 5 entries and the directory match their checksums\n", "",
+         true},
+        {"$K verify flipped.exe", 1, "", "kavelo: flipped.exe: " + why + "\n", true},
+        {"$K verify old.exe", 1, "",
+         "old.exe: the setup carries no checksums (it was written before they were added)", true},
+        {"$K add flipped.exe plain.bin && cmp flipped.exe t.exe", 1, "", why, true},
+        {home + "./flipped.exe --unattended; test ! -e home/data", 0, "", why, true},
+        {home + "./old.exe --unattended --dir $PWD/inst && test -e inst/readme.txt", 0,
+         "Note: this setup carries no checksums; its files are not verified.", "", true},
     });
 }
 

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "common/BigEndian.h"
+#include "common/Sha256.h"
 
 namespace pkgtest {
 
@@ -75,8 +76,21 @@ struct ModelEntry {
     uint32_t uncompressed = 0;
 };
 
-// The bytes of a package at P holding entries, followed directly by its trailer.
-inline std::string ModelPackage(const std::vector<ModelEntry>& entries, uint32_t P) {
+// The checksum block of a package whose header, directory and names are
+// head and whose data blocks are stored, laid out by hand.
+inline std::string ModelChecksumBlock(const std::string& head,
+                                      const std::vector<std::string>& stored) {
+    std::string block =
+        "qkpS" + LongToChars(static_cast<uint32_t>(stored.size())) + Sha256Digest(head);
+    for (const std::string& s : stored)
+        block += Sha256Digest(s);
+    return block + LongToChars(static_cast<uint32_t>(48 + 32 * stored.size())) + "qkpS";
+}
+
+// The bytes of a package at P holding entries, followed directly by its
+// trailer, or with checksums by its checksum block and the trailer.
+inline std::string ModelPackage(const std::vector<ModelEntry>& entries, uint32_t P,
+                                bool checksums = false) {
     std::string directory, names, data;
     for (const ModelEntry& e : entries) {
         directory += static_cast<char>(e.flags);
@@ -90,7 +104,15 @@ inline std::string ModelPackage(const std::vector<ModelEntry>& entries, uint32_t
     package += LongToChars(static_cast<uint32_t>(entries.size()));
     package += LongToChars(static_cast<uint32_t>(names.size()));
     package += LongToChars(static_cast<uint32_t>(data.size()));
-    return package + directory + names + data + "eof" + LongToChars(P) + "qkp";
+    package += directory + names;
+    std::string block;
+    if (checksums) {
+        std::vector<std::string> stored;
+        for (const ModelEntry& e : entries)
+            stored.push_back(e.stored);
+        block = ModelChecksumBlock(package, stored);
+    }
+    return package + data + block + "eof" + LongToChars(P) + "qkp";
 }
 
 // A raw entry whose uncompressed size is its length.

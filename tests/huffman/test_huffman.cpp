@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <bit>
 #include <map>
 #include <random>
 #include <string>
@@ -432,3 +433,53 @@ TEST(Huffman, StreamingCallsBackWithFinalPrefixes) {
 }
 
 } // namespace
+
+namespace {
+
+// The stream HuffmanPieceEncoder makes of input cut into pieces of size.
+std::string InPieces(const std::string& input, size_t size, bool& same) {
+    HuffmanPieceEncoder encoder;
+    for (size_t at = 0; at < input.size(); at += size)
+        encoder.Count(std::string_view(input).substr(at, size));
+    std::string stream;
+    const uint64_t length = encoder.Plan(stream);
+    if (length == 0) return {};
+    for (size_t at = 0; at < input.size(); at += size)
+        encoder.Encode(std::string_view(input).substr(at, size), stream);
+    same = encoder.Finish(stream);
+    EXPECT_EQ(stream.size(), length);
+    return stream;
+}
+
+} // namespace
+
+TEST(HuffmanPieceEncoder, GivesCompressHuffmansStreamWhateverThePieces) {
+    std::mt19937 rng(11);
+    std::vector<std::pair<std::string, std::string>> inputs;
+    for (const auto& w : WorkedStreams())
+        inputs.emplace_back(w.name, w.input);
+    std::string random(300000, '\0'), skewed(300000, '\0');
+    for (char& c : random)
+        c = static_cast<char>(rng());
+    // Long codes: weights that grow like Fibonacci numbers.
+    for (size_t i = 0; i < skewed.size(); ++i)
+        skewed[i] = static_cast<char>(std::countr_zero(rng() | 0x80000000u));
+    inputs.emplace_back("random", random);
+    inputs.emplace_back("skewed", skewed);
+    inputs.emplace_back("one byte", "x");
+    for (const auto& [name, input] : inputs)
+        for (size_t size : {size_t{1}, size_t{7}, size_t{4096}, size_t{100001}}) {
+            bool same = false;
+            EXPECT_EQ(InPieces(input, size, same), CompressHuffman(input)) << name << " " << size;
+            EXPECT_TRUE(same || input.size() < 2) << name;
+        }
+}
+
+TEST(HuffmanPieceEncoder, PiecesThatDifferFromTheCountedOnesAreNoticed) {
+    HuffmanPieceEncoder encoder;
+    encoder.Count("aaab");
+    std::string stream;
+    ASSERT_GT(encoder.Plan(stream), 0u);
+    encoder.Encode("aabb", stream);
+    EXPECT_FALSE(encoder.Finish(stream));
+}

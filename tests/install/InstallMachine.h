@@ -12,7 +12,7 @@
 #include "TreeSnapshot.h"
 #include "huffman/Huffman.h"
 #include "install/InstallEngine.h"
-#include "install/Sha256.h"
+#include "common/Sha256.h"
 
 inline const char* const kScript = "[Install]\r\n"
                                    "Del ,1,,old.log\r\n"

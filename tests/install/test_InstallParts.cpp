@@ -8,11 +8,12 @@
 #include "TestHost.h"
 #include "common/BigEndian.h"
 #include "common/Errors.h"
+#include "common/Utf8Text.h"
 #include "install/DesktopEntry.h"
 #include "install/DisplayText.h"
 #include "install/LinuxFolders.h"
 #include "install/Manifest.h"
-#include "install/Sha256.h"
+#include "common/Sha256.h"
 
 namespace {
 
@@ -220,8 +221,8 @@ TEST(Manifest, CompareVersions) {
 TEST(DisplayText, ControlsEscapedAndCodePageTurnedIntoUtf8) {
     EXPECT_EQ(Shown("a\x1b[2Jb\x07"), "a\\x1b[2Jb\\x07");
     EXPECT_EQ(Shown(std::string(300, 'n')), std::string(200, 'n') + "...");
-    EXPECT_EQ(TextToUtf8("gr\xfc\xdf \x80"), "gr\xc3\xbc\xc3\x9f \xe2\x82\xac");
-    EXPECT_EQ(TextToUtf8("gr\xc3\xbc\xc3\x9f"), "gr\xc3\xbc\xc3\x9f");
+    EXPECT_EQ(BytesToUtf8("gr\xfc\xdf \x80"), "gr\xc3\xbc\xc3\x9f \xe2\x82\xac");
+    EXPECT_EQ(BytesToUtf8("gr\xc3\xbc\xc3\x9f"), "gr\xc3\xbc\xc3\x9f");
     EXPECT_EQ(ShownText("one\r\ntwo\x1b"), "one\ntwo");
 }
 

@@ -7,9 +7,12 @@
 #include <filesystem>
 #include <random>
 #include <set>
+#include <tuple>
 #include <vector>
 
 #include "huffman/Huffman.h"
+#include "common/Sha256.h"
+#include "package/PackageChecksums.h"
 #include "package/PackageReader.h"
 #include "package/PackageWriter.h"
 #include "PackageTestUtil.h"
@@ -78,19 +81,21 @@ int64_t MakePackageFile(const std::string& path, const std::string& host,
 void ExpectPackageFile(const std::string& bytes, const std::string& host,
                        const std::vector<ModelEntry>& expected, size_t oldLength, bool keepTail,
                        const std::string& context = "") {
-    const std::string package = ModelPackage(expected, static_cast<uint32_t>(host.size()));
-    const std::string body = host + package.substr(0, package.size() - 10);
-    const std::string trailer = package.substr(package.size() - 10);
-    if (body.size() + 10 >= oldLength) {
+    // The checksum block goes with the trailer.
+    const std::string package = ModelPackage(expected, static_cast<uint32_t>(host.size()), true);
+    const size_t tail = 10 + 48 + 32 * expected.size();
+    const std::string body = host + package.substr(0, package.size() - tail);
+    const std::string trailer = package.substr(package.size() - tail);
+    if (body.size() + tail >= oldLength) {
         EXPECT_EQ(bytes, body + trailer) << context;
         return;
     }
     ASSERT_EQ(bytes.size(), oldLength) << context;
     EXPECT_EQ(bytes.substr(0, body.size()), body) << context;
-    EXPECT_EQ(bytes.substr(bytes.size() - 10), trailer) << context;
+    EXPECT_EQ(bytes.substr(bytes.size() - tail), trailer) << context;
     if (!keepTail) {
-        EXPECT_EQ(bytes.substr(body.size(), oldLength - 10 - body.size()),
-                  std::string(oldLength - 10 - body.size(), '\0'))
+        EXPECT_EQ(bytes.substr(body.size(), oldLength - tail - body.size()),
+                  std::string(oldLength - tail - body.size(), '\0'))
             << context;
     }
 }
@@ -212,12 +217,15 @@ TEST(WritePackage, TheBuildsCallGivesTheLayoutByteForByte) {
     WriteOptions options = Options(0, {}, true);
     options.RawThresholdPercent = 95;
     EXPECT_EQ(WritePackage(f, P, items.list, options), 4);
-    const std::string expected =
-        "MZhost" + FromHex("71 6B 70 41 | 00000004 | 00000041 | 00000020") +
+    const std::string head =
+        FromHex("71 6B 70 41 | 00000004 | 00000041 | 00000020") +
         FromHex("01 00000011 00000017 0000000B") + FromHex("00 00000010 00000008 00000008") +
         FromHex("00 0000000F 00000000 00000000") + FromHex("00 00000011 00000001 00000001") +
-        "setup\\picture.bmpsetup\\script.txtsetup\\setup.txtsetup\\strings.txt" +
-        kAbracadabraStream + "[Create]" + "x" + "eof" + FromHex("00000006") + "qkp";
+        "setup\\picture.bmpsetup\\script.txtsetup\\setup.txtsetup\\strings.txt";
+    const std::string expected =
+        "MZhost" + head + kAbracadabraStream + "[Create]" + "x" +
+        ModelChecksumBlock(head, {kAbracadabraStream, "[Create]", "", "x"}) + "eof" +
+        FromHex("00000006") + "qkp";
     EXPECT_EQ(ReadBytes(dir.File("setup.exe")), expected);
     EXPECT_EQ(FindPackage(f), 6);
 }
@@ -246,7 +254,8 @@ TEST(WritePackage, RawItemsFromInlineDataAndFiles) {
     const std::string compressible = std::string(2000, 'a') + std::string(20, 'b');
     WriteBytes(dir.File("big.txt"), compressible);
     WriteBytes(dir.File("small.txt"), "hi");
-    for (bool compress : {false, true}) {
+    // On the calling thread and through the workers alike.
+    for (auto [compress, workers] : {std::pair{false, 0}, std::pair{true, 0}, std::pair{true, 2}}) {
         BinaryFile f = BinaryFile::CreateEmpty(dir.File("raw.bin"));
         const int64_t P = PreparePackage(f, true);
         Items items;
@@ -254,7 +263,9 @@ TEST(WritePackage, RawItemsFromInlineDataAndFiles) {
         items.File(dir.File("big.txt"), "file");
         items.File(dir.File("small.txt"), "small"); // its stream would be longer
         items.Inline("", "empty");
-        ASSERT_EQ(WritePackage(f, P, items.list, Options(0, {}, compress, true)), 4);
+        WriteOptions options = Options(0, {}, compress, true);
+        options.Workers = workers;
+        ASSERT_EQ(WritePackage(f, P, items.list, options), 4);
         const std::vector<DirectoryEntry> read = ReadDirectory(f, P);
         ASSERT_EQ(read.size(), 4u);
         const std::vector<std::string> back = {compressible, compressible, "hi", ""};
@@ -274,13 +285,15 @@ TEST(WritePackage, RawItemsFromInlineDataAndFiles) {
 TEST(WritePackage, RawThresholdForInlineItems) {
     // A stream at 105 % of the data: kept with 110, not with 100.
     const std::string flat = Flat(15616);
-    for (auto [threshold, flags] : {std::pair{110, 1}, std::pair{100, 0}}) {
+    for (auto [threshold, flags, workers] : {std::tuple{110, 1, 0}, std::tuple{100, 0, 0},
+                                             std::tuple{110, 1, 2}, std::tuple{100, 0, 2}}) {
         ScratchDir dir;
         BinaryFile f = BinaryFile::CreateEmpty(dir.File("t.bin"));
         Items items;
         items.Inline(flat, "flat");
         WriteOptions options = Options(0, {}, true);
         options.RawThresholdPercent = threshold;
+        options.Workers = workers;
         WritePackage(f, PreparePackage(f, true), items.list, options);
         const std::vector<DirectoryEntry> read = ReadDirectory(f, 0);
         ASSERT_EQ(read.size(), 1u);
@@ -300,7 +313,7 @@ TEST(WritePackage, EntryWithAnOffsetIntoItsSourceFile) {
     Items items;
     items.Packed(entry, "copied", dir.File("src.bin"));
     ASSERT_EQ(WritePackage(f, PreparePackage(f, true), items.list, Options(0, {}, true, true)), 1);
-    EXPECT_EQ(ReadBytes(dir.File("o.bin")), ModelPackage({{"copied", stored, 0, 99}}, 0));
+    EXPECT_EQ(ReadBytes(dir.File("o.bin")), ModelPackage({{"copied", stored, 0, 99}}, 0, true));
 
     // Past the end of the source, the item cannot be read.
     entry.replace(1, 4, LongToChars(110));
@@ -330,7 +343,7 @@ TEST(WritePackage, UnreadableItemsAreDroppedOrAbortTheWrite) {
     BinaryFile f = BinaryFile::OpenReadWrite(dir.File("p.bin"));
     EXPECT_EQ(WritePackage(f, 4, items.list, Options(0)), 2);
     EXPECT_EQ(ReadBytes(dir.File("p.bin")),
-              "host" + ModelPackage({Raw("a", "first"), Raw("d", "present")}, 4));
+              "host" + ModelPackage({Raw("a", "first"), Raw("d", "present")}, 4, true));
 }
 
 TEST(WritePackage, BadArgumentsAreRefusedBeforeWriting) {
@@ -387,7 +400,7 @@ TEST(WritePackage, HeaderOverlappingTheTrailerIsRewrittenInPlace) {
         EXPECT_EQ(WritePackage(f, 16, items.list, Options(0)), 1);
     }
     const std::string host = "HOST" + std::string(12, 'h');
-    EXPECT_EQ(ReadBytes(dir.File("o.bin")), host + ModelPackage({Raw("b", "new")}, 16));
+    EXPECT_EQ(ReadBytes(dir.File("o.bin")), host + ModelPackage({Raw("b", "new")}, 16, true));
 }
 
 // Merging: old entries a, B, c (names compared without regard to case).
@@ -500,7 +513,8 @@ TEST(WritePackage, KeepTailOffClearsTheOldTailAndTheTrailerStays) {
         const std::string after = ReadBytes(dir.File("t.bin"));
         ExpectPackageFile(after, "host", {old[1]}, before.size(), keepTail);
         if (keepTail) { // the old bytes past the new data are left as they were
-            EXPECT_EQ(after.substr(after.size() - 12, 2), before.substr(before.size() - 12, 2));
+            const size_t beforeBlock = after.size() - 10 - (48 + 32) - 2;
+            EXPECT_EQ(after.substr(beforeBlock, 2), before.substr(beforeBlock, 2));
         }
         EXPECT_EQ(FindPackage(f), 4);
     }
@@ -523,7 +537,7 @@ TEST(WritePackage, IntoAnotherFileCopiesTheKeptData) {
     ASSERT_EQ(WritePackage(source, P, items.list, options), 2);
     EXPECT_EQ(ReadBytes(dir.File("to.bin")),
               "other runtime" +
-                  ModelPackage({old[0], Raw("added", "added")}, static_cast<uint32_t>(P2)));
+                  ModelPackage({old[0], Raw("added", "added")}, static_cast<uint32_t>(P2), true));
     EXPECT_EQ(ReadBytes(dir.File("from.bin")), from); // the source package is untouched
 }
 
@@ -598,5 +612,74 @@ TEST(WritePackage, RandomMergesMatchTheModel) {
         ExpectPackageFile(ReadBytes(dir.File("r.bin")), host, expected, oldLength, keepTail,
                           "round " + std::to_string(round));
         if (HasFailure()) break;
+    }
+}
+
+// Items larger than the workers' pieces: Huffman streams byte for byte as
+// the whole-file compressor makes them, zstd frames that give the contents
+// back, and contents that do not shrink stored raw with nothing left of the
+// stream given up, in the order given and with their checksums.
+TEST(WritePackage, WorkersCompressLargeItemsInPiecesInOrder) {
+    std::mt19937 rng(5);
+    std::string noise(3 << 20, '\0');
+    for (char& c : noise)
+        c = static_cast<char>(rng());
+    std::string text;
+    while (text.size() < (5u << 20))
+        text += "line " + std::to_string(rng() % 1000) + " of a long text file\r\n";
+    for (EntryCodec codec : {EntryCodec::Huffman, EntryCodec::Zstd}) {
+        ScratchDir dir;
+        BinaryFile f = BinaryFile::CreateEmpty(dir.File("big.bin"));
+        Items items;
+        items.Inline(text, "text");
+        items.Inline(noise, "noise");
+        items.Inline("x", "one");
+        WriteOptions options = Options(0, {}, true);
+        options.Codec = codec;
+        options.Workers = 2;
+        std::vector<std::pair<std::string, int64_t>> told;
+        options.Packing = [&](const std::string& name, int64_t taken) {
+            told.emplace_back(name, taken);
+        };
+        ASSERT_EQ(WritePackage(f, PreparePackage(f, true), items.list, options), 3);
+        const std::vector<DirectoryEntry> read = ReadDirectory(f, 0);
+        ASSERT_EQ(read.size(), 3u);
+        EXPECT_EQ(read[0].Flags, CompressedFlags(codec));
+        if (codec == EntryCodec::Huffman) {
+            EXPECT_EQ(ReadEntry(f, read[0]).Stored, CompressHuffman(text));
+        }
+        EXPECT_EQ(ReadEntryContents(f, read[0]), text);
+        EXPECT_EQ(read[1].Flags, 0);
+        EXPECT_EQ(ReadEntry(f, read[1]).Stored, noise);
+        EXPECT_EQ(read[2].Flags, 0);
+        EXPECT_EQ(f.Length(),
+                  read[2].Offset + 1 + kChecksumFixedSize + 3 * kDigestSize + kTrailerSize);
+        EXPECT_TRUE(VerifyPackageChecksums(f, 0, read));
+        ASSERT_FALSE(told.empty());
+        EXPECT_EQ(told.front(), (std::pair<std::string, int64_t>{"text", 0}));
+        EXPECT_EQ(told.back(), (std::pair<std::string, int64_t>{"one", 1}));
+    }
+}
+
+// Stored bytes copied from their source file are checked against the
+// digest their caller knows.
+TEST(WritePackage, CopiedBytesThatDifferFromTheirDigestAreRefused) {
+    ScratchDir dir;
+    const std::string stored = "the stored bytes";
+    WriteBytes(dir.File("src.bin"), std::string(100, '#') + stored);
+    const BinaryFile source = BinaryFile::OpenRead(dir.File("src.bin"));
+    EntryRecord record;
+    record.SourceOffset = 100;
+    record.StoredSize = record.Size = static_cast<uint32_t>(stored.size());
+    for (const std::string& digest : {Sha256Digest(stored), Sha256Digest("other bytes")}) {
+        BinaryFile f = BinaryFile::CreateEmpty(dir.File("out.bin"));
+        const std::vector<PackageItem> items = {
+            {"copied", PackageItem::Packed{&record, {}, &source, digest}}};
+        if (digest == Sha256Digest(stored)) {
+            ASSERT_EQ(WritePackage(f, PreparePackage(f, true), items), 1);
+            EXPECT_EQ(ReadEntryContents(f, ReadDirectory(f, 0)[0]), stored);
+        } else {
+            EXPECT_THROW(WritePackage(f, PreparePackage(f, true), items), DamagedInput);
+        }
     }
 }

@@ -34,11 +34,7 @@ std::map<std::string, EntryRecord> EntriesOf(const std::string& path) {
 
 class OldSetups : public ::testing::TestWithParam<const char*> {
   protected:
-    void SetUp() override { SetProgramPathForTesting(dir / "kavelomaker"); }
-    void TearDown() override {
-        SetProgramPathForTesting("");
-        SetBuiltInRuntimeForTesting(std::nullopt);
-    }
+    void SetUp() override { session.Saving.ProgramPath = dir / "kavelomaker"; }
     TempDir dir;
     RecordingHost host;
     Module1 session{host};
@@ -51,7 +47,7 @@ TEST_P(OldSetups, OpenAndSaveAgainWithEveryEntryAsItWas) {
     const std::string bytes = ReadWholeFile(fixture);
     const int64_t P = FindPackage(BinaryFile::OpenRead(fixture));
     ASSERT_GT(P, 0);
-    SetBuiltInRuntimeForTesting(bytes.substr(0, static_cast<size_t>(P)));
+    session.Saving.BuiltInRuntime = bytes.substr(0, static_cast<size_t>(P));
     const std::string copy = dir / "copy.exe";
     std::filesystem::copy_file(fixture, copy);
 
@@ -84,7 +80,7 @@ TEST(OldSetupFiles, GiveBackTheFilesTheyWereMadeFrom) {
     for (const ProjectFile& f : p.Files) {
         const std::string source = kSetups + "/files/" + f.Name;
         if (!std::filesystem::exists(source)) continue;
-        EXPECT_EQ(ExtractEntry(f.Record(), f.Name), ReadWholeFile(source)) << f.Name;
+        EXPECT_EQ(ExtractEntry(p.LoadedRecord(f), f.Name), ReadWholeFile(source)) << f.Name;
         ++compared;
     }
     EXPECT_EQ(compared, 5);
@@ -92,10 +88,10 @@ TEST(OldSetupFiles, GiveBackTheFilesTheyWereMadeFrom) {
 
 TEST(ZstdProject, RemembersItsCodecPastTheSevenLinesAndPacksWithIt) {
     TempDir dir;
-    SetProgramPathForTesting(dir / "kavelomaker");
-    SetBuiltInRuntimeForTesting("#!RUNTIME-STUB\n");
     RecordingHost host;
     Module1 session{host};
+    session.Saving.ProgramPath = dir / "kavelomaker";
+    session.Saving.BuiltInRuntime = "#!RUNTIME-STUB\n";
     session.Project.ProjectPath = dir / "z.exe";
     session.NewProject(false);
     std::string text;
@@ -125,7 +121,5 @@ TEST(ZstdProject, RemembersItsCodecPastTheSevenLinesAndPacksWithIt) {
     EXPECT_EQ(session.Project.Codec, EntryCodec::Huffman);
     EXPECT_EQ(session.Project.Files[0].Record().Flags, kFlagCompressed);
     EXPECT_EQ(session.Project.JoinedSetupLines().find("compression"), std::string::npos);
-    EXPECT_EQ(ExtractEntry(session.Project.Files[0].Record()), text);
-    SetProgramPathForTesting("");
-    SetBuiltInRuntimeForTesting(std::nullopt);
+    EXPECT_EQ(ExtractEntry(session.Project.LoadedRecord(session.Project.Files[0])), text);
 }

@@ -9,6 +9,8 @@
 #include <unistd.h>
 
 #include <condition_variable>
+#include <filesystem>
+#include <fstream>
 #include <functional>
 #include <mutex>
 #include <random>
@@ -18,8 +20,10 @@
 #include "TestHost.h"
 #include "common/Errors.h"
 #include "package/BinaryFile.h"
+#include "package/PackageChecksums.h"
 #include "package/PackageReader.h"
 #include "project/AppPaths.h"
+#include "project/FileIntake.h"
 #include "project/SaveSetup.h"
 #include "project/Session.h"
 #include "project/SetupLock.h"
@@ -41,12 +45,8 @@ std::string RandomBytes(size_t n, unsigned seed) {
 class SetupTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        SetProgramPathForTesting(dir / "kavelomaker");
-        SetBuiltInRuntimeForTesting(kRuntime);
-    }
-    void TearDown() override {
-        SetProgramPathForTesting("");
-        SetBuiltInRuntimeForTesting(std::nullopt);
+        session.Saving.ProgramPath = dir / "kavelomaker";
+        session.Saving.BuiltInRuntime = kRuntime;
     }
     bool Open(const std::string& path) { return session.OpenSetup(path); }
     bool SaveSetup() { return session.SaveSetup(); }
@@ -54,7 +54,7 @@ class SetupTest : public ::testing::Test {
     bool AddFile(const std::string& name, const std::string& data) {
         return gProject.AddFile({name, data});
     }
-    const std::string& StoredBytes(int k) const { return gProject.Files[k].Record().Stored; }
+    std::string StoredBytes(int k) const { return gProject.LoadedRecord(gProject.Files[k]).Stored; }
 
     TempDir dir;
     RecordingHost host;
@@ -152,8 +152,9 @@ TEST_F(SetupTest, SavedSetupOpensWithEveryField) {
     }
 
     // The empty and the 1-byte file come back as they were.
-    EXPECT_EQ(ExtractEntry(gProject.Files[gProject.FindFile("empty.dat")].Record()), "");
-    const EntryRecord& one = gProject.Files[gProject.FindFile("one.txt")].Record();
+    EXPECT_EQ(ExtractEntry(gProject.LoadedRecord(gProject.Files[gProject.FindFile("empty.dat")])),
+              "");
+    const EntryRecord one = gProject.LoadedRecord(gProject.Files[gProject.FindFile("one.txt")]);
     EXPECT_EQ(ExtractEntry(one), "1");
     EXPECT_EQ(one.Size, 1u);
 }
@@ -183,8 +184,9 @@ TEST_F(SetupTest, LayoutIsRuntimeThenSetupFilesThenUserFiles) {
         EXPECT_EQ(records[k].Name, names[k]);
         end = records[k].Offset + records[k].StoredSize;
     }
-    // The trailer follows the last data block directly.
-    EXPECT_EQ(end + 10, static_cast<int64_t>(bytes.size()));
+    // The checksum block follows the last data block, the trailer follows it.
+    EXPECT_EQ(end + 48 + 32 * 6 + 10, static_cast<int64_t>(bytes.size()));
+    EXPECT_TRUE(VerifyPackageChecksums(file, p, records));
     // The setup lines are stored joined with CR LF, nothing after the last.
     const std::string lines = gProject.JoinedSetupLines();
     EXPECT_EQ(ReadEntryContents(file, records[2]), lines);
@@ -211,7 +213,7 @@ TEST_F(SetupTest, FileThatDoesNotShrinkIsStoredRaw) {
     gProject.ProjectPath = dir / "raw.exe";
     ASSERT_TRUE(SaveSetup());
     for (size_t k = 0; k < cases.size(); ++k) {
-        const EntryRecord& r = gProject.Files[k].Record();
+        const EntryRecord r = gProject.LoadedRecord(gProject.Files[k]);
         EXPECT_EQ(r.Compressed(), cases[k].compressed) << cases[k].name;
         EXPECT_EQ(r.Size, cases[k].data.size()) << cases[k].name;
         if (r.Compressed()) {
@@ -243,6 +245,81 @@ TEST_F(SetupTest, SecondSaveCompressesNothingAgainAndGivesTheSameFile) {
     EXPECT_EQ(ReadFile(dir / "again.exe"), first);
 }
 
+// Opening reads the directory and the setup files; the user's files stay in
+// the setup, held open, and a save copies their stored bytes from there.
+TEST_F(SetupTest, UserFilesStayInTheSetupAndAreCopiedAsTheyAre) {
+    NewProject(false);
+    const std::string data = RandomBytes(30000, 8) + std::string(30000, 'q');
+    ASSERT_TRUE(AddFile("data.bin", data));
+    const std::string path = dir / "lazy.exe";
+    gProject.ProjectPath = path;
+    ASSERT_TRUE(SaveSetup());
+    // After the save the project holds none of the file's bytes either.
+    ASSERT_TRUE(gProject.Files[0].InSetupFile());
+    EXPECT_TRUE(gProject.Files[0].Record().Stored.empty());
+
+    ASSERT_TRUE(Open(path));
+    ASSERT_TRUE(gProject.Files[0].InSetupFile());
+    EXPECT_TRUE(gProject.Files[0].Record().Stored.empty());
+    const std::string stored = gProject.LoadedRecord(gProject.Files[0]).Stored;
+    EXPECT_EQ(ExtractEntry(gProject.LoadedRecord(gProject.Files[0])), data);
+
+    // Another program renames a new setup over it: the project reads the
+    // file it opened, and the caption change saves the same stored bytes.
+    WriteFile(dir / "other.exe", "not a setup");
+    std::filesystem::rename(dir / "other.exe", path);
+    gProject.SetupLines[LineCaption] = "Changed";
+    ASSERT_TRUE(SaveSetup());
+    EXPECT_TRUE(host.labels.empty() || host.labels.back() == "data.bin");
+    ASSERT_TRUE(Open(path));
+    EXPECT_EQ(gProject.SetupLines[LineCaption], "Changed");
+    EXPECT_EQ(gProject.LoadedRecord(gProject.Files[0]).Stored, stored);
+}
+
+// A setup written in place since it was opened is not read from: its
+// bytes are no longer the ones the project knows.
+TEST_F(SetupTest, SetupWrittenInPlaceSinceOpeningIsNotReadFrom) {
+    NewProject(false);
+    ASSERT_TRUE(AddFile("a.txt", "contents of a"));
+    const std::string path = dir / "inplace.exe";
+    gProject.ProjectPath = path;
+    ASSERT_TRUE(SaveSetup());
+    ASSERT_TRUE(Open(path));
+    {
+        std::ofstream out(path, std::ios::binary | std::ios::app);
+        out << "x";
+    }
+    EXPECT_THROW(gProject.LoadedRecord(gProject.Files[0]), KaveloError);
+    EXPECT_FALSE(SaveSetup());
+    ASSERT_EQ(host.errors.size(), 1u);
+    EXPECT_EQ(host.errors[0], "Error creating setup file\n" + path +
+                                  "\nthe setup was changed by another program after it was read");
+}
+
+// Files added to be read at the save are packed from the disk then, and
+// one changed since it was added fails the save.
+TEST_F(SetupTest, FilesReadAtTheSaveArePackedFromTheDiskUnlessChanged) {
+    NewProject(false);
+    const std::string text = std::string(3 << 20, 'a') + RandomBytes(100000, 9);
+    WriteFile(dir / "big.txt", text);
+    WriteFile(dir / "small.txt", "small");
+    const DropResult r = DropFiles(gProject, {dir / "big.txt", dir / "small.txt"}, Intake::AtSave);
+    ASSERT_EQ(r.Added, 2);
+    ASSERT_TRUE(gProject.Files[0].OnDisk());
+    EXPECT_EQ(gProject.Files[0].UnpackedSize(), text.size());
+    gProject.ProjectPath = dir / "disk.exe";
+    ASSERT_TRUE(SaveSetup());
+    EXPECT_EQ(ExtractEntry(gProject.LoadedRecord(gProject.Files[0])), text);
+    EXPECT_EQ(ExtractEntry(gProject.LoadedRecord(gProject.Files[1])), "small");
+
+    ASSERT_EQ(DropFiles(gProject, {dir / "small.txt"}, Intake::AtSave).Replaced, 1);
+    WriteFile(dir / "small.txt", "changed after it was added");
+    EXPECT_FALSE(SaveSetup());
+    ASSERT_EQ(host.errors.size(), 1u);
+    EXPECT_EQ(host.errors[0], "Error creating setup file\n" + gProject.ProjectPath + "\n\"" +
+                                  (dir / "small.txt") + "\" changed after it was added");
+}
+
 TEST_F(SetupTest, SavedSetupIsExecutable) {
     NewProject(false);
     gProject.ProjectPath = dir / "run.exe";
@@ -265,7 +342,7 @@ TEST_F(SetupTest, SavedSetupIsExecutable) {
 }
 
 TEST_F(SetupTest, RuntimeComesFromTheDataFileBesideTheProgram) {
-    SetProgramPathForTesting(dir / "Maker");
+    session.Saving.ProgramPath = dir / "Maker";
     NewProject(false);
     WriteFile(dir / "Maker.dat", "RUNTIME-A");
     gProject.ProjectPath = dir / "one.exe";
@@ -283,7 +360,7 @@ TEST_F(SetupTest, RuntimeComesFromTheDataFileBesideTheProgram) {
 }
 
 TEST_F(SetupTest, NoRuntimeAtAllShowsString34AndWritesNothing) {
-    SetBuiltInRuntimeForTesting(std::string());
+    session.Saving.BuiltInRuntime = std::string();
     NewProject(false);
     WriteFile(dir / "old.exe", "previous setup");
     gProject.ProjectPath = dir / "old.exe";
@@ -365,7 +442,8 @@ TEST_F(SetupTest, FailedWriteKeepsThePreviousSetup) {
     gProject.ProjectPath = path;
     ASSERT_TRUE(SaveSetup());
     const std::string before = ReadFile(path);
-    ASSERT_TRUE(AddFile("big.bin", RandomBytes(1 << 20, 4)));
+    const std::string big = RandomBytes(1 << 20, 4);
+    ASSERT_TRUE(AddFile("big.bin", big));
 
     struct rlimit old {};
     getrlimit(RLIMIT_FSIZE, &old);
@@ -388,9 +466,13 @@ TEST_F(SetupTest, FailedWriteKeepsThePreviousSetup) {
         ++files;
     }
     EXPECT_EQ(files, 1);
-    // The file packed before the failure stays packed for the next save.
-    EXPECT_TRUE(gProject.Files[0].Packed());
-    EXPECT_TRUE(SaveSetup());
+    // A file is packed into the new setup as it is read, not into the
+    // project: after the failure the project still holds its contents, and
+    // the next save packs them.
+    ASSERT_FALSE(gProject.Files[0].Packed());
+    EXPECT_EQ(gProject.Files[0].Raw(), big);
+    ASSERT_TRUE(SaveSetup());
+    EXPECT_EQ(ExtractEntry(gProject.LoadedRecord(gProject.Files[0])), big);
 }
 
 const std::string kLines =
@@ -603,9 +685,10 @@ class WatchingHost : public RecordingHost {
 // under a temporary name that tells the saving process.
 TEST_F(SetupTest, NewSetupHasNoNameUntilItIsComplete) {
     for (const bool unnamed : {true, false}) {
-        SetUnnamedSaveFilesForTesting(unnamed);
         WatchingHost watcher(dir.Path());
         Module1 watched(watcher);
+        watched.Saving = session.Saving;
+        watched.Saving.UnnamedFiles = unnamed;
         watched.NewProject(false);
         watched.Project.ProjectPath = dir / "t.exe";
         ASSERT_TRUE(watched.Project.AddFile({"a.txt", "some text"}));
@@ -620,7 +703,6 @@ TEST_F(SetupTest, NewSetupHasNoNameUntilItIsComplete) {
                   1);
         std::filesystem::remove(dir / "t.exe");
     }
-    SetUnnamedSaveFilesForTesting(true);
 }
 
 // The lock follows a save to the file it writes, so a writer of another
@@ -695,7 +777,7 @@ TEST_F(SetupTest, NextSaveRemovesTemporariesOfDeadProcesses) {
     const std::string dead = std::to_string(child);
     const std::string alive = std::to_string(getpid());
     for (const bool unnamed : {true, false}) {
-        SetUnnamedSaveFilesForTesting(unnamed);
+        session.Saving.UnnamedFiles = unnamed;
         const std::vector<std::pair<std::string, bool>> files = {
             {"t.exe.saving-" + dead + "-Ab12Cd", false},
             {"t.exe.saving-" + alive + "-Ab12Cd", true},
@@ -712,7 +794,6 @@ TEST_F(SetupTest, NextSaveRemovesTemporariesOfDeadProcesses) {
             std::filesystem::remove(dir / name);
         }
     }
-    SetUnnamedSaveFilesForTesting(true);
 }
 
 // An installed program finds its runtime in lib/kavelo/ beside its bin/
@@ -720,18 +801,19 @@ TEST_F(SetupTest, NextSaveRemovesTemporariesOfDeadProcesses) {
 TEST_F(SetupTest, InstalledRuntimeIsFoundInLibKavelo) {
     std::filesystem::create_directories(dir / "usr/bin");
     std::filesystem::create_directories(dir / "usr/lib/kavelo");
-    SetProgramPathForTesting(dir / "usr/bin/kavelo");
+    SaveOptions options = session.Saving;
+    options.ProgramPath = dir / "usr/bin/kavelo";
     WriteFile(dir / "usr/lib/kavelo/kavelo.dat", "INSTALLED");
     std::string path, why;
-    EXPECT_EQ(LoadRuntime(path, why), "INSTALLED");
+    EXPECT_EQ(LoadRuntime(options, path, why), "INSTALLED");
     EXPECT_EQ(path, dir / "usr/lib/kavelo/kavelo.dat");
     EXPECT_EQ(why, "");
     WriteFile(dir / "usr/bin/kavelo.dat", "BESIDE");
-    EXPECT_EQ(LoadRuntime(path, why), "BESIDE");
+    EXPECT_EQ(LoadRuntime(options, path, why), "BESIDE");
     EXPECT_EQ(path, dir / "usr/bin/kavelo.dat");
     std::filesystem::remove(dir / "usr/bin/kavelo.dat");
     std::filesystem::remove(dir / "usr/lib/kavelo/kavelo.dat");
-    EXPECT_EQ(LoadRuntime(path, why), kRuntime);
+    EXPECT_EQ(LoadRuntime(options, path, why), kRuntime);
     EXPECT_EQ(path, dir / "usr/bin/kavelo.dat");
     EXPECT_EQ(why, "No such file or directory");
 }

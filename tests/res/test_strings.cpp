@@ -88,7 +88,7 @@ TEST(ResStrings, TextsAsStoredWithoutExpansion) {
 
 TEST(ResStrings, TableCoversEveryNumberBlockOnce) {
     const auto table = ResStringTable();
-    ASSERT_EQ(table.size(), 86u);
+    ASSERT_EQ(table.size(), 89u);
     std::set<int32_t> ids;
     for (const ResString& s : table) {
         EXPECT_TRUE(ids.insert(s.Id).second) << "number twice: " << s.Id;
@@ -100,7 +100,7 @@ TEST(ResStrings, TableCoversEveryNumberBlockOnce) {
     for (const Expected& e : kExpected)
         EXPECT_EQ(ids.count(e.id), 1u) << e.id;
     for (int32_t id : {103, 104, 105, 151, 152, 153, 281, 282, 283, 284, 300, 310,
-                       320, 321, 322, 325, 331, 332, 335, 340, 350, 510, 700})
+                       320, 321, 322, 325, 331, 332, 335, 340, 350, 380, 381, 382, 510, 700})
         EXPECT_EQ(ids.count(id), 1u) << id;
 }
 

@@ -16,6 +16,8 @@
 #include <unistd.h>
 #include <vector>
 
+#include "ProcessRun.h"
+
 namespace {
 
 std::string ReadFile(const std::string& path) {
@@ -218,18 +220,11 @@ TEST(ResFiles, SampleProgramRunsAndGreets) {
     }
     std::filesystem::permissions(path, std::filesystem::perms::owner_all);
 
-    std::string output;
-    FILE* pipe = ::popen(path.c_str(), "r");
-    ASSERT_NE(pipe, nullptr);
-    std::array<char, 256> buf{};
-    while (std::size_t n = std::fread(buf.data(), 1, buf.size(), pipe))
-        output.append(buf.data(), n);
-    const int status = ::pclose(pipe);
+    const ProcessResult run = RunProcess({path.string()});
     std::filesystem::remove_all(dir);
 
-    EXPECT_EQ(output, "Hello from My Application\n");
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(run.out, "Hello from My Application\n");
+    EXPECT_EQ(run.status, 0);
 }
 #endif
 

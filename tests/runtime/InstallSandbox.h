@@ -18,25 +18,26 @@
 #include <utility>
 #include <vector>
 
+#include "ProcessRun.h"
 #include "TestHost.h"
 #include "TreeSnapshot.h"
 
 struct RunResult {
     int status = -1; // exit status; 128 + N for a signal N
-    std::string out; // standard output and error
+    std::string out; // standard output and error, as a terminal shows them
 };
 
-inline RunResult RunShell(const std::string& command) {
-    RunResult r;
-    FILE* p = popen((command + " 2>&1").c_str(), "r");
-    if (!p) return r;
-    std::array<char, 4096> buffer;
-    size_t n;
-    while ((n = fread(buffer.data(), 1, buffer.size(), p)) > 0)
-        r.out.append(buffer.data(), n);
-    const int status = pclose(p);
-    r.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    return r;
+// Runs command (no shell), its two output streams together.
+inline RunResult RunCommand(const std::vector<std::string>& command) {
+    ProcessOptions options;
+    options.MergeErrors = true;
+    const ProcessResult r = RunProcess(command, options);
+    return {r.status, r.out + r.err};
+}
+
+// Runs a shell command line (pipes, redirections), its output streams together.
+inline RunResult RunShell(const std::string& line) {
+    return RunCommand({"/bin/sh", "-c", line});
 }
 
 inline std::string Quoted(const std::string& s) {
@@ -69,7 +70,7 @@ class Sandbox {
     // Gives everything below the sandbox to the user the setups run as.
     void HandOver() const {
         if (!AsRoot()) return;
-        RunShell("chown -R 65534:65534 " + Quoted(dir_.Path().string()));
+        RunCommand({"chown", "-R", "65534:65534", dir_.Path().string()});
         ::chmod(dir_.Path().c_str(), 0755);
     }
 
@@ -96,13 +97,10 @@ class Sandbox {
     // PATH= replaces the sandbox's own).
     void SetEnv(const std::string& assignment) { env_.push_back(assignment); }
 
-    // Runs the command as the installing user; arguments are quoted.
+    // Runs the command as the installing user.
     RunResult Run(const std::vector<std::string>& command,
                   const std::vector<std::string>& extra = {}) const {
-        std::string line;
-        for (const std::string& w : Words(command, extra))
-            line += (line.empty() ? "" : " ") + Quoted(w);
-        return RunShell(line);
+        return RunCommand(Words(command, extra));
     }
 
     // Makes a setup with kavelo: its files (name, contents), script, numbered
@@ -115,21 +113,25 @@ class Sandbox {
         const std::string folder = dir_ / ("src/" + name);
         std::filesystem::create_directories(folder);
         const std::string setup = dir_ / ("src/" + name + ".exe");
-        std::string add;
+        std::vector<std::string> add = {kavelo, "add", setup};
         for (const auto& [file, contents] : files) {
             WriteFile(folder + "/" + file, contents);
-            add += " " + Quoted(folder + "/" + file);
+            add.push_back(folder + "/" + file);
         }
         WriteFile(folder + ".script", script);
         WriteFile(folder + ".strings", strings);
-        std::string commands = kavelo + " new " + Quoted(setup) + " --empty";
-        if (!add.empty()) commands += " && " + kavelo + " add " + Quoted(setup) + add;
-        commands += " && " + kavelo + " script " + Quoted(setup) + " --set " +
-                    Quoted(folder + ".script") + " --strings " + Quoted(folder + ".strings");
+        std::vector<std::vector<std::string>> commands = {{kavelo, "new", setup, "--empty"}};
+        if (!files.empty()) commands.push_back(add);
+        commands.push_back({kavelo, "script", setup, "--set", folder + ".script", "--strings",
+                            folder + ".strings"});
         for (const auto& [key, value] : lines)
-            commands += " && " + kavelo + " set " + Quoted(setup) + " " + key + " " + Quoted(value);
-        const RunResult made = RunShell(commands);
-        if (made.status != 0) ADD_FAILURE() << "making " << name << ": " << made.out;
+            commands.push_back({kavelo, "set", setup, key, value});
+        for (const std::vector<std::string>& command : commands) {
+            const RunResult made = RunCommand(command);
+            if (made.status == 0) continue;
+            ADD_FAILURE() << "making " << name << ": " << made.out;
+            break;
+        }
         return setup;
     }
 

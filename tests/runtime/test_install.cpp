@@ -7,7 +7,7 @@
 
 #include "InstallSandbox.h"
 #include "install/Manifest.h"
-#include "install/Sha256.h"
+#include "common/Sha256.h"
 
 namespace {
 
@@ -190,7 +190,7 @@ TEST(RuntimeInstall, InstallUpgradeCheckUninstallReinstall) {
 TEST(RuntimeInstall, TemplateSetupInstallsIntoTheDefaultFolderAndUninstalls) {
     Sandbox box;
     const std::string setup = box / "src/demo.exe";
-    ASSERT_EQ(RunShell(kKavelo + " new " + Quoted(setup)).status, 0);
+    ASSERT_EQ(RunCommand({kKavelo, "new", setup}).status, 0);
     box.HandOver();
     const std::string inst = box / "home/.local/opt/My Company/My Application";
     const RunResult dry = box.Run({setup, "--dry-run"});
@@ -262,7 +262,7 @@ TEST(RuntimeInstall, OptionsLicenceAndExitStatuses) {
         EXPECT_EQ(r.status, c.status) << c.says << "\n" << r.out;
         EXPECT_TRUE(Contains(r.out, c.says)) << r.out;
     }
-    const RunResult help = RunShell(Quoted(setup) + " --help");
+    const RunResult help = RunCommand({setup, "--help"});
     EXPECT_EQ(help.status, 0);
     EXPECT_TRUE(Contains(help.out, "5 failed and not everything could be undone"));
 }

@@ -3,13 +3,17 @@
 // folder) leaves the machine byte for byte as before, and so does kill -9 at
 // points of a 50 MB installation once a new start has undone it.
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <signal.h>
+#include <sys/inotify.h>
+#include <sys/syscall.h>
 
-#include <chrono>
+#include <cstring>
 #include <random>
-#include <thread>
 
 #include "InstallSandbox.h"
+#include "ProcessRun.h"
+#include "common/FileDescriptor.h"
 
 namespace {
 
@@ -89,12 +93,7 @@ pid_t Start(const Sandbox& box, const std::vector<std::string>& command) {
         const int null = ::open("/dev/null", O_WRONLY);
         ::dup2(null, 1);
         ::dup2(null, 2);
-        std::vector<char*> argv;
-        for (std::string& w : words)
-            argv.push_back(w.data());
-        argv.push_back(nullptr);
-        ::execvp(argv[0], argv.data());
-        _exit(127);
+        ExecInChild(words);
     }
     return child;
 }
@@ -102,6 +101,32 @@ pid_t Start(const Sandbox& box, const std::vector<std::string>& command) {
 size_t LineCount(const std::string& path) {
     const std::string text = ReadFile(path);
     return static_cast<size_t>(std::count(text.begin(), text.end(), '\n'));
+}
+
+// Waits until the journal holds lines lines or child ends (then reaped, its
+// status in status): woken by every change in the journal's folder
+// (inotify) and by the child's end (its pidfd), never by a clock. True when
+// the child ended first.
+bool WaitForJournal(const std::string& journal, size_t lines, pid_t child, int& status) {
+    const std::string folder = std::filesystem::path(journal).parent_path();
+    const FileDescriptor changes(inotify_init1(IN_CLOEXEC | IN_NONBLOCK));
+    const FileDescriptor ended(static_cast<int>(syscall(SYS_pidfd_open, child, 0)));
+    EXPECT_TRUE(changes.IsOpen() && ended.IsOpen()) << std::strerror(errno);
+    EXPECT_GE(inotify_add_watch(changes.Get(), folder.c_str(),
+                                IN_MODIFY | IN_CREATE | IN_MOVED_TO | IN_CLOSE_WRITE),
+              0);
+    for (;;) {
+        if (LineCount(journal) >= lines) return false;
+        pollfd fds[2] = {{changes.Get(), POLLIN, 0}, {ended.Get(), POLLIN, 0}};
+        if (::poll(fds, 2, -1) < 0 && errno != EINTR) return false;
+        if (fds[1].revents != 0) {
+            waitpid(child, &status, 0);
+            return true;
+        }
+        char events[4096];
+        while (::read(changes.Get(), events, sizeof events) > 0) {
+        }
+    }
 }
 
 // kill -9 once the journal holds a given number of lines, then a new start
@@ -129,11 +154,7 @@ TEST(RuntimeUndo, KillNineDuringA50MbInstallationIsUndoneByTheNextStart) {
         const pid_t child =
             Start(box, {setup, "--unattended", "--dir", box / "inst", "--no-launch"});
         int status = 0;
-        bool ended = false;
-        while (!ended && LineCount(journal) < killAt) {
-            ended = waitpid(child, &status, WNOHANG) == child;
-            std::this_thread::sleep_for(std::chrono::microseconds(200));
-        }
+        const bool ended = WaitForJournal(journal, killAt, child, status);
         if (!ended) {
             ::kill(child, SIGKILL);
             waitpid(child, &status, 0);
@@ -163,11 +184,7 @@ TEST(RuntimeUndo, KillNineDuringA50MbInstallationIsUndoneByTheNextStart) {
     // Ctrl-C (SIGINT) in the middle: the installation undoes itself and says so.
     const pid_t child = Start(box, {setup, "--unattended", "--dir", box / "inst", "--no-launch"});
     int status = 0;
-    bool ended = false;
-    while (!ended && LineCount(journal) < 50) {
-        ended = waitpid(child, &status, WNOHANG) == child;
-        std::this_thread::sleep_for(std::chrono::microseconds(200));
-    }
+    const bool ended = WaitForJournal(journal, 50, child, status);
     if (!ended) {
         ::kill(child, SIGINT);
         waitpid(child, &status, 0);

@@ -7,6 +7,7 @@
 #include <signal.h>
 
 #include "InstallSandbox.h"
+#include "ProcessRun.h"
 
 namespace {
 
@@ -40,12 +41,7 @@ class Terminal {
         size.ws_col = 80;
         pid_ = forkpty(&fd_, nullptr, nullptr, &size);
         if (pid_ == 0) {
-            std::vector<char*> argv;
-            for (std::string& w : words)
-                argv.push_back(w.data());
-            argv.push_back(nullptr);
-            ::execvp(argv[0], argv.data());
-            _exit(127);
+            ExecInChild(words);
         }
     }
     ~Terminal() {
@@ -244,12 +240,7 @@ TEST(GraphicalWizard, StartsFromMemoryAndItsStatusIsTheSetups) {
         const int null = ::open("/dev/null", O_RDWR);
         for (int fd : {0, 1, 2})
             ::dup2(null, fd);
-        std::vector<char*> argv;
-        for (std::string& w : words)
-            argv.push_back(w.data());
-        argv.push_back(nullptr);
-        ::execvp(argv[0], argv.data());
-        _exit(127);
+        ExecInChild(words);
     }
     const pid_t wizard = ReadyWizardOf(runtime);
     EXPECT_NE(wizard, 0) << "no wizard from memory came up";

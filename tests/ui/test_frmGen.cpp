@@ -7,7 +7,6 @@
 #include "WindowFixture.h"
 
 #include "package/PackageWriter.h"
-#include "project/AppPaths.h"
 #include "project/SaveSetup.h"
 #include "ui/FileDialogs.h"
 #include "ui/SidePicture.h"
@@ -225,13 +224,9 @@ TEST(frmGen, LaunchTextFollowsEveryKeystroke) {
 class TypedText : public ::testing::Test {
   protected:
     void SetUp() override {
-        SetProgramPathForTesting(dir / "kavelomaker");
-        SetBuiltInRuntimeForTesting(std::string("#!runtime\n"));
+        editor.module.Saving.ProgramPath = dir / "kavelomaker";
+        editor.module.Saving.BuiltInRuntime = std::string("#!runtime\n");
         editor.module.Project.ProjectPath = dir / "setup.exe";
-    }
-    void TearDown() override {
-        SetProgramPathForTesting("");
-        SetBuiltInRuntimeForTesting(std::nullopt);
     }
     // The setup lines as a second program run reads them from the setup.
     std::array<std::string, kSetupLineCount> SavedAndOpened() {

@@ -1,4 +1,4 @@
-#include "install/Sha256.h"
+#include "common/Sha256.h"
 
 #include <cstring>
 
@@ -155,7 +155,7 @@ void Sha256::Update(std::string_view bytes) {
     std::memcpy(buffer_.data(), p, buffered_);
 }
 
-std::string Sha256::FinishHex() {
+std::string Sha256::Finish() {
     const uint64_t bits = length_ * 8;
     const uint8_t one = 0x80;
     Update(std::string_view(reinterpret_cast<const char*>(&one), 1));
@@ -166,12 +166,27 @@ std::string Sha256::FinishHex() {
     for (int i = 0; i < 8; ++i)
         tail[i] = static_cast<uint8_t>(bits >> (56 - 8 * i));
     Update(std::string_view(reinterpret_cast<const char*>(tail), 8));
+    std::string digest;
+    for (uint32_t word : state_)
+        for (int shift = 24; shift >= 0; shift -= 8)
+            digest += static_cast<char>((word >> shift) & 0xFF);
+    return digest;
+}
+
+std::string Sha256::FinishHex() {
     static const char kHex[] = "0123456789abcdef";
     std::string hex;
-    for (uint32_t word : state_)
-        for (int shift = 28; shift >= 0; shift -= 4)
-            hex += kHex[(word >> shift) & 15];
+    for (const char c : Finish()) {
+        hex += kHex[static_cast<uint8_t>(c) >> 4];
+        hex += kHex[static_cast<uint8_t>(c) & 15];
+    }
     return hex;
+}
+
+std::string Sha256Digest(std::string_view bytes) {
+    Sha256 hash;
+    hash.Update(bytes);
+    return hash.Finish();
 }
 
 std::string Sha256Hex(std::string_view bytes) {

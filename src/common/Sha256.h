@@ -1,6 +1,7 @@
-// SHA-256, for the manifest's record of every file an installation writes:
-// uninstalling and upgrading tell a file changed since by its hash. Uses the
-// processor's SHA instructions where it has them, with the same results.
+// SHA-256: the package's checksums, and the manifest's record of every file
+// an installation writes (uninstalling and upgrading tell a file changed
+// since by its hash). Uses the processor's SHA instructions where it has
+// them, with the same results.
 #pragma once
 
 #include <array>
@@ -13,6 +14,8 @@ class Sha256 {
   public:
     Sha256();
     void Update(std::string_view bytes);
+    // The digest as 32 bytes; the object is spent.
+    std::string Finish();
     // The digest as 64 lower-case hexadecimal digits; the object is spent.
     std::string FinishHex();
 
@@ -28,5 +31,6 @@ class Sha256 {
     uint64_t length_ = 0;
 };
 
-// The hexadecimal SHA-256 of bytes.
+// The SHA-256 of bytes: 32 bytes, or 64 hexadecimal digits.
+std::string Sha256Digest(std::string_view bytes);
 std::string Sha256Hex(std::string_view bytes);
