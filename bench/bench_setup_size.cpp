@@ -88,6 +88,8 @@ std::pair<int64_t, double> PackageSize(const std::map<std::string, fs::path>& fi
                                        EntryCodec codec) {
     static QuietHost host;
     Module1 session(host);
+    session.Saving.ProgramPath = Dir() + "/kavelomaker";
+    session.Saving.BuiltInRuntime = "RUNTIME";
     session.NewProject(false);
     session.Project.Codec = codec;
     for (const auto& [name, path] : files)
@@ -118,8 +120,6 @@ void BM_SetupSizeVsTar(benchmark::State& state) {
         fs::copy_file(path, Dir() + "/tree/" + name, fs::copy_options::overwrite_existing);
         input += static_cast<int64_t>(fs::file_size(path));
     }
-    SetProgramPathForTesting(Dir() + "/kavelomaker");
-    SetBuiltInRuntimeForTesting("RUNTIME");
     for (auto _ : state) {
         const auto zstd = PackageSize(files, EntryCodec::Zstd);
         const auto huffman = PackageSize(files, EntryCodec::Huffman);
