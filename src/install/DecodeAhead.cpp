@@ -6,6 +6,10 @@
 
 namespace {
 
+// A piece gathers the decoder's output, of one entry or of many small ones,
+// so that a megabyte costs one hand-over between the threads whatever the
+// file sizes: on a busy machine every wait for the other thread is a turn
+// lost to the scheduler.
 constexpr size_t kPiece = size_t{1} << 20;
 // Pieces decoded and not yet written: with one being filled and one being
 // written, at most 10 MB.
@@ -27,70 +31,79 @@ DecodeAhead::~DecodeAhead() {
     if (thread_.joinable()) thread_.join();
 }
 
-std::string DecodeAhead::Spare() {
-    const std::lock_guard<std::mutex> lock(mutex_);
-    if (spare_.empty()) return {};
-    std::string bytes = std::move(spare_.back());
-    spare_.pop_back();
-    bytes.clear();
-    return bytes;
+DecodeAhead::Piece DecodeAhead::Fresh() {
+    Piece piece;
+    {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        if (!spare_.empty()) {
+            piece.Bytes = std::move(spare_.back());
+            spare_.pop_back();
+        }
+    }
+    piece.Bytes.clear();
+    piece.Bytes.reserve(kPiece);
+    return piece;
 }
 
 // Waits for room in the queue; Cancelled when the object is going away, which
 // ends the entry being decoded and the thread.
-void DecodeAhead::Push(Piece piece) {
-    std::unique_lock<std::mutex> lock(mutex_);
-    changed_.wait(lock, [&] { return stop_ || queue_.size() < kQueued; });
-    if (stop_) throw Cancelled();
-    queue_.push_back(std::move(piece));
+void DecodeAhead::Push(Piece& piece) {
+    {
+        std::unique_lock<std::mutex> lock(mutex_);
+        changed_.wait(lock, [&] { return stop_ || queue_.size() < kQueued; });
+        if (stop_) throw Cancelled();
+        queue_.push_back(std::move(piece));
+    }
     changed_.notify_all();
+    piece = Fresh();
 }
 
 DecodeAhead::Piece DecodeAhead::Pop() {
-    std::unique_lock<std::mutex> lock(mutex_);
-    changed_.wait(lock, [&] { return !queue_.empty(); });
-    Piece piece = std::move(queue_.front());
-    queue_.pop_front();
+    Piece piece;
+    {
+        std::unique_lock<std::mutex> lock(mutex_);
+        changed_.wait(lock, [&] { return !queue_.empty(); });
+        piece = std::move(queue_.front());
+        queue_.pop_front();
+    }
     changed_.notify_all();
     return piece;
 }
 
-// The decoder's pieces (up to 1 MB raw, 128 KB from zstd) gathered into
-// pieces of 1 MB, so that a piece costs one hand-over.
-void DecodeAhead::DecodeEntry(const DirectoryEntry& entry) {
-    std::string piece = Spare();
-    piece.reserve(kPiece);
+void DecodeAhead::DecodeEntry(const DirectoryEntry& entry, Piece& piece) {
+    piece.Lengths.push_back(0);
     ExtractEntryInPieces(source_, entry, [&](const char* data, size_t count) {
         while (count > 0) {
-            const size_t take = std::min(count, kPiece - piece.size());
-            piece.append(data, take);
+            if (piece.Bytes.size() == kPiece) {
+                Push(piece);
+                piece.Lengths.push_back(0);
+            }
+            const size_t take = std::min(count, kPiece - piece.Bytes.size());
+            piece.Bytes.append(data, take);
+            piece.Lengths.back() += take;
             data += take;
             count -= take;
-            if (piece.size() == kPiece) {
-                Push({std::move(piece), false, {}});
-                piece = Spare();
-                piece.reserve(kPiece);
-            }
         }
     });
-    Push({std::move(piece), true, {}});
+    piece.Ends.push_back(piece.Lengths.size() - 1);
 }
 
-// The thread's whole life: its errors go to the installing thread, which
-// reports them; after one it stops.
+// The thread's whole life. An error goes to the installing thread after the
+// pieces before it, and ends the decoding.
 void DecodeAhead::Decode() {
-    for (const DirectoryEntry* entry : order_) {
+    Piece piece = Fresh();
+    try {
         try {
-            DecodeEntry(*entry);
+            for (const DirectoryEntry* entry : order_)
+                DecodeEntry(*entry, piece);
         } catch (const Cancelled&) {
-            return;
+            throw;
         } catch (const std::exception&) {
-            try {
-                Push({{}, true, std::current_exception()});
-            } catch (const Cancelled&) {
-            }
-            return;
+            piece.Error = std::current_exception();
         }
+        Push(piece);
+    } catch (const Cancelled&) {
+        // The object is going away: nobody takes the rest.
     }
 }
 
@@ -99,15 +112,27 @@ void DecodeAhead::Take(const DirectoryEntry& entry, const ContentPieces& out) {
         throw InvalidRequest("the entry is not the next one decoded", entry.Name);
     broken_ = true;
     for (;;) {
-        Piece piece = Pop();
-        if (piece.Error) std::rethrow_exception(piece.Error);
-        if (!piece.Bytes.empty()) out(piece.Bytes.data(), piece.Bytes.size());
-        const bool last = piece.Last;
-        {
-            const std::lock_guard<std::mutex> lock(mutex_);
-            spare_.push_back(std::move(piece.Bytes));
+        if (part_ == current_.Lengths.size()) {
+            if (current_.Error) std::rethrow_exception(current_.Error);
+            {
+                const std::lock_guard<std::mutex> lock(mutex_);
+                spare_.push_back(std::move(current_.Bytes));
+            }
+            current_ = Pop();
+            part_ = 0;
+            offset_ = 0;
+            ends_ = 0;
+            continue;
         }
-        if (last) break;
+        const size_t length = current_.Lengths[part_];
+        if (length > 0) out(current_.Bytes.data() + offset_, length);
+        offset_ += length;
+        const bool last = ends_ < current_.Ends.size() && current_.Ends[ends_] == part_;
+        ++part_;
+        if (last) {
+            ++ends_;
+            break;
+        }
     }
     broken_ = false;
     ++next_;

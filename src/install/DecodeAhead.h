@@ -33,22 +33,30 @@ class DecodeAhead {
     void Take(const DirectoryEntry& entry, const ContentPieces& out);
 
   private:
+    // Decoded bytes of one or more entries: part k of Bytes is Lengths[k]
+    // long, and the parts listed in Ends are the last of their entries. An
+    // entry's first part follows the last part of the entry before it.
     struct Piece {
         std::string Bytes;
-        bool Last = false; // the entry's last piece
-        std::exception_ptr Error;
+        std::vector<size_t> Lengths;
+        std::vector<size_t> Ends;
+        std::exception_ptr Error; // after the parts: what ended the decoding
     };
 
     void Decode();
-    void DecodeEntry(const DirectoryEntry& entry);
-    void Push(Piece piece);
+    void DecodeEntry(const DirectoryEntry& entry, Piece& piece);
+    void Push(Piece& piece);
     Piece Pop();
-    std::string Spare();
+    Piece Fresh();
 
     const ByteSource& source_;
     const std::vector<const DirectoryEntry*> order_;
+    // The installing thread's side: the piece it takes from, and where.
     size_t next_ = 0;     // the entry Take hands out next
     bool broken_ = false; // Take failed; the order is lost
+    Piece current_;
+    size_t part_ = 0, offset_ = 0, ends_ = 0;
+    // Shared by the threads, under mutex_.
     std::mutex mutex_;
     std::condition_variable changed_;
     std::deque<Piece> queue_;
