@@ -21,7 +21,6 @@
 #include "common/WholeFile.h"
 #include "package/BinaryFile.h"
 #include "package/PackageReader.h"
-#include "project/AppPaths.h"
 #include "project/SaveSetup.h"
 #include "project/Session.h"
 
@@ -60,6 +59,8 @@ std::pair<int64_t, double> PackageSize(const std::map<std::string, fs::path>& fi
     for (const auto& [name, path] : files)
         session.Project.AddFile({name, ReadWholeFile(path.string())});
     session.Project.ProjectPath = Dir() + "/" + std::string(CodecName(codec)) + ".exe";
+    session.Saving.ProgramPath = Dir() + "/kavelomaker";
+    session.Saving.BuiltInRuntime = "RUNTIME";
     const auto start = std::chrono::steady_clock::now();
     if (!session.SaveSetup()) return {-1, 0};
     const double seconds = Seconds(start);
@@ -85,8 +86,6 @@ void BM_SetupSizeVsTar(benchmark::State& state) {
         fs::copy_file(path, Dir() + "/tree/" + name, fs::copy_options::overwrite_existing);
         input += static_cast<int64_t>(fs::file_size(path));
     }
-    SetProgramPathForTesting(Dir() + "/kavelomaker");
-    SetBuiltInRuntimeForTesting("RUNTIME");
     for (auto _ : state) {
         const auto zstd = PackageSize(files, EntryCodec::Zstd);
         const auto huffman = PackageSize(files, EntryCodec::Huffman);
@@ -111,7 +110,6 @@ void BM_SetupSizeVsTar(benchmark::State& state) {
         state.counters["tar_zstd19_s"] = tarZstd.second;
         state.SetIterationTime(zstd.second);
     }
-    SetBuiltInRuntimeForTesting(std::nullopt);
     fs::remove_all(Dir());
 }
 
