@@ -47,7 +47,8 @@ std::variant<std::string, EntryRecord, FileOnDisk> IntakeData(const std::string&
     return FileOnDisk{ec ? path : absolute.string(), stamp.Size, stamp.ModifiedNs};
 }
 
-DropResult DropFiles(SetupProject& project, const std::vector<std::string>& paths, Intake when) {
+DropResult DropFiles(SetupProject& project, const std::vector<std::string>& paths,
+                     ProgressSink* progress, Intake when) {
     DropResult result;
     std::map<std::string, std::vector<std::string>> byName;
     for (const std::string& path : paths)
@@ -56,7 +57,9 @@ DropResult DropFiles(SetupProject& project, const std::vector<std::string>& path
         result.Skipped.push_back(path);
         result.Problems.push_back({path, std::move(why), unreadable});
     };
-    for (const std::string& path : paths) {
+    for (size_t i = 0; i < paths.size(); ++i) {
+        if (progress) progress->ValueSet(static_cast<float>(i) / static_cast<float>(paths.size()));
+        const std::string& path = paths[i];
         bool shortened = false;
         const std::string name = IntakeName(path, &shortened);
         const std::vector<std::string>& same = byName[name];
@@ -103,6 +106,7 @@ DropResult DropFiles(SetupProject& project, const std::vector<std::string>& path
         }
         if (shortened) result.Shortened.push_back({path, name});
     }
+    if (progress) progress->ValueSet(1);
     return result;
 }
 

@@ -303,7 +303,8 @@ TEST_F(SetupTest, FilesReadAtTheSaveArePackedFromTheDiskUnlessChanged) {
     const std::string text = std::string(3 << 20, 'a') + RandomBytes(100000, 9);
     WriteFile(dir / "big.txt", text);
     WriteFile(dir / "small.txt", "small");
-    const DropResult r = DropFiles(gProject, {dir / "big.txt", dir / "small.txt"}, Intake::AtSave);
+    const DropResult r =
+        DropFiles(gProject, {dir / "big.txt", dir / "small.txt"}, nullptr, Intake::AtSave);
     ASSERT_EQ(r.Added, 2);
     ASSERT_TRUE(gProject.Files[0].OnDisk());
     EXPECT_EQ(gProject.Files[0].UnpackedSize(), text.size());
@@ -312,7 +313,7 @@ TEST_F(SetupTest, FilesReadAtTheSaveArePackedFromTheDiskUnlessChanged) {
     EXPECT_EQ(ExtractEntry(gProject.LoadedRecord(gProject.Files[0])), text);
     EXPECT_EQ(ExtractEntry(gProject.LoadedRecord(gProject.Files[1])), "small");
 
-    ASSERT_EQ(DropFiles(gProject, {dir / "small.txt"}, Intake::AtSave).Replaced, 1);
+    ASSERT_EQ(DropFiles(gProject, {dir / "small.txt"}, nullptr, Intake::AtSave).Replaced, 1);
     WriteFile(dir / "small.txt", "changed after it was added");
     EXPECT_FALSE(SaveSetup());
     ASSERT_EQ(host.errors.size(), 1u);
