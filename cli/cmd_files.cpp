@@ -53,7 +53,7 @@ int RunAdd(const Invocation& call) {
     SetupChange change;
     if (!change.Open(setup)) return kExitFailure;
     // Files are read as the save packs them, so memory stays bounded.
-    const DropResult r = DropFiles(Project(), files, nullptr, Intake::AtSave);
+    const DropResult r = DropFiles(Project(), files, nullptr, FileReading::AtSave);
     const DropResult t = DropFolders(Project(), folders);
     for (const DropResult* result : {&r, &t})
         for (const DropProblem& p : result->Problems)

@@ -26,6 +26,7 @@ class LentProject {
         work_.SetupLines = live.SetupLines;
         work_.ScriptText = live.ScriptText;
         work_.Codec = live.Codec;
+        work_.Source = live.Source;
         work_.Files = std::move(live.Files);
         live.Files.clear();
         for (const ProjectFile& f : work_.Files)
@@ -39,6 +40,9 @@ class LentProject {
 
   private:
     void giveBack() {
+        // Packed files point into the setup the save wrote (or, after a
+        // failed save, still into the one they were read from).
+        live_.Source = work_.Source;
         live_.Files = std::move(work_.Files);
         // The packed picture is kept when the picture is still the one packed.
         if (!live_.PicturePacked && live_.Picture == work_.Picture)

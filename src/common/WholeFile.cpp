@@ -42,7 +42,13 @@ FileDescriptor OpenChecked(const std::string& path, uint64_t maxSize, struct sta
 
 FileStamp CheckReadableFile(const std::string& path, uint64_t maxSize) {
     struct stat st {};
-    OpenChecked(path, maxSize, st);
+    const FileDescriptor fd = OpenChecked(path, maxSize, st);
+    // A file that holds more or less than its size says (as the kernel's
+    // files under /proc and /sys do) cannot be read by its size.
+    char byte;
+    if (::pread(fd.Get(), &byte, 1, st.st_size) > 0 ||
+        (st.st_size > 0 && ::pread(fd.Get(), &byte, 1, st.st_size - 1) != 1))
+        throw KaveloError("the file changed its size while it was read", path);
     return {static_cast<uint64_t>(st.st_size),
             static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec};
 }

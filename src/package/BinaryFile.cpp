@@ -124,27 +124,6 @@ void BinaryFile::WriteAt(int64_t offset, const char* data, size_t count) {
     }
 }
 
-bool BinaryFile::CopyRangeFrom(const BinaryFile& source, int64_t from, int64_t length,
-                               int64_t at) {
-    RequireOpen();
-    source.RequireOpen();
-    source.RequireRange(from, static_cast<uint64_t>(length));
-    auto in = static_cast<off_t>(from);
-    auto out = static_cast<off_t>(at);
-    for (int64_t left = length; left > 0;) {
-        const ssize_t n = ::copy_file_range(source.fd_.Get(), &in, fd_.Get(), &out,
-                                            static_cast<size_t>(left), 0);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0 && left == length &&
-            (errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP))
-            return false;
-        if (n < 0) ThrowError();
-        if (n == 0) throw DamagedInput("the file ends before the bytes to copy", source.path_);
-        left -= n;
-    }
-    return true;
-}
-
 void BinaryFile::Resize(int64_t length) {
     RequireOpen();
     if (length < 0) throw InvalidRequest("a negative file length", path_);

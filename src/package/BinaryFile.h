@@ -47,10 +47,6 @@ class BinaryFile : public ByteSource {
     // Writes bytes at offset, growing the file when needed.
     void WriteAt(int64_t offset, const std::string& bytes);
     void WriteAt(int64_t offset, const char* data, size_t count);
-    // Copies length bytes at from of source to at of this file inside the
-    // kernel (a file system that shares blocks does not copy them at all);
-    // false, with nothing copied, where the two files cannot do that.
-    bool CopyRangeFrom(const BinaryFile& source, int64_t from, int64_t length, int64_t at);
     // Cuts or grows (with zero bytes) the file to length.
     void Resize(int64_t length);
     // Pushes written data to the disk (fsync).

@@ -294,21 +294,15 @@ int64_t PackageWrite::WriteItemData(DirectoryEntry& record, Sized& sized, int64_
     return WriteRawItem(item, sized, writeAt, record.Flags);
 }
 
-// Copies stored bytes from their source file, hashing them on the way
-// unless their digest is known; bytes read that differ from it are refused.
+// Copies stored bytes from their source file, hashing them on the way; bytes
+// that differ from the digest the caller knows are refused, so a damaged
+// entry is never written back under a checksum of its own.
 int64_t PackageWrite::CopyStored(const PackageItem::Packed& packed, const std::string& name,
                                  Sized& sized, int64_t writeAt) {
     std::optional<BinaryFile> opened;
     if (!packed.From) opened = BinaryFile::OpenRead(packed.SourcePath);
     const ByteSource& source = packed.From ? *packed.From : *opened;
     const int64_t from = packed.Record->SourceOffset;
-    // Bytes whose digest is known are copied unread: bytes damaged since
-    // keep the digest that tells them damaged.
-    const auto* file = dynamic_cast<const BinaryFile*>(&source);
-    if (!packed.Digest.empty() && file && target_.CopyRangeFrom(*file, from, sized.size, writeAt)) {
-        sized.digest = packed.Digest;
-        return sized.size;
-    }
     source.RequireRange(from, static_cast<uint64_t>(sized.size));
     Sha256 hash;
     std::string block;

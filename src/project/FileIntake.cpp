@@ -38,8 +38,8 @@ std::string IntakeName(const std::string& path, bool* shortened) {
 // The contents of the file at path, or the file to read them from at the
 // next save; throws as ReadWholeFile does.
 std::variant<std::string, EntryRecord, FileOnDisk> IntakeData(const std::string& path,
-                                                              Intake when) {
-    if (when == Intake::ReadNow) return ReadWholeFile(path, kMaxPackageNumber);
+                                                              FileReading when) {
+    if (when == FileReading::Now) return ReadWholeFile(path, kMaxPackageNumber);
     const FileStamp stamp = CheckReadableFile(path, kMaxPackageNumber);
     // The path is made absolute: the save may run in another folder.
     std::error_code ec;
@@ -48,7 +48,7 @@ std::variant<std::string, EntryRecord, FileOnDisk> IntakeData(const std::string&
 }
 
 DropResult DropFiles(SetupProject& project, const std::vector<std::string>& paths,
-                     ProgressSink* progress, Intake when) {
+                     ProgressSink* progress, FileReading when) {
     DropResult result;
     std::map<std::string, std::vector<std::string>> byName;
     for (const std::string& path : paths)

@@ -49,13 +49,13 @@ std::string IntakeName(const std::string& path, bool* shortened = nullptr);
 // than a package can hold, or changing while it is read), when its name is
 // one that opening a setup refuses (IsUnsafeEntryName), or when another file
 // of the same drop has the same name (then none of them is taken). progress,
-// when given, is told the share of the paths done. With Intake::AtSave the
+// when given, is told the share of the paths done. With FileReading::AtSave the
 // files are only checked now and read by the next save (a file changed by
 // then fails that save), so that a project of any size is added in bounded
 // memory.
-enum class Intake { ReadNow, AtSave };
+enum class FileReading { Now, AtSave };
 DropResult DropFiles(SetupProject& project, const std::vector<std::string>& paths,
-                     ProgressSink* progress = nullptr, Intake when = Intake::ReadNow);
+                     ProgressSink* progress = nullptr, FileReading when = FileReading::Now);
 
 // Reads a picture file for the side picture; empty when rejected: a name
 // without one of the extensions .bmp .jpg .gif .ico (and .tmp when allowTmp),

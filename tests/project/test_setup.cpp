@@ -304,7 +304,7 @@ TEST_F(SetupTest, FilesReadAtTheSaveArePackedFromTheDiskUnlessChanged) {
     WriteFile(dir / "big.txt", text);
     WriteFile(dir / "small.txt", "small");
     const DropResult r =
-        DropFiles(gProject, {dir / "big.txt", dir / "small.txt"}, nullptr, Intake::AtSave);
+        DropFiles(gProject, {dir / "big.txt", dir / "small.txt"}, nullptr, FileReading::AtSave);
     ASSERT_EQ(r.Added, 2);
     ASSERT_TRUE(gProject.Files[0].OnDisk());
     EXPECT_EQ(gProject.Files[0].UnpackedSize(), text.size());
@@ -313,7 +313,7 @@ TEST_F(SetupTest, FilesReadAtTheSaveArePackedFromTheDiskUnlessChanged) {
     EXPECT_EQ(ExtractEntry(gProject.LoadedRecord(gProject.Files[0])), text);
     EXPECT_EQ(ExtractEntry(gProject.LoadedRecord(gProject.Files[1])), "small");
 
-    ASSERT_EQ(DropFiles(gProject, {dir / "small.txt"}, nullptr, Intake::AtSave).Replaced, 1);
+    ASSERT_EQ(DropFiles(gProject, {dir / "small.txt"}, nullptr, FileReading::AtSave).Replaced, 1);
     WriteFile(dir / "small.txt", "changed after it was added");
     EXPECT_FALSE(SaveSetup());
     ASSERT_EQ(host.errors.size(), 1u);
