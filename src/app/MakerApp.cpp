@@ -29,7 +29,7 @@ void MakerApp::Start(const std::string& path) {
 }
 
 void MakerApp::showStartup() {
-    startup_ = std::make_unique<frmStartup>(*this, host_);
+    startup_ = std::make_unique<frmStartup>(*this, host_, events_.GetDialogs());
     host_.SetOwner(startup_.get());
     startup_->show();
 }

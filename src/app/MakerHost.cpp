@@ -4,13 +4,11 @@
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
-#include <QMessageBox>
 #include <QThread>
 #include <QWindow>
 
 #include "app/GuiYield.h"
 #include "project/Session.h"
-#include "ui/Captions.h"
 #include "ui/ProjectEvents.h"
 #include "ui/TextConvert.h"
 #include "ui/frmProgress.h"
@@ -19,11 +17,6 @@
 namespace {
 
 constexpr int kExposeWaitMs = 500; // at most, for a display that never shows it
-
-MessageBoxAnswer& InstalledAnswer() {
-    static MessageBoxAnswer answer;
-    return answer;
-}
 
 // Paints window before the work it reports on starts: the windowing system
 // shows a new window only after a round trip, and a yield before that finds
@@ -39,26 +32,6 @@ void PaintOnceShown(QWidget* window) {
     window->repaint();
 }
 
-void RealMessageBox(QWidget* parent, const QString& text) {
-    QMessageBox box(QMessageBox::Critical, CaptionToPlain(ResText(30)), text, QMessageBox::Ok,
-                    parent);
-    box.setTextFormat(Qt::PlainText);
-    box.exec();
-}
-
-QuestionAnswer& InstalledQuestionAnswer() {
-    static QuestionAnswer answer;
-    return answer;
-}
-
-bool RealQuestionBox(QWidget* parent, const QString& text) {
-    QMessageBox box(QMessageBox::Warning, CaptionToPlain(ResText(30)), text,
-                    QMessageBox::Yes | QMessageBox::No, parent);
-    box.setDefaultButton(QMessageBox::No);
-    box.setTextFormat(Qt::PlainText);
-    return box.exec() == QMessageBox::Yes;
-}
-
 // A hidden owner (the main window while a setup runs) cannot carry a box.
 QWidget* VisibleOrNull(QWidget* owner) {
     return owner && owner->isVisible() ? owner : nullptr;
@@ -66,36 +39,18 @@ QWidget* VisibleOrNull(QWidget* owner) {
 
 } // namespace
 
-QuestionAnswer SetQuestionAnswer(QuestionAnswer answer) {
-    QuestionAnswer previous = std::move(InstalledQuestionAnswer());
-    InstalledQuestionAnswer() = std::move(answer);
-    return previous;
-}
-
-MessageBoxAnswer SetMessageBoxAnswer(MessageBoxAnswer answer) {
-    MessageBoxAnswer previous = std::move(InstalledAnswer());
-    InstalledAnswer() = std::move(answer);
-    return previous;
-}
-
 MakerHost::MakerHost(ProjectEvents& events) : events_(events) {}
 
 MakerHost::~MakerHost() = default;
 
 void MakerHost::ShowError(const std::string& text) {
     QWidget* parent = VisibleOrNull(owner_);
-    const QString shown = BytesToText(text);
-    if (const MessageBoxAnswer& answer = InstalledAnswer())
-        answer(parent, shown);
-    else
-        RealMessageBox(parent, shown);
+    events_.GetDialogs().Message(parent, BytesToText(text));
 }
 
 bool MakerHost::AskYesNo(const std::string& text) {
     QWidget* parent = VisibleOrNull(owner_);
-    const QString shown = BytesToText(text);
-    if (const QuestionAnswer& answer = InstalledQuestionAnswer()) return answer(parent, shown);
-    return RealQuestionBox(parent, shown);
+    return events_.GetDialogs().Question(parent, BytesToText(text));
 }
 
 ProgressSink* MakerHost::BeginPacking() {

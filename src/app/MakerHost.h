@@ -15,18 +15,8 @@
 class ProjectEvents;
 class frmProgress;
 
-// Shows one error message over parent (null for none). The real one is a
-// modal message box; tests install their own to answer without blocking.
-using MessageBoxAnswer = std::function<void(QWidget* parent, const QString& text)>;
-
-// Installs the function that shows every later error message (an empty one
-// restores the real message box); returns the previous one.
-MessageBoxAnswer SetMessageBoxAnswer(MessageBoxAnswer answer);
-
-// Answers one yes-or-no question over parent; the same for questions.
-using QuestionAnswer = std::function<bool(QWidget* parent, const QString& text)>;
-QuestionAnswer SetQuestionAnswer(QuestionAnswer answer);
-
+// Messages and questions are shown by the Dialogs of the ProjectEvents it is
+// given, so tests answer them without blocking.
 class MakerHost : public Host {
   public:
     explicit MakerHost(ProjectEvents& events);

@@ -240,8 +240,8 @@ void frmFile::runAction(int i) {
 
 // The files chosen in the dialog are taken as a drop of them would be.
 void frmFile::addFiles() {
-    const std::vector<std::string> paths =
-        ShowOpenFilesDialog(this, LineToBytes(CaptionToPlain(ResText(501))));
+    const std::vector<std::string> paths = ShowOpenFilesDialog(
+        events()->GetDialogs(), this, LineToBytes(CaptionToPlain(ResText(501))));
     if (!paths.empty()) DropPaths(paths);
 }
 
@@ -250,7 +250,7 @@ void frmFile::renameSelected() {
     if (selected.size() != 1) return;
     const int k = eList->row(selected.front());
     ProjectFile& file = module()->Project.Files[static_cast<size_t>(k)];
-    const QString answer = InputBox(this, CaptionToPlain(ResText(510)),
+    const QString answer = InputBox(events()->GetDialogs(), this, CaptionToPlain(ResText(510)),
                                     CaptionToPlain(ResText(511)), BytesToLine(file.Name));
     const std::string name = LowerAscii(LineToBytes(answer));
     if (name.empty() || !IsValidFileName(name)) return;

@@ -34,6 +34,7 @@ class MakerTest : public AppTest {
   protected:
     void SetUp() override {
         AppTest::SetUp();
+        Answer(events);
         module.SetHost(host);
         Prepare(module);
         module.Project.ProjectPath = dir / "demo.exe";

@@ -7,8 +7,6 @@
 #include "WindowFixture.h"
 
 #include "ui/ChildWindow.h"
-#include "ui/FileDialogs.h"
-#include "ui/InputBox.h"
 #include "ui/frmGen.h"
 
 #include <gtest/gtest.h>
@@ -51,8 +49,6 @@ QStringList ComboEntries(const QComboBox* combo) {
 
 class FileManager : public ::testing::Test {
   protected:
-    void TearDown() override { SetInputBoxAnswer({}); }
-
     frmFile* OpenWith(std::initializer_list<const char*> names) {
         for (const char* name : names)
             editor.module.Project.Files.push_back({name, std::string("content of ") + name});
@@ -79,19 +75,14 @@ class FileManager : public ::testing::Test {
         QCoreApplication::sendEvent(target, &drop);
     }
     // The answer the rename box gives; the requests it was asked are kept.
-    void Answer(const QString& text) {
-        SetInputBoxAnswer([this, text](const InputBoxRequest& request) {
-            asked.push_back(request);
-            return text;
-        });
-    }
+    void Answer(const QString& text) { editor.dialogs.inputAnswer = text; }
     void ExpectListMatchesProject(const frmFile* window) {
         EXPECT_EQ(ListNames(window->eList), ProjectNames(editor.module.Project));
     }
 
     TempDir dir;
     WindowFixture editor{false};
-    std::vector<InputBoxRequest> asked;
+    std::vector<InputBoxRequest>& asked = editor.dialogs.inputRequests;
 };
 
 TEST_F(FileManager, OpensWithTheProjectFiles) {
@@ -318,14 +309,11 @@ TEST_F(FileManager, AddFilesTakesTheDialogsFilesAsADropDoes) {
     ASSERT_TRUE(status.startsWith(QStringLiteral("Not added: huge.bin (")));
     WindowFixture::Close(dropped);
 
-    std::vector<FileDialogRequest> requests;
-    const FileDialogAnswer previous = SetFileDialogAnswer([&](const FileDialogRequest& r) {
-        requests.push_back(r);
-        QStringList chosen;
-        for (const std::string& path : paths)
-            chosen << QString::fromStdString(path);
-        return chosen.join(u'\n');
-    });
+    QStringList chosen;
+    for (const std::string& path : paths)
+        chosen << QString::fromStdString(path);
+    editor.dialogs.fileAnswer = chosen.join(u'\n');
+    const std::vector<FileDialogRequest>& requests = editor.dialogs.fileRequests;
     for (const bool viaMenu : {false, true}) {
         SCOPED_TRACE(viaMenu ? "menu item" : "button");
         editor.module.Project.Files.clear();
@@ -345,7 +333,6 @@ TEST_F(FileManager, AddFilesTakesTheDialogsFilesAsADropDoes) {
         EXPECT_FALSE(window->lStatus->isVisible());
         WindowFixture::Close(window);
     }
-    SetFileDialogAnswer(previous);
     ASSERT_EQ(requests.size(), 2u);
     EXPECT_TRUE(requests[0].open && requests[0].several);
 }
