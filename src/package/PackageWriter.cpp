@@ -358,10 +358,7 @@ int64_t PackageWrite::WritePipelined(size_t job, Sized& sized, int64_t writeAt, 
         target_.WriteAt(writeAt + written, piece.Bytes);
         hash.Update(piece.Bytes);
         written += static_cast<int64_t>(piece.Bytes.size());
-        if (options_.Packing) {
-            options_.Packing(sized.item->Name, piece.Taken);
-            YieldToEventLoop();
-        }
+        if (options_.Packing) options_.Packing(sized.item->Name, piece.Taken);
     }
     sized.digest = hash.Finish();
     return written;
@@ -442,7 +439,6 @@ int32_t PackageWrite::Write() {
         newEntries[k].StoredSize = static_cast<uint32_t>(stored);
         checksums.Entries.push_back(std::move(list_[k].digest));
         writeAt += stored;
-        YieldToEventLoop();
     }
     // A stream written and then given up for the raw contents may have
     // grown the file past the data; what this write added past it goes.

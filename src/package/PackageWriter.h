@@ -89,8 +89,7 @@ struct WriteOptions {
     // 0 compresses them whole on the calling thread, as the items come.
     int Workers = 0;
     // With Workers: told, on the calling thread, the name of each item being
-    // compressed and how many of its bytes have been read, after each piece;
-    // the event loop gets a turn after each call.
+    // compressed and how many of its bytes have been read, after each piece.
     std::function<void(const std::string& name, int64_t taken)> Packing;
     // An item whose source file is missing or a folder ends the call before
     // anything is written (result -1); otherwise it is left out.

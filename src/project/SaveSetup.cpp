@@ -87,7 +87,7 @@ mode_t SetupMode(const std::string& target) {
 class PackingWindow {
   public:
     explicit PackingWindow(Host& host) : host_(host), bar_(host.BeginPacking()) {
-        YieldToEventLoop();
+        if (bar_) bar_->Yield();
     }
     ~PackingWindow() { host_.EndPacking(); }
     ProgressSink* Bar() const { return bar_; }
@@ -204,8 +204,9 @@ void ProjectPacker::Report(const std::string& name, int64_t taken) {
         packingSize_ = k < 0 ? 0 : static_cast<int64_t>(project_.Files[k].UnpackedSize());
         host_.PackingLabel(name);
     }
-    if (bar_ && total_ > 0)
-        bar_->ValueSet(static_cast<float>(static_cast<double>(done_ + taken) / total_));
+    if (!bar_) return;
+    if (total_ > 0) bar_->ValueSet(static_cast<float>(static_cast<double>(done_ + taken) / total_));
+    bar_->Yield();
 }
 
 // Where the user's files lie in a setup just written: their records, as
@@ -240,8 +241,8 @@ std::vector<ProjectFile> WriteSetupFile(SetupProject& project, Host& host,
     std::vector<ProjectFile> written = WrittenFiles(project, file, P);
     file.Flush();
     // Flushing a large setup to the disk takes about as long as the rename
-    // over the old setup that follows; the windows are painted between them.
-    YieldToEventLoop();
+    // over the old setup that follows; the windows may be painted between them.
+    if (window.Bar()) window.Bar()->Yield();
     return written;
 }
 
