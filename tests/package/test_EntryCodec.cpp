@@ -95,6 +95,8 @@ TEST(ZstdEntries, DamagedFramesAreDamagedInputNamingTheEntry) {
     flipped[flipped.size() / 2] ^= 0x40;
     std::string badChecksum = frame;
     badChecksum.back() ^= 0x01;
+    std::string legacy = frame; // the magic number of the 0.7 releases' frames
+    legacy[0] = 0x27;
     struct Case {
         const char* what;
         EntryRecord record;
@@ -109,6 +111,7 @@ TEST(ZstdEntries, DamagedFramesAreDamagedInputNamingTheEntry) {
         {"claiming less than the record", ZstdRecord(frame, size + 1)},
         {"a Huffman stream", ZstdRecord(MakeEntry(text, true, 100).Stored, size)},
         {"nothing stored", ZstdRecord("", size)},
+        {"a frame of an old release", ZstdRecord(legacy, size)},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
