@@ -6,12 +6,17 @@
 
 #include <gtest/gtest.h>
 
+#include <QDir>
+#include <QFile>
 #include <QListWidget>
 #include <QPushButton>
 #include <QSettings>
 #include <QTest>
 
 #include <unistd.h>
+
+#include <cstdio>
+#include <random>
 
 #include "AppFixture.h"
 #include "app/MakerApp.h"
@@ -209,6 +214,63 @@ TEST_F(StartupTest, ACommandLinePathOpensWithoutTheDialog) {
     failing->Start(dir / "missing.exe");
     EXPECT_EQ(messages.back().rfind("Error opening setup file\n" + (dir / "missing.exe"), 0), 0u);
     EXPECT_TRUE(failing->Startup() && failing->Startup()->isVisible());
+}
+
+// Settings files of random bytes and of damaged lists (the editor once
+// aborted on one): the dialog always opens, lists at most 32 non-empty paths,
+// and lists a well-formed list exactly, up to its first gap. Each file is
+// read from a folder of its own, so that no cached copy of the last is used.
+TEST_F(StartupTest, RandomSettingsFilesNeverStopTheDialog) {
+    std::mt19937 random(20261207);
+    const auto below = [&](size_t n) { return static_cast<size_t>(random() % n); };
+    const std::vector<std::string> pieces = {
+        "[General]\n", "\n",  "01=", "02=", "32=", "33=", "@ByteArray(", "@Variant(",
+        "@Invalid()",  "\\x", "\\0", "\\",  "\"",  ",",   ")",           "=",
+        "%U",          "[",   "]",   " ",   ";",   "\r"};
+    int listed = 0;
+    for (int round = 0; round < 1000; ++round) {
+        std::string text;
+        std::vector<std::string> expected;
+        if (round % 4 == 0) {
+            // A well-formed list, a gap in it now and then.
+            text = "[General]\n";
+            const size_t count = below(40);
+            const size_t gap = below(2) ? below(40) + 1 : 99;
+            for (size_t i = 1; i <= count; ++i) {
+                if (i == gap) continue;
+                std::string path = "/setups/";
+                for (size_t k = below(30) + 1; k > 0; --k)
+                    path += static_cast<char>('a' + below(26));
+                char key[8];
+                std::snprintf(key, sizeof key, "%02zu=", i);
+                text += key + path + ".exe\n";
+                if (i < gap && expected.size() < RecentProjects::kMaxEntries)
+                    expected.push_back(path + ".exe");
+            }
+        } else {
+            for (size_t n = below(200); n > 0; --n)
+                text += below(3) ? pieces[below(pieces.size())]
+                                 : std::string(1, static_cast<char>(random()));
+        }
+        const QString folder = QString::fromStdString(dir / ("settings" + std::to_string(round)));
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, folder);
+        QDir().mkpath(folder + "/Tavrin");
+        QFile file(folder + "/Tavrin/KaveloMaker.conf");
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(text.data(), static_cast<qint64>(text.size()));
+        file.close();
+
+        frmStartup startup(*app, app->GetHost());
+        const std::vector<std::string>& entries = startup.Recent().Entries();
+        ASSERT_LE(entries.size(), RecentProjects::kMaxEntries) << round;
+        ASSERT_EQ(startup.eList->count(), static_cast<int>(entries.size())) << round;
+        for (const std::string& entry : entries)
+            ASSERT_FALSE(entry.empty()) << round;
+        if (round % 4 == 0) ASSERT_EQ(entries, expected) << round << "\n" << text;
+        listed += !entries.empty();
+    }
+    // The random files reach the list too, not only the well-formed ones.
+    EXPECT_GT(listed, 250);
 }
 
 } // namespace
