@@ -312,6 +312,9 @@ void Installer::Commit(InstallResult& result) {
         }
         return InstallFileMode(0755, plan_.Roots.Rules());
     });
+    // Its checksums were checked before the first file was written; a
+    // writer that changed the setup in place since then is caught here.
+    RequireUnchangedSetup(setup_);
     Record({JournalKind::Commit, {}, {}, {}, 0, 0});
     // Committed: from here on only the files set aside are left to remove.
     const RecoveryResult tidy =

@@ -6,12 +6,15 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QSettings>
 #include <QTest>
+#include <QTimer>
 
 #include <unistd.h>
 
@@ -216,6 +219,57 @@ TEST_F(StartupTest, ACommandLinePathOpensWithoutTheDialog) {
     EXPECT_TRUE(failing->Startup() && failing->Startup()->isVisible());
 }
 
+// Another program wrote the setup after the editor opened it: Save asks in
+// the question window over the main window (warning icon, Yes and No, No by
+// default) and replaces the file only on Yes; No keeps the other program's
+// bytes and says that the setup was not written.
+TEST_F(StartupTest, SavingOverASetupChangedOnDiskAsksFirst) {
+    const std::string path = dir / "a.exe";
+    for (const bool yes : {false, true}) {
+        MakeSetups({"a.exe"});
+        app = std::make_unique<MakerApp>();
+        Prepare(app->Module());
+        app->Start(path);
+        ASSERT_NE(app->Maker(), nullptr);
+        const std::string theirs = ReadFile(path) + "appended by another program";
+        WriteFile(path, theirs);
+        struct Seen {
+            QString title, text;
+            QMessageBox::Icon icon = QMessageBox::NoIcon;
+            QWidget* parent = nullptr;
+            bool noByDefault = false;
+            int buttons = 0;
+        } seen;
+        QTimer::singleShot(0, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            ASSERT_NE(box, nullptr);
+            seen = {box->windowTitle(),
+                    box->text(),
+                    box->icon(),
+                    box->parentWidget(),
+                    box->defaultButton() == box->button(QMessageBox::No),
+                    static_cast<int>(box->buttons().size())};
+            box->button(yes ? QMessageBox::Yes : QMessageBox::No)->click();
+        });
+        messages.clear();
+        EXPECT_EQ(app->Maker()->Save(), yes);
+        EXPECT_EQ(seen.title, QStringLiteral("KaveloMaker"));
+        EXPECT_TRUE(seen.text.startsWith(QString::fromStdString(
+            path + "\nthe setup was changed by another program since it was opened.\n")))
+            << seen.text.toStdString();
+        EXPECT_EQ(seen.icon, QMessageBox::Warning);
+        EXPECT_EQ(seen.parent, app->Maker());
+        EXPECT_TRUE(seen.noByDefault);
+        EXPECT_EQ(seen.buttons, 2);
+        EXPECT_EQ(ReadFile(path) == theirs, !yes);
+        EXPECT_EQ(messages.size(), yes ? 0u : 1u);
+        if (!yes) {
+            EXPECT_EQ(messages[0].rfind("Error creating setup file\n" + path, 0), 0u);
+        }
+        app.reset();
+    }
+}
+
 // Settings files of random bytes and of damaged lists (the editor once
 // aborted on one): the dialog always opens, lists at most 32 non-empty paths,
 // and lists a well-formed list exactly, up to its first gap. Each file is
@@ -266,7 +320,9 @@ TEST_F(StartupTest, RandomSettingsFilesNeverStopTheDialog) {
         ASSERT_EQ(startup.eList->count(), static_cast<int>(entries.size())) << round;
         for (const std::string& entry : entries)
             ASSERT_FALSE(entry.empty()) << round;
-        if (round % 4 == 0) ASSERT_EQ(entries, expected) << round << "\n" << text;
+        if (round % 4 == 0) {
+            ASSERT_EQ(entries, expected) << round << "\n" << text;
+        }
         listed += !entries.empty();
     }
     // The random files reach the list too, not only the well-formed ones.
