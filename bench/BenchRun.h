@@ -1,20 +1,29 @@
 // Running a peer program (tar, a setup, kavelo) from a bench as a whole
-// process with its output thrown away, and the median of the times taken.
+// process with its output thrown away (its wall time and peak memory), and
+// the median of the times taken.
 #pragma once
 
+#include <benchmark/benchmark.h>
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <vector>
 
-// Runs words (through the PATH) with HOME set to home and no display; its
-// wall time in seconds, or a negative number when it failed.
-inline double RunTimed(std::vector<std::string> words, const std::string& home) {
+struct RunFigures {
+    double Seconds = -1; // wall time; negative when the program failed
+    long PeakKb = 0;     // the child's peak resident memory (ru_maxrss)
+};
+
+// Runs words (through the PATH) with HOME set to home and no display: its
+// wall time and peak memory.
+inline RunFigures RunMeasured(std::vector<std::string> words, const std::string& home) {
     std::vector<char*> argv;
     for (std::string& w : words)
         argv.push_back(w.data());
@@ -31,13 +40,59 @@ inline double RunTimed(std::vector<std::string> words, const std::string& home) 
         _exit(127);
     }
     int status = 0;
-    waitpid(child, &status, 0);
+    struct rusage usage {};
+    wait4(child, &status, 0, &usage);
+    RunFigures figures;
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? seconds : -1;
+    if (WIFEXITED(status) && WEXITSTATUS(status) == 0) figures.Seconds = seconds;
+    figures.PeakKb = usage.ru_maxrss;
+    return figures;
+}
+
+// RunMeasured's wall time alone.
+inline double RunTimed(std::vector<std::string> words, const std::string& home) {
+    return RunMeasured(std::move(words), home).Seconds;
 }
 
 inline double Median(std::vector<double> values) {
     std::sort(values.begin(), values.end());
     return values.empty() ? 0 : values[values.size() / 2];
+}
+
+// A fresh folder below the system's temporary folder, named from prefix.
+inline std::string BenchTempFolder(const std::string& prefix) {
+    std::string pattern = (std::filesystem::temp_directory_path() / (prefix + "-XXXXXX")).string();
+    return mkdtemp(pattern.data()) ? pattern : std::string();
+}
+
+// Installing setup into fresh folders (--unattended --dir) against
+// tar --zstd -xf of tarball into fresh folders, in turn, from a warm cache:
+// the wall times, their ratio and the installation's peak memory as the
+// state's counters; the iteration time is the installation's.
+inline void InstallVsTarZstd(benchmark::State& state, const std::string& setup,
+                             const std::string& tarball, const std::string& work,
+                             const std::string& home) {
+    const std::string installed = work + "/installed", unpacked = work + "/unpacked";
+    std::vector<double> install, tar, ratio, peak;
+    for (auto _ : state) {
+        std::filesystem::remove_all(installed);
+        std::filesystem::remove_all(unpacked);
+        std::filesystem::create_directories(unpacked);
+        const RunFigures a =
+            RunMeasured({setup, "--unattended", "--dir", installed, "--no-launch"}, home);
+        const double b = RunTimed({"tar", "--zstd", "-xf", tarball, "-C", unpacked}, home);
+        if (a.Seconds < 0 || b < 0) return state.SkipWithError("installing or unpacking failed");
+        state.SetIterationTime(a.Seconds);
+        install.push_back(a.Seconds);
+        tar.push_back(b);
+        ratio.push_back(a.Seconds / b);
+        peak.push_back(static_cast<double>(a.PeakKb) / 1024);
+    }
+    state.counters["install_s"] = Median(install);
+    state.counters["tar_zstd_xf_s"] = Median(tar);
+    state.counters["install_per_tar"] = Median(ratio);
+    state.counters["install_peak_MB"] = *std::max_element(peak.begin(), peak.end());
+    std::filesystem::remove_all(installed);
+    std::filesystem::remove_all(unpacked);
 }

@@ -1,28 +1,34 @@
-// Installing the 100 MB bench project from its setup (every file decoded,
-// hashed, written under a temporary name and renamed, the manifest and the
-// uninstall program written), against tar -xzf of a gzip tarball of the same
-// files into the same kind of folder. Both run as whole processes, in turn,
-// from a warm page cache; the ratio is installing over unpacking.
+// Installing real files from the machine's packages (Qt's plugins and
+// libraries, documentation, icons) and generated ones from a zstd setup
+// (every file decoded, hashed for the manifest, written under a temporary
+// name and renamed, everything flushed to the disk before the commit),
+// against tar --zstd -xf of the same files into the same file system, in
+// turn, from a warm page cache; with the installation's peak memory. Then
+// the peak memory of installing one 2 GB file stored with Huffman, and what
+// flushing the installed files costs with syncfs and with an fdatasync of
+// every file and folder.
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <string>
 #include <vector>
 
+#include "BenchCorpus.h"
 #include "BenchProject.h"
 #include "BenchRun.h"
 #include "common/Host.h"
 #include "common/WholeFile.h"
 #include "project/SaveSetup.h"
 #include "project/Session.h"
+
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -32,78 +38,188 @@ class QuietHost : public Host {
 };
 
 const std::string& Dir() {
-    static const std::string dir = [] {
-        std::string pattern =
-            (std::filesystem::temp_directory_path() / "kavelo-bench-install-XXXXXX").string();
-        return std::string(mkdtemp(pattern.data()));
-    }();
+    static const std::string dir = BenchTempFolder("kavelo-bench-install");
     return dir;
 }
 
-// The setup of the bench project (one Copy line per file) and the tarball of
-// the same files, made once.
-bool Prepare() {
-    static const bool ready = [] {
-        const std::vector<std::string> files = BenchFiles();
-        std::filesystem::create_directories(Dir() + "/tree");
-        std::filesystem::create_directories(Dir() + "/home");
-        static QuietHost host;
-        static Module1 session(host);
-        session.NewProject(false);
-        std::string script = "[Install]\r\n";
-        for (int i = 0; i < kBenchFiles; ++i) {
-            const std::string name = BenchFileName(i);
-            std::ofstream(Dir() + "/tree/" + name, std::ios::binary) << files[i];
-            session.Project.AddFile({name, files[i]});
-            script += "Copy " + name + ",1,," + name + "\r\n";
-        }
-        session.Project.ScriptText = script;
-        session.Project.ProjectPath = Dir() + "/bench.exe";
-        session.Saving.ProgramPath = Dir() + "/kavelomaker";
-        session.Saving.BuiltInRuntime = ReadWholeFile(RUNTIME_PATH);
-        if (!session.SaveSetup()) return false;
-        chmod((Dir() + "/bench.exe").c_str(), 0755);
-        return RunTimed({"tar", "-czf", Dir() + "/bench.tar.gz", "-C", Dir() + "/tree", "."},
-                        Dir() + "/home") >= 0;
-    }();
-    return ready;
+std::string Home() {
+    return Dir() + "/home";
 }
 
-void BM_InstallVsTarXzf(benchmark::State& state) {
-    if (!Prepare()) {
-        state.SkipWithError("could not make the setup or the tarball");
-        return;
+// Names a Copy line can carry as they are.
+bool PlainName(const std::string& name) {
+    return name.find_first_not_of("abcdefghijklmnopqrstuvwxyz0123456789._+-") == std::string::npos;
+}
+
+// The bench's files: up to 400 real ones (120 MB) and 100 generated ones
+// (50 MB), written below Dir()/tree.
+std::vector<std::string> WriteFiles() {
+    std::vector<std::string> names;
+    fs::create_directories(Dir() + "/tree");
+    for (const auto& [name, path] : RealFiles(400, 120 << 20, 32 << 20)) {
+        if (!PlainName(name)) continue;
+        fs::copy_file(path, Dir() + "/tree/" + name, fs::copy_options::overwrite_existing);
+        names.push_back(name);
     }
-    const std::string installed = Dir() + "/installed";
-    const std::string unpacked = Dir() + "/unpacked";
-    std::vector<double> install, tar, ratio;
+    const std::vector<std::string>& generated = BenchContents();
+    for (int i = 0; i < 100; ++i) {
+        std::ofstream(Dir() + "/tree/" + BenchFileName(i), std::ios::binary) << generated[i];
+        names.push_back(BenchFileName(i));
+    }
+    return names;
+}
+
+// Saves a setup at path holding the files of Dir()/tree with codec, one Copy
+// line each.
+bool SaveBenchSetup(const std::string& path, const std::vector<std::string>& names,
+                    EntryCodec codec) {
+    static QuietHost host;
+    Module1 session(host);
+    session.NewProject(false);
+    session.Project.Codec = codec;
+    std::string script = "[Install]\r\n";
+    for (const std::string& name : names) {
+        session.Project.AddFile({name, ReadWholeFile(Dir() + "/tree/" + name)});
+        script += "Copy " + name + ",1,," + name + "\r\n";
+    }
+    session.Project.ScriptText = script;
+    session.Project.ProjectPath = path;
+    session.Saving.ProgramPath = Dir() + "/kavelomaker";
+    session.Saving.BuiltInRuntime = ReadWholeFile(RUNTIME_PATH);
+    if (!session.SaveSetup()) return false;
+    return ::chmod(path.c_str(), 0755) == 0;
+}
+
+const std::vector<std::string>& Prepared() {
+    static const std::vector<std::string> names = [] {
+        fs::create_directories(Home());
+        std::vector<std::string> files = WriteFiles();
+        if (!SaveBenchSetup(Dir() + "/bench.run", files, EntryCodec::Zstd) ||
+            RunTimed({"sh", "-c",
+                      "tar -I 'zstd -19 -T1' -cf '" + Dir() + "/bench.tar.zst' -C '" + Dir() +
+                          "/tree' ."},
+                     Home()) < 0)
+            files.clear();
+        return files;
+    }();
+    return names;
+}
+
+void BM_InstallVsTarZstd(benchmark::State& state) {
+    if (Prepared().empty()) return state.SkipWithError("could not make the setup or the tarball");
+    uintmax_t bytes = 0;
+    for (const std::string& name : Prepared())
+        bytes += fs::file_size(Dir() + "/tree/" + name);
+    InstallVsTarZstd(state, Dir() + "/bench.run", Dir() + "/bench.tar.zst", Dir(), Home());
+    state.counters["files"] = static_cast<double>(Prepared().size());
+    state.counters["input_MB"] = static_cast<double>(bytes) / 1e6;
+}
+
+// One generated 2 GB file, stored with Huffman: the installation's peak
+// memory must not grow with it.
+void BM_InstallLargeFilePeakMemory(benchmark::State& state) {
+    const std::string large = Dir() + "/large";
+    fs::create_directories(large + "/home");
+    {
+        std::mt19937 rng(3);
+        std::ofstream out(Dir() + "/tree-large", std::ios::binary);
+        for (int k = 0; k < 64; ++k)
+            out << BenchTextLike(size_t{32} << 20, rng);
+    }
+    QuietHost host;
+    Module1 session(host);
+    session.NewProject(false);
+    session.Project.AddFile({"large.dat", ReadWholeFile(Dir() + "/tree-large")});
+    fs::remove(Dir() + "/tree-large");
+    session.Project.ScriptText = "[Install]\r\nCopy large.dat,1,,large.dat\r\n";
+    session.Project.ProjectPath = large + "/large.run";
+    session.Saving.ProgramPath = Dir() + "/kavelomaker";
+    session.Saving.BuiltInRuntime = ReadWholeFile(RUNTIME_PATH);
+    if (!session.SaveSetup() || ::chmod((large + "/large.run").c_str(), 0755) != 0)
+        return state.SkipWithError("could not make the setup");
+    session.Project.Files.clear();
     for (auto _ : state) {
-        std::filesystem::remove_all(installed);
-        std::filesystem::remove_all(unpacked);
-        std::filesystem::create_directories(unpacked);
-        const double a =
-            RunTimed({Dir() + "/bench.exe", "--unattended", "--dir", installed, "--no-launch"},
-                     Dir() + "/home");
-        const double b =
-            RunTimed({"tar", "-xzf", Dir() + "/bench.tar.gz", "-C", unpacked}, Dir() + "/home");
-        if (a < 0 || b < 0) {
-            state.SkipWithError("installing or unpacking failed");
-            return;
-        }
-        state.SetIterationTime(a);
-        install.push_back(a);
-        tar.push_back(b);
-        ratio.push_back(a / b);
+        fs::remove_all(large + "/installed");
+        const RunFigures run = RunMeasured(
+            {large + "/large.run", "--unattended", "--dir", large + "/installed", "--no-launch"},
+            large + "/home");
+        if (run.Seconds < 0) return state.SkipWithError("installing failed");
+        state.SetIterationTime(run.Seconds);
+        state.counters["file_MB"] =
+            static_cast<double>(fs::file_size(large + "/installed/large.dat")) / 1e6;
+        state.counters["install_peak_MB"] = static_cast<double>(run.PeakKb) / 1024;
     }
-    state.counters["install_s"] = Median(install);
-    state.counters["tar_xzf_s"] = Median(tar);
-    state.counters["install_per_tar"] = Median(ratio);
-    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kBenchTotal));
-    std::filesystem::remove_all(Dir()); // some 250 MB
+    fs::remove_all(large);
+}
+
+double Since(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+// Writes the bench's files afresh into folder (as an installation writes
+// them: new files, renamed into place) and gives their descriptors' paths.
+std::vector<std::string> WriteFresh(const std::string& folder) {
+    fs::remove_all(folder);
+    fs::create_directories(folder);
+    std::vector<std::string> paths;
+    for (const std::string& name : Prepared()) {
+        const std::string path = folder + "/" + name;
+        fs::copy_file(Dir() + "/tree/" + name, path + ".part");
+        fs::rename(path + ".part", path);
+        paths.push_back(path);
+    }
+    return paths;
+}
+
+// The flush before the commit: one syncfs, against an fdatasync of every
+// file and an fsync of its folder (what the renames need), after the same
+// fresh writes.
+void BM_FlushSyncfsVsFdatasync(benchmark::State& state) {
+    if (Prepared().empty()) return state.SkipWithError("could not prepare the files");
+    const std::string folder = Dir() + "/flush";
+    std::vector<double> whole, each;
+    for (auto _ : state) {
+        WriteFresh(folder);
+        const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        auto start = std::chrono::steady_clock::now();
+        const bool synced = ::syncfs(dir) == 0;
+        whole.push_back(Since(start));
+        ::close(dir);
+
+        const std::vector<std::string> paths = WriteFresh(folder);
+        start = std::chrono::steady_clock::now();
+        bool each_ok = true;
+        for (const std::string& path : paths) {
+            const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+            each_ok = each_ok && fd >= 0 && ::fdatasync(fd) == 0;
+            ::close(fd);
+        }
+        const int again = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        each_ok = each_ok && ::fsync(again) == 0;
+        ::close(again);
+        each.push_back(Since(start));
+        if (!synced || !each_ok) return state.SkipWithError("flushing failed");
+        state.SetIterationTime(whole.back());
+    }
+    state.counters["syncfs_s"] = Median(whole);
+    state.counters["fdatasync_each_s"] = Median(each);
+    state.counters["fdatasync_per_syncfs"] = Median(each) / Median(whole);
+    fs::remove_all(folder);
 }
 
 } // namespace
 
-BENCHMARK(BM_InstallVsTarXzf)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(7);
+BENCHMARK(BM_InstallVsTarZstd)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(BM_FlushSyncfsVsFdatasync)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_InstallLargeFilePeakMemory)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1);
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    fs::remove_all(Dir());
+    return 0;
+}

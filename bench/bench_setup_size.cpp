@@ -16,12 +16,11 @@
 #include <string>
 #include <vector>
 
-#include "common/AsciiCase.h"
+#include "BenchCorpus.h"
 #include "common/Host.h"
 #include "common/WholeFile.h"
 #include "package/BinaryFile.h"
 #include "package/PackageReader.h"
-#include "project/AppPaths.h"
 #include "project/SaveSetup.h"
 #include "project/Session.h"
 
@@ -45,39 +44,6 @@ const std::string& Dir() {
     return dir;
 }
 
-// Files from each folder in turn, in name order, under distinct lower-case
-// names, until kMaxFiles or kMaxBytes: name -> path.
-std::map<std::string, fs::path> RealFiles() {
-    const char* const folders[] = {"/usr/lib/x86_64-linux-gnu/qt6/plugins",
-                                   "/usr/lib/x86_64-linux-gnu", "/usr/share/doc",
-                                   "/usr/share/icons"};
-    std::vector<std::vector<fs::path>> lists;
-    for (const char* folder : folders) {
-        std::vector<fs::path> files;
-        std::error_code ec;
-        for (fs::recursive_directory_iterator it(folder, ec), end; !ec && it != end;
-             it.increment(ec))
-            if (it->is_regular_file(ec) && !it->is_symlink(ec) && it->file_size(ec) > 0 &&
-                it->file_size(ec) < (16 << 20))
-                files.push_back(it->path());
-        std::sort(files.begin(), files.end());
-        lists.push_back(std::move(files));
-    }
-    std::map<std::string, fs::path> chosen;
-    uintmax_t total = 0;
-    for (size_t k = 0; chosen.size() < kMaxFiles && total < kMaxBytes; ++k) {
-        bool any = false;
-        for (const auto& files : lists) {
-            if (k >= files.size() || chosen.size() >= kMaxFiles || total >= kMaxBytes) continue;
-            any = true;
-            const std::string name = LowerAscii(files[k].filename().string());
-            if (chosen.emplace(name, files[k]).second) total += fs::file_size(files[k]);
-        }
-        if (!any) break;
-    }
-    return chosen;
-}
-
 double Seconds(const std::chrono::steady_clock::time_point& start) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
@@ -93,6 +59,8 @@ std::pair<int64_t, double> PackageSize(const std::map<std::string, fs::path>& fi
     for (const auto& [name, path] : files)
         session.Project.AddFile({name, ReadWholeFile(path.string())});
     session.Project.ProjectPath = Dir() + "/" + std::string(CodecName(codec)) + ".exe";
+    session.Saving.ProgramPath = Dir() + "/kavelomaker";
+    session.Saving.BuiltInRuntime = "RUNTIME";
     const auto start = std::chrono::steady_clock::now();
     if (!session.SaveSetup()) return {-1, 0};
     const double seconds = Seconds(start);
@@ -111,15 +79,13 @@ std::pair<int64_t, double> TarSize(const std::string& name, const std::string& o
 }
 
 void BM_SetupSizeVsTar(benchmark::State& state) {
-    const auto files = RealFiles();
+    const auto files = RealFiles(kMaxFiles, kMaxBytes, 16 << 20);
     fs::create_directories(Dir() + "/tree");
     int64_t input = 0;
     for (const auto& [name, path] : files) {
         fs::copy_file(path, Dir() + "/tree/" + name, fs::copy_options::overwrite_existing);
         input += static_cast<int64_t>(fs::file_size(path));
     }
-    SetProgramPathForTesting(Dir() + "/kavelomaker");
-    SetBuiltInRuntimeForTesting("RUNTIME");
     for (auto _ : state) {
         const auto zstd = PackageSize(files, EntryCodec::Zstd);
         const auto huffman = PackageSize(files, EntryCodec::Huffman);
@@ -144,7 +110,6 @@ void BM_SetupSizeVsTar(benchmark::State& state) {
         state.counters["tar_zstd19_s"] = tarZstd.second;
         state.SetIterationTime(zstd.second);
     }
-    SetBuiltInRuntimeForTesting(std::nullopt);
     fs::remove_all(Dir());
 }
 

@@ -5,7 +5,6 @@
 // tar --zstd -xf. Every program runs as a whole process, in turn,
 // from a warm page cache.
 #include <benchmark/benchmark.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -24,10 +23,7 @@ constexpr size_t kTreeTotal = 200u << 20;
 constexpr int kFolders = 40;
 
 const std::string& Dir() {
-    static const std::string dir = [] {
-        std::string pattern = (fs::temp_directory_path() / "kavelo-bench-tree-XXXXXX").string();
-        return std::string(mkdtemp(pattern.data()));
-    }();
+    static const std::string dir = BenchTempFolder("kavelo-bench-tree");
     return dir;
 }
 
@@ -124,23 +120,7 @@ void BM_TreeInstallVsTar(benchmark::State& state) {
               "/i.run' '" + d + "/App' && '" + kavelo + "' script '" + d + "/i.run' --set '" + d +
               "/script.txt' && tar --zstd -cf '" + d + "/app.tar.zst' -C '" + d + "' App") < 0)
         return state.SkipWithError("could not make the setup");
-    std::vector<double> install, tar, ratio;
-    for (auto _ : state) {
-        fs::remove_all(d + "/inst");
-        fs::remove_all(d + "/unpacked");
-        fs::create_directories(d + "/unpacked");
-        const double a =
-            RunTimed({d + "/i.run", "--unattended", "--dir", d + "/inst", "--no-launch"}, Home());
-        const double b = Shell("tar --zstd -xf '" + d + "/app.tar.zst' -C '" + d + "/unpacked'");
-        if (a < 0 || b < 0) return state.SkipWithError("installing or unpacking failed");
-        state.SetIterationTime(a);
-        install.push_back(a);
-        tar.push_back(b);
-        ratio.push_back(a / b);
-    }
-    state.counters["install_s"] = Median(install);
-    state.counters["tar_zstd_xf_s"] = Median(tar);
-    state.counters["install_per_tar"] = Median(ratio);
+    InstallVsTarZstd(state, d + "/i.run", d + "/app.tar.zst", d, Home());
 }
 
 } // namespace

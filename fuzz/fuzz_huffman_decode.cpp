@@ -1,5 +1,6 @@
-// Decodes fuzzed streams: the decoder may only return bytes or throw its two
-// errors, and it must end the same way as the plain tree walk.
+// Decodes fuzzed streams: the decoders (whole and in pieces) may only return
+// bytes or throw their two errors, and must end the same way as the plain
+// tree walk.
 #include <cstdint>
 #include <cstdlib>
 #include <stdexcept>
@@ -11,6 +12,8 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string stream(reinterpret_cast<const char*>(data), size);
-    if (Outcome(DecompressHuffman, stream) != Outcome(DecompressHuffmanPlain, stream)) abort();
+    const std::string plain = Outcome(DecompressHuffmanPlain, stream);
+    if (Outcome(DecompressHuffman, stream) != plain) abort();
+    if (Outcome(DecompressJoined, stream) != plain) abort();
     return 0;
 }

@@ -1,6 +1,6 @@
 // The editor's Host: the core's messages as message boxes, the progress
-// window while a setup is packed (its owner window disabled meanwhile), and
-// the debugger text passed on to the debugger window.
+// window while a setup is packed, and the debugger text passed on to the
+// debugger window. Work on a worker thread reaches it through WorkerHost.
 #pragma once
 
 #include <QPointer>
@@ -15,18 +15,8 @@
 class ProjectEvents;
 class frmProgress;
 
-// Shows one error message over parent (null for none). The real one is a
-// modal message box; tests install their own to answer without blocking.
-using MessageBoxAnswer = std::function<void(QWidget* parent, const QString& text)>;
-
-// Installs the function that shows every later error message (an empty one
-// restores the real message box); returns the previous one.
-MessageBoxAnswer SetMessageBoxAnswer(MessageBoxAnswer answer);
-
-// Answers one yes-or-no question over parent; the same for questions.
-using QuestionAnswer = std::function<bool(QWidget* parent, const QString& text)>;
-QuestionAnswer SetQuestionAnswer(QuestionAnswer answer);
-
+// Messages and questions are shown by the Dialogs of the ProjectEvents it is
+// given, so tests answer them without blocking.
 class MakerHost : public Host {
   public:
     explicit MakerHost(ProjectEvents& events);
@@ -42,11 +32,12 @@ class MakerHost : public Host {
     // A message box with the warning icon, Yes and No (the default), and the
     // title string 30.
     bool AskYesNo(const std::string& text) override;
-    // Disables the owner, shows frmProgress over it (ProgressOpen true while
-    // it exists) and returns its bar; the next yield paints it.
+    // Shows frmProgress over the owner (ProgressOpen true while it exists),
+    // painted, and returns its bar. Whoever runs the save disables what must
+    // not be touched meanwhile.
     ProgressSink* BeginPacking() override;
     void PackingLabel(const std::string& text) override;
-    // Closes the progress window and enables the owner again.
+    // Closes the progress window.
     void EndPacking() override;
     void DebugTextChanged(const std::string& text) override;
 

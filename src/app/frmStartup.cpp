@@ -33,8 +33,8 @@ std::string SetupFilter() {
 
 } // namespace
 
-frmStartup::frmStartup(ProjectOpener& opener, Host& host, QWidget* parent)
-    : QDialog(parent), opener_(opener), host_(host) {
+frmStartup::frmStartup(ProjectOpener& opener, Host& host, Dialogs& dialogs, QWidget* parent)
+    : QDialog(parent), opener_(opener), host_(host), dialogs_(dialogs) {
     setObjectName(QStringLiteral("frmStartup"));
     setWindowTitle(QStringLiteral("$150"));
     buildControls();
@@ -123,7 +123,7 @@ void frmStartup::updateButtons() {
 
 void frmStartup::newProject() {
     std::string path =
-        ShowFileDialog(this, SetupFilter(), kFileDialogSave, GetResString(21, false));
+        ShowFileDialog(dialogs_, this, SetupFilter(), kFileDialogSave, GetResString(21, false));
     if (path.empty()) return;
     path = WithSetupExtension(path);
     if (opener_.CreateProject(path))
@@ -134,7 +134,7 @@ void frmStartup::newProject() {
 
 void frmStartup::openSetup() {
     const std::string chosen =
-        ShowFileDialog(this, SetupFilter(), kFileDialogOpen, GetResString(22, false));
+        ShowFileDialog(dialogs_, this, SetupFilter(), kFileDialogOpen, GetResString(22, false));
     if (chosen.empty()) return;
     if (opener_.OpenProject(SetupToOpen(chosen))) finish();
 }

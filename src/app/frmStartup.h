@@ -12,6 +12,7 @@
 class Host;
 class ProjectOpener;
 class QLabel;
+class Dialogs;
 class QListWidget;
 class QPushButton;
 
@@ -21,7 +22,7 @@ class frmStartup : public QDialog {
     Q_OBJECT
 
   public:
-    frmStartup(ProjectOpener& opener, Host& host, QWidget* parent = nullptr);
+    frmStartup(ProjectOpener& opener, Host& host, Dialogs& dialogs, QWidget* parent = nullptr);
 
     // Button handlers, as eButton(0) to eButton(2) run them.
     void newProject();
@@ -48,5 +49,6 @@ class frmStartup : public QDialog {
 
     ProjectOpener& opener_;
     Host& host_;
+    Dialogs& dialogs_;
     RecentProjects recent_;
 };

@@ -112,25 +112,16 @@ bool HasShaInstructions() {
 }
 #endif
 
-bool& ForcePortable() {
-    static bool force = false;
-    return force;
-}
-
 } // namespace
 
-Sha256::Sha256()
-    : state_{0x6a09e667, 0xbb67ae85, 0x3c6ef372, 0xa54ff53a,
-             0x510e527f, 0x9b05688c, 0x1f83d9ab, 0x5be0cd19} {}
-
-void Sha256::UsePortableForTesting(bool portable) {
-    ForcePortable() = portable;
-}
+Sha256::Sha256(Engine engine)
+    : engine_(engine), state_{0x6a09e667, 0xbb67ae85, 0x3c6ef372, 0xa54ff53a,
+                              0x510e527f, 0x9b05688c, 0x1f83d9ab, 0x5be0cd19} {}
 
 void Sha256::Blocks(const uint8_t* data, size_t count) {
 #ifdef KAVELO_SHA_X86
     static const bool fast = HasShaInstructions();
-    if (fast && !ForcePortable()) return ShaNiBlocks(state_.data(), data, count);
+    if (fast && engine_ == Engine::Best) return ShaNiBlocks(state_.data(), data, count);
 #endif
     PortableBlocks(state_.data(), data, count);
 }
@@ -189,8 +180,8 @@ std::string Sha256Digest(std::string_view bytes) {
     return hash.Finish();
 }
 
-std::string Sha256Hex(std::string_view bytes) {
-    Sha256 hash;
+std::string Sha256Hex(std::string_view bytes, Sha256::Engine engine) {
+    Sha256 hash(engine);
     hash.Update(bytes);
     return hash.FinishHex();
 }

@@ -12,19 +12,22 @@
 
 class Sha256 {
   public:
-    Sha256();
+    // Which code computes the blocks: the SHA instructions where the
+    // processor has them (Best), or the portable code everywhere (tests
+    // compare the two).
+    enum class Engine { Best, Portable };
+
+    explicit Sha256(Engine engine = Engine::Best);
     void Update(std::string_view bytes);
     // The digest as 32 bytes; the object is spent.
     std::string Finish();
     // The digest as 64 lower-case hexadecimal digits; the object is spent.
     std::string FinishHex();
 
-    // Forces the portable code even where the SHA instructions exist (tests).
-    static void UsePortableForTesting(bool portable);
-
   private:
     void Blocks(const uint8_t* data, size_t count);
 
+    Engine engine_;
     std::array<uint32_t, 8> state_;
     std::array<uint8_t, 64> buffer_{};
     size_t buffered_ = 0;
@@ -33,4 +36,4 @@ class Sha256 {
 
 // The SHA-256 of bytes: 32 bytes, or 64 hexadecimal digits.
 std::string Sha256Digest(std::string_view bytes);
-std::string Sha256Hex(std::string_view bytes);
+std::string Sha256Hex(std::string_view bytes, Sha256::Engine engine = Sha256::Engine::Best);

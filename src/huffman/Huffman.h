@@ -38,3 +38,14 @@ void CompressHuffmanStreaming(std::string_view input, std::string& out,
                               const FinishedBytes& finished);
 void DecompressHuffmanStreaming(std::string_view input, std::string& out,
                                 const FinishedBytes& finished);
+
+// Reads count bytes of a stream from its byte offset into data.
+using StreamBytes = std::function<void(uint64_t offset, char* data, size_t count)>;
+// Takes the next piece of a result.
+using DecodedPiece = std::function<void(const char* data, size_t count)>;
+
+// DecompressHuffman of a stream of size bytes that read fetches a window at a
+// time, handing the result to out in order in pieces of at most 1 MB: the
+// same bytes and errors in a few megabytes of memory, whatever the stream's
+// size. The pieces handed out before an error are not taken back.
+void DecompressHuffmanInPieces(uint64_t size, const StreamBytes& read, const DecodedPiece& out);

@@ -54,23 +54,21 @@ struct ReportPoints {
 
 class Decoder {
   public:
-    // out has room for capacity bytes and 8 more.
-    Decoder(const CodeTree& tree, const uint8_t* data, uint64_t bytes, uint8_t* out,
-            uint64_t capacity, uint32_t n, const ReportPoints& report,
-            const FinishedBytes* finished)
-        : tree_(tree), data_(data), bits_(8 * bytes), out_(out), capacity_(capacity), n_(n),
-          report_(report), finished_(finished),
+    // out has room for capacity bytes and 8 more. Decoding starts at bit
+    // start of data; table may be null (every symbol walked bit by bit).
+    Decoder(const CodeTree& tree, const huffman::LookupTable* table, const uint8_t* data,
+            uint64_t bytes, uint64_t start, uint8_t* out, uint64_t capacity, uint32_t n,
+            const ReportPoints& report, const FinishedBytes* finished)
+        : tree_(tree), table_(table), data_(data), bits_(8 * bytes), out_(out), capacity_(capacity),
+          n_(n), report_(report), finished_(finished),
           nextReport_(report.scale != 0 ? kReportEvery - 1 : UINT64_MAX),
           safeEnd_(bytes >= 8 ? 8 * (bytes - 8) : 0), minDepth_(tree.MinLeafDepth()),
-          lengthStep_(tree.LengthStep()) {}
+          lengthStep_(tree.LengthStep()), pos_(start) {}
 
-    // Decodes all N bytes; throws as the plain walk does.
+    // Decodes all n bytes; throws as the plain walk does.
     void Run() {
-        // Sized by what the data can hold, not by what a damaged N claims.
-        const int width = huffman::ChooseLookupWidth(tree_, capacity_);
-        if (width > 0) {
-            huffman::BuildLookup(tree_, width, table_);
-            width_ = width;
+        if (table_) {
+            width_ = table_->width;
             uint64_t told = 0;
             while (Window()) {
                 if (finished_ && count_ - told >= kFinishedEvery) {
@@ -85,6 +83,9 @@ class Decoder {
             Report();
         }
     }
+
+    // The bit the next symbol starts at.
+    uint64_t Position() const { return pos_; }
 
   private:
     static constexpr uint64_t kFinishedEvery = uint64_t{1} << 20;
@@ -116,7 +117,7 @@ class Decoder {
 
     uint64_t Bits(uint64_t pos) const { return LoadBigEndian64(data_ + (pos >> 3)) << (pos & 7); }
 
-    LookupEntry Peek(uint64_t pos) const { return table_.entries[Bits(pos) >> (64 - width_)]; }
+    LookupEntry Peek(uint64_t pos) const { return table_->entries[Bits(pos) >> (64 - width_)]; }
 
     // A long code goes on bit by bit from the node after the table's bits; a
     // dead end is walked again to fail where the plain walk fails.
@@ -132,7 +133,7 @@ class Decoder {
     void Sequential(uint64_t limitPos, uint64_t limitCount) {
         limitPos = std::min(limitPos, safeEnd_);
         const int group = std::min(57 / width_, 4);
-        const LookupEntry* table = table_.entries.get();
+        const LookupEntry* table = table_->entries.get();
         const int shift = 64 - width_;
         // As in the lanes, a lookup without a whole symbol takes no bits and
         // puts out nothing, so the ones after it repeat it and the group's
@@ -310,7 +311,7 @@ class Decoder {
     // without a whole symbol takes no bits, so the lane stands still until
     // the group ends and its long code is walked there.
     template <int K> [[gnu::always_inline]] inline void Lockstep(Lane* lanes) const {
-        const LookupEntry* table = table_.entries.get();
+        const LookupEntry* table = table_->entries.get();
         const int shift = 64 - width_;
         uint64_t pos[kLanes];
         uint8_t* out[kLanes];
@@ -366,6 +367,7 @@ class Decoder {
     }
 
     const CodeTree& tree_;
+    const huffman::LookupTable* table_;
     const uint8_t* data_;
     uint64_t bits_;
     uint8_t* out_;
@@ -378,10 +380,16 @@ class Decoder {
     int minDepth_;
     int lengthStep_;
     int width_ = 0;
-    uint64_t pos_ = 0;
+    uint64_t pos_;
     uint64_t count_ = 0;
-    huffman::LookupTable table_;
 };
+
+// The lookup table for a stream of n symbols; false when none pays.
+bool BuildTable(const CodeTree& tree, uint64_t n, huffman::LookupTable& table) {
+    const int width = huffman::ChooseLookupWidth(tree, n);
+    if (width > 0) huffman::BuildLookup(tree, width, table);
+    return width > 0;
+}
 
 void Decompress(std::string_view input, ProgressSink* progress, int32_t progressBase,
                 int32_t progressScale, int32_t progressSpan, const FinishedBytes* finished,
@@ -409,8 +417,12 @@ void Decompress(std::string_view input, ProgressSink* progress, int32_t progress
     const uint64_t room = std::min<uint64_t>(h.n, possible);
 
     ResizeForFill(out, room + 8);
-    Decoder decoder(h.tree, in + h.dataStart, dataBytes, reinterpret_cast<uint8_t*>(out.data()),
-                    room, h.n, {progress, progressBase, progressScale, spanLeft, h.n}, finished);
+    // Sized by what the data can hold, not by what a damaged N claims.
+    huffman::LookupTable table;
+    const bool useTable = BuildTable(h.tree, room, table);
+    Decoder decoder(h.tree, useTable ? &table : nullptr, in + h.dataStart, dataBytes, 0,
+                    reinterpret_cast<uint8_t*>(out.data()), room, h.n,
+                    {progress, progressBase, progressScale, spanLeft, h.n}, finished);
     decoder.Run();
     out.resize(h.n);
 }
@@ -427,4 +439,79 @@ std::string DecompressHuffman(std::string_view input, ProgressSink* progress, in
 void DecompressHuffmanStreaming(std::string_view input, std::string& out,
                                 const FinishedBytes& finished) {
     Decompress(input, nullptr, 0, 0, 0, &finished, out);
+}
+
+namespace {
+
+// A header holds at most 256 table entries of 2 bytes and 256 codes of up to
+// 255 bits: it always lies within the window's first bytes.
+constexpr size_t kInputWindow = size_t{4} << 20;
+constexpr size_t kOutputPiece = size_t{1} << 20;
+
+// The stream's bytes held in memory: [base, base + held) of size in all.
+struct InputWindow {
+    std::string bytes;
+    uint64_t base = 0;
+    size_t held = 0;
+    uint64_t size;
+    const StreamBytes& read;
+
+    InputWindow(uint64_t streamSize, const StreamBytes& reader)
+        : bytes(std::min<uint64_t>(streamSize, kInputWindow), '\0'), size(streamSize),
+          read(reader) {
+        held = bytes.size();
+        read(0, bytes.data(), held);
+    }
+
+    bool AtEnd() const { return base + held == size; }
+
+    // Keeps the bytes from offset at on and reads more behind them, once
+    // less than half the window is left to decode.
+    void Slide(uint64_t at) {
+        const size_t keep = held - static_cast<size_t>(at - base);
+        if (AtEnd() || keep >= bytes.size() / 2) return;
+        std::memmove(bytes.data(), bytes.data() + (at - base), keep);
+        base = at;
+        held = static_cast<size_t>(std::min<uint64_t>(bytes.size(), size - base));
+        read(base + keep, bytes.data() + keep, held - keep);
+    }
+};
+
+} // namespace
+
+void DecompressHuffmanInPieces(uint64_t size, const StreamBytes& read, const DecodedPiece& out) {
+    if (size == 0) return;
+    InputWindow window(size, read);
+    const auto* in = reinterpret_cast<const uint8_t*>(window.bytes.data());
+    huffman::Header h;
+    huffman::ReadHeader(in, window.held, h);
+
+    // The same table as the whole stream's decode chooses.
+    const int minDepth = h.tree.MinLeafDepth();
+    const uint64_t possible = minDepth == 0 ? 0 : 8 * (size - h.dataStart) / minDepth;
+    huffman::LookupTable table;
+    const bool useTable = BuildTable(h.tree, std::min<uint64_t>(h.n, possible), table);
+    // A walk takes at most one bit more than the deepest code before it ends
+    // at a leaf or a dead end, so a stretch of the window that is not the
+    // stream's end is never cut short within this many symbols.
+    const uint64_t walkBits = static_cast<uint64_t>(h.tree.deepest) + 1;
+
+    std::string piece(kOutputPiece + 8, '\0');
+    uint64_t at = h.dataStart; // the byte of the stream that holds the next bit
+    uint64_t bit = 0;
+    for (uint64_t left = h.n; left > 0;) {
+        window.Slide(at);
+        const size_t offset = static_cast<size_t>(at - window.base);
+        const size_t bytes = window.held - offset;
+        uint64_t count = std::min<uint64_t>(left, kOutputPiece);
+        if (!window.AtEnd()) count = std::min(count, (8 * bytes - bit) / walkBits);
+        Decoder decoder(h.tree, useTable ? &table : nullptr, in + offset, bytes, bit,
+                        reinterpret_cast<uint8_t*>(piece.data()), count,
+                        static_cast<uint32_t>(count), {nullptr, 0, 0, 0, 0}, nullptr);
+        decoder.Run();
+        out(piece.data(), count);
+        left -= count;
+        at += decoder.Position() / 8;
+        bit = decoder.Position() % 8;
+    }
 }

@@ -19,11 +19,15 @@ int64_t PackageAreaEnd(const ByteSource& source) {
 
 constexpr size_t kPiece = 1 << 20;
 
+void CheckStoredRange(const ByteSource& source, const DirectoryEntry& entry) {
+    if (entry.Offset < 0 || entry.Offset + entry.StoredSize > PackageAreaEnd(source))
+        throw DamagedInput("the data of an entry lies past the end of the file", source.Name());
+}
+
 // The stored bytes of entry, read in pieces of at most kPiece.
 void ReadStoredInPieces(const ByteSource& source, const DirectoryEntry& entry,
                         const ContentPieces& out) {
-    if (entry.Offset < 0 || entry.Offset + entry.StoredSize > PackageAreaEnd(source))
-        throw DamagedInput("the data of an entry lies past the end of the file", source.Name());
+    CheckStoredRange(source, entry);
     std::string buffer(std::min<size_t>(kPiece, entry.StoredSize), '\0');
     for (uint64_t at = 0; at < entry.StoredSize;) {
         const size_t n = static_cast<size_t>(std::min<uint64_t>(kPiece, entry.StoredSize - at));
@@ -124,8 +128,7 @@ std::optional<std::vector<DirectoryEntry>> ReadPackageDirectory(const ByteSource
 }
 
 EntryRecord ReadEntry(const ByteSource& source, const DirectoryEntry& entry) {
-    if (entry.Offset < 0 || entry.Offset + entry.StoredSize > PackageAreaEnd(source))
-        throw DamagedInput("the data of an entry lies past the end of the file", source.Name());
+    CheckStoredRange(source, entry);
     EntryRecord record;
     record.Flags = entry.Flags;
     record.StoredSize = entry.StoredSize;
@@ -154,12 +157,11 @@ void ExtractEntryInPieces(const ByteSource& source, const DirectoryEntry& entry,
                            [&](const char* data, size_t n) { frame.Add({data, n}, out); });
         return frame.Finish();
     }
-    const EntryRecord record = ReadEntry(source, entry);
-    std::string contents;
-    size_t told = 0;
-    DecompressHuffmanStreaming(record.Stored, contents, [&](const char* data, size_t count) {
-        out(data + told, count - told);
-        told = count;
-    });
-    if (contents.size() > told) out(contents.data() + told, contents.size() - told);
+    CheckStoredRange(source, entry);
+    DecompressHuffmanInPieces(
+        entry.StoredSize,
+        [&](uint64_t at, char* data, size_t n) {
+            source.ReadAt(entry.Offset + static_cast<int64_t>(at), data, n);
+        },
+        out);
 }

@@ -61,11 +61,11 @@ std::string ExtractEntry(const EntryRecord& record, const std::string& name = {}
 // ExtractEntry(ReadEntry(source, entry)).
 std::string ReadEntryContents(const ByteSource& source, const DirectoryEntry& entry);
 
-// Hands the contents of entry to out in order, in pieces, as they are read
-// and decoded: a raw or zstd entry in bounded memory (pieces of at most
-// 1 MB, whatever its size), a Huffman entry with its stored stream read
-// whole. An error thrown by out ends the call. Throws DamagedInput for a
-// damaged stream; the caller compares the total with the entry's size.
+// Hands the contents of entry to out in order, in pieces of at most 1 MB,
+// as they are read and decoded, in a few megabytes of memory whatever its
+// size or codec. An error thrown by out ends the call. Throws DamagedInput
+// for a damaged stream (after the pieces before the damage); the caller
+// compares the total with the entry's size.
 using ContentPieces = std::function<void(const char* data, size_t count)>;
 void ExtractEntryInPieces(const ByteSource& source, const DirectoryEntry& entry,
                           const ContentPieces& out);

@@ -6,15 +6,15 @@
 #include "common/AsciiCase.h"
 #include "common/BigEndian.h"
 #include "common/Errors.h"
+#include "package/TreeReader.h"
 
 namespace {
 
 // The header: magic and version, root name length, entry count, data size.
 constexpr std::string_view kMagic = "KVTREE";
 constexpr uint16_t kVersion = 1;
-constexpr size_t kHeaderSize = 18;
-// A record: kind, name length (2 bytes), data length (4 bytes), then both.
-constexpr size_t kRecordHead = 7;
+constexpr size_t kHeaderSize = kTreeHeadSize;
+constexpr size_t kRecordHead = kTreeRecordHeadSize;
 
 std::string Short(uint16_t v) {
     return {static_cast<char>(v >> 8), static_cast<char>(v & 0xff)};
@@ -76,10 +76,10 @@ std::string Quoted(std::string_view name) {
     return "\"" + std::string(name) + "\"";
 }
 
-// Why entry cannot follow the entries before it (empty when it can): its own
-// rules, its order, and its folder.
-std::string EntryProblem(const TreeEntry& e, std::string_view previous, bool first,
-                         const std::unordered_set<std::string>& folders) {
+} // namespace
+
+std::string TreeEntryProblem(const TreeEntry& e, std::string_view previous, bool first,
+                             const std::unordered_set<std::string>& folders) {
     if (static_cast<uint8_t>(e.Kind) > static_cast<uint8_t>(TreeKind::Link))
         return "an entry of unknown kind " + std::to_string(static_cast<int>(e.Kind));
     if (std::string why = TreeNameProblem(e.Name); !why.empty()) return "the name " + why;
@@ -92,33 +92,24 @@ std::string EntryProblem(const TreeEntry& e, std::string_view previous, bool fir
     return {};
 }
 
-struct Cursor {
-    std::string_view Bytes;
-    size_t At = 0;
+std::string TreeCutShort(const char* what, uint64_t needs, uint64_t left) {
+    return "the tree is cut short: " + std::string(what) + " needs " + std::to_string(needs) +
+           " bytes, " + std::to_string(left) + " are left";
+}
 
-    size_t Left() const { return Bytes.size() - At; }
-    std::string_view Take(size_t n, const char* what) {
-        if (n > Left())
-            throw DamagedInput("the tree is cut short: " + std::string(what) + " needs " +
-                               std::to_string(n) + " bytes, " + std::to_string(Left()) +
-                               " are left");
-        const std::string_view part = Bytes.substr(At, n);
-        At += n;
-        return part;
-    }
-};
-
-TreeSummary ReadHeader(Cursor& in) {
-    const std::string_view head = in.Take(kHeaderSize, "the header");
+uint16_t CheckTreeHead(std::string_view head) {
     if (head.substr(0, kMagic.size()) != kMagic) throw DamagedInput("not a tree");
     if (const uint16_t v = ShortAt(head, 6); v != kVersion)
         throw DamagedInput("a tree of version " + std::to_string(v) + "; this program reads " +
                            std::to_string(kVersion));
-    const uint16_t rootLength = ShortAt(head, 8);
+    return ShortAt(head, 8);
+}
+
+TreeSummary ReadTreeHeader(std::string_view head, std::string_view rootName, uint64_t left) {
     TreeSummary s;
     s.EntryCount = CharsToLong(head, 10);
     s.DataSize = CharsToLong(head, 14);
-    s.RootName = std::string(in.Take(rootLength, "the folder's name"));
+    s.RootName = std::string(rootName);
     if (s.RootName.empty() || s.RootName.find('/') != std::string::npos ||
         !TreeNameProblem(s.RootName).empty())
         throw DamagedInput("the tree's folder name " + Quoted(s.RootName) + " is not one name");
@@ -129,11 +120,33 @@ TreeSummary ReadHeader(Cursor& in) {
         throw DamagedInput("the tree claims " + std::to_string(s.DataSize) + " bytes, more than " +
                            "the " + std::to_string(kMaxTreeBytes) + " allowed");
     // Every entry takes its record head and at least one byte of name.
-    if (uint64_t{s.EntryCount} * (kRecordHead + 1) + s.DataSize > in.Left())
+    if (uint64_t{s.EntryCount} * (kRecordHead + 1) + s.DataSize > left)
         throw DamagedInput("the tree claims " + std::to_string(s.EntryCount) + " entries and " +
-                           std::to_string(s.DataSize) + " bytes; only " +
-                           std::to_string(in.Left()) + " bytes follow");
+                           std::to_string(s.DataSize) + " bytes; only " + std::to_string(left) +
+                           " bytes follow");
     return s;
+}
+
+namespace {
+
+struct Cursor {
+    std::string_view Bytes;
+    size_t At = 0;
+
+    size_t Left() const { return Bytes.size() - At; }
+    std::string_view Take(size_t n, const char* what) {
+        if (n > Left()) throw DamagedInput(TreeCutShort(what, n, Left()));
+        const std::string_view part = Bytes.substr(At, n);
+        At += n;
+        return part;
+    }
+};
+
+TreeSummary ReadHeader(Cursor& in) {
+    const std::string_view head = in.Take(kHeaderSize, "the header");
+    const uint16_t rootLength = CheckTreeHead(head);
+    const std::string_view rootName = in.Take(rootLength, "the folder's name");
+    return ReadTreeHeader(head, rootName, in.Left());
 }
 
 } // namespace
@@ -201,7 +214,7 @@ std::string EncodeTree(Tree tree) {
     for (size_t i = 0; i < tree.Entries.size(); ++i) {
         const TreeEntry& e = tree.Entries[i];
         const std::string_view previous = i ? std::string_view(tree.Entries[i - 1].Name) : "";
-        if (std::string why = EntryProblem(e, previous, i == 0, folders); !why.empty())
+        if (std::string why = TreeEntryProblem(e, previous, i == 0, folders); !why.empty())
             throw InvalidRequest(why, e.Name);
         if (e.Kind == TreeKind::Folder) folders.insert(e.Name);
         data += e.Data.size();
@@ -231,37 +244,32 @@ TreeSummary PeekTree(std::string_view bytes) {
     return ReadHeader(in);
 }
 
-Tree DecodeTree(std::string_view bytes) {
-    Cursor in{bytes};
-    const TreeSummary s = ReadHeader(in);
-    Tree tree;
-    tree.RootName = s.RootName;
-    tree.Entries.reserve(s.EntryCount); // checked against the bytes left above
-    std::unordered_set<std::string> folders;
-    uint64_t data = 0;
-    for (uint32_t i = 0; i < s.EntryCount; ++i) {
-        const std::string_view head = in.Take(kRecordHead, "an entry");
-        TreeEntry e;
-        e.Kind = static_cast<TreeKind>(head[0]);
-        const uint16_t nameLength = ShortAt(head, 1);
-        const uint32_t dataLength = CharsToLong(head, 3);
-        e.Name = std::string(in.Take(nameLength, "an entry's name"));
-        data += dataLength;
-        if (data > s.DataSize)
-            throw DamagedInput("the entries hold more bytes than the " +
-                                   std::to_string(s.DataSize) + " the header claims",
-                               e.Name);
-        e.Data = std::string(in.Take(dataLength, "an entry's contents"));
-        const std::string_view previous = i ? std::string_view(tree.Entries.back().Name) : "";
-        if (std::string why = EntryProblem(e, previous, i == 0, folders); !why.empty())
-            throw DamagedInput(why, e.Name);
-        if (e.Kind == TreeKind::Folder) folders.insert(e.Name);
-        tree.Entries.push_back(std::move(e));
+namespace {
+
+// Keeps every entry with its contents.
+class WholeTree : public TreeReader::Events {
+  public:
+    explicit WholeTree(Tree& tree) : tree_(tree) {}
+    void Begin(const TreeEntry& entry, uint32_t size) override {
+        tree_.Entries.push_back(entry);
+        tree_.Entries.back().Data.reserve(size); // checked against the bytes that exist
     }
-    if (data != s.DataSize)
-        throw DamagedInput("the entries hold " + std::to_string(data) + " bytes, not the " +
-                           std::to_string(s.DataSize) + " the header claims");
-    if (in.Left() != 0)
-        throw DamagedInput(std::to_string(in.Left()) + " bytes follow the tree's last entry");
+    void Contents(const char* data, size_t count) override {
+        tree_.Entries.back().Data.append(data, count);
+    }
+
+  private:
+    Tree& tree_;
+};
+
+} // namespace
+
+Tree DecodeTree(std::string_view bytes) {
+    Tree tree;
+    WholeTree whole(tree);
+    TreeReader reader(bytes.size(), whole);
+    reader.Add(bytes.data(), bytes.size());
+    reader.Finish();
+    tree.RootName = reader.Summary().RootName;
     return tree;
 }

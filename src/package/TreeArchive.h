@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 #include <vector>
 
 #include "common/TreeName.h"
@@ -67,3 +68,20 @@ struct TreeSummary {
     uint64_t DataSize = 0;
 };
 TreeSummary PeekTree(std::string_view bytes);
+
+// What DecodeTree and TreeReader share. The header's length before the
+// folder's name, and a record's head (kind, name length, data length).
+inline constexpr size_t kTreeHeadSize = 18;
+inline constexpr size_t kTreeRecordHeadSize = 7;
+// Checks the magic and version of the header's first kTreeHeadSize bytes
+// and gives the folder name's length.
+uint16_t CheckTreeHead(std::string_view head);
+// The header, checked, with left the bytes that follow the folder's name.
+TreeSummary ReadTreeHeader(std::string_view head, std::string_view rootName, uint64_t left);
+// Why entry cannot follow the entries before it (empty when it can): its own
+// rules, its order after previous (unless first), and its folder among
+// folders, the folder entries before it.
+std::string TreeEntryProblem(const TreeEntry& entry, std::string_view previous, bool first,
+                             const std::unordered_set<std::string>& folders);
+// The reason for a container that ends before what needs n bytes.
+std::string TreeCutShort(const char* what, uint64_t needs, uint64_t left);

@@ -1,36 +1,16 @@
-// The shared file dialogs over QFileDialog: filter pairs, default suffix,
-// open versus save, and the replaceable answering function.
+// The shared file dialogs: filter pairs, default suffix, open versus save,
+// asked of the caller's Dialogs.
 #include "ui/FileDialogs.h"
 
+#include "ui/Dialogs.h"
 #include "ui/TextConvert.h"
 
 #include <QFile>
-#include <QFileDialog>
 
 #include <string_view>
 #include <vector>
 
 namespace {
-
-FileDialogAnswer& InstalledAnswer() {
-    static FileDialogAnswer answer;
-    return answer;
-}
-
-// The chosen files, one per line; empty when cancelled.
-QString RunQtDialog(const FileDialogRequest& request) {
-    QFileDialog dialog(request.owner, request.title, request.initialDir);
-    dialog.setAcceptMode(request.open ? QFileDialog::AcceptOpen : QFileDialog::AcceptSave);
-    dialog.setFileMode(!request.open     ? QFileDialog::AnyFile
-                       : request.several ? QFileDialog::ExistingFiles
-                                         : QFileDialog::ExistingFile);
-    dialog.setOption(QFileDialog::DontConfirmOverwrite, !request.confirmOverwrite);
-    if (!request.nameFilters.isEmpty()) dialog.setNameFilters(request.nameFilters);
-    dialog.setDefaultSuffix(request.defaultSuffix);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
-    return request.several ? dialog.selectedFiles().join(u'\n')
-                           : dialog.selectedFiles().constFirst();
-}
 
 // The filter's elements, each ended by a NUL (the last one may lack it).
 std::vector<std::string_view> FilterElements(std::string_view filter) {
@@ -87,27 +67,26 @@ FileDialogRequest MakeFileDialogRequest(QWidget* owner, const std::string& filte
     return request;
 }
 
-std::string ShowFileDialog(QWidget* owner, const std::string& filter, uint32_t flags,
-                           const std::string& title, const std::string& initialDir) {
-    const FileDialogRequest request =
-        MakeFileDialogRequest(owner, filter, flags, title, initialDir);
-    const FileDialogAnswer& answer = InstalledAnswer();
-    return LineToBytes(answer ? answer(request) : RunQtDialog(request));
+std::string ShowFileDialog(Dialogs& dialogs, QWidget* owner, const std::string& filter,
+                           uint32_t flags, const std::string& title,
+                           const std::string& initialDir) {
+    return LineToBytes(
+        dialogs.FileDialog(MakeFileDialogRequest(owner, filter, flags, title, initialDir)));
 }
 
-std::vector<std::string> ShowOpenFilesDialog(QWidget* owner, const std::string& title) {
+std::vector<std::string> ShowOpenFilesDialog(Dialogs& dialogs, QWidget* owner,
+                                             const std::string& title) {
     FileDialogRequest request = MakeFileDialogRequest(owner, {}, kFileDialogOpen, title, {});
     request.several = true;
-    const FileDialogAnswer& answer = InstalledAnswer();
-    const QString chosen = answer ? answer(request) : RunQtDialog(request);
     std::vector<std::string> paths;
-    for (const QString& path : chosen.split(u'\n', Qt::SkipEmptyParts))
+    for (const QString& path : dialogs.FileDialog(request).split(u'\n', Qt::SkipEmptyParts))
         paths.push_back(QFile::encodeName(path).toStdString());
     return paths;
 }
 
-FileDialogAnswer SetFileDialogAnswer(FileDialogAnswer answer) {
-    FileDialogAnswer previous = std::move(InstalledAnswer());
-    InstalledAnswer() = std::move(answer);
-    return previous;
+std::string ShowFolderDialog(Dialogs& dialogs, QWidget* owner, const std::string& title) {
+    FileDialogRequest request = MakeFileDialogRequest(owner, {}, kFileDialogOpen, title, {});
+    request.folder = true;
+    const QString chosen = dialogs.FileDialog(request);
+    return chosen.isEmpty() ? std::string() : QFile::encodeName(chosen).toStdString();
 }

@@ -1,6 +1,6 @@
 // The file-open and file-save dialogs the windows share. The filter is given
 // as the program builds it: description, NUL, pattern, NUL, ... The dialog
-// itself sits behind a replaceable answering function, so tests (and any
+// itself is shown by the Dialogs the caller names, so tests (and any
 // scripted run) answer it without showing a window.
 #pragma once
 
@@ -8,10 +8,10 @@
 #include <QStringList>
 
 #include <cstdint>
-#include <functional>
 #include <string>
 #include <vector>
 
+class Dialogs;
 class QWidget;
 
 // Flags for a dialog that opens one existing file; any other value asks for a
@@ -26,6 +26,7 @@ struct FileDialogRequest {
     QWidget* owner = nullptr;
     bool open = false;             // open one existing file, else save
     bool several = false;          // open: several existing files at once
+    bool folder = false;           // open: one existing folder
     bool confirmOverwrite = false; // save: ask before replacing a file
     QStringList nameFilters;       // "Kavelo setup files (*.exe)", ...
     QString defaultSuffix;         // "exe", or empty for none
@@ -33,15 +34,20 @@ struct FileDialogRequest {
     QString initialDir;
 };
 
-// Shows the dialog (or asks the installed answering function) and returns
-// the chosen path, UTF-8; the empty string when the dialog was cancelled.
-std::string ShowFileDialog(QWidget* owner, const std::string& filter, uint32_t flags,
-                           const std::string& title, const std::string& initialDir = {});
+// Shows the dialog through dialogs and returns the chosen path, UTF-8; the
+// empty string when the dialog was cancelled.
+std::string ShowFileDialog(Dialogs& dialogs, QWidget* owner, const std::string& filter,
+                           uint32_t flags, const std::string& title,
+                           const std::string& initialDir = {});
 
 // Shows a dialog that opens several existing files of any kind and returns
-// their paths, UTF-8; none when it was cancelled. An installed answering
-// function answers it with the paths one per line.
-std::vector<std::string> ShowOpenFilesDialog(QWidget* owner, const std::string& title);
+// their paths, as the file system names them; none when it was cancelled.
+std::vector<std::string> ShowOpenFilesDialog(Dialogs& dialogs, QWidget* owner,
+                                             const std::string& title);
+
+// Shows a dialog that chooses one existing folder and returns its path, as
+// the file system names it; empty when it was cancelled.
+std::string ShowFolderDialog(Dialogs& dialogs, QWidget* owner, const std::string& title);
 
 // The request ShowFileDialog makes of its arguments.
 FileDialogRequest MakeFileDialogRequest(QWidget* owner, const std::string& filter, uint32_t flags,
@@ -55,10 +61,3 @@ QStringList NameFiltersOf(const std::string& filter);
 // first and the second NUL): "*.exe" gives "exe"; no NUL, an empty pattern or
 // one that is not "*." and a plain suffix (such as "*.*") give none.
 QString DefaultSuffixOf(const std::string& filter);
-
-// Answers a request with the chosen path, or an empty string for cancel.
-using FileDialogAnswer = std::function<QString(const FileDialogRequest&)>;
-
-// Installs the function that answers every later ShowFileDialog (an empty
-// one restores the real dialog); returns the previous one.
-FileDialogAnswer SetFileDialogAnswer(FileDialogAnswer answer);

@@ -1,12 +1,11 @@
 // The modal input box: a title, a prompt, a one-line text field filled with
-// a default, OK and Cancel. Like the file dialogs it sits behind a
-// replaceable answering function, so tests answer it without a window.
+// a default, OK and Cancel. Like the file dialogs it is shown by the caller's
+// Dialogs, so tests answer it without a window.
 #pragma once
 
 #include <QString>
 
-#include <functional>
-
+class Dialogs;
 class QWidget;
 
 // What the box is asked to show.
@@ -18,12 +17,5 @@ struct InputBoxRequest {
 };
 
 // The text in the field when OK was pressed; the empty string on Cancel.
-QString InputBox(QWidget* owner, const QString& title, const QString& prompt,
+QString InputBox(Dialogs& dialogs, QWidget* owner, const QString& title, const QString& prompt,
                  const QString& defaultText);
-
-// Answers a request as the user would (empty for Cancel).
-using InputBoxAnswer = std::function<QString(const InputBoxRequest&)>;
-
-// Installs the function that answers every later InputBox (an empty one
-// restores the real box); returns the previous one.
-InputBoxAnswer SetInputBoxAnswer(InputBoxAnswer answer);

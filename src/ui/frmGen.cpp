@@ -188,8 +188,8 @@ void frmGen::clearPicture() {
 
 void frmGen::openPicture() {
     const std::string filter = GetResString(336, false) + '\0' + "*.bmp";
-    const std::string path =
-        ShowFileDialog(this, filter, kFileDialogOpen, GetResString(335, false));
+    const std::string path = ShowFileDialog(events()->GetDialogs(), this, filter, kFileDialogOpen,
+                                            GetResString(335, false));
     if (path.empty()) return;
     std::string data = LoadPictureFile(path, false, true);
     if (data.empty()) return;

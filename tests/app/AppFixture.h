@@ -12,28 +12,22 @@
 #include <string>
 #include <vector>
 
+#include "AnsweringDialogs.h"
 #include "TestHost.h"
 #include "app/MakerHost.h"
 #include "project/SaveSetup.h"
 #include "project/Session.h"
-#include "ui/FileDialogs.h"
+#include "ui/ProjectEvents.h"
 
 class AppTest : public ::testing::Test {
   protected:
     void SetUp() override {
         ASSERT_TRUE(settings_.isValid());
         QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settings_.path());
-        previousMessages_ = SetMessageBoxAnswer(
-            [this](QWidget*, const QString& text) { messages.push_back(text.toStdString()); });
-        previousDialog_ = SetFileDialogAnswer([this](const FileDialogRequest& request) {
-            dialogs.push_back(request);
-            return dialogAnswer;
-        });
     }
-    void TearDown() override {
-        SetMessageBoxAnswer(previousMessages_);
-        SetFileDialogAnswer(previousDialog_);
-    }
+
+    // The windows and the host of events ask the answering dialogs.
+    void Answer(ProjectEvents& events) { events.SetDialogs(answers); }
 
     // The runtime every save copies: the data file beside the program.
     void UseRuntime(const std::string& bytes) { WriteFile(dir / "kavelomaker.dat", bytes); }
@@ -53,12 +47,11 @@ class AppTest : public ::testing::Test {
     }
 
     TempDir dir;
-    std::vector<std::string> messages;
-    std::vector<FileDialogRequest> dialogs;
-    QString dialogAnswer; // what every file dialog returns; empty cancels
+    AnsweringDialogs answers;
+    std::vector<std::string>& messages = answers.messages;
+    std::vector<FileDialogRequest>& dialogs = answers.fileRequests;
+    QString& dialogAnswer = answers.fileAnswer; // what every file dialog returns; empty cancels
 
   private:
     QTemporaryDir settings_;
-    MessageBoxAnswer previousMessages_;
-    FileDialogAnswer previousDialog_;
 };

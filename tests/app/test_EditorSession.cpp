@@ -75,6 +75,7 @@ using EditorSession = AppTest;
 TEST_F(EditorSession, EveryWindowTypedDroppedChosenAndSaved) {
     const std::string path = dir / "session.exe";
     MakerApp app;
+    Answer(app.Events());
     Prepare(app.Module());
     app.Start();
     dialogAnswer = QString::fromStdString(path);
@@ -111,10 +112,9 @@ TEST_F(EditorSession, EveryWindowTypedDroppedChosenAndSaved) {
     WriteFile(dir / "tool.bin", "tool");
     files->DropPaths({dir / "Licence.TXT", dir / "tool.bin"});
     ASSERT_EQ(files->eList->count(), 3); // myapp.exe and the two
-    SetInputBoxAnswer([](const InputBoxRequest&) { return QStringLiteral("helper.bin"); });
+    answers.inputAnswer = QStringLiteral("helper.bin");
     files->eList->setCurrentRow(2);
     files->eButton[1]->click();
-    SetInputBoxAnswer(nullptr);
     files->eList->setCurrentRow(0);
     files->eButton[2]->click(); // Remove
     gen->eCombo->setCurrentIndex(gen->eCombo->findText(QStringLiteral("licence.txt")));

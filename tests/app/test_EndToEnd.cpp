@@ -40,6 +40,7 @@ TEST_F(EndToEnd, NewSaveCreateAndTestQuitThenOpenAsShown) {
     const std::string path = dir / "e2e.run"; // a name without an extension gets ".run"
     UseRecordingRuntime(dir / "arguments", "1.5");
     MakerApp app;
+    Answer(app.Events());
     Prepare(app.Module());
     app.Start();
     frmStartup* startup = app.Startup();

@@ -33,6 +33,7 @@ class StartupTest : public AppTest {
     void SetUp() override {
         AppTest::SetUp();
         app = std::make_unique<MakerApp>();
+        Answer(app->Events());
         Prepare(app->Module());
         app->SetLockWait(std::chrono::milliseconds(0));
     }
@@ -167,6 +168,8 @@ TEST_F(StartupTest, OpenDialogAppendsExeButOpensAChosenFileWithoutIt) {
     EXPECT_EQ(app->Module().Project.ProjectPath, dir / "a.exe");
 
     auto second = std::make_unique<MakerApp>();
+
+    Answer(second->Events());
     Prepare(second->Module());
     second->Start();
     dialogAnswer = QString::fromStdString(dir / "plain");
@@ -191,6 +194,8 @@ TEST_F(StartupTest, ASetupHeldByAnotherProgramIsRefused) {
     ASSERT_TRUE(MainShown());
 
     auto second = std::make_unique<MakerApp>();
+
+    Answer(second->Events());
     Prepare(second->Module());
     second->SetLockWait(std::chrono::milliseconds(0));
     second->Start(dir / "a.exe");
@@ -213,6 +218,8 @@ TEST_F(StartupTest, ACommandLinePathOpensWithoutTheDialog) {
               (std::filesystem::canonical(dir.Path()) / "a.exe").string());
 
     auto failing = std::make_unique<MakerApp>();
+
+    Answer(failing->Events());
     Prepare(failing->Module());
     failing->Start(dir / "missing.exe");
     EXPECT_EQ(messages.back().rfind("Error opening setup file\n" + (dir / "missing.exe"), 0), 0u);

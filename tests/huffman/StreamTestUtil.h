@@ -46,10 +46,12 @@ inline std::string MakeStream(const std::vector<std::pair<int, std::string>>& en
 // Returns the outcome's kind: "ok", "dead end" or "range".
 inline std::string ExpectSameAsPlain(const std::string& stream) {
     const std::string plain = Outcome(DecompressHuffmanPlain, stream);
-    const std::string fast = Outcome(DecompressHuffman, stream);
-    EXPECT_EQ(plain.size(), fast.size());
-    EXPECT_TRUE(plain == fast) << "first difference at "
-                               << std::mismatch(plain.begin(), plain.end(), fast.begin()).first -
-                                      plain.begin();
+    for (auto decode : {DecompressHuffman, DecompressJoined}) {
+        const std::string fast = Outcome(decode, stream);
+        EXPECT_EQ(plain.size(), fast.size());
+        EXPECT_TRUE(plain == fast)
+            << "first difference at "
+            << std::mismatch(plain.begin(), plain.end(), fast.begin()).first - plain.begin();
+    }
     return plain.substr(0, 3) == "ok:" ? "ok" : plain;
 }

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <map>
 #include <random>
 #include <string>
@@ -429,6 +430,46 @@ TEST(Huffman, StreamingCallsBackWithFinalPrefixes) {
     std::vector<Call> none;
     EXPECT_THROW(DecompressHuffmanStreaming(cut, output, recorder(none)), DamagedInput);
     EXPECT_THROW(DecompressHuffman(cut), DamagedInput);
+}
+
+// Streams several times longer than the decoder's window, with codes up to
+// some 30 bits, decode in pieces to the same bytes and the same errors as
+// whole, reading at most a window and handing out at most 1 MB at a time.
+TEST(Huffman, InPiecesDecodesLongStreamsInBoundedMemory) {
+    std::mt19937 rng(5);
+    std::geometric_distribution<int> rare(0.5);
+    std::string input(12 << 20, '\0');
+    for (char& c : input)
+        c = static_cast<char>(rng() % 2 ? rng() % 200 : 200 + std::min(rare(rng), 55));
+    const std::string stream = CompressHuffman(input);
+    ASSERT_GT(stream.size(), 8u << 20);
+
+    size_t largestRead = 0, largestPiece = 0;
+    const auto decode = [&](const std::string& s) {
+        std::string out;
+        DecompressHuffmanInPieces(
+            s.size(),
+            [&](uint64_t at, char* data, size_t n) {
+                largestRead = std::max(largestRead, n);
+                std::memcpy(data, s.data() + at, n);
+            },
+            [&](const char* data, size_t n) {
+                largestPiece = std::max(largestPiece, n);
+                out.append(data, n);
+            });
+        return out;
+    };
+    EXPECT_TRUE(decode(stream) == input);
+    EXPECT_LE(largestRead, 4u << 20);
+    EXPECT_LE(largestPiece, 1u << 20);
+
+    // Cut short in the last window, and a damaged byte in the second.
+    const std::string cut = stream.substr(0, stream.size() - 1000);
+    std::string damaged = stream;
+    damaged[6 << 20] = static_cast<char>(damaged[6 << 20] ^ 0x5A);
+    for (const std::string* s : {&cut, static_cast<const std::string*>(&damaged)})
+        EXPECT_EQ(Outcome(DecompressJoined, *s), Outcome(DecompressHuffman, *s));
+    EXPECT_THROW(decode(cut), DamagedInput);
 }
 
 } // namespace

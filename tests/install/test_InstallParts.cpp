@@ -28,10 +28,10 @@ TEST(Sha256, KnownDigestsAndBothWaysAgree) {
          "248d6a61d20638b8e5c026930c3e6039a33ce45964ff2167f6ecedd419db06c1"},
         {million, "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0"},
     };
-    for (bool portable : {false, true}) {
-        Sha256::UsePortableForTesting(portable);
+    for (const Sha256::Engine engine : {Sha256::Engine::Best, Sha256::Engine::Portable}) {
         for (const auto& c : cases)
-            EXPECT_EQ(Sha256Hex(c.input), c.digest) << c.input.size() << " portable " << portable;
+            EXPECT_EQ(Sha256Hex(c.input, engine), c.digest)
+                << c.input.size() << " portable " << (engine == Sha256::Engine::Portable);
     }
     // Pieces of every length around the 64-byte blocks give the digest of the whole.
     std::mt19937 rng(5);
@@ -39,9 +39,7 @@ TEST(Sha256, KnownDigestsAndBothWaysAgree) {
     for (char& c : data)
         c = static_cast<char>(rng());
     for (size_t cut : {0u, 1u, 55u, 56u, 63u, 64u, 65u, 127u, 2999u}) {
-        Sha256::UsePortableForTesting(true);
-        const std::string expected = Sha256Hex(data);
-        Sha256::UsePortableForTesting(false);
+        const std::string expected = Sha256Hex(data, Sha256::Engine::Portable);
         Sha256 pieces;
         pieces.Update(std::string_view(data).substr(0, cut));
         pieces.Update(std::string_view(data).substr(cut));

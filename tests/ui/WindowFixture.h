@@ -1,12 +1,13 @@
 // The editor windows' world in a test: an MDI area, the one Module1 with a
 // new project from the template, its ProjectEvents, and a host that tells the
 // windows the debugger text changed, as the program's host does; windows
-// opened in it as the main window opens them, and a one-colour 24-bit bitmap
-// for the picture buttons.
+// opened in it as the main window opens them, dialogs that answer at once,
+// and a one-colour 24-bit bitmap for the picture buttons.
 #pragma once
 
 #include "TypeText.h"
 
+#include "AnsweringDialogs.h"
 #include "TestHost.h"
 #include "project/Session.h"
 #include "ui/ProjectEvents.h"
@@ -32,6 +33,7 @@ struct WindowFixture {
     // A new project from the template, with its sample program or without.
     explicit WindowFixture(bool withSample = true) {
         host.events = &events;
+        events.SetDialogs(dialogs);
         module.NewProject(withSample);
         area.resize(1100, 800);
         area.show();
@@ -61,6 +63,7 @@ struct WindowFixture {
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
 
+    AnsweringDialogs dialogs;
     EventHost host;
     Module1 module{host};
     ProjectEvents events{module};

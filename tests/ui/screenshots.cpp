@@ -81,13 +81,14 @@ std::unique_ptr<QWidget> Startup() {
     };
     static NoOpener opener;
     static StderrHost host;
+    static Dialogs dialogs;
     QSettings settings(QStringLiteral("Tavrin"), QStringLiteral("KaveloMaker"));
     settings.setValue(QStringLiteral("01"), QStringLiteral("/home/anna/setups/photo-tools.exe"));
     settings.setValue(QStringLiteral("02"),
                       QStringLiteral("/home/anna/setups/Invoice Helper 2.exe"));
     settings.setValue(QStringLiteral("03"), QStringLiteral("/srv/builds/nightly/kavelo-demo.exe"));
     settings.sync();
-    auto window = std::make_unique<frmStartup>(opener, host);
+    auto window = std::make_unique<frmStartup>(opener, host, dialogs);
     window->eButton[0]->setFocus();
     return window;
 }

@@ -3,6 +3,8 @@
 // pattern, the chosen path as UTF-8 bytes and the empty string on cancel.
 #include "ui/FileDialogs.h"
 
+#include "ui/Dialogs.h"
+
 #include <gtest/gtest.h>
 
 #include <optional>
@@ -13,20 +15,18 @@ namespace {
 using namespace std::string_literals;
 
 // Answers every dialog with answer and keeps the last request.
-class DialogSeam {
+class DialogSeam : public Dialogs {
   public:
-    explicit DialogSeam(QString answer) {
-        previous_ = SetFileDialogAnswer([this, answer](const FileDialogRequest& request) {
-            last = request;
-            return answer;
-        });
+    explicit DialogSeam(QString answer) : answer_(std::move(answer)) {}
+    QString FileDialog(const FileDialogRequest& request) override {
+        last = request;
+        return answer_;
     }
-    ~DialogSeam() { SetFileDialogAnswer(previous_); }
 
     std::optional<FileDialogRequest> last;
 
   private:
-    FileDialogAnswer previous_;
+    QString answer_;
 };
 
 const std::string kSetupFilter = "Kavelo setup files (*.exe)\0*.exe"s;
@@ -43,7 +43,7 @@ TEST(FileDialogs, FlagsChooseOpenOrSave) {
     };
     for (const Case& c : cases) {
         DialogSeam seam(QStringLiteral("/tmp/x.exe"));
-        ShowFileDialog(nullptr, kSetupFilter, c.flags, "Load setup...");
+        ShowFileDialog(seam, nullptr, kSetupFilter, c.flags, "Load setup...");
         ASSERT_TRUE(seam.last) << c.flags;
         EXPECT_EQ(seam.last->open, c.open) << c.flags;
         EXPECT_EQ(seam.last->confirmOverwrite, c.confirmOverwrite) << c.flags;
@@ -73,7 +73,7 @@ TEST(FileDialogs, FiltersAndDefaultSuffixFromThePairs) {
     };
     for (const Case& c : cases) {
         DialogSeam seam(QString{});
-        ShowFileDialog(nullptr, c.filter, kFileDialogSave, "t");
+        ShowFileDialog(seam, nullptr, c.filter, kFileDialogSave, "t");
         ASSERT_TRUE(seam.last);
         EXPECT_EQ(seam.last->nameFilters, c.nameFilters) << c.filter;
         EXPECT_EQ(seam.last->defaultSuffix, c.suffix) << c.filter;
@@ -83,11 +83,11 @@ TEST(FileDialogs, FiltersAndDefaultSuffixFromThePairs) {
 TEST(FileDialogs, ResultIsThePathOrEmptyOnCancel) {
     {
         DialogSeam seam(QString{});
-        EXPECT_EQ(ShowFileDialog(nullptr, kSetupFilter, kFileDialogOpen, "t"), "");
+        EXPECT_EQ(ShowFileDialog(seam, nullptr, kSetupFilter, kFileDialogOpen, "t"), "");
     }
     {
         DialogSeam seam(QStringLiteral(u"/home/jürgen/My Setups/demo.exe"));
-        EXPECT_EQ(ShowFileDialog(nullptr, kSetupFilter, kFileDialogOpen, "t", "/home"),
+        EXPECT_EQ(ShowFileDialog(seam, nullptr, kSetupFilter, kFileDialogOpen, "t", "/home"),
                   "/home/j\xC3\xBCrgen/My Setups/demo.exe");
         EXPECT_EQ(seam.last->initialDir, QStringLiteral("/home"));
     }

@@ -1,14 +1,14 @@
 // The file manager: the resize arithmetic, rename rules, removing several
 // entries, drops from a desktop file manager (replacing, folders, the
-// 512-file limit with its status line), the popup menu and the licence list
-// of the general information window following ".txt" files.
+// 512-file limit with its status line), the window while the project is
+// busy, the popup menu and the licence list of the
+// general information window following ".txt" files.
 #include "ui/frmFile.h"
 
 #include "WindowFixture.h"
 
 #include "ui/ChildWindow.h"
-#include "ui/FileDialogs.h"
-#include "ui/InputBox.h"
+#include "ui/qkProgressA.h"
 #include "ui/frmGen.h"
 
 #include <gtest/gtest.h>
@@ -51,8 +51,6 @@ QStringList ComboEntries(const QComboBox* combo) {
 
 class FileManager : public ::testing::Test {
   protected:
-    void TearDown() override { SetInputBoxAnswer({}); }
-
     frmFile* OpenWith(std::initializer_list<const char*> names) {
         for (const char* name : names)
             editor.module.Project.Files.push_back({name, std::string("content of ") + name});
@@ -77,21 +75,18 @@ class FileManager : public ::testing::Test {
         ASSERT_TRUE(enter.isAccepted());
         QDropEvent drop(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
         QCoreApplication::sendEvent(target, &drop);
+        ASSERT_TRUE(drop.isAccepted());
+        QCoreApplication::processEvents(); // the files are read once the drop is done
     }
     // The answer the rename box gives; the requests it was asked are kept.
-    void Answer(const QString& text) {
-        SetInputBoxAnswer([this, text](const InputBoxRequest& request) {
-            asked.push_back(request);
-            return text;
-        });
-    }
+    void Answer(const QString& text) { editor.dialogs.inputAnswer = text; }
     void ExpectListMatchesProject(const frmFile* window) {
         EXPECT_EQ(ListNames(window->eList), ProjectNames(editor.module.Project));
     }
 
     TempDir dir;
     WindowFixture editor{false};
-    std::vector<InputBoxRequest> asked;
+    std::vector<InputBoxRequest>& asked = editor.dialogs.inputRequests;
 };
 
 TEST_F(FileManager, OpensWithTheProjectFiles) {
@@ -318,14 +313,11 @@ TEST_F(FileManager, AddFilesTakesTheDialogsFilesAsADropDoes) {
     ASSERT_TRUE(status.startsWith(QStringLiteral("Not added: huge.bin (")));
     WindowFixture::Close(dropped);
 
-    std::vector<FileDialogRequest> requests;
-    const FileDialogAnswer previous = SetFileDialogAnswer([&](const FileDialogRequest& r) {
-        requests.push_back(r);
-        QStringList chosen;
-        for (const std::string& path : paths)
-            chosen << QString::fromStdString(path);
-        return chosen.join(u'\n');
-    });
+    QStringList chosen;
+    for (const std::string& path : paths)
+        chosen << QString::fromStdString(path);
+    editor.dialogs.fileAnswer = chosen.join(u'\n');
+    const std::vector<FileDialogRequest>& requests = editor.dialogs.fileRequests;
     for (const bool viaMenu : {false, true}) {
         SCOPED_TRACE(viaMenu ? "menu item" : "button");
         editor.module.Project.Files.clear();
@@ -345,9 +337,44 @@ TEST_F(FileManager, AddFilesTakesTheDialogsFilesAsADropDoes) {
         EXPECT_FALSE(window->lStatus->isVisible());
         WindowFixture::Close(window);
     }
-    SetFileDialogAnswer(previous);
     ASSERT_EQ(requests.size(), 2u);
     EXPECT_TRUE(requests[0].open && requests[0].several);
+}
+
+// While the project is busy (a save, or this window reading) the list, the
+// buttons and the menu take nothing; the window's own reading shows its bar
+// in the status line's place.
+TEST_F(FileManager, NothingIsTakenWhileTheProjectIsBusy) {
+    auto* window = OpenWith({"myapp.exe"});
+    const auto controlsEnabled = [window] {
+        bool any = window->eList->isEnabled();
+        for (int i = 0; i < 4; ++i)
+            any = any || window->eButton[i]->isEnabled() || window->menM[i]->isEnabled();
+        return any;
+    };
+    WriteFile(dir / "a.dat", "a");
+    {
+        ProjectEvents::Work busy(editor.events);
+        EXPECT_FALSE(controlsEnabled());
+        window->DropPaths({dir / "a.dat"});
+        EXPECT_EQ(editor.module.Project.FileCount(), 1);
+    }
+    EXPECT_TRUE(controlsEnabled());
+
+    bool seenEnabled = true;
+    bool seenBar = false;
+    QObject::connect(&editor.events, &ProjectEvents::BusyChanged, window, [&](bool busy) {
+        if (!busy) return;
+        seenEnabled = controlsEnabled();
+        seenBar = window->eProgress->isVisible() && !window->lStatus->isVisible();
+    });
+    window->DropPaths({dir / "a.dat"});
+    EXPECT_FALSE(seenEnabled);
+    EXPECT_TRUE(seenBar);
+    EXPECT_FALSE(window->eProgress->isVisible());
+    EXPECT_EQ(window->eProgress->Text(), QStringLiteral("100.00%"));
+    EXPECT_EQ(ProjectNames(editor.module.Project), (std::vector<std::string>{"myapp.exe", "a.dat"}));
+    EXPECT_TRUE(controlsEnabled());
 }
 
 TEST_F(FileManager, PopupMenuOnRightClickAndTheMenuKey) {

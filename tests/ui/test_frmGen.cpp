@@ -148,18 +148,14 @@ class PictureButtons : public ::testing::Test {
         WriteFile(dir / "right.bmp", SolidBitmap(128, 320, 0x20A040));
         WriteFile(dir / "small.bmp", SolidBitmap(100, 100, 0xFF0000));
     }
-    void TearDown() override { SetFileDialogAnswer({}); }
     // The next picture dialog answers with path (empty: cancelled).
     void Answer(const std::string& path) {
-        SetFileDialogAnswer([this, path](const FileDialogRequest& request) {
-            requests.push_back(request);
-            return QString::fromStdString(path);
-        });
+        editor.dialogs.fileAnswer = QString::fromStdString(path);
     }
 
     TempDir dir;
     WindowFixture editor{false};
-    std::vector<FileDialogRequest> requests;
+    std::vector<FileDialogRequest>& requests = editor.dialogs.fileRequests;
 };
 
 TEST_F(PictureButtons, OpenTakesA128By320BitmapAndShowsItInTheOpenWindows) {

@@ -1,0 +1,139 @@
+#include "install/DecodeAhead.h"
+
+#include <algorithm>
+
+#include "common/Errors.h"
+
+namespace {
+
+// A piece gathers the decoder's output, of one entry or of many small ones,
+// so that a megabyte costs one hand-over between the threads whatever the
+// file sizes: on a busy machine every wait for the other thread is a turn
+// lost to the scheduler.
+constexpr size_t kPiece = size_t{1} << 20;
+// Pieces decoded and not yet written: with one being filled and one being
+// written, at most 10 MB.
+constexpr size_t kQueued = 8;
+
+} // namespace
+
+DecodeAhead::DecodeAhead(const ByteSource& source, std::vector<const DirectoryEntry*> order)
+    : source_(source), order_(std::move(order)) {
+    if (!order_.empty()) thread_ = std::thread([this] { Decode(); });
+}
+
+DecodeAhead::~DecodeAhead() {
+    {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        stop_ = true;
+    }
+    changed_.notify_all();
+    if (thread_.joinable()) thread_.join();
+}
+
+DecodeAhead::Piece DecodeAhead::Fresh() {
+    Piece piece;
+    {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        if (!spare_.empty()) {
+            piece.Bytes = std::move(spare_.back());
+            spare_.pop_back();
+        }
+    }
+    piece.Bytes.clear();
+    piece.Bytes.reserve(kPiece);
+    return piece;
+}
+
+// Waits for room in the queue; Cancelled when the object is going away, which
+// ends the entry being decoded and the thread.
+void DecodeAhead::Push(Piece& piece) {
+    {
+        std::unique_lock<std::mutex> lock(mutex_);
+        changed_.wait(lock, [&] { return stop_ || queue_.size() < kQueued; });
+        if (stop_) throw Cancelled();
+        queue_.push_back(std::move(piece));
+    }
+    changed_.notify_all();
+    piece = Fresh();
+}
+
+DecodeAhead::Piece DecodeAhead::Pop() {
+    Piece piece;
+    {
+        std::unique_lock<std::mutex> lock(mutex_);
+        changed_.wait(lock, [&] { return !queue_.empty(); });
+        piece = std::move(queue_.front());
+        queue_.pop_front();
+    }
+    changed_.notify_all();
+    return piece;
+}
+
+void DecodeAhead::DecodeEntry(const DirectoryEntry& entry, Piece& piece) {
+    piece.Lengths.push_back(0);
+    ExtractEntryInPieces(source_, entry, [&](const char* data, size_t count) {
+        while (count > 0) {
+            if (piece.Bytes.size() == kPiece) {
+                Push(piece);
+                piece.Lengths.push_back(0);
+            }
+            const size_t take = std::min(count, kPiece - piece.Bytes.size());
+            piece.Bytes.append(data, take);
+            piece.Lengths.back() += take;
+            data += take;
+            count -= take;
+        }
+    });
+    piece.Ends.push_back(piece.Lengths.size() - 1);
+}
+
+// The thread's whole life. An error goes to the installing thread after the
+// pieces before it, and ends the decoding.
+void DecodeAhead::Decode() {
+    Piece piece = Fresh();
+    try {
+        try {
+            for (const DirectoryEntry* entry : order_)
+                DecodeEntry(*entry, piece);
+        } catch (const Cancelled&) {
+            throw;
+        } catch (const std::exception&) {
+            piece.Error = std::current_exception();
+        }
+        Push(piece);
+    } catch (const Cancelled&) {
+        // The object is going away: nobody takes the rest.
+    }
+}
+
+void DecodeAhead::Take(const DirectoryEntry& entry, const ContentPieces& out) {
+    if (broken_ || next_ >= order_.size() || order_[next_] != &entry)
+        throw InvalidRequest("the entry is not the next one decoded", entry.Name);
+    broken_ = true;
+    for (;;) {
+        if (part_ == current_.Lengths.size()) {
+            if (current_.Error) std::rethrow_exception(current_.Error);
+            {
+                const std::lock_guard<std::mutex> lock(mutex_);
+                spare_.push_back(std::move(current_.Bytes));
+            }
+            current_ = Pop();
+            part_ = 0;
+            offset_ = 0;
+            ends_ = 0;
+            continue;
+        }
+        const size_t length = current_.Lengths[part_];
+        if (length > 0) out(current_.Bytes.data() + offset_, length);
+        offset_ += length;
+        const bool last = ends_ < current_.Ends.size() && current_.Ends[ends_] == part_;
+        ++part_;
+        if (last) {
+            ++ends_;
+            break;
+        }
+    }
+    broken_ = false;
+    ++next_;
+}

@@ -1,0 +1,66 @@
+// Decoding ahead of writing: a thread reads and decodes the setup's entries,
+// in the order the installation writes them, into a bounded queue of pieces,
+// while the installing thread hashes and writes them. The memory it holds is
+// bounded (a few pieces of 1 MB and one decoder's window) whatever the
+// entries' sizes.
+#pragma once
+
+#include <condition_variable>
+#include <cstddef>
+#include <deque>
+#include <exception>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "package/ByteSource.h"
+#include "package/PackageReader.h"
+
+class DecodeAhead {
+  public:
+    // Starts decoding order, one entry after another; source and the entries
+    // must outlive the object.
+    DecodeAhead(const ByteSource& source, std::vector<const DirectoryEntry*> order);
+    // Stops the decoding thread, wherever it stands, and waits for it.
+    ~DecodeAhead();
+    DecodeAhead(const DecodeAhead&) = delete;
+    DecodeAhead& operator=(const DecodeAhead&) = delete;
+
+    // Hands the contents of entry, which must be the next one of the order,
+    // to out in pieces of at most 1 MB. Throws what reading or decoding it
+    // threw, and what out throws; after an error no entry is taken.
+    void Take(const DirectoryEntry& entry, const ContentPieces& out);
+
+  private:
+    // Decoded bytes of one or more entries: part k of Bytes is Lengths[k]
+    // long, and the parts listed in Ends are the last of their entries. An
+    // entry's first part follows the last part of the entry before it.
+    struct Piece {
+        std::string Bytes;
+        std::vector<size_t> Lengths;
+        std::vector<size_t> Ends;
+        std::exception_ptr Error; // after the parts: what ended the decoding
+    };
+
+    void Decode();
+    void DecodeEntry(const DirectoryEntry& entry, Piece& piece);
+    void Push(Piece& piece);
+    Piece Pop();
+    Piece Fresh();
+
+    const ByteSource& source_;
+    const std::vector<const DirectoryEntry*> order_;
+    // The installing thread's side: the piece it takes from, and where.
+    size_t next_ = 0;     // the entry Take hands out next
+    bool broken_ = false; // Take failed; the order is lost
+    Piece current_;
+    size_t part_ = 0, offset_ = 0, ends_ = 0;
+    // Shared by the threads, under mutex_.
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::deque<Piece> queue_;
+    std::vector<std::string> spare_; // pieces taken, kept for their memory
+    bool stop_ = false;
+    std::thread thread_;
+};
