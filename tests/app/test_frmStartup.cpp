@@ -19,6 +19,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <functional>
 #include <random>
 
 #include "AppFixture.h"
@@ -231,10 +232,17 @@ TEST_F(StartupTest, ACommandLinePathOpensWithoutTheDialog) {
 // default) and replaces the file only on Yes; No keeps the other program's
 // bytes and says that the setup was not written.
 TEST_F(StartupTest, SavingOverASetupChangedOnDiskAsksFirst) {
+    // The real question window; messages still answered at once.
+    struct RealQuestion : AnsweringDialogs {
+        bool Question(QWidget* parent, const QString& text) override {
+            return Dialogs::Question(parent, text);
+        }
+    } dialogs;
     const std::string path = dir / "a.exe";
     for (const bool yes : {false, true}) {
         MakeSetups({"a.exe"});
         app = std::make_unique<MakerApp>();
+        app->Events().SetDialogs(dialogs);
         Prepare(app->Module());
         app->Start(path);
         ASSERT_NE(app->Maker(), nullptr);
@@ -247,9 +255,17 @@ TEST_F(StartupTest, SavingOverASetupChangedOnDiskAsksFirst) {
             bool noByDefault = false;
             int buttons = 0;
         } seen;
-        QTimer::singleShot(0, [&] {
-            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-            ASSERT_NE(box, nullptr);
+        // Reads the box when it is shown and answers it once its loop runs.
+        struct Answerer : QObject {
+            std::function<void(QMessageBox*)> answer;
+            bool eventFilter(QObject* watched, QEvent* event) override {
+                auto* box = qobject_cast<QMessageBox*>(watched);
+                if (box && event->type() == QEvent::Show)
+                    QTimer::singleShot(0, box, [this, box] { answer(box); });
+                return false;
+            }
+        } answerer;
+        answerer.answer = [&](QMessageBox* box) {
             seen = {box->windowTitle(),
                     box->text(),
                     box->icon(),
@@ -257,9 +273,11 @@ TEST_F(StartupTest, SavingOverASetupChangedOnDiskAsksFirst) {
                     box->defaultButton() == box->button(QMessageBox::No),
                     static_cast<int>(box->buttons().size())};
             box->button(yes ? QMessageBox::Yes : QMessageBox::No)->click();
-        });
-        messages.clear();
+        };
+        qApp->installEventFilter(&answerer);
+        dialogs.messages.clear();
         EXPECT_EQ(app->Maker()->Save(), yes);
+        qApp->removeEventFilter(&answerer);
         EXPECT_EQ(seen.title, QStringLiteral("KaveloMaker"));
         EXPECT_TRUE(seen.text.startsWith(QString::fromStdString(
             path + "\nthe setup was changed by another program since it was opened.\n")))
@@ -269,9 +287,9 @@ TEST_F(StartupTest, SavingOverASetupChangedOnDiskAsksFirst) {
         EXPECT_TRUE(seen.noByDefault);
         EXPECT_EQ(seen.buttons, 2);
         EXPECT_EQ(ReadFile(path) == theirs, !yes);
-        EXPECT_EQ(messages.size(), yes ? 0u : 1u);
+        EXPECT_EQ(dialogs.messages.size(), yes ? 0u : 1u);
         if (!yes) {
-            EXPECT_EQ(messages[0].rfind("Error creating setup file\n" + path, 0), 0u);
+            EXPECT_EQ(dialogs.messages[0].rfind("Error creating setup file\n" + path, 0), 0u);
         }
         app.reset();
     }
@@ -321,7 +339,7 @@ TEST_F(StartupTest, RandomSettingsFilesNeverStopTheDialog) {
         file.write(text.data(), static_cast<qint64>(text.size()));
         file.close();
 
-        frmStartup startup(*app, app->GetHost());
+        frmStartup startup(*app, app->GetHost(), answers);
         const std::vector<std::string>& entries = startup.Recent().Entries();
         ASSERT_LE(entries.size(), RecentProjects::kMaxEntries) << round;
         ASSERT_EQ(startup.eList->count(), static_cast<int>(entries.size())) << round;
