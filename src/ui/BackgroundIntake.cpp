@@ -100,6 +100,7 @@ Intake ReadInBackground(ProjectEvents& events, const std::vector<std::string>& f
                 if (IsTreeName(names.Files[static_cast<size_t>(k)].Name))
                     intake.Trees[k] = ReadTreeFacts(names.Files[static_cast<size_t>(k)]);
         });
+        progress.ShowLast();
         TakeInto(project, names, intake.Changed);
     }
     return intake;
@@ -121,5 +122,6 @@ std::map<int32_t, TreeFacts> ReadTreesInBackground(ProjectEvents& events,
             progress.ValueSet(static_cast<float>(i + 1) / static_cast<float>(trees.size()));
         }
     });
+    progress.ShowLast();
     return facts;
 }
