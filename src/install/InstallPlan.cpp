@@ -19,6 +19,7 @@
 #include "install/DisplayText.h"
 #include "install/Journal.h"
 #include "install/SafeWrite.h"
+#include "install/TreeIndex.h"
 #include "package/PackageReader.h"
 
 namespace {
@@ -416,8 +417,10 @@ bool Planner::TreeInstalled(const Tree& tree, const std::string& folder,
 // planned as a copy of its own, checked like any target.
 void Planner::CopyTree(const SelectedCommand& s, const DirectoryEntry& source) {
     const InstallCommand& c = s.Command;
-    auto tree =
-        std::make_shared<const Tree>(DecodeTree(ReadEntryContents(request_.Setup->File, source)));
+    // Only names, sizes, link targets and icons: the contents are decoded
+    // again as they are written.
+    TreeIndex index = ReadTreeIndex(request_.Setup->File, source);
+    auto tree = std::make_shared<const Tree>(std::move(index.Entries));
     plan_.Trees.push_back(tree);
     const std::string folder = LinuxPath(c.TargetPath);
     const bool keep = TreeInstalled(*tree, folder, c.Version);
@@ -427,7 +430,9 @@ void Planner::CopyTree(const SelectedCommand& s, const DirectoryEntry& source) {
     else
         Note(Verb("Copy") + Shown(c.FileName) + " -> " + Shown(folder) + ": " +
              std::to_string(tree->FileCount()) + " files");
-    for (const TreeEntry& e : tree->Entries) {
+    for (size_t k = 0; k < tree->Entries.size(); ++k) {
+        const TreeEntry& e = tree->Entries[k];
+        const uint64_t size = index.Sizes[k];
         const std::string path = folder + "/" + e.Name;
         const bool isFolder = e.Kind == TreeKind::Folder;
         const Target t = Resolve(path, isFolder ? Use::Folder : Use::Write);
@@ -453,14 +458,15 @@ void Planner::CopyTree(const SelectedCommand& s, const DirectoryEntry& source) {
         } else {
             step.Kind = e.Kind == TreeKind::Link ? StepKind::Symlink : StepKind::TreeFile;
             step.Entry = &e;
+            step.Source = &source;
             if (e.Kind == TreeKind::Link) step.Contents = e.Data;
             if (e.Kind != TreeKind::Link) NoteIcon(path, e.Data);
-            step.Size = e.Data.size();
+            step.Size = size;
             step.Version = c.Version;
             step.Text = Verb(e.Kind == TreeKind::Link ? "Link" : "Copy") + Shown(e.Name) + " -> " +
                         Shown(path);
-            if (e.Kind != TreeKind::Link) plan_.Bytes += e.Data.size();
-            AddStep(std::move(step), t, e.Data.size());
+            if (e.Kind != TreeKind::Link) plan_.Bytes += size;
+            AddStep(std::move(step), t, size);
         }
         written_.insert(path);
         deleted_.erase(path);
