@@ -66,7 +66,7 @@ void BM_TreeAddVsTar(benchmark::State& state) {
     std::vector<double> add, tar, ratio;
     for (auto _ : state) {
         fs::remove(d + "/t.exe");
-        if (Shell("'" + kavelo + "' new --empty '" + d + "/t.exe'") < 0)
+        if (Shell("'" + kavelo + "' new --empty --compression zstd '" + d + "/t.exe'") < 0)
             return state.SkipWithError("kavelo new failed");
         const double a = Shell("'" + kavelo + "' add '" + d + "/t.exe' '" + d + "/App'");
         const double b = Shell("tar --zstd -cf '" + d + "/app.tar.zst' -C '" + d + "' App");
@@ -87,8 +87,8 @@ void BM_TreeSizeVsTar(benchmark::State& state) {
     const std::string kavelo = KAVELO_PATH;
     for (auto _ : state) {
         fs::remove(d + "/s.exe");
-        if (Shell("'" + kavelo + "' new --empty '" + d + "/s.exe' && '" + kavelo + "' add '" + d +
-                  "/s.exe' '" + d + "/App'") < 0 ||
+        if (Shell("'" + kavelo + "' new --empty --compression zstd '" + d + "/s.exe' && '" +
+                  kavelo + "' add '" + d + "/s.exe' '" + d + "/App'") < 0 ||
             Shell("tar -cf - -C '" + d + "' App | zstd -19 -T1 -q -o '" + d + "/app19.tar.zst'") <
                 0 ||
             Shell("tar -cJf '" + d + "/app.tar.xz' -C '" + d + "' App") < 0)
@@ -97,7 +97,7 @@ void BM_TreeSizeVsTar(benchmark::State& state) {
     // The empty setup's own bytes (runtime and setup files) are not the tree's.
     const uint64_t empty = [&] {
         fs::remove(d + "/e.exe");
-        Shell("'" + kavelo + "' new --empty '" + d + "/e.exe'");
+        Shell("'" + kavelo + "' new --empty --compression zstd '" + d + "/e.exe'");
         return SizeOf(d + "/e.exe");
     }();
     const double tree = static_cast<double>(SizeOf(d + "/s.exe") - empty);
@@ -116,9 +116,10 @@ void BM_TreeInstallVsTar(benchmark::State& state) {
     const std::string d = Dir();
     const std::string kavelo = KAVELO_PATH;
     std::ofstream(d + "/script.txt", std::ios::binary) << "[Install]\r\nCopy app.tree,1,,\r\n";
-    if (Shell("'" + kavelo + "' new --empty '" + d + "/i.run' && '" + kavelo + "' add '" + d +
-              "/i.run' '" + d + "/App' && '" + kavelo + "' script '" + d + "/i.run' --set '" + d +
-              "/script.txt' && tar --zstd -cf '" + d + "/app.tar.zst' -C '" + d + "' App") < 0)
+    if (Shell("'" + kavelo + "' new --empty --compression zstd '" + d + "/i.run' && '" + kavelo +
+              "' add '" + d + "/i.run' '" + d + "/App' && '" + kavelo + "' script '" + d +
+              "/i.run' --set '" + d + "/script.txt' && tar --zstd -cf '" + d +
+              "/app.tar.zst' -C '" + d + "' App") < 0)
         return state.SkipWithError("could not make the setup");
     InstallVsTarZstd(state, d + "/i.run", d + "/app.tar.zst", d, Home());
 }
