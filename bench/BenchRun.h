@@ -111,3 +111,13 @@ inline void InstallVsTarZstd(benchmark::State& state, const std::string& setup,
     std::filesystem::remove_all(installed);
     std::filesystem::remove_all(unpacked);
 }
+
+// Runs the benchmarks the command line selects, then removes folder (the
+// bench's own files); the program's exit status.
+inline int RunBenchmarksThenRemove(int argc, char** argv, const std::string& folder) {
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    std::filesystem::remove_all(folder);
+    return 0;
+}

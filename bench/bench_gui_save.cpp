@@ -1,12 +1,14 @@
-// Saving the 100 MB bench project (no file packed yet) through the editor's
-// host -- the progress window shown over a disabled window, the event loop
-// turned by the time-based yield -- against the same save through the CLI's
-// host, which shows nothing and never yields. Reports both times, their
-// ratio (goal: at most 1.1) and the longest gap between two event-loop turns
-// during the GUI save (goal: at most 50 ms).
+// Saving the 100 MB bench project (no file packed yet) as the editor saves --
+// on a worker thread, the progress window shown, the window thread's event
+// loop turning meanwhile -- against the same save through the CLI's host on
+// the calling thread. Reports both times, their ratio (goal: at most 1.1)
+// and the longest gap between two turns of the window thread's event loop
+// during the editor's save (goal: at most 50 ms), as a zero-interval timer
+// sees them.
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
+#include <QTimer>
 #include <QWidget>
 
 #include <algorithm>
@@ -16,7 +18,7 @@
 #include <vector>
 
 #include "BenchProject.h"
-#include "app/GuiYield.h"
+#include "app/BackgroundSetup.h"
 #include "app/MakerHost.h"
 #include "project/SaveSetup.h"
 #include "project/Session.h"
@@ -97,22 +99,22 @@ void BM_SaveGuiHostVsCliHost(benchmark::State& state) {
     QApplication::processEvents();
 
     TurnGaps gaps;
+    QTimer turns; // fires at every turn of the event loop
+    turns.setInterval(0);
+    QObject::connect(&turns, &QTimer::timeout, [&] { gaps.Turn(); });
     std::vector<double> cliTimes, guiTimes, longestGaps;
     for (auto _ : state) {
-        RemoveGuiYield();
         cliTimes.push_back(TimedSave(cli));
         if (cliTimes.back() < 0) state.SkipWithError("save failed");
-        InstallGuiYield();
-        SetYieldTurnObserver([&] { gaps.Turn(); });
         MakeProject(gui);
         gaps.Start();
+        turns.start();
         const auto start = Clock::now();
-        if (!gui.SaveSetup()) state.SkipWithError("save failed");
+        if (!SaveSetupInBackground(events)) state.SkipWithError("save failed");
         gaps.Turn();
+        turns.stop();
         guiTimes.push_back(Ms(Clock::now() - start));
         longestGaps.push_back(gaps.longest);
-        SetYieldTurnObserver({});
-        RemoveGuiYield();
         state.SetIterationTime(guiTimes.back() / 1000);
     }
     state.counters["cli_ms"] = Median(cliTimes);

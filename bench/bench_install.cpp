@@ -221,9 +221,5 @@ BENCHMARK(BM_InstallLargeFilePeakMemory)
     ->Iterations(1);
 
 int main(int argc, char** argv) {
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    fs::remove_all(Dir());
-    return 0;
+    return RunBenchmarksThenRemove(argc, argv, Dir());
 }

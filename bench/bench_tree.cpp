@@ -131,9 +131,5 @@ BENCHMARK(BM_TreeAddVsTar)->UseManualTime()->Unit(benchmark::kMillisecond)->Iter
 BENCHMARK(BM_TreeSizeVsTar)->Unit(benchmark::kSecond)->Iterations(1);
 
 int main(int argc, char** argv) {
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    fs::remove_all(Dir()); // some 700 MB
-    return 0;
+    return RunBenchmarksThenRemove(argc, argv, Dir());
 }

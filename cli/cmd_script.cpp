@@ -5,6 +5,7 @@
 // check (as simulate --strict) fails on what the simulation passes over.
 #include <array>
 #include <cstdio>
+#include <optional>
 
 #include "CliIo.h"
 #include "CommandLine.h"
@@ -79,9 +80,10 @@ struct Simulation {
     std::vector<std::string> Problems;
 };
 
-// The paths --paths and --as ask for; false with a usage error.
+// The paths --paths and --as ask for, and the mapping they show (none for
+// the Windows examples); false with a usage error.
 bool ChoosePaths(const Invocation& call, const SetupProject& project, ReportPaths& paths,
-                 std::string& error) {
+                 std::optional<InstallAs>& shown, std::string& error) {
     const std::string kind = call.Has("--paths") ? call.Value("--paths") : "linux";
     const std::string as = call.Has("--as") ? call.Value("--as") : "user";
     if (kind != "linux" && kind != "windows") {
@@ -99,8 +101,8 @@ bool ChoosePaths(const Invocation& call, const SetupProject& project, ReportPath
         }
         paths = ExamplePaths();
     } else {
-        paths = LinuxReportPaths(project.SetupLines[LineInstallFolder],
-                                 as == "root" ? InstallAs::Root : InstallAs::User);
+        shown = as == "root" ? InstallAs::Root : InstallAs::User;
+        paths = LinuxReportPaths(project.SetupLines[LineInstallFolder], *shown);
     }
     return true;
 }
@@ -117,16 +119,20 @@ int Simulate(const Invocation& call, Simulation& result) {
     }
     const SetupProject& project = Session().Project;
     ReportPaths paths;
+    std::optional<InstallAs> shown;
     std::string error;
-    if (!ChoosePaths(call, project, paths, error)) return call.UsageError(error);
-    const InstallSource source{
-        project.ScriptText, project.StringsText,
-        [&](const std::string& name) { return project.FindFile(name) >= 0; }};
+    if (!ChoosePaths(call, project, paths, shown, error)) return call.UsageError(error);
+    const auto hasFile = [&](const std::string& name) { return project.FindFile(name) >= 0; };
+    const InstallSource source{project.ScriptText, project.StringsText, hasFile};
     const std::vector<ReportLine> report = SimulateInstallLines(source, selection, paths);
     for (const ReportLine& line : report)
         result.Lines.push_back(line.Text);
     for (ScriptProblem& problem : ScriptProblems(report, project.ScriptText, selection))
         result.Problems.push_back(std::move(problem.Text));
+    // What the installer refuses, in its words, for either mapping.
+    for (std::string& refusal : RefusalsPerMapping(
+             project.ScriptText, selection, project.SetupLines[LineInstallFolder], hasFile, shown))
+        result.Problems.push_back(std::move(refusal));
     return kExitOk;
 }
 

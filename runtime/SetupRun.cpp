@@ -202,25 +202,13 @@ void SetupRun::SayRefusal(const std::string& head, const KaveloError& error) {
 }
 
 InstallPlan SetupRun::Plan(const std::string& folder) const {
-    PlanRequest request;
-    request.Setup = &*setup_;
-    request.Selection = Selection();
-    request.Folders = MapFolders(folder, env_);
-    request.Root = env_.Root;
-    request.Rules = Rules();
-    return PlanInstallation(request);
+    return PlanInto(*setup_, Selection(), folder, env_, Rules());
 }
 
 // Takes the folder and undoes an interrupted installation there; the exit
 // status when it cannot go on (reported), else 0.
 int SetupRun::Recover(const std::string& folder) {
-    lock_ = InstallLock::Take(folder, Rules());
-    // A folder yet to be made: its anchor is held until the engine has made
-    // and locked it, so that two installations do not plan the same folders.
-    if (!lock_) anchorLock_ = InstallLock::TakeAnchor(folder, Rules());
-    if (!lock_) return 0;
-    const Recovery recovery =
-        RecoverInstallation(*lock_, folder, MapFolders(folder, env_), Rules());
+    const Recovery recovery = start_.Claim(folder, MapFolders(folder, env_), Rules());
     if (recovery.Found && !recovery.Result.Problems.empty()) {
         log_.Say("An earlier installation into " + Shown(folder) +
                      " was interrupted, and undoing it failed:",
@@ -235,12 +223,6 @@ int SetupRun::Recover(const std::string& folder) {
                            " had completed; the files it had set aside were removed."
                      : "An earlier installation into " + Shown(folder) +
                            " was interrupted; everything it had done was undone.");
-    struct stat st {};
-    if (::lstat(folder.c_str(), &st) != 0) {
-        // Its folder went with the undo.
-        lock_.reset();
-        anchorLock_ = InstallLock::TakeAnchor(folder, Rules());
-    }
     return 0;
 }
 
@@ -262,8 +244,7 @@ int SetupRun::Prepare(const std::string& folder, std::optional<InstallPlan>& pla
 }
 
 int SetupRun::Install(const InstallPlan& plan, InstallProgress& progress, InstallResult& result) {
-    result = RunInstallation(*setup_, plan, progress, lock_);
-    anchorLock_.reset();
+    result = start_.Run(*setup_, plan, progress);
     for (const std::string& folder : result.KeptFolders)
         log_.Say("Kept the folder " + Shown(folder) + ": other files are in it");
     switch (result.Outcome) {

@@ -12,6 +12,7 @@
 
 #include "install/InstallEngine.h"
 #include "install/InstallPlan.h"
+#include "install/InstallStart.h"
 #include "install/LinuxFolders.h"
 #include "install/SetupPackage.h"
 #include "script/ComponentPanel.h"
@@ -115,8 +116,7 @@ class SetupRun {
     std::string selection_;
     std::string licenseName_;
     std::string licenseText_;
-    std::optional<InstallLock> lock_;
-    std::optional<InstallLock> anchorLock_; // while the folder is yet to be made
+    InstallStart start_;
 };
 
 // The plan's lines as --dry-run prints them, with the space it needs.

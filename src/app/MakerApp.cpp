@@ -2,6 +2,9 @@
 // and the hand-over from the startup dialog to the main window.
 #include "app/MakerApp.h"
 
+#include <QPointer>
+
+#include "app/BackgroundSetup.h"
 #include "app/StartupPaths.h"
 #include "app/frmMaker.h"
 #include "app/frmStartup.h"
@@ -9,6 +12,26 @@
 #include "project/Messages.h"
 #include "project/SetupFileName.h"
 #include "ui/RecentProjects.h"
+
+namespace {
+
+// The startup dialog takes no second choice while a setup is written or read.
+class StartupDisabled {
+  public:
+    explicit StartupDisabled(QWidget* dialog) : dialog_(dialog) {
+        if (dialog_) dialog_->setEnabled(false);
+    }
+    ~StartupDisabled() {
+        if (dialog_) dialog_->setEnabled(true);
+    }
+    StartupDisabled(const StartupDisabled&) = delete;
+    StartupDisabled& operator=(const StartupDisabled&) = delete;
+
+  private:
+    QPointer<QWidget> dialog_;
+};
+
+} // namespace
 
 MakerApp::MakerApp() : events_(module_), host_(events_) {
     module_.SetHost(host_);
@@ -50,7 +73,8 @@ bool MakerApp::CreateProject(const std::string& path) {
     module_.Project.ProjectPath = path;
     if (!takeLock(path, 31)) return false;
     module_.NewProject(true);
-    if (module_.SaveSetup()) return true;
+    const StartupDisabled disabled(startup_.get());
+    if (SaveSetupInBackground(events_)) return true;
     module_.Lock.Release();
     return false;
 }
@@ -58,7 +82,8 @@ bool MakerApp::CreateProject(const std::string& path) {
 bool MakerApp::OpenProject(const std::string& path) {
     module_.Project.ProjectPath = path;
     if (!takeLock(path, 32)) return false;
-    if (module_.OpenSetup(path)) return true;
+    const StartupDisabled disabled(startup_.get());
+    if (OpenSetupInBackground(events_, path)) return true;
     module_.Lock.Release();
     return false;
 }

@@ -7,7 +7,6 @@
 #include <QThread>
 #include <QWindow>
 
-#include "app/GuiYield.h"
 #include "project/Session.h"
 #include "ui/ProjectEvents.h"
 #include "ui/TextConvert.h"
@@ -18,9 +17,9 @@ namespace {
 
 constexpr int kExposeWaitMs = 500; // at most, for a display that never shows it
 
-// Paints window before the work it reports on starts: the windowing system
-// shows a new window only after a round trip, and a yield before that finds
-// nothing to paint, so the first frame would stay blank until the next one.
+// Paints window before the work it reports on goes on: the windowing system
+// shows a new window only after a round trip, so the first frame would
+// otherwise stay blank until the next one.
 void PaintOnceShown(QWidget* window) {
     if (QWindow* handle = window->windowHandle()) {
         QDeadlineTimer deadline(kExposeWaitMs);
@@ -54,13 +53,11 @@ bool MakerHost::AskYesNo(const std::string& text) {
 }
 
 ProgressSink* MakerHost::BeginPacking() {
-    if (owner_) owner_->setEnabled(false);
     RunState& run = events_.Module().Run;
     progress_ =
         std::make_unique<frmProgress>(owner_, [&run](bool open) { run.ProgressOpen = open; });
     progress_->show();
     PaintOnceShown(progress_.get());
-    ForceNextYield();
     return progress_->Bar();
 }
 
@@ -70,7 +67,6 @@ void MakerHost::PackingLabel(const std::string& text) {
 
 void MakerHost::EndPacking() {
     progress_.reset();
-    if (owner_) owner_->setEnabled(true);
 }
 
 void MakerHost::DebugTextChanged(const std::string& text) {

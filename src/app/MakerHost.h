@@ -1,6 +1,6 @@
 // The editor's Host: the core's messages as message boxes, the progress
-// window while a setup is packed (its owner window disabled meanwhile), and
-// the debugger text passed on to the debugger window.
+// window while a setup is packed, and the debugger text passed on to the
+// debugger window. Work on a worker thread reaches it through WorkerHost.
 #pragma once
 
 #include <QPointer>
@@ -32,11 +32,12 @@ class MakerHost : public Host {
     // A message box with the warning icon, Yes and No (the default), and the
     // title string 30.
     bool AskYesNo(const std::string& text) override;
-    // Disables the owner, shows frmProgress over it (ProgressOpen true while
-    // it exists) and returns its bar; the next yield paints it.
+    // Shows frmProgress over the owner (ProgressOpen true while it exists),
+    // painted, and returns its bar. Whoever runs the save disables what must
+    // not be touched meanwhile.
     ProgressSink* BeginPacking() override;
     void PackingLabel(const std::string& text) override;
-    // Closes the progress window and enables the owner again.
+    // Closes the progress window.
     void EndPacking() override;
     void DebugTextChanged(const std::string& text) override;
 

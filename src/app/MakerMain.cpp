@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "app/CommandLine.h"
-#include "app/GuiYield.h"
 #include "app/MakerApp.h"
 #include "res/ProgramVersion.h"
 
@@ -45,7 +44,6 @@ int RunKaveloMaker(int argc, char** argv, const std::function<void()>& beforeSta
         std::fprintf(stderr, "kavelomaker: %s\n%s", line.Error.c_str(), UsageText().c_str());
         return 2;
     }
-    InstallGuiYield();
     if (beforeStart) beforeStart();
     MakerApp maker;
     maker.Start(line.Path);

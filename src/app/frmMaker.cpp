@@ -14,6 +14,7 @@
 #include <QMenuBar>
 #include <QStatusBar>
 
+#include "app/BackgroundSetup.h"
 #include "app/ProcessWait.h"
 #include "common/Errors.h"
 #include "project/Messages.h"
@@ -88,6 +89,7 @@ frmMaker::frmMaker(ProjectEvents& events, QWidget* parent) : QMainWindow(parent)
     pathLabel_->setAccessibleName(pathLabel_->text());
     resize(820, 580);
     qkMenuA1->setFocus();
+    connect(&events_, &ProjectEvents::BusyChanged, this, &frmMaker::updateCommands);
 }
 
 frmMaker::~frmMaker() = default;
@@ -144,7 +146,7 @@ void frmMaker::toolMenuClicked(int i) {
 }
 
 void frmMaker::RunCommand(int i) {
-    if (busy_ || i < 0 || i >= kMakerCommandCount) return;
+    if (Busy() || i < 0 || i >= kMakerCommandCount) return;
     if (i == kCreateSetupCommand)
         CreateAndTestSetup();
     else
@@ -174,13 +176,13 @@ void frmMaker::CloseAll() {
 }
 
 bool frmMaker::Save() {
-    if (busy_) return false;
+    if (Busy()) return false;
     BusyScope busy(busy_);
-    return events_.Module().SaveSetup();
+    return SaveSetupInBackground(events_);
 }
 
 void frmMaker::CreateAndTestSetup() {
-    if (busy_ || !Save()) return;
+    if (Busy() || !Save()) return;
     Module1& module = events_.Module();
     const std::string path = module.Project.ProjectPath;
     int64_t processId = 0;
@@ -243,7 +245,7 @@ QMdiSubWindow* frmMaker::EditorWindow(int i) const {
 // The editor windows close first and store their fields in the project; then
 // the project is saved, and only a save that worked lets the window close.
 void frmMaker::closeEvent(QCloseEvent* event) {
-    if (busy_) {
+    if (Busy()) {
         event->ignore();
         return;
     }
@@ -272,6 +274,17 @@ void frmMaker::updateAreaBackground() {
 void frmMaker::changeEvent(QEvent* event) {
     QMainWindow::changeEvent(event);
     if (event->type() == QEvent::PaletteChange) updateAreaBackground();
+}
+
+bool frmMaker::Busy() const {
+    return busy_ > 0 || events_.Busy();
+}
+
+// While the project is busy the menus and the menu bar take no command; the
+// editor windows stay open to typing.
+void frmMaker::updateCommands(bool busy) {
+    menuBar()->setEnabled(!busy);
+    qkMenuA1->setEnabled(!busy);
 }
 
 FORM_Info* frmMaker::About() const {

@@ -20,8 +20,9 @@ class QMenu;
 class qkMenuA;
 
 // Every way of leaving the window saves the project first; a failed save
-// keeps it open. While a save packs it is disabled, while a started setup
-// runs it is hidden, and no command or close is taken meanwhile.
+// keeps it open. While a save packs (on a worker thread) its menus and menu
+// bar are disabled and the editor windows take typing; while a started
+// setup runs it is hidden; no command or close is taken meanwhile.
 class frmMaker : public QMainWindow {
     Q_OBJECT
 
@@ -51,7 +52,8 @@ class frmMaker : public QMainWindow {
     // knows it.
     QMdiSubWindow* EditorWindow(int i) const;
     FORM_Info* About() const;
-    bool Busy() const { return busy_ > 0; }
+    // A save, an open or a started setup runs, or the project is busy.
+    bool Busy() const;
 
     // The controls, under their names.
     qkMenuA* qkMenuA1;
@@ -76,6 +78,7 @@ class frmMaker : public QMainWindow {
     void runStartedSetup(int64_t processId);
     void unloadClosedWindows();
     void updateAreaBackground();
+    void updateCommands(bool busy);
 
     ProjectEvents& events_;
     std::array<WindowFactory, kEditorWindowCount> factories_;

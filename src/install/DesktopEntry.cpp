@@ -1,14 +1,51 @@
 #include "install/DesktopEntry.h"
 
+#include <algorithm>
+#include <array>
 #include <string_view>
 
 #include "common/BigEndian.h"
+#include "common/Errors.h"
 #include "common/Utf8Text.h"
 #include "install/DisplayText.h"
 
 namespace {
 
 constexpr std::string_view kReserved = " \t\n\"'\\><~|&;$*?#()`";
+
+// The registered main and additional categories of the desktop menu
+// specification (the reserved ones, which need OnlyShowIn, left out).
+constexpr std::string_view kCategories =
+    ";AudioVideo;Audio;Video;Development;Education;Game;Graphics;Network;Office;Science;"
+    "Settings;System;Utility;Building;Debugger;IDE;GUIDesigner;Profiling;RevisionControl;"
+    "Translation;Calendar;ContactManagement;Database;Dictionary;Chart;Email;Finance;"
+    "FlowChart;PDA;ProjectManagement;Presentation;Spreadsheet;WordProcessor;2DGraphics;"
+    "VectorGraphics;RasterGraphics;3DGraphics;Scanning;OCR;Photography;Publishing;Viewer;"
+    "TextTools;DesktopSettings;HardwareSettings;Printing;PackageManager;Dialup;"
+    "InstantMessaging;Chat;IRCClient;Feed;FileTransfer;HamRadio;News;P2P;RemoteAccess;"
+    "Telephony;TelephonyTools;VideoConference;WebBrowser;WebDevelopment;Midi;Mixer;Sequencer;"
+    "Tuner;TV;AudioVideoEditing;Player;Recorder;DiscBurning;ActionGame;AdventureGame;"
+    "ArcadeGame;BoardGame;BlocksGame;CardGame;KidsGame;LogicGame;RolePlaying;Shooter;"
+    "Simulation;SportsGame;StrategyGame;Art;Construction;Music;Languages;"
+    "ArtificialIntelligence;Astronomy;Biology;Chemistry;ComputerScience;DataVisualization;"
+    "Economy;Electricity;Geography;Geology;Geoscience;History;Humanities;ImageProcessing;"
+    "Literature;Maps;Math;NumericalAnalysis;MedicalSoftware;Physics;Robotics;Spirituality;"
+    "Sports;ParallelComputing;Amusement;Archiving;Compression;Electronics;Emulator;"
+    "Engineering;FileTools;FileManager;TerminalEmulator;Filesystem;Monitor;Security;"
+    "Accessibility;Calculator;Clock;TextEditor;Documentation;Adult;Core;KDE;GNOME;XFCE;GTK;"
+    "Qt;Motif;Java;ConsoleOnly;";
+
+// The sizes of the hicolor theme's fixed-size application icon folders.
+constexpr std::array<uint32_t, 13> kIconSizes = {16, 22, 24,  32,  36,  48, 64,
+                                                 72, 96, 128, 192, 256, 512};
+
+bool IsCategoryName(std::string_view name) {
+    if (name.starts_with("X-") && name.size() > 2)
+        return name.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"
+                                      "0123456789-_") == std::string_view::npos;
+    return name.find(';') == std::string_view::npos &&
+           kCategories.find(";" + std::string(name) + ";") != std::string_view::npos;
+}
 
 std::string QuoteArgument(const std::string& word) {
     std::string out;
@@ -129,6 +166,30 @@ std::string DesktopEntryText(const Launcher& launcher) {
     return text;
 }
 
+std::string LauncherCategories(const std::string& categories) {
+    if (categories.empty()) return "Utility;";
+    std::string value;
+    bool audioVideo = false, needsAudioVideo = false;
+    for (size_t from = 0; from < categories.size();) {
+        const size_t end = std::min(categories.find(';', from), categories.size());
+        const std::string name = categories.substr(from, end - from);
+        from = end + 1;
+        if (name.empty()) continue;
+        if (!IsCategoryName(name))
+            throw InvalidRequest("\"" + name +
+                                 "\" is no registered launcher category; a category of one's "
+                                 "own begins with \"X-\"");
+        audioVideo |= name == "AudioVideo";
+        needsAudioVideo |= name == "Audio" || name == "Video";
+        value += name + ";";
+    }
+    if (needsAudioVideo && !audioVideo)
+        throw InvalidRequest("the launcher categories Audio and Video need AudioVideo beside "
+                             "them: \"" +
+                             categories + "\"");
+    return value.empty() ? "Utility;" : value;
+}
+
 std::string IconThemePath(const std::string& name, std::string_view iconFile,
                           std::string_view contents) {
     if (iconFile.ends_with(".svg")) return "hicolor/scalable/apps/" + LauncherName(name) + ".svg";
@@ -137,7 +198,9 @@ std::string IconThemePath(const std::string& name, std::string_view iconFile,
         contents.substr(0, 8) != std::string_view("\x89PNG\r\n\x1a\n", 8))
         return {};
     const uint32_t width = CharsToLong(contents, 16);
-    if (width == 0 || width > 1024 || CharsToLong(contents, 20) != width) return {};
-    const std::string size = std::to_string(width);
+    if (width < kIconSizes.front() || width > 1024 || CharsToLong(contents, 20) != width) return {};
+    // The theme looks for icons only in the folders its index names.
+    const auto fits = std::upper_bound(kIconSizes.begin(), kIconSizes.end(), width) - 1;
+    const std::string size = std::to_string(*fits);
     return "hicolor/" + size + "x" + size + "/apps/" + LauncherName(name) + ".png";
 }

@@ -38,9 +38,18 @@ struct Launcher {
     std::string Categories = "Utility;";
 };
 
+// The Categories value of a launcher from a shortcut text's categories
+// ("Development;Graphics", the final ";" optional): "Utility;" when there are
+// none. Throws InvalidRequest for a name that is not a registered category
+// (names of one's own begin with "X-"), and for Audio or Video without
+// AudioVideo, which the desktop entry format requires beside them.
+std::string LauncherCategories(const std::string& categories);
+
 // The icon theme folder (below the data folder) and the file name an icon
-// for a launcher named name gets: "scalable/apps/NAME.svg" for an SVG,
-// "WxW/apps/NAME.png" for a square PNG; empty for anything else.
+// for a launcher named name gets: "hicolor/scalable/apps/NAME.svg" for an
+// SVG; for a square PNG of 16 to 1024 pixels "hicolor/SxS/apps/NAME.png",
+// S being the largest size the hicolor theme has a folder for that is not
+// above the icon's; empty for anything else.
 std::string IconThemePath(const std::string& name, std::string_view iconFile,
                           std::string_view contents);
 

@@ -19,6 +19,7 @@
 #include "install/DisplayText.h"
 #include "install/Journal.h"
 #include "install/SafeWrite.h"
+#include "install/ScriptRefusals.h"
 #include "install/TreeIndex.h"
 #include "package/PackageReader.h"
 
@@ -79,8 +80,13 @@ class Planner {
     void Delete(const SelectedCommand& s);
     void Shortcuts(const SelectedCommand& s, const std::string& program);
     void CommandLink(const std::string& program);
+    void DeleteCommandLink(const std::string& program);
     void NoteIcon(const std::string& path, const std::string& bytes);
     std::string LauncherIcon(const std::string& name, const std::string& program);
+    std::string NamedIcon(const std::string& name, const std::string& icon);
+    std::string IconStep(const std::string& source, const std::string& bytes,
+                         const std::string& theme);
+    std::shared_ptr<const TreeIndex> TreeOf(const std::string& name, const DirectoryEntry& source);
     void DeleteShortcuts(const SelectedCommand& s);
     void Upgrade();
     void Space();
@@ -88,8 +94,6 @@ class Planner {
     Target Locate(const std::string& path, Use use);
     Target Resolve(const std::string& path, Use use);
     void Walk(Target& t, bool writing);
-    bool Allowed(const std::string& path, bool launcher) const;
-    std::string AllowedList(bool launcher) const;
     const std::string* ShortcutName(const SelectedCommand& s, ShortcutRequest& request);
     std::vector<LauncherPlace> LauncherPlaces(const ShortcutRequest& request,
                                               const std::string& name) const;
@@ -106,7 +110,8 @@ class Planner {
     // target has the same stem shows it.
     std::map<std::string, const std::string*> icons_;
     std::vector<std::unique_ptr<std::string>> iconBytes_;
-    std::map<dev_t, std::pair<std::string, uint64_t>> space_; // folder and bytes needed
+    std::map<std::string, std::shared_ptr<const TreeIndex>> trees_; // read, by project name
+    std::map<dev_t, std::pair<std::string, uint64_t>> space_;       // folder and bytes needed
     bool launchChosen_ = false;
 };
 
@@ -124,23 +129,6 @@ void Planner::AddStep(PlanStep step, const Target& t, uint64_t bytes) {
     need.first = t.Folder;
     need.second += bytes + kPerFileSlack;
     plan_.Steps.push_back(std::move(step));
-}
-
-// The desktop folder takes launchers only: it may be $HOME itself.
-bool Planner::Allowed(const std::string& path, bool launcher) const {
-    const LinuxFolders& f = plan_.Folders;
-    for (const std::string* folder : {&f.Install, &f.Lib, &f.Share, &f.AllUsersMenu, &f.Commands})
-        if (!folder->empty() && IsBelow(path, *folder)) return true;
-    return launcher && !f.Desktop.empty() && IsBelow(path, f.Desktop);
-}
-
-std::string Planner::AllowedList(bool launcher) const {
-    const LinuxFolders& f = plan_.Folders;
-    std::string list = f.Install + ", " + f.Lib + ", " + f.Share;
-    if (!f.AllUsersMenu.empty()) list += ", " + f.AllUsersMenu;
-    if (launcher && !f.Desktop.empty()) list += ", " + f.Desktop;
-    if (!f.Commands.empty()) list += ", " + f.Commands;
-    return list;
 }
 
 // Walks from the target's root to its folder without following a link.
@@ -190,18 +178,12 @@ Target Planner::Locate(const std::string& path, Use use) {
     Target t;
     t.Path = path;
     const bool writing = use != Use::Look;
-    const bool launcher = use == Use::Launcher;
-    if (writing && !Allowed(path, launcher)) {
-        t.Blocked = Refused("lies outside the folders this installation may write to (" +
-                                AllowedList(launcher) + ")",
-                            path);
-        return t;
-    }
-    const bool own = LeafOf(path).starts_with(".kavelo-") ||
-                     path == plan_.Folders.Install + "/" + std::string(kUninstallName);
-    if (own && use != Use::Own) {
-        t.Blocked = Refused("is a name the installation keeps for its own files", path);
-        return t;
+    if (writing) {
+        t.Blocked = RefusedTarget(plan_.Folders, path,
+                                  use == Use::Launcher ? TargetUse::Launcher
+                                  : use == Use::Own    ? TargetUse::Own
+                                                       : TargetUse::Write);
+        if (t.Blocked) return t;
     }
     const std::optional<Place> where = plan_.Roots.PlaceOf(path);
     if (!where) {
@@ -301,6 +283,28 @@ void Planner::CommandLink(const std::string& program) {
              Shown(LeafOf(program)) + " by its name");
 }
 
+// "c" on a Del line: the command link to program goes, when it is one an
+// installation made (a link to program) or one this installation makes.
+void Planner::DeleteCommandLink(const std::string& program) {
+    const std::string path = plan_.Folders.Commands + "/" + LeafOf(program);
+    const Target t = Resolve(path, Use::Delete);
+    const bool ours =
+        written_.count(path) || (t.Existing && S_ISLNK(t.Existing->st_mode) &&
+                                 HashFileAt(plan_.Roots, t.Where) == LinkHash(program));
+    if (!ours) {
+        if (t.Existing)
+            Note(Verb("Keep") + Shown(path) + ": not the command link to " + Shown(program) +
+                 ", left in place");
+        return;
+    }
+    PlanStep step;
+    step.Kind = StepKind::Delete;
+    step.Text = Verb("Delete") + Shown(path) + " (command)";
+    written_.erase(path);
+    deleted_.insert(path);
+    AddStep(std::move(step), t, 0);
+}
+
 void Planner::NoteIcon(const std::string& path, const std::string& bytes) {
     if (path.ends_with(".png") || path.ends_with(".svg")) icons_[path] = &bytes;
 }
@@ -317,21 +321,64 @@ std::string Planner::LauncherIcon(const std::string& name, const std::string& pr
         const auto icon = icons_.find(stem + ext);
         if (icon == icons_.end()) continue;
         const std::string theme = IconThemePath(name, icon->first, *icon->second);
-        if (theme.empty()) continue;
-        const std::string path = plan_.Folders.Share + "/icons/" + theme;
-        const Target t = Resolve(path, Use::Write);
-        PlanStep step;
-        step.Kind = StepKind::Launcher;
-        step.Contents = *icon->second;
-        step.Size = step.Contents.size();
-        step.Mode = InstallFileMode(0644, plan_.Roots.Rules());
-        step.Text = Verb("Icon") + Shown(icon->first) + " -> " + Shown(path);
-        written_.insert(path);
-        deleted_.erase(path);
-        AddStep(std::move(step), t, icon->second->size());
-        return LeafOf(theme).substr(0, LeafOf(theme).rfind('.'));
+        if (!theme.empty()) return IconStep(icon->first, *icon->second, theme);
     }
     return "application-x-executable";
+}
+
+// The icon file a launcher names (the sixth field): a file of the setup or a
+// file inside one of its trees, installed as LauncherIcon installs one.
+std::string Planner::NamedIcon(const std::string& name, const std::string& icon) {
+    const auto reference = ReadTreeReference(icon);
+    const std::string project = reference ? reference->Tree : LowerAscii(icon);
+    const DirectoryEntry* source = request_.Setup->FindUserFile(project);
+    if (!source) throw InvalidRequest("the setup carries no icon file \"" + Shown(icon) + "\"");
+    const std::string* bytes = nullptr;
+    if (reference) {
+        const std::shared_ptr<const TreeIndex> tree = TreeOf(project, *source);
+        for (const TreeEntry& e : tree->Entries.Entries)
+            if (e.Name == reference->Inside &&
+                (e.Kind == TreeKind::File || e.Kind == TreeKind::Program))
+                bytes = &e.Data;
+        if (!bytes) throw InvalidRequest("the tree holds no such file", icon);
+    } else {
+        iconBytes_.push_back(
+            std::make_unique<std::string>(ReadEntryContents(request_.Setup->File, *source)));
+        bytes = iconBytes_.back().get();
+    }
+    const std::string theme = IconThemePath(name, LowerAscii(icon), *bytes);
+    if (theme.empty())
+        throw InvalidRequest("is neither an SVG file nor a square PNG of 16 to 1024 pixels", icon);
+    return IconStep(icon, *bytes, theme);
+}
+
+// Installs an icon into the data folder's icon theme; its theme name.
+std::string Planner::IconStep(const std::string& source, const std::string& bytes,
+                              const std::string& theme) {
+    const std::string path = plan_.Folders.Share + "/icons/" + theme;
+    const Target t = Resolve(path, Use::Write);
+    PlanStep step;
+    step.Kind = StepKind::Launcher;
+    step.Contents = bytes;
+    step.Size = step.Contents.size();
+    step.Mode = InstallFileMode(0644, plan_.Roots.Rules());
+    step.Text = Verb("Icon") + Shown(source) + " -> " + Shown(path);
+    written_.insert(path);
+    deleted_.erase(path);
+    AddStep(std::move(step), t, bytes.size());
+    return LeafOf(theme).substr(0, LeafOf(theme).rfind('.'));
+}
+
+// A tree's names, sizes, link targets and icons, read once: the other
+// contents are decoded again as they are written.
+std::shared_ptr<const TreeIndex> Planner::TreeOf(const std::string& name,
+                                                 const DirectoryEntry& source) {
+    auto& index = trees_[name];
+    if (!index) {
+        index = std::make_shared<const TreeIndex>(ReadTreeIndex(request_.Setup->File, source));
+        plan_.Trees.push_back(std::shared_ptr<const Tree>(index, &index->Entries));
+    }
+    return index;
 }
 
 void Planner::Shortcuts(const SelectedCommand& s, const std::string& program) {
@@ -348,9 +395,10 @@ void Planner::Shortcuts(const SelectedCommand& s, const std::string& program) {
     if (!name) return;
     Launcher launcher{*name, program, SplitOptions(c.Options)};
     launcher.Terminal = request.Has('t');
+    launcher.Categories = LauncherCategories(request.Categories);
     const std::vector<LauncherPlace> places = LauncherPlaces(request, *name);
     if (std::any_of(places.begin(), places.end(), [](const auto& p) { return !p.Path.empty(); }))
-        launcher.Icon = LauncherIcon(*name, program);
+        launcher.Icon = c.Icon.empty() ? LauncherIcon(*name, program) : NamedIcon(*name, c.Icon);
     // Only a program this installation writes is started at its end.
     if (!launchChosen_ && request.Has('s') && written_.count(program)) {
         plan_.LaunchProgram = program;
@@ -417,11 +465,8 @@ bool Planner::TreeInstalled(const Tree& tree, const std::string& folder,
 // planned as a copy of its own, checked like any target.
 void Planner::CopyTree(const SelectedCommand& s, const DirectoryEntry& source) {
     const InstallCommand& c = s.Command;
-    // Only names, sizes, link targets and icons: the contents are decoded
-    // again as they are written.
-    TreeIndex index = ReadTreeIndex(request_.Setup->File, source);
-    auto tree = std::make_shared<const Tree>(std::move(index.Entries));
-    plan_.Trees.push_back(tree);
+    const std::shared_ptr<const TreeIndex> index = TreeOf(LowerAscii(c.FileName), source);
+    const Tree* tree = &index->Entries;
     const std::string folder = LinuxPath(c.TargetPath);
     const bool keep = TreeInstalled(*tree, folder, c.Version);
     if (keep)
@@ -432,7 +477,7 @@ void Planner::CopyTree(const SelectedCommand& s, const DirectoryEntry& source) {
              std::to_string(tree->FileCount()) + " files");
     for (size_t k = 0; k < tree->Entries.size(); ++k) {
         const TreeEntry& e = tree->Entries[k];
-        const uint64_t size = index.Sizes[k];
+        const uint64_t size = index->Sizes[k];
         const std::string path = folder + "/" + e.Name;
         const bool isFolder = e.Kind == TreeKind::Folder;
         const Target t = Resolve(path, isFolder ? Use::Folder : Use::Write);
@@ -481,8 +526,6 @@ void Planner::CopyTree(const SelectedCommand& s, const DirectoryEntry& source) {
 void Planner::Copy(const SelectedCommand& s) {
     const InstallCommand& c = s.Command;
     const auto tree = ReadTreeReference(c.FileName);
-    if (tree && !tree->Inside.empty())
-        throw InvalidRequest("Copy takes a whole tree; a Link line names a file inside one");
     const DirectoryEntry* source = request_.Setup->FindUserFile(LowerAscii(c.FileName));
     if (!source) throw InvalidRequest("the setup carries no file \"" + Shown(c.FileName) + "\"");
     if (tree) return CopyTree(s, *source);
@@ -538,12 +581,21 @@ void Planner::Delete(const SelectedCommand& s) {
         }
         written_.erase(path);
         deleted_.insert(path);
+        if (ShortcutFlags(c.ShortcutText).find('c') != std::string::npos) DeleteCommandLink(path);
+    } else if (ShortcutFlags(c.ShortcutText).find('c') != std::string::npos) {
+        Note("Warning: a command is named after its target, and this line names none: " +
+                 Shown(s.Line),
+             true);
     }
     DeleteShortcuts(s);
 }
 
 void Planner::DeleteShortcuts(const SelectedCommand& s) {
-    if (s.Command.ShortcutText.empty()) return;
+    const std::string& text = s.Command.ShortcutText;
+    // "C" alone removes the command only: no text names a launcher.
+    if (text.empty() || (ShortcutFlags(text).find_first_not_of('c') == std::string::npos &&
+                         text.find(' ') == std::string::npos))
+        return;
     ShortcutRequest request;
     const std::string* name = ShortcutName(s, request);
     if (!name) return;
@@ -563,9 +615,9 @@ void Planner::DeleteShortcuts(const SelectedCommand& s) {
 void Planner::Command(const SelectedCommand& s) {
     const InstallCommand& c = s.Command;
     try {
-        if (c.Base == kFolderAsWritten && c.SubFolder.empty() && c.TargetPath != "\\")
-            throw InvalidRequest("base folder 99 takes its folder from the third field, which is "
-                                 "empty");
+        CheckCommandLine(c, [this](const std::string& name) {
+            return request_.Setup->FindUserFile(name) != nullptr;
+        });
         if (c.Kind == InstallCheck)
             Check(s);
         else if (c.Kind == InstallCopy)

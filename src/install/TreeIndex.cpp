@@ -1,5 +1,6 @@
 #include "install/TreeIndex.h"
 
+#include "common/AsciiCase.h"
 #include "common/Errors.h"
 #include "package/PackageReader.h"
 #include "package/TreeReader.h"
@@ -27,7 +28,8 @@ class Indexer : public TreeReader::Events {
 
 bool KeptInTreeIndex(const TreeEntry& entry) {
     const bool file = entry.Kind == TreeKind::File || entry.Kind == TreeKind::Program;
-    return file && (entry.Name.ends_with(".png") || entry.Name.ends_with(".svg"));
+    const std::string name = LowerAscii(entry.Name);
+    return file && (name.ends_with(".png") || name.ends_with(".svg"));
 }
 
 void ReadTreeEntry(const ByteSource& source, const DirectoryEntry& entry,

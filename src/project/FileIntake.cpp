@@ -33,7 +33,8 @@ std::string IntakeName(const std::string& path, bool* shortened) {
     return LowerAscii(backslash == std::string::npos ? own : own.substr(backslash + 1));
 }
 
-DropResult DropFiles(SetupProject& project, const std::vector<std::string>& paths) {
+DropResult DropFiles(SetupProject& project, const std::vector<std::string>& paths,
+                     ProgressSink* progress) {
     DropResult result;
     std::map<std::string, std::vector<std::string>> byName;
     for (const std::string& path : paths)
@@ -42,7 +43,9 @@ DropResult DropFiles(SetupProject& project, const std::vector<std::string>& path
         result.Skipped.push_back(path);
         result.Problems.push_back({path, std::move(why), unreadable});
     };
-    for (const std::string& path : paths) {
+    for (size_t i = 0; i < paths.size(); ++i) {
+        if (progress) progress->ValueSet(static_cast<float>(i) / static_cast<float>(paths.size()));
+        const std::string& path = paths[i];
         bool shortened = false;
         const std::string name = IntakeName(path, &shortened);
         const std::vector<std::string>& same = byName[name];
@@ -89,6 +92,7 @@ DropResult DropFiles(SetupProject& project, const std::vector<std::string>& path
         }
         if (shortened) result.Shortened.push_back({path, name});
     }
+    if (progress) progress->ValueSet(1);
     return result;
 }
 

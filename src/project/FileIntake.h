@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "common/Progress.h"
 #include "project/Project.h"
 
 // A file of a drop that was not taken, and why ("the file has 4294967296
@@ -47,8 +48,10 @@ std::string IntakeName(const std::string& path, bool* shortened = nullptr);
 // keeps its place. A file is not taken when it cannot be read whole (larger
 // than a package can hold, or changing while it is read), when its name is
 // one that opening a setup refuses (IsUnsafeEntryName), or when another file
-// of the same drop has the same name (then none of them is taken).
-DropResult DropFiles(SetupProject& project, const std::vector<std::string>& paths);
+// of the same drop has the same name (then none of them is taken). progress,
+// when given, is told the share of the paths done.
+DropResult DropFiles(SetupProject& project, const std::vector<std::string>& paths,
+                     ProgressSink* progress = nullptr);
 
 // Reads a picture file for the side picture; empty when rejected: a name
 // without one of the extensions .bmp .jpg .gif .ico (and .tmp when allowTmp),

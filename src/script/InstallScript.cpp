@@ -115,18 +115,38 @@ InstallCommand ParseInstallCommand(const std::string& line, const BaseFolders& f
     command.TargetPath = folder + TargetName(f[0], f[3]);
     command.ShortcutText = f[4];
     command.Number = NumberValue(f[5]);
+    command.Icon = IconField(f[5]);
     command.Version = f[6];
     command.Options = f[7];
     return command;
 }
 
+std::pair<std::string, std::string> SplitShortcutCategories(const std::string& text) {
+    const std::string_view trimmed = TrimBlanks(text);
+    const size_t blank = trimmed.rfind(' ');
+    if (blank == std::string_view::npos) return {text, ""};
+    const std::string_view last = trimmed.substr(blank + 1);
+    if (last.find(';') == std::string_view::npos) return {text, ""};
+    std::string rest(trimmed.substr(0, blank));
+    while (!rest.empty() && rest.back() == ' ')
+        rest.pop_back();
+    return {rest, std::string(last)};
+}
+
 std::optional<ShortcutRequest> ReadShortcutText(const std::string& text) {
-    const std::string lowered = LowerAscii(text);
+    const auto [rest, categories] = SplitShortcutCategories(text);
+    const std::string lowered = LowerAscii(rest);
     const size_t blank = lowered.find(' ');
     if (blank == std::string::npos) return std::nullopt;
     const int32_t n = RoundHalfEven(NumberValue(lowered.substr(blank + 1)));
     if (n < 1 || n > kMaxShortcutString) return std::nullopt;
-    return ShortcutRequest{lowered.substr(0, blank), n};
+    return ShortcutRequest{lowered.substr(0, blank), n, categories};
+}
+
+std::string IconField(const std::string& field) {
+    const std::string_view name = TrimBlanks(field);
+    if (name.find_first_not_of("0123456789.+-eE ") == std::string_view::npos) return "";
+    return std::string(name);
 }
 
 std::vector<SectionLine> ExtractSectionLines(std::string_view text, std::string_view name) {

@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 inline constexpr int kInstallFieldCount = 8; // fields of a command line
@@ -42,8 +43,9 @@ struct InstallCommand {
     int Base = 0;             // the base folder number
     std::string SubFolder;    // the third field, as written
     std::string TargetPath;   // folder and file name on the target
-    std::string ShortcutText; // flag letters, a blank, a text number
-    double Number = 0;        // sixth field; read, without effect
+    std::string ShortcutText; // flag letters, a blank, a text number, categories
+    double Number = 0;        // sixth field as a number; without effect
+    std::string Icon;         // sixth field when it names a file: a launcher's icon
     std::string Version;
     std::string Options; // command-line options for shortcuts
 };
@@ -73,17 +75,30 @@ std::string JoinPath(const std::string& folder, const std::string& sub, bool dri
 // target worked out with folders.
 InstallCommand ParseInstallCommand(const std::string& line, const BaseFolders& folders);
 
-// What a shortcut text asks for: its flag letters (lower case) and the number
-// of the text that names the shortcut.
+// What a shortcut text asks for: its flag letters (lower case), the number
+// of the text that names the shortcut and the launchers' categories.
 struct ShortcutRequest {
     std::string Flags;
     int Text = 0;
+    std::string Categories; // "Development;Graphics;" as written; empty for the default
     bool Has(char flag) const { return Flags.find(flag) != std::string::npos; }
 };
 
-// The flags before the first blank and the text number after it; nullopt for
-// a text without a blank or whose number is outside 1 ... 1023.
+// A shortcut text whose last blank-separated word holds a ";" ends with the
+// launchers' categories ("S 4 Development;"): that word, and the text before
+// it with its blanks at the end removed. Other texts are kept whole, with no
+// categories.
+std::pair<std::string, std::string> SplitShortcutCategories(const std::string& text);
+
+// The flags before the first blank and the text number after it (the
+// categories cut off first); nullopt for a text without a blank or whose
+// number is outside 1 ... 1023.
 std::optional<ShortcutRequest> ReadShortcutText(const std::string& text);
+
+// The sixth field as a launcher's icon: a file of the setup or a file inside
+// a tree ("app.tree/share/app.svg"); empty when the field is empty or a
+// number (its old meaning, without effect).
+std::string IconField(const std::string& field);
 
 // Replaces each "val(N)" of a lower-cased guard by the value of element N
 // (character N - 1 of selection). A reference without ")" after it, with "{"

@@ -12,6 +12,12 @@ using namespace script_lines;
 
 namespace {
 
+// "c" among the flag letters (before the first blank): a command link.
+bool HasCommandFlag(const std::string& shortcutText) {
+    return LowerAscii(shortcutText.substr(0, shortcutText.find(' '))).find('c') !=
+           std::string::npos;
+}
+
 // One run of the simulation: the numbered texts, the command lines kept for
 // the second pass and the lines printed so far.
 class Simulation {
@@ -60,7 +66,8 @@ std::string Simulation::Shown(const std::string& target) const {
 }
 
 void Simulation::CheckShortcutString(const SelectedCommand& selected) {
-    std::string number = LowerAscii(selected.Command.ShortcutText);
+    // Categories at the end ("S 4 Development;") are no part of the number.
+    std::string number = LowerAscii(SplitShortcutCategories(selected.Command.ShortcutText).first);
     // "C" alone asks for a command link only, and needs no text.
     if (number.find_first_not_of('c') == std::string::npos) return;
     std::erase_if(number, [](char ch) {
@@ -107,8 +114,7 @@ void Simulation::CheckCommand(const SelectedCommand& selected) {
 
 void Simulation::PrintShortcuts(const std::string& text, const std::string& target,
                                 const std::string& options) {
-    if (LowerAscii(text.substr(0, text.find(' '))).find('c') != std::string::npos)
-        Print("    CreateCommand: " + target);
+    if (HasCommandFlag(text)) Print("    CreateCommand: " + target);
     const std::optional<ShortcutRequest> request = ReadShortcutText(text);
     if (!request) return;
     const std::string& name = strings_[static_cast<size_t>(request->Text - 1)];
@@ -133,6 +139,8 @@ void Simulation::PrintCommandActions() {
             // "Del ,99,,,S 4" removes shortcuts only: its target is just "\".
             if (c.TargetPath != "\\") Print("    (DeleteFile): " + target);
             if (!c.ShortcutText.empty()) Print("    DeleteShortCuts: " + c.ShortcutText);
+            if (c.TargetPath != "\\" && HasCommandFlag(c.ShortcutText))
+                Print("    DeleteCommand: " + target);
         }
         if (c.Kind == InstallCopy) Print("    Copy: " + c.FileName + " -> " + target);
         if ((c.Kind == InstallCopy || c.Kind == InstallLink) && !c.ShortcutText.empty())

@@ -1,32 +1,28 @@
 // The file manager window: the list with its drop target, popup menu and
-// keys, the buttons, the resize arithmetic and the status line for refused
-// files.
+// keys, the buttons, the resize arithmetic, the status line for refused
+// files, and the progress bar while added files are read.
 #include "ui/frmFile.h"
 
 #include "common/AsciiCase.h"
-#include "project/FileIntake.h"
 #include "project/Session.h"
 #include "res/StringTable.h"
+#include "ui/BackgroundIntake.h"
 #include "ui/Captions.h"
 #include "ui/ChildWindow.h"
 #include "ui/FileDialogs.h"
+#include "ui/FileDropList.h"
+#include "ui/FileManagerText.h"
 #include "ui/InputBox.h"
 #include "ui/ProjectEvents.h"
 #include "ui/TextConvert.h"
+#include "ui/qkProgressA.h"
 
 #include <QCloseEvent>
-#include <QDragEnterEvent>
-#include <QDropEvent>
-#include <QFile>
 #include <QLabel>
-#include <QListWidget>
 #include <QMenu>
-#include <QMimeData>
 #include <QPushButton>
-#include <QUrl>
 
 #include <algorithm>
-#include <functional>
 
 namespace {
 
@@ -35,78 +31,11 @@ constexpr int kMargin = 8;      // the list's left edge
 constexpr int kListTop = 8;     // the list's top edge
 constexpr int kBottomBand = 33; // list top + height of a button
 constexpr int kButtonHeight = 25;
-constexpr int kStatusGap = 4; // between the list and the status line
+constexpr int kStatusGap = 4;       // between the list and the status line
+constexpr int kProgressHeight = 17; // as the progress window's bar
 
 bool IsLicenceName(std::string_view name) {
     return name.size() >= 4 && name.substr(name.size() - 4) == ".txt";
-}
-
-// The local files of a drop, as paths the file system takes.
-std::vector<std::string> LocalPaths(const QMimeData* data) {
-    std::vector<std::string> paths;
-    if (!data || !data->hasUrls()) return paths;
-    for (const QUrl& url : data->urls())
-        if (url.isLocalFile()) paths.push_back(QFile::encodeName(url.toLocalFile()).toStdString());
-    return paths;
-}
-
-// The list box: takes files dropped from a desktop file manager.
-class FileList : public QListWidget {
-  public:
-    FileList(QWidget* parent, std::function<void(const std::vector<std::string>&)> onDrop)
-        : QListWidget(parent), onDrop_(std::move(onDrop)) {
-        setAcceptDrops(true);
-        viewport()->setAcceptDrops(true);
-        setDragEnabled(false);
-        setDropIndicatorShown(false);
-    }
-
-  protected:
-    void dragEnterEvent(QDragEnterEvent* event) override { acceptFiles(event); }
-    void dragMoveEvent(QDragMoveEvent* event) override { acceptFiles(event); }
-    void dropEvent(QDropEvent* event) override {
-        const std::vector<std::string> paths = LocalPaths(event->mimeData());
-        if (paths.empty()) return event->ignore();
-        event->setDropAction(Qt::CopyAction);
-        event->accept();
-        onDrop_(paths);
-    }
-
-  private:
-    static void acceptFiles(QDropEvent* event) {
-        if (LocalPaths(event->mimeData()).empty()) return event->ignore();
-        event->setDropAction(Qt::CopyAction);
-        event->accept();
-    }
-    std::function<void(const std::vector<std::string>&)> onDrop_;
-};
-
-QString FileNameOf(const std::string& path) {
-    const size_t slash = path.find_last_of('/');
-    return BytesToLine(slash == std::string::npos ? path : path.substr(slash + 1));
-}
-
-// The line that says which files a drop could not add.
-// The files a drop did not take, in a line of their own: those past the
-// 512-file limit by name (string 505), the others by name and reason (506).
-// Files that cannot be read, folders among them, are passed over silently.
-QString RefusedText(const DropResult& result) {
-    QStringList full;
-    QStringList others;
-    for (const DropProblem& p : result.Problems) {
-        if (p.Unreadable) continue;
-        const bool pastLimit =
-            std::find(result.Refused.begin(), result.Refused.end(), p.Path) != result.Refused.end();
-        if (pastLimit)
-            full << FileNameOf(p.Path);
-        else
-            others << FileNameOf(p.Path) + QStringLiteral(" (") + BytesToLine(p.Reason) +
-                          QStringLiteral(")");
-    }
-    QStringList parts;
-    if (!others.isEmpty()) parts << ResText(506).replace(u'$', others.join(QStringLiteral(", ")));
-    if (!full.isEmpty()) parts << ResText(505).replace(u'$', full.join(QStringLiteral(", ")));
-    return parts.join(QStringLiteral("; "));
 }
 
 } // namespace
@@ -125,9 +54,9 @@ FileManagerLayout LayOutFileManager(QSize client, int statusHeight) {
     const int listHeight = std::max(0, top - 2 * kListTop - band);
     layout.List = QRect(kMargin, kListTop, width, listHeight);
     const double share = width / 4.0;
-    for (int i = 0; i < 4; ++i)
-        layout.Buttons[static_cast<size_t>(i)] =
-            QRectF(kMargin + i * share, top, share, kButtonHeight);
+    for (size_t i = 0; i < layout.Buttons.size(); ++i)
+        layout.Buttons[i] =
+            QRectF(kMargin + static_cast<double>(i) * share, top, share, kButtonHeight);
     layout.Status = QRect(kMargin, kListTop + listHeight + kStatusGap, width, statusHeight);
     return layout;
 }
@@ -140,31 +69,34 @@ frmFile::frmFile(ProjectEvents& events, QWidget* parent)
     buildControls(Client());
     buildMenu();
     load();
-    layOut();
+    connect(&events, &ProjectEvents::BusyChanged, this, &frmFile::updateBusy);
+    updateBusy(events.Busy());
 }
 
 frmFile::~frmFile() = default;
 
 void frmFile::buildControls(QWidget* client) {
-    eList = Place(new FileList(client, [this](const auto& paths) { DropPaths(paths); }), 8, 8, 401,
-                  279);
+    eList = Place(new FileDropList(client, [this](const auto& paths) { DropPaths(paths); }), 8, 8,
+                  401, 279);
     eList->setSelectionMode(QAbstractItemView::ExtendedSelection);
     eList->setEditTriggers(QAbstractItemView::NoEditTriggers);
     eList->setFont(ListingFont());
     eList->setAccessibleName(CaptionToPlain(ResText(500)));
     const int lefts[] = {8, 104, 208, 312};
+    QWidget* previous = eList;
     for (int i = 0; i < 4; ++i) {
         eButton[i] = Place(new QPushButton(CaptionRef(501 + i), client), lefts[i], 296, 97, 25);
         connect(eButton[i], &QPushButton::clicked, this, [this, i] { runAction(i); });
+        QWidget::setTabOrder(previous, eButton[i]);
+        previous = eButton[i];
     }
     lStatus = new QLabel(client);
     lStatus->setTextFormat(Qt::PlainText);
     lStatus->setWordWrap(true);
     lStatus->hide();
-    QWidget::setTabOrder(eList, eButton[0]);
-    QWidget::setTabOrder(eButton[0], eButton[1]);
-    QWidget::setTabOrder(eButton[1], eButton[2]);
-    QWidget::setTabOrder(eButton[2], eButton[3]);
+    eProgress = new qkProgressA(client);
+    eProgress->setAccessibleName(CaptionToPlain(ResText(160)));
+    eProgress->hide();
 }
 
 void frmFile::buildMenu() {
@@ -196,11 +128,14 @@ void frmFile::resizeControls(QSize) {
 }
 
 // The status line wraps at the list's width and takes the lines it needs,
-// up to half the height the list would have without it.
+// up to half the height the list would have without it; the progress bar
+// takes its place while files are read.
 void frmFile::layOut() {
     const QSize client = Client()->size();
     int statusHeight = 0;
-    if (!statusText_.isEmpty()) {
+    if (reading_) {
+        statusHeight = kProgressHeight;
+    } else if (!statusText_.isEmpty()) {
         const int width = LayOutFileManager(client, 0).List.width();
         const int room = LayOutFileManager(client, 0).List.height() / 2;
         statusHeight = std::min(std::max(lStatus->heightForWidth(width), 0), room);
@@ -217,6 +152,9 @@ void frmFile::layOut() {
                                 qRound(b.height()));
     }
     lStatus->setGeometry(layout.Status);
+    lStatus->setVisible(!reading_ && !statusText_.isEmpty());
+    eProgress->setGeometry(layout.Status);
+    eProgress->setVisible(reading_);
 }
 
 void frmFile::runAction(int i) {
@@ -281,21 +219,46 @@ void frmFile::removeSelected() {
     if (removedTxt) emit events()->LicenceListChanged();
 }
 
+// Nothing is taken while the project is busy (a save runs): the window's
+// controls are disabled then, and a drop made just before is dropped.
 void frmFile::DropPaths(const std::vector<std::string>& paths) {
-    SetupProject& project = module()->Project;
-    const size_t before = project.Files.size();
-    const DropResult result = DropFiles(project, paths);
-    for (size_t k = before; k < project.Files.size(); ++k)
-        eList->addItem(BytesToLine(project.Files[k].Name));
-    showStatus(RefusedText(result));
-    if (result.AddedTxt) emit events()->LicenceListChanged();
+    if (reading_ || !events() || events()->Busy()) return;
+    reading_ = true;
+    eProgress->ValueSet(0);
+    const Intake read = ReadInBackground(*events(), paths, eProgress);
+    reading_ = false;
+    showIntake(read);
+}
+
+void frmFile::showIntake(const Intake& read) {
+    const SetupProject& project = module()->Project;
+    for (const int32_t k : read.Changed)
+        if (k >= eList->count())
+            eList->addItem(BytesToLine(project.Files[static_cast<size_t>(k)].Name));
+    showStatus(RefusedFilesText(read.Files));
+    if (read.Files.AddedTxt) emit events()->LicenceListChanged();
+}
+
+// While the project is busy nothing here may change its files.
+void frmFile::updateBusy(bool busy) {
+    eList->setEnabled(!busy);
+    for (QPushButton* button : eButton)
+        button->setEnabled(!busy);
+    for (QAction* item : menM)
+        item->setEnabled(!busy);
+    layOut();
 }
 
 void frmFile::showStatus(const QString& text) {
     statusText_ = text;
     lStatus->setText(text);
-    lStatus->setVisible(!text.isEmpty());
     lStatus->setToolTip(text);
     lStatus->setAccessibleName(text);
     layOut();
+}
+
+// The window stays while its own reading runs: the work reports into it.
+void frmFile::closeEvent(QCloseEvent* event) {
+    if (reading_) return event->ignore();
+    EditorWindow::closeEvent(event);
 }

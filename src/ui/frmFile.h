@@ -16,7 +16,8 @@ class QLabel;
 class QListWidget;
 class QMenu;
 class QPushButton;
-struct DropResult;
+class qkProgressA;
+struct Intake;
 
 // The characters a renamed file's name may consist of (the underscore is
 // listed twice); no blank, hyphen or upper-case letter.
@@ -40,11 +41,11 @@ struct FileManagerLayout {
 FileManagerLayout LayOutFileManager(QSize client, int statusHeight);
 
 // A resizable child window, initially 416 x 327 pixels. List entry k always
-// shows file k of the project. FileListOpen is true while it is loaded;
-// closing it unloads (deletes) it. Files are added by a drop or through
-// "Add files...", which take them alike; files refused are named in a status
-// line above the buttons, wrapped to the list's width, until the list next
-// changes.
+// shows file k of the project. Files are added by a drop or through "Add
+// files...", which take them alike. While added files are read (on a worker thread) a progress bar
+// takes the status line's place, and while the project is busy the list, the buttons and the menu
+// take nothing. Files refused are named in a status line above the buttons, wrapped to the list's
+// width, until the list next changes.
 class frmFile : public EditorWindow {
     Q_OBJECT
 
@@ -53,19 +54,22 @@ class frmFile : public EditorWindow {
     ~frmFile() override;
 
     // Adds the files at paths as a drop does; a name already listed gets the
-    // new contents and keeps its place.
+    // new contents and keeps its place. Returns when they are read.
     void DropPaths(const std::vector<std::string>& paths);
 
-    // The controls under their names, with the status line lStatus and the
-    // popup menu mM with its items menM(0) to menM(3).
+    // The controls under their names, with the status line lStatus, the bar
+    // eProgress that replaces it while files are read, and the popup menu mM
+    // with its items menM(0) to menM(3).
     QListWidget* eList;
     std::array<QPushButton*, 4> eButton;
     QLabel* lStatus;
+    qkProgressA* eProgress;
     QMenu* mM;
     std::array<QAction*, 4> menM;
 
   protected:
     void resizeControls(QSize client) override;
+    void closeEvent(QCloseEvent* event) override;
 
   private:
     void buildControls(QWidget* client);
@@ -76,8 +80,11 @@ class frmFile : public EditorWindow {
     void addFiles();
     void renameSelected();
     void removeSelected();
+    void showIntake(const Intake& read);
+    void updateBusy(bool busy);
     void showStatus(const QString& text);
     void layOut();
 
     QString statusText_;
+    bool reading_ = false; // this window's own work runs
 };

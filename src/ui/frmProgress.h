@@ -13,8 +13,8 @@ class qkProgressA;
 
 // A top-level dialog-style window of fixed client size 326 x 47, titled with
 // string 160. The user cannot close it; its owner deletes it when the save
-// ends. It is shown over its owner but is not its child, so that disabling
-// the main window while it packs leaves this window enabled.
+// ends. It is shown over its owner but is not its child, so that whatever
+// of the owner is disabled while it packs leaves this window enabled.
 class frmProgress : public QWidget {
     Q_OBJECT
 

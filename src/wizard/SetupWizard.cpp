@@ -370,7 +370,8 @@ void SetupWizard::install() {
     if (eForAll->isChecked()) return installForAllUsers();
     PageProgress progress(qkProgressA1, eFile, cancelRequested_);
     try {
-        const InstallResult result = setup_.Install(*plan_, progress);
+        const InstallResult result =
+            setup_.Install(*plan_, qkScriptSetupA1->GetScriptValues(), progress);
         installing_ = false;
         switch (result.Outcome) {
         case InstallOutcome::Installed:

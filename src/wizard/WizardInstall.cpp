@@ -35,33 +35,22 @@ InstallPlan WizardInstall::Plan(const std::string& folder, const std::string& se
                                 bool allUsers) const {
     InstallEnvironment env = env_;
     env.Root = env_.Root || allUsers;
-    PlanRequest request;
-    request.Setup = &*setup_;
-    request.Selection = selection;
-    request.Folders = MapFolders(folder, env);
-    request.Root = env.Root;
-    request.Rules = {env.Root, env.Root};
-    return PlanInstallation(request);
+    // As root: no folder another user could replace, and exact modes.
+    return PlanInto(*setup_, selection, folder, env, {env.Root, env.Root});
 }
 
-InstallResult WizardInstall::Install(const InstallPlan& plan, InstallProgress& progress) {
-    const std::string& folder = plan.Folders.Install;
-    // As root: no folder another user could replace, and exact modes.
-    const FolderRules rules{env_.Root, env_.Root};
-    lock_ = InstallLock::Take(folder, rules);
-    // A folder yet to be made: its anchor is held until the engine has made
-    // and locked it.
-    if (!lock_) anchorLock_ = InstallLock::TakeAnchor(folder, rules);
-    if (lock_) {
-        const Recovery recovery = RecoverInstallation(*lock_, folder, plan.Folders, rules);
-        if (!recovery.Result.Problems.empty())
-            throw Refused("an earlier installation here was interrupted and could not be "
-                          "undone: " +
-                              recovery.Result.Problems.front(),
-                          folder);
-        if (::access(folder.c_str(), F_OK) != 0) lock_.reset(); // its folder went with the undo
-    }
-    return RunInstallation(*setup_, plan, progress, lock_);
+InstallResult WizardInstall::Install(InstallPlan& plan, const std::string& selection,
+                                     InstallProgress& progress) {
+    const std::string folder = plan.Folders.Install;
+    const Recovery recovery = start_.Claim(folder, plan.Folders, {env_.Root, env_.Root});
+    if (!recovery.Result.Problems.empty())
+        throw Refused("an earlier installation here was interrupted and could not be "
+                      "undone: " +
+                          recovery.Result.Problems.front(),
+                      folder);
+    // The plan was made before the undo changed the folder.
+    if (recovery.Found) plan = Plan(folder, selection, false);
+    return start_.Run(*setup_, plan, progress);
 }
 
 bool WizardInstall::CanLaunch(const InstallPlan& plan) const {

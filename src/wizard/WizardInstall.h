@@ -9,6 +9,7 @@
 
 #include "install/InstallEngine.h"
 #include "install/InstallPlan.h"
+#include "install/InstallStart.h"
 #include "install/LinuxFolders.h"
 #include "install/SetupPackage.h"
 
@@ -36,10 +37,12 @@ class WizardInstall {
     // path when it cannot go ahead.
     InstallPlan Plan(const std::string& folder, const std::string& selection, bool allUsers) const;
 
-    // Undoes an interrupted installation in the plan's folder, then carries
-    // the plan out; the engine undoes everything on failure or cancel.
-    // Throws KaveloError when the folder is held or its journal unusable.
-    InstallResult Install(const InstallPlan& plan, InstallProgress& progress);
+    // Takes the plan's folder and undoes an interrupted installation there
+    // (then plans selection again, as this user), then carries the plan out;
+    // the engine undoes everything on failure or cancel. Throws KaveloError
+    // when the folder is held or its journal unusable.
+    InstallResult Install(InstallPlan& plan, const std::string& selection,
+                          InstallProgress& progress);
 
     // Whether the finish page may offer to start the installed program:
     // never as root, only a program this installation wrote.
@@ -51,6 +54,5 @@ class WizardInstall {
     std::string picture_;
     std::string licenseName_;
     std::string licenseText_;
-    std::optional<InstallLock> lock_;
-    std::optional<InstallLock> anchorLock_;
+    InstallStart start_;
 };

@@ -158,7 +158,7 @@ TEST_F(EditorSession, EveryWindowTypedDroppedChosenAndSaved) {
         select += (i ? "," : "") + std::to_string(i + 1) + "=" +
                   std::to_string(static_cast<unsigned char>(selection[i]));
     std::string report = debugText.toStdString();
-    const std::string problems = "### Line 116: Warning: Reference to missing file: MyApp.exe\n\n";
+    const std::string problems = "### Line 127: Warning: Reference to missing file: MyApp.exe\n\n";
     ASSERT_EQ(report.substr(0, problems.size()), problems);
     EXPECT_EQ(report.substr(problems.size()) + "\n", Simulate(path, select));
 }

@@ -3,6 +3,10 @@
 // debugger text passed on.
 #include "app/MakerHost.h"
 
+#include "AnsweringDialogs.h"
+#include "app/WorkerHost.h"
+#include "ui/OffThread.h"
+
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
@@ -57,14 +61,16 @@ TEST(MakerHost, ErrorIsAMessageBoxWithTheErrorIconOverTheOwner) {
     EXPECT_EQ(seen.buttons, 1);
 }
 
-TEST(MakerHost, PackingShowsTheProgressWindowOverTheDisabledOwner) {
+// The owner stays enabled: whoever runs the save disables what must not be
+// touched meanwhile.
+TEST(MakerHost, PackingShowsTheProgressWindowOverTheOwner) {
     HostRig rig;
     ProgressSink* bar = rig.host.BeginPacking();
     ASSERT_NE(rig.host.Progress(), nullptr);
     QPointer<frmProgress> window = rig.host.Progress();
     EXPECT_EQ(bar, window->Bar());
     EXPECT_TRUE(window->isVisible());
-    EXPECT_FALSE(rig.owner.isEnabled());
+    EXPECT_TRUE(rig.owner.isEnabled());
     EXPECT_TRUE(window->isEnabled());
     EXPECT_TRUE(rig.module.Run.ProgressOpen);
     EXPECT_EQ(window->windowTitle(), QStringLiteral("Packing file(s)..."));
@@ -91,6 +97,39 @@ TEST(MakerHost, DebuggerTextReachesTheDebuggerWindowWhileItIsOpen) {
     rig.module.DebugPrint("### Warning: missing file");
     rig.module.DebugClear();
     EXPECT_EQ(spy.count(), 2);
+}
+
+// A save on a worker thread reaches the host on the window thread: messages
+// and questions wait for their answer; the label and the bar's values are
+// queued and shown (the last value) before the work's end is taken; the
+// progress window goes with EndPacking.
+TEST(WorkerHost, CarriesEveryCallToTheWindowThread) {
+    HostRig rig;
+    AnsweringDialogs answers;
+    answers.questionAnswer = true;
+    rig.events.SetDialogs(answers);
+    WorkerHost worker(rig.host);
+    bool yes = false;
+    bool progressOpen = false;
+    RunOffThread([&] {
+        worker.ShowError("Error creating setup file");
+        yes = worker.AskYesNo("Replace it?");
+        ProgressSink* bar = worker.BeginPacking();
+        progressOpen = rig.module.Run.ProgressOpen; // set before BeginPacking returned
+        worker.PackingLabel("big.bin");
+        for (int i = 1; i <= 1000; ++i)
+            bar->ValueSet(static_cast<float>(i) / 1000);
+    });
+    EXPECT_EQ(answers.messages, (std::vector<std::string>{"Error creating setup file"}));
+    EXPECT_EQ(answers.questions, (std::vector<std::string>{"Replace it?"}));
+    EXPECT_TRUE(yes);
+    EXPECT_TRUE(progressOpen);
+    ASSERT_NE(rig.host.Progress(), nullptr);
+    EXPECT_EQ(rig.host.Progress()->LabelText(), QStringLiteral("big.bin"));
+    EXPECT_EQ(rig.host.Progress()->Bar()->Text(), QStringLiteral("100.00%"));
+    RunOffThread([&] { worker.EndPacking(); });
+    EXPECT_EQ(rig.host.Progress(), nullptr);
+    EXPECT_FALSE(rig.module.Run.ProgressOpen);
 }
 
 } // namespace

@@ -1,8 +1,6 @@
 // Starting a program and waiting for it with events processed: the
 // arguments as given, failures with the system's reason, the one-second
-// first spell, the wait lasting as long as the process, reaping, and the
-// time-based yield of the save.
-#include "app/GuiYield.h"
+// first spell, the wait lasting as long as the process, and reaping.
 #include "app/ProcessWait.h"
 
 #include <gtest/gtest.h>
@@ -16,11 +14,9 @@
 #include <QTimer>
 
 #include <cerrno>
-#include <thread>
 
 #include "TestHost.h"
 #include "common/Errors.h"
-#include "common/Progress.h"
 
 namespace {
 
@@ -102,35 +98,6 @@ TEST(ProcessWait, AProcessThatCannotBeWatchedEndsTheWaitAfterTheFirstSecond) {
         WaitOnProgramm(pid, 1000);
         EXPECT_GT(clock.elapsed(), 1000) << pid;
     }
-}
-
-// The codec reports about every 1024 bytes; a turn of the event loop is
-// taken at most every kYieldIntervalMs, and at once after ForceNextYield.
-TEST(GuiYield, TurnsTheEventLoopByTimeNotByReport) {
-    InstallGuiYield();
-    int turns = 0;
-    SetYieldTurnObserver([&] { ++turns; });
-    int posted = 0;
-    ForceNextYield();
-    QMetaObject::invokeMethod(
-        qApp, [&] { ++posted; }, Qt::QueuedConnection);
-    YieldToEventLoop();
-    EXPECT_EQ(turns, 1);
-    EXPECT_EQ(posted, 1); // the forced turn processed the pending event
-
-    QElapsedTimer clock;
-    clock.start();
-    for (int i = 0; i < 20000; ++i)
-        YieldToEventLoop();
-    const qint64 spent = clock.elapsed();
-    EXPECT_LE(turns - 1, spent / kYieldIntervalMs + 1);
-
-    std::this_thread::sleep_for(std::chrono::milliseconds(kYieldIntervalMs + 5));
-    const int before = turns;
-    YieldToEventLoop();
-    EXPECT_EQ(turns, before + 1);
-    SetYieldTurnObserver({});
-    RemoveGuiYield();
 }
 
 } // namespace

@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QMdiArea>
 #include <QMenu>
+#include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QStatusBar>
@@ -148,21 +149,45 @@ TEST_F(MakerTest, CloseAllClosesTheFiveInOrderAndLeavesTheDebugger) {
     EXPECT_EQ(maker->mdiArea->subWindowList(), QList<QMdiSubWindow*>{debugger});
 }
 
-TEST_F(MakerTest, SaveShowsProgressWithTheWindowDisabled) {
+// The save runs on a worker thread. Meanwhile the menus and the menu bar
+// take no command while the window stays enabled, and what is typed into the
+// project is kept for the next save: this one writes the project as it was
+// when it began, and gives the files back packed.
+TEST_F(MakerTest, WhileASaveRunsTypingGoesOnAndIsKept) {
     module.Project.AddFile({"readme.txt", std::string(300000, 'r')});
-    std::vector<std::pair<bool, bool>> seen; // (window enabled, progress window open)
-    const auto previous =
-        SetYieldHook([&] { seen.emplace_back(maker->isEnabled(), module.Run.ProgressOpen); });
+    UseStandIn(0, "gen", LineCaption);
+    const std::string before = module.Project.ScriptText;
+    struct {
+        bool busy = false, window = false, menus = true, bar = true;
+    } seen;
+    // Queued when the save begins: taken by the event loop while it runs.
+    QObject::connect(&events, &ProjectEvents::BusyChanged, maker.get(), [&](bool busy) {
+        if (!busy) return;
+        QMetaObject::invokeMethod(
+            maker.get(),
+            [&] {
+                seen = {maker->Busy(), maker->isEnabled(), maker->menuBar()->isEnabled(),
+                        maker->qkMenuA1->isEnabled()};
+                module.Project.ScriptText += "\r\n; typed while saving";
+                maker->RunCommand(0); // refused
+            },
+            Qt::QueuedConnection);
+    });
     maker->menPrj[3]->trigger();
-    SetYieldHook(previous);
-    ASSERT_FALSE(seen.empty());
-    for (const auto& [enabled, progress] : seen) {
-        EXPECT_FALSE(enabled);
-        EXPECT_TRUE(progress);
-    }
-    EXPECT_TRUE(maker->isEnabled());
+    EXPECT_TRUE(seen.busy);
+    EXPECT_TRUE(seen.window);
+    EXPECT_FALSE(seen.menus);
+    EXPECT_FALSE(seen.bar);
+    EXPECT_EQ(made[0], 0);
+    EXPECT_FALSE(maker->Busy());
+    EXPECT_TRUE(maker->menuBar()->isEnabled() && maker->qkMenuA1->isEnabled());
     EXPECT_FALSE(module.Run.ProgressOpen);
-    EXPECT_EQ(Reopened().Files.size(), 2u);
+    EXPECT_EQ(module.Project.ScriptText, before + "\r\n; typed while saving");
+    ASSERT_EQ(module.Project.Files.size(), 2u);
+    EXPECT_TRUE(module.Project.Files[1].Packed());
+    const SetupProject saved = Reopened();
+    EXPECT_EQ(saved.ScriptText, before);
+    EXPECT_EQ(saved.Files.size(), 2u);
 }
 
 TEST_F(MakerTest, ClosingUnloadsTheWindowsThenSavesAndClosesAbout) {

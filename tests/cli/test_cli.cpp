@@ -219,7 +219,34 @@ TEST(Cli, SimulateShowsTheInstallationsLinuxPaths) {
                              "myapp.exe,99,D:\\Apps,a.exe"),
               std::string::npos)
         << check.out;
-    EXPECT_EQ(Shell(kKavelo + " check --paths windows " + setup).status, 0);
+    // The example paths do not hide what the installer refuses.
+    EXPECT_EQ(Shell(kKavelo + " check --paths windows " + setup + " 2>/dev/null").status, 1);
+}
+
+// check fails on every line an installation per user or as root refuses, in
+// the installer's words; a data home the installer refuses is one of them.
+TEST(Cli, CheckTellsWhatEitherMappingRefuses) {
+    TempDir dir;
+    const std::string setup = dir / "x.exe";
+    ASSERT_EQ(Shell(kKavelo + " new " + setup).status, 0);
+    WriteFile(dir / "s.txt", "[Install]\r\nCopy myapp.exe,99,\\usr\\local\\bin,myapp\r\n");
+    ASSERT_EQ(Shell(kKavelo + " script " + setup + " --set " + (dir / "s.txt")).status, 0);
+    const std::string env = "HOME=" + (dir / "home") + " XDG_DATA_HOME= ";
+    const ShellResult check = Shell(env + kKavelo + " check " + setup);
+    EXPECT_EQ(check.status, 1);
+    // The command folder for root, outside the user's folders.
+    EXPECT_EQ(check.err, "kavelo: " + setup +
+                             ": per user: Copy myapp.exe,99,\\usr\\local\\bin,myapp: "
+                             "/usr/local/bin/myapp: lies outside the folders this "
+                             "installation may write to (" +
+                             (dir / "home/.local/opt/My Company/My Application") + ", " +
+                             (dir / "home/.local/lib") + ", " + (dir / "home/.local/share") + ", " +
+                             (dir / "home/.local/bin") + ")\n");
+    const ShellResult root = Shell("HOME=" + (dir / "home") + " XDG_DATA_HOME=/ " + kKavelo +
+                                   " check --as root " + setup);
+    EXPECT_EQ(root.status, 1);
+    EXPECT_NE(root.err.find("XDG_DATA_HOME is the root folder"), std::string::npos) << root.err;
+    EXPECT_EQ(root.err.find("as root:"), std::string::npos) << root.err;
 }
 
 TEST(Cli, CompressAndDecompressFiles) {

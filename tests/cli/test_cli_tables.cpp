@@ -284,7 +284,7 @@ TEST_F(CliTable, TextsFromLinuxFiles) {
         {"$K script t.exe --get-script s.txt --get-strings n.txt && $K script t.exe --set s.txt "
          "--strings n.txt && $K script t.exe --get-script s2.txt && cmp s.txt s2.txt && "
          "$K info t.exe",
-         0, "script            4886 bytes\nstrings           64 bytes\n", "", false},
+         0, "script            5437 bytes\nstrings           64 bytes\n", "", false},
     });
 }
 

@@ -26,7 +26,8 @@ inline const char* const kScript = "[Install]\r\n"
 // in it, files outside that must never change, and the setup to install.
 class Machine {
   public:
-    explicit Machine(uint32_t bSize = 5, const std::string& script = kScript) {
+    explicit Machine(uint32_t bSize = 5, const std::string& script = kScript,
+                     const std::vector<RawEntry>& extra = {}) {
         std::mt19937 rng(9);
         std::string a(3u << 20, '\0');
         for (char& c : a)
@@ -41,6 +42,7 @@ class Machine {
             {"b.txt", "bee", 0, bSize == 5 ? 3 : bSize},
             {"c.txt", "sea"},
             {"d.sh", "#!/bin/sh\n"}};
+        entries.insert(entries.end(), extra.begin(), extra.end());
         WriteFile(dir_ / "setup.exe", BuildSetup("RUNTIME", entries));
         for (const char* folder : {"root/inst", "root/outside", "root/share", "root/desktop"})
             std::filesystem::create_directories(dir_ / folder);

@@ -101,7 +101,7 @@ TEST(ResFiles, NumberedTextsOfTheTemplate) {
 TEST(ResFiles, ScriptHasTheSizeAndLineBreaksOfTheTemplate) {
     const std::string script = LoadResFile("script.txt");
     EXPECT_EQ(script, Committed("SCRIPT.TXT"));
-    ASSERT_EQ(script.size(), 4886u);
+    ASSERT_EQ(script.size(), 5437u);
     ASSERT_GE(script.size(), 2u);
     EXPECT_EQ(script.substr(script.size() - 2), "\r\n");
     std::size_t crlf = 0, cr = 0, lf = 0;
@@ -113,9 +113,9 @@ TEST(ResFiles, ScriptHasTheSizeAndLineBreaksOfTheTemplate) {
                     (script[i] >= 0x20 && script[i] < 0x7f))
             << "byte " << i;
     }
-    EXPECT_EQ(crlf, 122u);
-    EXPECT_EQ(cr, 122u);
-    EXPECT_EQ(lf, 122u);
+    EXPECT_EQ(crlf, 133u);
+    EXPECT_EQ(cr, 133u);
+    EXPECT_EQ(lf, 133u);
 }
 
 TEST(ResFiles, ScriptActsOnExactlyTheTemplateLines) {
@@ -132,7 +132,7 @@ TEST(ResFiles, ScriptActsOnExactlyTheTemplateLines) {
         "Copy MyApp.exe,1,,MyApp.exe,ADQS 4",
     };
     auto lines = SplitCrLf(LoadResFile("script.txt"));
-    ASSERT_EQ(lines.size(), 123u); // the text after the last CR LF
+    ASSERT_EQ(lines.size(), 134u); // the text after the last CR LF
     EXPECT_EQ(lines.back(), "");
     lines.pop_back();
 

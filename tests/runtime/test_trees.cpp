@@ -34,15 +34,19 @@ void MakeApp(const std::string& app) {
     WriteFile(app + "/bin/start.svg",
               "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"16\" height=\"16\">"
               "<rect width=\"16\" height=\"16\" fill=\"teal\"/></svg>\n");
+    WriteFile(app + "/share/Logo.svg", "<svg xmlns=\"http://www.w3.org/2000/svg\"/>\n");
 }
 
-std::string Script(const std::string& version) {
-    return CrLf(
-        {"[Install]", "Copy MyApp.tree,1,,,,," + version, "Link myapp.tree/bin/start,1,,,SCT 1"});
+// The launcher's categories, and its icon: the SVG beside the target, or
+// the one the sixth field names.
+std::string Script(const std::string& version, const std::string& icon) {
+    return CrLf({"[Install]", "Copy MyApp.tree,1,,,,," + version,
+                 "Link myapp.tree/bin/start,1,,,SCT 1 Development;IDE;," + icon});
 }
 
-std::string MakeTreeSetup(const Sandbox& box, const std::string& name, const std::string& version) {
-    const std::string setup = box.MakeSetup(kKavelo, name, {}, Script(version), "My App\r\n");
+std::string MakeTreeSetup(const Sandbox& box, const std::string& name, const std::string& version,
+                          const std::string& icon = "") {
+    const std::string setup = box.MakeSetup(kKavelo, name, {}, Script(version, icon), "My App\r\n");
     const RunResult r = RunShell(kKavelo + " add " + Quoted(setup) + " " + Quoted(box / "MyApp"));
     EXPECT_EQ(r.status, 0) << r.out;
     return setup;
@@ -55,7 +59,7 @@ TEST(RuntimeTrees, InstallStartUpgradeAndUninstallATree) {
     MakeApp(box / "MyApp");
     const std::string v1 = MakeTreeSetup(box, "v1", "1.0");
     fs::remove(box / "MyApp/lib/Plugins/Readme.TXT");
-    const std::string v2 = MakeTreeSetup(box, "v2", "2.0");
+    const std::string v2 = MakeTreeSetup(box, "v2", "2.0", "MyApp.tree/share/Logo.svg");
     box.HandOver();
     const std::string inst = box / "inst";
 
@@ -77,7 +81,7 @@ TEST(RuntimeTrees, InstallStartUpgradeAndUninstallATree) {
     const std::string launcher = ReadFile(desktop);
     for (const std::string& line :
          {"Exec=" + inst + "/bin/start\n", std::string("Icon=My-App\n"),
-          std::string("Terminal=true\n"), std::string("Categories=Utility;\n")})
+          std::string("Terminal=true\n"), std::string("Categories=Development;IDE;\n")})
         EXPECT_NE(launcher.find(line), std::string::npos) << line << launcher;
     EXPECT_EQ(ReadFile(box / "home/.local/share/icons/hicolor/scalable/apps/My-App.svg"),
               ReadFile(box / "MyApp/bin/start.svg"));
@@ -92,6 +96,8 @@ TEST(RuntimeTrees, InstallStartUpgradeAndUninstallATree) {
     r = box.Run({v2, "--unattended", "--dir", inst, "--no-launch"});
     ASSERT_EQ(r.status, 0) << r.out;
     EXPECT_FALSE(fs::exists(inst + "/lib/Plugins/Readme.TXT"));
+    EXPECT_EQ(ReadFile(box / "home/.local/share/icons/hicolor/scalable/apps/My-App.svg"),
+              ReadFile(box / "MyApp/share/Logo.svg"));
     EXPECT_TRUE(fs::exists(inst + "/bin/RealTrue"));
     EXPECT_EQ(box.Run({inst + "/bin/start"}).out, "started from the tree\n");
 

@@ -205,6 +205,37 @@ TEST_F(Simulation, Shortcuts) {
     EXPECT_EQ(Run({"Del a.exe,1,,,S 4", "Del ,99,,,DS 4"}),
               (std::vector<std::string>{"    (DeleteFile): " + target, "    DeleteShortCuts: S 4",
                                         "    DeleteShortCuts: DS 4"}));
+    // Categories after the number are no part of it; "C" on a Del takes the command back.
+    EXPECT_EQ(Run({"Link a.exe,1,,,S 2 Development;Education;", "Del a.exe,1,,,C"}),
+              (std::vector<std::string>{"    CreateShortcut name=My Application; Target=" + target +
+                                            "; Params=",
+                                        "    (DeleteFile): " + target, "    DeleteShortCuts: C",
+                                        "    DeleteCommand: " + target}));
+}
+
+TEST_F(Simulation, ShortcutCategoriesAndIconField) {
+    const struct {
+        const char* text;
+        const char* rest;
+        const char* categories;
+    } cases[] = {
+        {"S 4", "S 4", ""},
+        {"S 4 Development;", "S 4", "Development;"},
+        {" SC 4  Game;ArcadeGame  ", "SC 4", "Game;ArcadeGame"},
+        {"S 4 Development", "S 4 Development", ""}, // no ";": no categories
+        {"Development;", "Development;", ""},       // no blank: the flags
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(SplitShortcutCategories(c.text),
+                  (std::pair<std::string, std::string>{c.rest, c.categories}))
+            << c.text;
+    EXPECT_EQ(ReadShortcutText("Sd 12 X-Mine;")->Categories, "X-Mine;");
+    EXPECT_EQ(ReadShortcutText("Sd 12 X-Mine;")->Text, 12);
+    EXPECT_EQ(ParseInstallCommand("Link a,1,,,S 1, Logo.PNG ").Icon, "Logo.PNG");
+    EXPECT_EQ(ParseInstallCommand("Link a,1,,,S 1,app.tree/share/a b.svg").Icon,
+              "app.tree/share/a b.svg");
+    for (const char* none : {"", " ", "7", "-1.5e3"})
+        EXPECT_EQ(ParseInstallCommand(std::string("Link a,1,,,S 1,") + none).Icon, "") << none;
 }
 
 TEST_F(Simulation, KeepsAtMost1025Commands) {

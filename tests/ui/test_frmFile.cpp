@@ -1,12 +1,14 @@
 // The file manager: the resize arithmetic, rename rules, removing several
 // entries, drops from a desktop file manager (replacing, folders, the
-// 512-file limit with its status line), the popup menu and the licence list
-// of the general information window following ".txt" files.
+// 512-file limit with its status line), the window while the project is
+// busy, the popup menu and the licence list of the
+// general information window following ".txt" files.
 #include "ui/frmFile.h"
 
 #include "WindowFixture.h"
 
 #include "ui/ChildWindow.h"
+#include "ui/qkProgressA.h"
 #include "ui/frmGen.h"
 
 #include <gtest/gtest.h>
@@ -73,6 +75,8 @@ class FileManager : public ::testing::Test {
         ASSERT_TRUE(enter.isAccepted());
         QDropEvent drop(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
         QCoreApplication::sendEvent(target, &drop);
+        ASSERT_TRUE(drop.isAccepted());
+        QCoreApplication::processEvents(); // the files are read once the drop is done
     }
     // The answer the rename box gives; the requests it was asked are kept.
     void Answer(const QString& text) { editor.dialogs.inputAnswer = text; }
@@ -335,6 +339,42 @@ TEST_F(FileManager, AddFilesTakesTheDialogsFilesAsADropDoes) {
     }
     ASSERT_EQ(requests.size(), 2u);
     EXPECT_TRUE(requests[0].open && requests[0].several);
+}
+
+// While the project is busy (a save, or this window reading) the list, the
+// buttons and the menu take nothing; the window's own reading shows its bar
+// in the status line's place.
+TEST_F(FileManager, NothingIsTakenWhileTheProjectIsBusy) {
+    auto* window = OpenWith({"myapp.exe"});
+    const auto controlsEnabled = [window] {
+        bool any = window->eList->isEnabled();
+        for (int i = 0; i < 4; ++i)
+            any = any || window->eButton[i]->isEnabled() || window->menM[i]->isEnabled();
+        return any;
+    };
+    WriteFile(dir / "a.dat", "a");
+    {
+        ProjectEvents::Work busy(editor.events);
+        EXPECT_FALSE(controlsEnabled());
+        window->DropPaths({dir / "a.dat"});
+        EXPECT_EQ(editor.module.Project.FileCount(), 1);
+    }
+    EXPECT_TRUE(controlsEnabled());
+
+    bool seenEnabled = true;
+    bool seenBar = false;
+    QObject::connect(&editor.events, &ProjectEvents::BusyChanged, window, [&](bool busy) {
+        if (!busy) return;
+        seenEnabled = controlsEnabled();
+        seenBar = window->eProgress->isVisible() && !window->lStatus->isVisible();
+    });
+    window->DropPaths({dir / "a.dat"});
+    EXPECT_FALSE(seenEnabled);
+    EXPECT_TRUE(seenBar);
+    EXPECT_FALSE(window->eProgress->isVisible());
+    EXPECT_EQ(window->eProgress->Text(), QStringLiteral("100.00%"));
+    EXPECT_EQ(ProjectNames(editor.module.Project), (std::vector<std::string>{"myapp.exe", "a.dat"}));
+    EXPECT_TRUE(controlsEnabled());
 }
 
 TEST_F(FileManager, PopupMenuOnRightClickAndTheMenuKey) {

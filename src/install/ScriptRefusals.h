@@ -1,0 +1,47 @@
+// What an installation refuses that the script alone decides: a target
+// outside the folders the mapping lets it write to, a name it keeps for its
+// own files, a command line whose fields cannot work. The installer's first
+// pass and "kavelo check" ask these same functions, so that check passes no
+// line the installer refuses, in the installer's words.
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "common/Errors.h"
+#include "install/LinuxFolders.h"
+#include "script/InstallScript.h"
+#include "script/ScriptCheck.h"
+
+// What a target is written as: a file, a launcher (the desktop folder takes
+// launchers too) or one of the installation's own files.
+enum class TargetUse { Write, Launcher, Own };
+
+// Why an installation with folders does not write path (absolute,
+// normalized), or nullopt when it may.
+std::optional<Refused> RefusedTarget(const LinuxFolders& folders, const std::string& path,
+                                     TargetUse use);
+
+// Whether the setup carries a file of this lower-case name.
+using SetupHasFile = std::function<bool(const std::string&)>;
+
+// The checks of one command line that need neither the machine nor the
+// setup's bytes: base folder 99 with an empty third field, a Copy of a path
+// inside a tree, launcher categories, an icon file the setup does not carry
+// or that is no PNG or SVG. Throws InvalidRequest.
+void CheckCommandLine(const InstallCommand& command, const SetupHasFile& hasFile);
+
+// The target of a command as the installer takes it: its Linux path, or
+// nullopt for a Del of launchers only (target "\"). Throws InvalidRequest as
+// LinuxPath does.
+std::optional<std::string> CommandTarget(const InstallCommand& command);
+
+// Every command line that selection reaches and that an installation into
+// folders refuses, each told as the installer tells it ("line: path:
+// reason").
+std::vector<ScriptProblem> RefusedScriptLines(std::string_view script, const std::string& selection,
+                                              const LinuxFolders& folders,
+                                              const SetupHasFile& hasFile);
