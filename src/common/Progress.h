@@ -1,19 +1,15 @@
-// Progress reporting and yielding to the event loop, shared by every layer.
-// The core never calls a window: the program installs a yield hook and hands
-// progress sinks (the progress bar) to the operations that report.
+// Progress reporting, shared by every layer: operations that report are
+// handed a progress sink (in the editor, the progress bar). The core never
+// calls a window.
 #pragma once
-
-#include <functional>
 
 // Anything that shows a fraction from 0 to 1.
 struct ProgressSink {
     virtual ~ProgressSink() = default;
     virtual void ValueSet(float value) = 0;
+    // Called after each report, where a program that does the work on its
+    // window thread would let the windows be painted. The editor does its
+    // long work on a worker thread, so nothing here needs doing; tests count
+    // the calls.
+    virtual void Yield() {}
 };
-
-// Runs the hook the program installed (the GUI processes its events once);
-// does nothing when none is installed, as in the CLI and the tests.
-void YieldToEventLoop();
-
-// Installs (or with an empty function removes) the yield hook; returns the previous one.
-std::function<void()> SetYieldHook(std::function<void()> hook);

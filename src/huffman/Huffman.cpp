@@ -12,7 +12,8 @@
 
 namespace {
 
-// Shows value / scale on the sink when a scale is set, and yields in any case.
+// Shows value / scale on the sink when a scale is set, and lets the sink
+// yield in any case.
 struct Reporter {
     ProgressSink* sink;
     int32_t scale;
@@ -22,7 +23,10 @@ struct Reporter {
     }
     void Report(double value) const {
         Set(value);
-        YieldToEventLoop();
+        Yield();
+    }
+    void Yield() const {
+        if (sink) sink->Yield();
     }
 };
 
@@ -338,7 +342,7 @@ void Compress(std::string_view input, ProgressSink* progress, int32_t progressBa
     Merge(tree, n, reporter, static_cast<double>(base), static_cast<double>(share2));
     base += share2;
     span -= share2;
-    YieldToEventLoop();
+    reporter.Yield();
     const int64_t share3 = span / 20;
 
     Codes codes;
@@ -353,7 +357,7 @@ void Compress(std::string_view input, ProgressSink* progress, int32_t progressBa
     auto* o = reinterpret_cast<uint8_t*>(out.data());
     base += share3;
     span -= share3;
-    YieldToEventLoop();
+    reporter.Yield();
 
     const double b = static_cast<double>(base), s = static_cast<double>(span);
     uint8_t* data = WriteHeader(o, tree, codes, n, reporter, b);

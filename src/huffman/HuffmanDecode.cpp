@@ -48,7 +48,7 @@ struct ReportPoints {
         if (sink)
             sink->ValueSet(
                 static_cast<float>((base + static_cast<double>(count) / n * spanLeft) / scale));
-        YieldToEventLoop();
+        if (sink) sink->Yield();
     }
 };
 
@@ -404,7 +404,7 @@ void Decompress(std::string_view input, ProgressSink* progress, int32_t progress
         if (progress)
             progress->ValueSet(static_cast<float>(
                 static_cast<double>(int64_t{progressBase} + progressSpan / 100) / progressScale));
-        YieldToEventLoop();
+        if (progress) progress->Yield();
     }
     const double spanLeft = static_cast<double>(int64_t{progressSpan} - progressSpan / 100);
 

@@ -25,7 +25,7 @@ std::string CompressZstdReporting(std::string_view contents, ProgressSink* progr
             const double part = static_cast<double>(at + n) / static_cast<double>(contents.size());
             progress->ValueSet(static_cast<float>((base + part * span) / scale));
         }
-        YieldToEventLoop();
+        if (progress) progress->Yield();
     }
     writer.Finish(frame);
     return frame;

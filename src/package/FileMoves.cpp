@@ -3,8 +3,6 @@
 #include <algorithm>
 #include <vector>
 
-#include "common/Progress.h"
-
 bool MoveFileData(BinaryFile& source, int64_t length, int64_t sourceOffset, int64_t destOffset,
                   BinaryFile* destination, int mode, int64_t blockSize) {
     BinaryFile& target = destination ? *destination : source;
@@ -21,7 +19,6 @@ bool MoveFileData(BinaryFile& source, int64_t length, int64_t sourceOffset, int6
             left -= chunk;
             source.ReadAt(sourceOffset + left, buffer.data(), static_cast<size_t>(chunk));
             target.WriteAt(destOffset + left, buffer.data(), static_cast<size_t>(chunk));
-            YieldToEventLoop();
         }
     } else {
         for (int64_t done = 0; done < length;) {
@@ -29,7 +26,6 @@ bool MoveFileData(BinaryFile& source, int64_t length, int64_t sourceOffset, int6
             source.ReadAt(sourceOffset + done, buffer.data(), static_cast<size_t>(chunk));
             target.WriteAt(destOffset + done, buffer.data(), static_cast<size_t>(chunk));
             done += chunk;
-            YieldToEventLoop();
         }
     }
 
@@ -55,7 +51,6 @@ bool ClearData(BinaryFile& file, int64_t offset, int64_t length, int64_t blockSi
         const int64_t chunk = std::min(blockSize, length - done);
         file.WriteAt(offset + done, zeros.data(), static_cast<size_t>(chunk));
         done += chunk;
-        YieldToEventLoop();
     }
     return true;
 }

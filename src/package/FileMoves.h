@@ -8,7 +8,7 @@
 
 // Copies length bytes from sourceOffset of source to destOffset of destination
 // (nullptr, or source itself, means the same file), in blocks of at most
-// blockSize bytes, yielding to the event loop after each block. Within one
+// blockSize bytes. Within one
 // file a copy to a higher offset runs from the last block to the first, so
 // overlapping ranges are copied correctly. Mode 0 and 1 copy; mode 2 copies
 // within one file and then zero-fills the part of the source range that the

@@ -352,7 +352,6 @@ int32_t PackageWrite::Write() {
         newEntries[k].StoredSize = static_cast<uint32_t>(stored);
         checksums.Entries.push_back(std::move(list_[k].digest));
         writeAt += stored;
-        YieldToEventLoop();
     }
     const int64_t dataTotal = writeAt - dataStart;
     CheckedNumber(dataTotal, "the size of the package's data");

@@ -81,7 +81,7 @@ mode_t SetupMode(const std::string& target) {
 class PackingWindow {
   public:
     explicit PackingWindow(Host& host) : host_(host), bar_(host.BeginPacking()) {
-        YieldToEventLoop();
+        if (bar_) bar_->Yield();
     }
     ~PackingWindow() { host_.EndPacking(); }
     ProgressSink* Bar() const { return bar_; }
@@ -173,8 +173,8 @@ void WriteSetupFile(SetupProject& project, Host& host, const std::string& runtim
     ProjectPacker(project, host, window.Bar()).Write(file, P);
     file.Flush();
     // Flushing a large setup to the disk takes about as long as the rename
-    // over the old setup that follows; the windows are painted between them.
-    YieldToEventLoop();
+    // over the old setup that follows; the windows may be painted between them.
+    if (window.Bar()) window.Bar()->Yield();
     file.Close();
 }
 

@@ -14,10 +14,44 @@ namespace {
 struct Walk {
     FolderRead Out;
     uint64_t Bytes = 0;
+    ProgressSink* Progress = nullptr;
+    uint64_t Total = 0; // bytes of the regular files found beforehand
 
     void Problem(const fs::path& path, std::string why) {
         Out.Problems.push_back({path.string(), std::move(why)});
     }
+    void Report() const {
+        if (Progress && Total > 0)
+            Progress->ValueSet(static_cast<float>(
+                std::min<double>(1.0, static_cast<double>(Bytes) / static_cast<double>(Total))));
+    }
+};
+
+// The bytes of the regular files below folder, links not followed: the
+// whole that progress is told shares of. Errors are the reading's to report.
+uint64_t BytesBelow(const std::string& folder) {
+    uint64_t total = 0;
+    std::error_code ec;
+    for (fs::recursive_directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        std::error_code ignored;
+        if (it->symlink_status(ignored).type() == fs::file_type::regular)
+            total += it->file_size(ignored);
+    }
+    return total;
+}
+
+// Tells progress its share: part k of n.
+class ShareOf : public ProgressSink {
+  public:
+    ShareOf(ProgressSink* whole, size_t k, size_t n)
+        : whole_(whole), base_(static_cast<float>(k) / static_cast<float>(n)),
+          span_(1.0f / static_cast<float>(n)) {}
+    void ValueSet(float value) override { whole_->ValueSet(base_ + span_ * value); }
+
+  private:
+    ProgressSink* whole_;
+    float base_;
+    float span_;
 };
 
 // What a tree cannot hold, by the kind of file lstat found.
@@ -83,6 +117,7 @@ void ReadEntry(Walk& w, const fs::directory_entry& item, const std::string& name
         return w.Problem(path, KindProblem(status.type()));
     }
     w.Bytes += e.Data.size();
+    w.Report();
     w.Out.Contents.Entries.push_back(std::move(e));
 }
 
@@ -97,8 +132,10 @@ std::string FolderName(const std::string& folder) {
 
 } // namespace
 
-FolderRead ReadFolderTree(const std::string& folder) {
+FolderRead ReadFolderTree(const std::string& folder, ProgressSink* progress) {
     Walk w;
+    w.Progress = progress;
+    if (progress) w.Total = BytesBelow(folder);
     w.Out.Contents.RootName = FolderName(folder);
     if (std::string why = TreeNameProblem(w.Out.Contents.RootName);
         w.Out.Contents.RootName.empty() || !why.empty()) {
@@ -116,12 +153,15 @@ FolderRead ReadFolderTree(const std::string& folder) {
     return std::move(w.Out);
 }
 
-DropResult DropFolders(SetupProject& project, const std::vector<std::string>& folders) {
+DropResult DropFolders(SetupProject& project, const std::vector<std::string>& folders,
+                       ProgressSink* progress) {
     DropResult result;
     std::map<std::string, std::string> byName;
     std::vector<std::pair<std::string, Tree>> read;
-    for (const std::string& folder : folders) {
-        FolderRead r = ReadFolderTree(folder);
+    for (size_t k = 0; k < folders.size(); ++k) {
+        const std::string& folder = folders[k];
+        ShareOf share(progress, k, folders.size());
+        FolderRead r = ReadFolderTree(folder, progress ? &share : nullptr);
         const std::string name = TreeProjectName(r.Contents.RootName);
         const auto [it, fresh] = byName.emplace(name, folder);
         if (!fresh)

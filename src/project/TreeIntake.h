@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "common/Progress.h"
 #include "package/TreeArchive.h"
 #include "project/FileIntake.h"
 
@@ -17,10 +18,13 @@ struct FolderRead {
 };
 
 // Reads every file, folder and link below folder (links are not followed).
-FolderRead ReadFolderTree(const std::string& folder);
+// progress, when given, is told the share of the files' bytes read.
+FolderRead ReadFolderTree(const std::string& folder, ProgressSink* progress = nullptr);
 
 // Adds each folder as a tree (raw container bytes, packed by the next save
 // with the project's codec); a tree of the same name is replaced in place.
 // When any folder has a problem, two folders would get the same name, or the
-// project is full, nothing is added and Problems says why.
-DropResult DropFolders(SetupProject& project, const std::vector<std::string>& folders);
+// project is full, nothing is added and Problems says why. progress, when
+// given, is told the share read, each folder an equal part.
+DropResult DropFolders(SetupProject& project, const std::vector<std::string>& folders,
+                       ProgressSink* progress = nullptr);

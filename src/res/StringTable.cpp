@@ -8,11 +8,11 @@ namespace {
 // Numbers are grouped by window in blocks of hundreds: 10-35 general texts and
 // messages, 100-106 About window, 150-155 startup dialog, 160 progress window,
 // 200-285 main window, 300-370 general information, 400-410 startup and finish
-// text, 500-511 file manager (505 and 506 name the files a drop could not add), 600
-// script editor, 700-704 test window, 800 debugger. "&" marks an access key,
+// text, 500-511 file manager (505, 506 and 508 name what an addition could not take, 507 adds a
+// folder), 600 script editor, 700-704 test window, 800 debugger. "&" marks an access key,
 // "|" a line break, "$" (and "%" in 102) a slot the caller fills. Kept sorted
 // by number for the binary search.
-constexpr std::array<ResString, 89> kStrings{{
+constexpr std::array<ResString, 91> kStrings{{
     {10, "KaveloMaker"},
     {20, "Kavelo setup files (*.run *.exe)"},
     {21, "Create new setup..."},
@@ -95,6 +95,8 @@ constexpr std::array<ResString, 89> kStrings{{
     {504, "&Close"},
     {505, "Not added, a setup holds at most 512 files: $"},
     {506, "Not added: $"},
+    {507, "Add &folder..."},
+    {508, "Folder not added: $"},
     {510, "Rename file..."},
     {511, "Enter new filename"},
     {600, "Component and Installation script editor"},

@@ -2,7 +2,12 @@
 
 #include <utility>
 
+#include "common/Errors.h"
+#include "common/TreeName.h"
+#include "package/PackageReader.h"
+#include "package/TreeReader.h"
 #include "project/Session.h"
+#include "project/TreeIntake.h"
 #include "ui/OffThread.h"
 #include "ui/ProjectEvents.h"
 #include "ui/QueuedProgress.h"
@@ -41,10 +46,45 @@ void TakeInto(SetupProject& project, SetupProject& names, const std::vector<int3
     }
 }
 
+// Counts a tree's files and their bytes as the reader checks its entries.
+class TreeCounter : public TreeReader::Events {
+  public:
+    explicit TreeCounter(TreeFacts& facts) : facts_(facts) {}
+    void Begin(const TreeEntry& entry, uint32_t size) override {
+        if (entry.Kind != TreeKind::Folder) ++facts_.Files;
+        if (entry.Kind == TreeKind::File || entry.Kind == TreeKind::Program) facts_.Bytes += size;
+    }
+    void Contents(const char*, size_t) override {}
+
+  private:
+    TreeFacts& facts_;
+};
+
+void CountTree(std::string_view bytes, TreeFacts& facts) {
+    TreeCounter counter(facts);
+    TreeReader reader(bytes.size(), counter);
+    reader.Add(bytes.data(), bytes.size());
+    reader.Finish();
+}
+
 } // namespace
 
+TreeFacts ReadTreeFacts(const ProjectFile& file) {
+    TreeFacts facts;
+    try {
+        if (file.Packed())
+            CountTree(ExtractEntry(file.Record(), file.Name), facts);
+        else
+            CountTree(file.Raw(), facts);
+    } catch (const KaveloError& e) {
+        facts = {};
+        facts.Damage = e.Reason();
+    }
+    return facts;
+}
+
 Intake ReadInBackground(ProjectEvents& events, const std::vector<std::string>& files,
-                        qkProgressA* bar) {
+                        const std::vector<std::string>& folders, qkProgressA* bar) {
     SetupProject& project = events.Module().Project;
     SetupProject names = NamesOf(project);
     const size_t before = names.Files.size();
@@ -53,10 +93,35 @@ Intake ReadInBackground(ProjectEvents& events, const std::vector<std::string>& f
         ProjectEvents::Work busy(events);
         QueuedProgress progress(bar, bar);
         RunOffThread([&] {
-            intake.Files = DropFiles(names, files, &progress);
+            intake.Files = DropFiles(names, files, files.empty() ? nullptr : &progress);
+            intake.Folders = DropFolders(names, folders, folders.empty() ? nullptr : &progress);
             intake.Changed = ChangedEntries(names, before);
+            for (const int32_t k : intake.Changed)
+                if (IsTreeName(names.Files[static_cast<size_t>(k)].Name))
+                    intake.Trees[k] = ReadTreeFacts(names.Files[static_cast<size_t>(k)]);
         });
+        progress.ShowLast();
         TakeInto(project, names, intake.Changed);
     }
     return intake;
+}
+
+std::map<int32_t, TreeFacts> ReadTreesInBackground(ProjectEvents& events,
+                                                   const std::vector<int32_t>& indices,
+                                                   qkProgressA* bar) {
+    // Copies: a codec chosen meanwhile may unpack the project's own.
+    std::vector<ProjectFile> trees;
+    for (const int32_t k : indices)
+        trees.push_back(events.Module().Project.Files[static_cast<size_t>(k)]);
+    std::map<int32_t, TreeFacts> facts;
+    ProjectEvents::Work busy(events);
+    QueuedProgress progress(bar, bar);
+    RunOffThread([&] {
+        for (size_t i = 0; i < trees.size(); ++i) {
+            facts[indices[i]] = ReadTreeFacts(trees[i]);
+            progress.ValueSet(static_cast<float>(i + 1) / static_cast<float>(trees.size()));
+        }
+    });
+    progress.ShowLast();
+    return facts;
 }

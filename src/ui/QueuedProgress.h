@@ -1,12 +1,14 @@
 // A progress sink for a worker thread: the values it is told are shown on a
 // sink of the window thread (a qkProgressA) by queued calls, the latest
-// value only, so a codec reporting every few kilobytes does not flood the
-// event queue.
+// value at most about once a frame, so a codec reporting every few
+// kilobytes neither floods the event queue nor keeps the window thread
+// repainting (and taking a core from the work).
 #pragma once
 
 #include <QObject>
 
 #include <atomic>
+#include <chrono>
 
 #include "common/Progress.h"
 
@@ -21,10 +23,14 @@ class QueuedProgress : public ProgressSink {
 
     // Called on the worker thread.
     void ValueSet(float value) override;
+    // Shows the last value told, which a call skipped within a frame of
+    // the one before may not have; on the window thread, once the work ended.
+    void ShowLast();
 
   private:
     ProgressSink* target_;
     QObject* context_;
     std::atomic<float> value_{0};
     std::atomic<bool> posted_{false};
+    std::chrono::steady_clock::time_point lastPost_; // the worker thread's own
 };

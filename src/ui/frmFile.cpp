@@ -4,6 +4,7 @@
 #include "ui/frmFile.h"
 
 #include "common/AsciiCase.h"
+#include "common/TreeName.h"
 #include "project/Session.h"
 #include "res/StringTable.h"
 #include "ui/BackgroundIntake.h"
@@ -21,6 +22,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
+#include <QTimer>
 
 #include <algorithm>
 
@@ -31,11 +33,17 @@ constexpr int kMargin = 8;      // the list's left edge
 constexpr int kListTop = 8;     // the list's top edge
 constexpr int kBottomBand = 33; // list top + height of a button
 constexpr int kButtonHeight = 25;
-constexpr int kStatusGap = 4;       // between the list and the status line
-constexpr int kProgressHeight = 17; // as the progress window's bar
+constexpr int kStatusGap = 4;           // between the list and the status line
+constexpr int kProgressHeight = 17;     // as the progress window's bar
+constexpr int kRetryMs = 200;           // a tree's facts wait for the project to be free
+constexpr int kLineTail = Qt::UserRole; // what a list line shows after the name
 
 bool IsLicenceName(std::string_view name) {
     return name.size() >= 4 && name.substr(name.size() - 4) == ".txt";
+}
+
+int32_t CaptionOf(int action) {
+    return action == 4 ? 507 : 501 + action;
 }
 
 } // namespace
@@ -53,7 +61,7 @@ FileManagerLayout LayOutFileManager(QSize client, int statusHeight) {
     const int band = statusHeight > 0 ? statusHeight + kStatusGap : 0;
     const int listHeight = std::max(0, top - 2 * kListTop - band);
     layout.List = QRect(kMargin, kListTop, width, listHeight);
-    const double share = width / 4.0;
+    const double share = width / static_cast<double>(layout.Buttons.size());
     for (size_t i = 0; i < layout.Buttons.size(); ++i)
         layout.Buttons[i] =
             QRectF(kMargin + static_cast<double>(i) * share, top, share, kButtonHeight);
@@ -82,10 +90,9 @@ void frmFile::buildControls(QWidget* client) {
     eList->setEditTriggers(QAbstractItemView::NoEditTriggers);
     eList->setFont(ListingFont());
     eList->setAccessibleName(CaptionToPlain(ResText(500)));
-    const int lefts[] = {8, 104, 208, 312};
     QWidget* previous = eList;
-    for (int i = 0; i < 4; ++i) {
-        eButton[i] = Place(new QPushButton(CaptionRef(501 + i), client), lefts[i], 296, 97, 25);
+    for (const int i : kFileButtonRow) {
+        eButton[i] = new QPushButton(CaptionRef(CaptionOf(i)), client);
         connect(eButton[i], &QPushButton::clicked, this, [this, i] { runAction(i); });
         QWidget::setTabOrder(previous, eButton[i]);
         previous = eButton[i];
@@ -102,8 +109,8 @@ void frmFile::buildControls(QWidget* client) {
 void frmFile::buildMenu() {
     mM = new QMenu(this);
     mM->setObjectName(QStringLiteral("mM"));
-    for (int i = 0; i < 4; ++i) {
-        menM[i] = mM->addAction(CaptionRef(501 + i));
+    for (const int i : kFileButtonRow) {
+        menM[i] = mM->addAction(CaptionRef(CaptionOf(i)));
         connect(menM[i], &QAction::triggered, this, [this, i] { runAction(i); });
     }
     // Delete on the list removes, like the menu's Remove, which shows the key.
@@ -117,10 +124,33 @@ void frmFile::buildMenu() {
             [this](const QPoint& at) { mM->popup(eList->viewport()->mapToGlobal(at)); });
 }
 
+// Trees show what they hold once it is read, off the window thread.
 void frmFile::load() {
     ResolveCaptions(this, -1);
-    for (const ProjectFile& file : module()->Project.Files)
+    bool trees = false;
+    for (const ProjectFile& file : module()->Project.Files) {
         eList->addItem(BytesToLine(file.Name));
+        trees = trees || IsTreeName(file.Name);
+    }
+    if (trees) QTimer::singleShot(0, this, &frmFile::readTrees);
+}
+
+void frmFile::readTrees() {
+    if (reading_ || !events()) return;
+    if (events()->Busy()) return QTimer::singleShot(kRetryMs, this, &frmFile::readTrees);
+    std::vector<int32_t> trees;
+    for (int32_t k = 0; k < module()->Project.FileCount(); ++k)
+        if (IsTreeName(module()->Project.Files[static_cast<size_t>(k)].Name)) trees.push_back(k);
+    reading_ = true;
+    const std::map<int32_t, TreeFacts> facts = ReadTreesInBackground(*events(), trees, eProgress);
+    reading_ = false;
+    for (const auto& [k, tree] : facts) {
+        const std::string& name = module()->Project.Files[static_cast<size_t>(k)].Name;
+        const QString line = FileLine(name, &tree);
+        eList->item(k)->setText(line);
+        eList->item(k)->setData(kLineTail, line.mid(BytesToLine(name).size()));
+    }
+    layOut();
 }
 
 void frmFile::resizeControls(QSize) {
@@ -143,13 +173,13 @@ void frmFile::layOut() {
     }
     const FileManagerLayout layout = LayOutFileManager(client, statusHeight);
     eList->setGeometry(layout.List);
-    for (size_t i = 0; i < eButton.size(); ++i) {
+    for (size_t slot = 0; slot < kFileButtonRow.size(); ++slot) {
         // Whole pixels from the fractional edges, so the buttons tile the
         // list's width without gaps.
-        const QRectF& b = layout.Buttons[i];
+        const QRectF& b = layout.Buttons[slot];
         const int left = qRound(b.left());
-        eButton[i]->setGeometry(left, qRound(b.top()), qRound(b.right()) - left,
-                                qRound(b.height()));
+        eButton[kFileButtonRow[slot]]->setGeometry(left, qRound(b.top()), qRound(b.right()) - left,
+                                                   qRound(b.height()));
     }
     lStatus->setGeometry(layout.Status);
     lStatus->setVisible(!reading_ && !statusText_.isEmpty());
@@ -171,6 +201,9 @@ void frmFile::runAction(int i) {
     case 3:
         close();
         break;
+    case 4:
+        addFolder();
+        break;
     default:
         break;
     }
@@ -183,6 +216,12 @@ void frmFile::addFiles() {
     if (!paths.empty()) DropPaths(paths);
 }
 
+void frmFile::addFolder() {
+    const std::string folder =
+        ShowFolderDialog(events()->GetDialogs(), this, LineToBytes(CaptionToPlain(ResText(507))));
+    if (!folder.empty()) AddFolders({folder});
+}
+
 void frmFile::renameSelected() {
     const QList<QListWidgetItem*> selected = eList->selectedItems();
     if (selected.size() != 1) return;
@@ -192,12 +231,14 @@ void frmFile::renameSelected() {
                                     CaptionToPlain(ResText(511)), BytesToLine(file.Name));
     const std::string name = LowerAscii(LineToBytes(answer));
     if (name.empty() || !IsValidFileName(name)) return;
+    // A tree stays a tree and a file a file: the suffix tells them apart.
+    if (IsTreeName(name) != IsTreeName(file.Name)) return;
     // The licence list offers ".txt" files by name: a rename to or from one
     // changes it.
     const bool licenceListChanges =
         name != file.Name && (IsLicenceName(file.Name) || IsLicenceName(name));
     file.Name = name;
-    eList->item(k)->setText(BytesToLine(name));
+    eList->item(k)->setText(BytesToLine(name) + eList->item(k)->data(kLineTail).toString());
     showStatus({}); // the list changed: what the last addition refused is past
     if (licenceListChanges) emit events()->LicenceListChanged();
 }
@@ -219,23 +260,41 @@ void frmFile::removeSelected() {
     if (removedTxt) emit events()->LicenceListChanged();
 }
 
+void frmFile::DropPaths(const std::vector<std::string>& paths) {
+    intake(paths, {});
+}
+
+void frmFile::AddFolders(const std::vector<std::string>& folders) {
+    intake({}, folders);
+}
+
 // Nothing is taken while the project is busy (a save runs): the window's
 // controls are disabled then, and a drop made just before is dropped.
-void frmFile::DropPaths(const std::vector<std::string>& paths) {
+void frmFile::intake(const std::vector<std::string>& files,
+                     const std::vector<std::string>& folders) {
     if (reading_ || !events() || events()->Busy()) return;
     reading_ = true;
     eProgress->ValueSet(0);
-    const Intake read = ReadInBackground(*events(), paths, eProgress);
+    const Intake read = ReadInBackground(*events(), files, folders, eProgress);
     reading_ = false;
-    showIntake(read);
+    showIntake(read, folders);
 }
 
-void frmFile::showIntake(const Intake& read) {
+void frmFile::showIntake(const Intake& read, const std::vector<std::string>& folders) {
     const SetupProject& project = module()->Project;
-    for (const int32_t k : read.Changed)
-        if (k >= eList->count())
-            eList->addItem(BytesToLine(project.Files[static_cast<size_t>(k)].Name));
-    showStatus(RefusedFilesText(read.Files));
+    for (const int32_t k : read.Changed) {
+        const std::string& name = project.Files[static_cast<size_t>(k)].Name;
+        const auto tree = read.Trees.find(k);
+        const QString line = FileLine(name, tree == read.Trees.end() ? nullptr : &tree->second);
+        if (k >= eList->count()) eList->addItem(line);
+        eList->item(k)->setText(line);
+        eList->item(k)->setData(kLineTail, line.mid(BytesToLine(name).size()));
+    }
+    QStringList refused;
+    for (const QString& text :
+         {RefusedFilesText(read.Files), RefusedFoldersText(read.Folders, folders)})
+        if (!text.isEmpty()) refused << text;
+    showStatus(refused.join(QStringLiteral("; ")));
     if (read.Files.AddedTxt) emit events()->LicenceListChanged();
 }
 

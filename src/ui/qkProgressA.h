@@ -11,8 +11,9 @@
 
 // The part of the text over the filled bar is drawn in the inverse
 // (highlight) colours. It is the core's progress sink: the compressor and the
-// decompressor report through ValueSet. It never yields itself; the caller
-// yields after reporting.
+// decompressor report through ValueSet. The editor packs on a worker
+// thread, which reaches the bar through QueuedProgress; its Yield does
+// nothing.
 class qkProgressA : public QWidget, public ProgressSink {
     Q_OBJECT
 

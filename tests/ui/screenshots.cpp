@@ -20,6 +20,7 @@
 #include "ui/frmEditor.h"
 #include "ui/frmDebug.h"
 #include "ui/frmFile.h"
+#include "package/TreeArchive.h"
 #include "ui/frmGen.h"
 #include "ui/frmScreen.h"
 #include "project/Session.h"
@@ -180,12 +181,19 @@ std::unique_ptr<QWidget> Screen() {
     return scene;
 }
 
-// The file manager with a few files, one selected.
+// The file manager with a few files and a folder added as a tree, one file
+// selected.
 std::unique_ptr<QWidget> Files() {
     auto scene = std::make_unique<EditorScene>();
     SetupProject& project = scene->Module().Project;
     for (const char* name : {"myapp.exe", "license.txt", "readme.txt", "myapp.chm", "settings.ini"})
         project.Files.push_back({name, std::string(64, 'x')});
+    const Tree plugins{"Plugins",
+                       {{TreeKind::Folder, "imageformats", ""},
+                        {TreeKind::File, "imageformats/libqjpeg.so", std::string(4096, 'j')},
+                        {TreeKind::File, "imageformats/libqsvg.so", std::string(2048, 's')},
+                        {TreeKind::Link, "libqsvg.so", "imageformats/libqsvg.so"}}};
+    project.Files.push_back({TreeProjectName(plugins.RootName), EncodeTree(plugins)});
     auto* window = new frmFile(scene->Events());
     scene->Show(window);
     window->eList->setCurrentRow(1);

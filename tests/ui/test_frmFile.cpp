@@ -1,8 +1,8 @@
 // The file manager: the resize arithmetic, rename rules, removing several
 // entries, drops from a desktop file manager (replacing, folders, the
 // 512-file limit with its status line), the window while the project is
-// busy, the popup menu and the licence list of the
-// general information window following ".txt" files.
+// busy, the popup menu and the licence list of the general information
+// window following ".txt" files. Folders added as trees: test_frmFileFolders.
 #include "ui/frmFile.h"
 
 #include "WindowFixture.h"
@@ -98,8 +98,9 @@ TEST_F(FileManager, OpensWithTheProjectFiles) {
     EXPECT_EQ(window->eList->selectionMode(), QAbstractItemView::ExtendedSelection);
     EXPECT_EQ(window->eList->font(), ListingFont()); // as asked for, whatever fonts exist
     EXPECT_TRUE(window->eButton[0]->isEnabled());
-    const QStringList captions = {"&Add files...", "&Rename", "&Remove", "&Close"};
-    for (int i = 0; i < 4; ++i) {
+    const QStringList captions = {"&Add files...", "&Rename", "&Remove", "&Close",
+                                  "Add &folder..."};
+    for (int i = 0; i < 5; ++i) {
         EXPECT_EQ(window->eButton[i]->text(), captions[i]);
         EXPECT_EQ(window->menM[i]->text(), captions[i]);
     }
@@ -111,35 +112,36 @@ TEST_F(FileManager, OpensWithTheProjectFiles) {
     EXPECT_TRUE(editor.area.subWindowList().isEmpty());
 }
 
-// The list keeps an 8-pixel margin, the buttons share its width with
+// The list keeps an 8-pixel margin, the five buttons share its width with
 // fractional lefts and sit 8 pixels above the bottom (not clamped); widths
-// and heights below zero become zero.
+// and heights below zero become zero. Lefts and widths are in row order:
+// Add files, Add folder, Rename, Remove, Close.
 TEST_F(FileManager, ResizeArithmetic) {
     struct Case {
         QSize client;
         QRect list;
         int buttonTop;
-        std::array<int, 4> lefts, widths;
+        std::array<int, 5> lefts, widths;
     };
     const Case cases[] = {
-        {{416, 327}, {8, 8, 400, 278}, 294, {8, 108, 208, 308}, {100, 100, 100, 100}},
-        {{303, 100}, {8, 8, 287, 51}, 67, {8, 80, 152, 223}, {72, 72, 71, 72}},
-        {{500, 40}, {8, 8, 484, 0}, 7, {8, 129, 250, 371}, {121, 121, 121, 121}},
-        {{12, 20}, {8, 8, 0, 0}, -13, {8, 8, 8, 8}, {0, 0, 0, 0}},
+        {{416, 327}, {8, 8, 400, 278}, 294, {8, 88, 168, 248, 328}, {80, 80, 80, 80, 80}},
+        {{303, 100}, {8, 8, 287, 51}, 67, {8, 65, 123, 180, 238}, {57, 58, 57, 58, 57}},
+        {{500, 40}, {8, 8, 484, 0}, 7, {8, 105, 202, 298, 395}, {97, 97, 96, 97, 97}},
+        {{12, 20}, {8, 8, 0, 0}, -13, {8, 8, 8, 8, 8}, {0, 0, 0, 0, 0}},
     };
     auto* window = OpenWith({"a.txt"});
     for (const Case& c : cases) {
         window->widget()->resize(c.client);
         EXPECT_EQ(window->eList->geometry(), c.list) << c.client.width();
-        for (size_t i = 0; i < 4; ++i) {
-            const QRect button = window->eButton[i]->geometry();
-            EXPECT_EQ(button, QRect(c.lefts[i], c.buttonTop, c.widths[i], 25))
-                << c.client.width() << " button " << i;
+        for (size_t slot = 0; slot < 5; ++slot) {
+            const QRect button = window->eButton[kFileButtonRow[slot]]->geometry();
+            EXPECT_EQ(button, QRect(c.lefts[slot], c.buttonTop, c.widths[slot], 25))
+                << c.client.width() << " slot " << slot;
         }
     }
     const FileManagerLayout fractional = LayOutFileManager({303, 100}, false);
-    EXPECT_DOUBLE_EQ(fractional.Buttons[1].left(), 79.75);
-    EXPECT_DOUBLE_EQ(fractional.Buttons[3].width(), 71.75);
+    EXPECT_DOUBLE_EQ(fractional.Buttons[1].left(), 65.4);
+    EXPECT_DOUBLE_EQ(fractional.Buttons[4].width(), 57.4);
 }
 
 // Only one selected entry is renamed, to the answer in lower case, when
@@ -348,7 +350,7 @@ TEST_F(FileManager, NothingIsTakenWhileTheProjectIsBusy) {
     auto* window = OpenWith({"myapp.exe"});
     const auto controlsEnabled = [window] {
         bool any = window->eList->isEnabled();
-        for (int i = 0; i < 4; ++i)
+        for (int i = 0; i < 5; ++i)
             any = any || window->eButton[i]->isEnabled() || window->menM[i]->isEnabled();
         return any;
     };
@@ -373,7 +375,8 @@ TEST_F(FileManager, NothingIsTakenWhileTheProjectIsBusy) {
     EXPECT_TRUE(seenBar);
     EXPECT_FALSE(window->eProgress->isVisible());
     EXPECT_EQ(window->eProgress->Text(), QStringLiteral("100.00%"));
-    EXPECT_EQ(ProjectNames(editor.module.Project), (std::vector<std::string>{"myapp.exe", "a.dat"}));
+    EXPECT_EQ(ProjectNames(editor.module.Project),
+              (std::vector<std::string>{"myapp.exe", "a.dat"}));
     EXPECT_TRUE(controlsEnabled());
 }
 

@@ -23,7 +23,8 @@ bool ReadWhole(const std::string& path, std::string& out) {
 
 // Bytes as adjacent string literals, one source line per 64 input bytes.
 // Non-printable bytes use three-digit octal escapes, which never run into the
-// character that follows them.
+// character that follows them; "?" is escaped so that no "??=" in the bytes
+// reads as a trigraph.
 void WriteLiteral(std::ostream& out, const std::string& bytes) {
     if (bytes.empty()) {
         out << "\"\"";
@@ -36,7 +37,7 @@ void WriteLiteral(std::ostream& out, const std::string& bytes) {
             line = "    \"";
         }
         const auto c = static_cast<unsigned char>(bytes[i]);
-        if (c == '"' || c == '\\') {
+        if (c == '"' || c == '\\' || c == '?') {
             line += '\\';
             line += static_cast<char>(c);
         } else if (c >= 0x20 && c < 0x7f) {

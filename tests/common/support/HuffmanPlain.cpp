@@ -100,7 +100,7 @@ std::string DecompressHuffmanPlain(std::string_view input, ProgressSink* progres
         if (progress)
             progress->ValueSet(static_cast<float>(
                 static_cast<double>(int64_t{progressBase} + progressSpan / 100) / progressScale));
-        YieldToEventLoop();
+        if (progress) progress->Yield();
     }
     const int64_t spanLeft = int64_t{progressSpan} - progressSpan / 100;
 
@@ -127,7 +127,7 @@ std::string DecompressHuffmanPlain(std::string_view input, ProgressSink* progres
                     progress->ValueSet(static_cast<float>(
                         (progressBase + static_cast<double>(count) / n * spanLeft) /
                         progressScale));
-                YieldToEventLoop();
+                if (progress) progress->Yield();
             }
         }
     }
