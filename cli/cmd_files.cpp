@@ -93,7 +93,7 @@ int RunExtract(const Invocation& call) {
     try {
         const auto entries = ReadPackageDirectory(input.Source());
         if (!entries) return Fail(input.Shown() + ": the file carries no setup package");
-        const ExtractOptions options{call.Has("--all"), "kavelo: "};
+        const ExtractOptions options{call.Has("--all"), "kavelo: ", FindPackage(input.Source())};
         return ExtractSetup(input.Source(), *entries, call.Operand(1), options) ? kExitFailure
                                                                                 : kExitOk;
     } catch (const KaveloError& e) {

@@ -264,9 +264,15 @@ int SetupRun::Install(const InstallPlan& plan, InstallProgress& progress, Instal
         log_.Say("Not all of it could be undone:", true);
         for (const std::string& problem : result.Problems)
             log_.Say("  " + problem, true);
-        log_.Say("The journal in " + Shown(plan.Folders.Install) +
-                     " is kept; the next start of a setup into that folder tries again.",
-                 true);
+        // Folders made out of sight go without a journal (FolderChain.h).
+        if (::access((plan.Folders.Install + "/" + std::string(kJournalName)).c_str(), F_OK) == 0)
+            log_.Say("The journal in " + Shown(plan.Folders.Install) +
+                         " is kept; the next start of a setup into that folder tries again.",
+                     true);
+        else
+            log_.Say("The next start of a setup into " + Shown(plan.Folders.Install) +
+                         " removes what is left.",
+                     true);
         return kExitUndoIncomplete;
     }
     return kExitFailed;

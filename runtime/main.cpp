@@ -85,6 +85,7 @@ int Extract(const Call& call) {
     ExtractOptions options;
     options.All = call.Has("--all");
     options.Prefix = call.Shown + ": ";
+    options.PackageAt = call.P;
     return ExtractSetup(*call.File, *call.Package, call.Operand, options) ? 1 : 0;
 }
 

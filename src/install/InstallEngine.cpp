@@ -15,6 +15,7 @@
 #include "common/Errors.h"
 #include "install/DecodeAhead.h"
 #include "install/DisplayText.h"
+#include "install/FolderChain.h"
 #include "install/SafeWrite.h"
 #include "common/Sha256.h"
 #include "package/PackageReader.h"
@@ -56,7 +57,7 @@ class Installer {
     void Flush(int fd, const std::string& shown);
     void FlushWritten();
     Manifest NewManifest() const;
-    void RemoveMadeFolders();
+    std::vector<std::string> UndoStart();
     InstallResult Undo(InstallOutcome outcome, const KaveloError& why);
 
     const SetupPackage& setup_;
@@ -64,11 +65,11 @@ class Installer {
     InstallProgress& progress_;
     const InstallLock* lock_ = nullptr;
     Place installPlace_;
+    FolderChain chain_;
     Journal journal_;
-    bool journalOpen_ = false;
-    std::vector<JournalRecord> pending_; // made before the journal could exist
-    std::vector<Place> made_;            // folders made, in order
-    std::set<std::string> ours_;         // files this installation wrote, by path
+    bool journalOpen_ = false;   // the journal is in place: undoing goes by it
+    std::vector<Place> made_;    // folders made, in order
+    std::set<std::string> ours_; // files this installation wrote, by path
     std::map<std::string, ManifestFile> files_;
     uint64_t done_ = 0;
     std::unique_ptr<DecodeAhead> ahead_;    // contents, decoded on a thread of its own
@@ -76,10 +77,7 @@ class Installer {
 };
 
 void Installer::Record(const JournalRecord& record) {
-    if (!journalOpen_)
-        pending_.push_back(record);
-    else
-        journal_.Add(record);
+    journal_.Add(record);
 }
 
 FolderHandle Installer::Parent(const Place& where) {
@@ -342,6 +340,9 @@ void Installer::Commit(InstallResult& result) {
         }
         return InstallFileMode(0755, plan_.Roots.Rules());
     });
+    // Its checksums were checked before the first file was written; a
+    // writer that changed the setup in place since then is caught here.
+    RequireUnchangedSetup(setup_);
     // Everything written reaches the disk before the commit record, and the
     // record before the files set aside go: a power loss then leaves what a
     // kill leaves.
@@ -374,36 +375,45 @@ void Installer::FlushWritten() {
         Flush(folder.Get(), plan_.Folders.Install);
 }
 
-// Folders made before the journal could hold them. Part of the undo: what
-// cannot be removed stays, as an empty folder, and is no loss.
-void Installer::RemoveMadeFolders() {
-    for (auto folder = made_.rbegin(); folder != made_.rend(); ++folder) {
-        try {
-            const FolderHandle parent = plan_.Roots.OpenBelow(
-                folder->Root, ParentOf(folder->Relative), FolderWalk::IfPresent);
-            if (parent.IsOpen())
-                ::unlinkat(parent.Get(), LeafOf(folder->Relative).c_str(), AT_REMOVEDIR);
-        } catch (const KaveloError&) {
-            // A link or a file where the folder's parent was: not ours to touch.
-        }
-    }
-}
-
+// The journal's first lines (every root, then each folder of the chain that
+// is made) are written in the installation folder before the chain is in
+// place: until Publish, nothing the installation made is in sight.
 void Installer::Begin(std::optional<InstallLock>& lock) {
     const auto place = plan_.Roots.PlaceOf(plan_.Folders.Install);
     if (!place) throw InvalidRequest("not among the installation's folders", plan_.Folders.Install);
     installPlace_ = *place;
-    FolderHandle folder = Parent({place->Root, Join(place->Relative, std::string(kManifestName))});
-    if (!lock) lock = InstallLock::Hold(std::move(folder), plan_.Folders.Install);
+    if (!lock) {
+        chain_.Build(plan_.Roots, installPlace_, plan_.Folders.Install);
+        // Locked before it is in sight, so that no other start takes its
+        // journal for an interrupted installation's.
+        lock = InstallLock::Hold(chain_.TakeFolder(), plan_.Folders.Install);
+    }
     lock_ = &*lock;
     journal_.Create(lock_->Folder(), plan_.Folders.Install + "/" + std::string(kJournalName));
-    journalOpen_ = true;
     const auto& roots = plan_.Roots.Folders();
     for (size_t i = 0; i < roots.size(); ++i)
         journal_.Add({JournalKind::Root, {static_cast<int>(i), {}}, roots[i], {}, 0, 0});
-    for (const JournalRecord& r : pending_)
-        journal_.Add(r);
-    pending_.clear();
+    for (const Place& folder : chain_.Made()) {
+        journal_.Add({JournalKind::MakeFolder, folder, {}, {}, 0, 0});
+        made_.push_back(folder);
+    }
+    journal_.Sync(lock_->Folder());
+    chain_.Publish();
+    journalOpen_ = true;
+}
+
+// Undoes a start that failed before its journal was in place: the journal
+// goes, and the chain of folders made out of sight with it.
+std::vector<std::string> Installer::UndoStart() {
+    std::vector<std::string> problems;
+    try {
+        if (journal_.IsOpen()) journal_.Remove(lock_->Folder());
+    } catch (const KaveloError& e) {
+        problems.push_back(ShownError(e));
+    }
+    for (const std::string& problem : chain_.Discard())
+        problems.push_back(problem);
+    return problems;
 }
 
 InstallResult Installer::Undo(InstallOutcome outcome, const KaveloError& why) {
@@ -412,16 +422,15 @@ InstallResult Installer::Undo(InstallOutcome outcome, const KaveloError& why) {
     result.Outcome = outcome;
     result.Failure = why;
     if (!journalOpen_) {
-        RemoveMadeFolders();
-        return result;
+        result.Problems = UndoStart();
+    } else {
+        const RecoveryResult undo = UndoJournal(
+            journal_.Records(), plan_.Roots, [&] { journal_.Remove(lock_->Folder()); },
+            installPlace_);
+        result.Problems = undo.Problems;
+        result.KeptFolders = undo.KeptFolders;
     }
-    const RecoveryResult undo =
-        UndoJournal(journal_.Records(), plan_.Roots, [&] { journal_.Remove(lock_->Folder()); });
-    result.Problems = undo.Problems;
-    result.KeptFolders = undo.KeptFolders;
-    // Folders made before the journal could hold them (it failed while starting).
-    if (!pending_.empty() && undo.Problems.empty()) RemoveMadeFolders();
-    if (!undo.Problems.empty()) result.Outcome = InstallOutcome::UndoIncomplete;
+    if (!result.Problems.empty()) result.Outcome = InstallOutcome::UndoIncomplete;
     return result;
 }
 

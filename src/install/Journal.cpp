@@ -12,6 +12,8 @@
 
 #include "common/Errors.h"
 #include "install/DisplayText.h"
+#include "install/FolderChain.h"
+#include "install/LinuxFolders.h"
 
 namespace {
 
@@ -185,7 +187,18 @@ void Journal::Create(const FolderHandle& folder, const std::string& shown) {
         FileHandle(::openat(folder.Get(), std::string(kJournalName).c_str(),
                             O_WRONLY | O_CREAT | O_EXCL | O_APPEND | O_NOFOLLOW | O_CLOEXEC, 0600));
     if (!file_.IsOpen()) throw IoError(errno, shown);
-    WriteAll(file_.Get(), RecordLine({std::string(kHeader), "1"}), shown);
+    try {
+        WriteAll(file_.Get(), RecordLine({std::string(kHeader), "1"}), shown);
+    } catch (const IoError&) {
+        // A journal without its first line is none: it does not stay.
+        file_.Close();
+        ::unlinkat(folder.Get(), std::string(kJournalName).c_str(), 0);
+        throw;
+    }
+}
+
+void Journal::Sync(const FolderHandle& folder) {
+    if (::fdatasync(file_.Get()) != 0 || ::fsync(folder.Get()) != 0) throw IoError(errno, shown_);
 }
 
 void Journal::Add(const JournalRecord& record) {
@@ -200,7 +213,8 @@ void Journal::Remove(const FolderHandle& folder) {
 }
 
 RecoveryResult UndoJournal(const std::vector<JournalRecord>& records, const RootTable& roots,
-                           const std::function<void()>& removeJournal) {
+                           const std::function<void()>& removeJournal,
+                           const std::optional<Place>& journalFolder) {
     Undo undo(roots);
     const bool committed = std::any_of(records.begin(), records.end(), [](const JournalRecord& r) {
         return r.Kind == JournalKind::Commit;
@@ -229,9 +243,26 @@ RecoveryResult UndoJournal(const std::vector<JournalRecord>& records, const Root
         return std::find(found.begin(), found.end(), p) != found.end();
     });
     if (!undo.Result().Problems.empty()) return undo.Result();
+    // The journal goes last, so that a folder that cannot be removed leaves
+    // it for the next start; only the folders that hold it go after it.
+    std::vector<Place> chain;
+    const std::string journalAt = journalFolder ? roots.Absolute(*journalFolder) : "";
+    for (const Place& folder : folders) {
+        if (journalFolder && IsBelow(journalAt, roots.Absolute(folder)))
+            chain.push_back(folder);
+        else
+            undo.Try([&] { undo.RemoveFolder(folder); });
+    }
+    if (!undo.Result().Problems.empty()) return undo.Result();
+    bool gone = false;
+    undo.Try([&] {
+        gone = !chain.empty() && RemoveChainWithJournal(roots, chain, *journalFolder, removeJournal,
+                                                        undo.Result().KeptFolders);
+    });
+    if (gone || !undo.Result().Problems.empty()) return undo.Result();
     undo.Try(removeJournal);
     if (!undo.Result().Problems.empty()) return undo.Result();
-    for (const Place& folder : folders)
+    for (const Place& folder : chain)
         undo.Try([&] { undo.RemoveFolder(folder); });
     return undo.Result();
 }
@@ -255,7 +286,9 @@ InstallLock InstallLock::Hold(FolderHandle folder, const std::string& path) {
 
 InstallLock InstallLock::TakeAnchor(const std::string& folder, const FolderRules& rules) {
     OpenedFolder opened = OpenAbsoluteFolder(folder, rules);
-    return Hold(std::move(opened.Folder), opened.Reached);
+    InstallLock lock = Hold(std::move(opened.Folder), opened.Reached);
+    RemoveUnfinishedChains(lock.Folder(), opened.Reached);
+    return lock;
 }
 
 namespace {
@@ -300,9 +333,12 @@ Recovery RecoverInstallation(const InstallLock& lock, const std::string& folder,
                               " names a place this installation cannot have written; not acted on",
                           shown);
     roots.Open(rules);
-    recovery.Result = UndoJournal(records, roots, [&] {
-        if (::unlinkat(lock.Folder().Get(), name.c_str(), 0) != 0 && errno != ENOENT)
-            throw IoError(errno, shown);
-    });
+    recovery.Result = UndoJournal(
+        records, roots,
+        [&] {
+            if (::unlinkat(lock.Folder().Get(), name.c_str(), 0) != 0 && errno != ENOENT)
+                throw IoError(errno, shown);
+        },
+        roots.PlaceOf(folder));
     return recovery;
 }

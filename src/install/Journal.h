@@ -49,10 +49,14 @@ class Journal {
     Journal(const Journal&) = delete;
     Journal& operator=(const Journal&) = delete;
 
-    // Creates the journal in folder (none may be there). shown is its path.
+    // Creates the journal in folder (none may be there) with its first line;
+    // when that line cannot be written, no journal stays. shown is its path.
     void Create(const FolderHandle& folder, const std::string& shown);
+    bool IsOpen() const { return file_.IsOpen(); }
     // Appends a record before its step is taken.
     void Add(const JournalRecord& record);
+    // Makes what was written last through a power cut (folder holds it).
+    void Sync(const FolderHandle& folder);
     const std::vector<JournalRecord>& Records() const { return records_; }
     // Closes and removes the journal file.
     void Remove(const FolderHandle& folder);
@@ -71,14 +75,17 @@ struct RecoveryResult {
 
 // Undoes what records say was done, newest first: new files removed (only
 // the very files it made), temporary files removed, files set aside put back;
-// then removeJournal runs and the folders it made are removed when empty.
+// then the folders it made are removed when empty, and last the journal
+// (removeJournal), except that the folders made that hold the journal (those
+// at or above journalFolder) go with it, after it (see FolderChain.h).
 // Records that end in a commit are tidied instead: the files set aside
 // removed. When a step fails the rest is still tried, but the journal and
 // the folders stay, so that the next start tries again. This is where undoing
 // ends: what fails is reported in the result, never thrown.
 // roots are the records' roots, opened.
 RecoveryResult UndoJournal(const std::vector<JournalRecord>& records, const RootTable& roots,
-                           const std::function<void()>& removeJournal);
+                           const std::function<void()>& removeJournal,
+                           const std::optional<Place>& journalFolder = std::nullopt);
 
 // Holds the installation folder while an installation or an uninstallation
 // works in it: an exclusive lock on the folder itself, which the system drops
@@ -93,7 +100,8 @@ class InstallLock {
     // Locks the folder open as folder, shown as path.
     static InstallLock Hold(FolderHandle folder, const std::string& path);
     // Locks the deepest part of folder that exists, so that two installations
-    // making the same folders do not plan at once.
+    // making the same folders do not plan at once, and removes there the
+    // folders an installation killed while making them left (FolderChain.h).
     static InstallLock TakeAnchor(const std::string& folder, const FolderRules& rules = {});
     const FolderHandle& Folder() const { return folder_; }
 

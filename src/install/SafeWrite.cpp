@@ -27,22 +27,6 @@ std::optional<std::filesystem::path> SafeRelativePath(const std::string& name) {
     return out;
 }
 
-FolderHandle::~FolderHandle() {
-    if (fd_ >= 0) ::close(fd_);
-}
-
-FolderHandle& FolderHandle::operator=(FolderHandle&& other) noexcept {
-    std::swap(fd_, other.fd_);
-    return *this;
-}
-
-int FolderHandle::Close() {
-    if (fd_ < 0) return 0;
-    const int result = ::close(fd_);
-    fd_ = -1;
-    return result == 0 ? 0 : errno;
-}
-
 namespace {
 
 constexpr int kFolderFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
@@ -190,7 +174,7 @@ void WriteAll(int fd, std::string_view contents, const std::string& shown) {
 void FinishFile(const FolderHandle& folder, const std::string& temp, FileHandle& file, mode_t mode,
                 const std::string& shown) {
     const int moded = ::fchmod(file.Get(), mode) == 0 ? 0 : errno;
-    const int closed = file.Close();
+    const int closed = file.Close() == 0 ? 0 : errno;
     if (moded != 0 || closed != 0) {
         ::unlinkat(folder.Get(), temp.c_str(), 0);
         throw IoError(moded != 0 ? moded : closed, shown);

@@ -15,6 +15,7 @@
 #include <string>
 #include <string_view>
 
+#include "common/FileDescriptor.h"
 #include "common/ProcessInfo.h"
 
 // The place of an entry below a folder: backslashes become folders, empty and
@@ -31,24 +32,9 @@ mode_t FileModeFor(std::string_view contents);
 
 // The process's umask: CurrentUmask, from common/ProcessInfo.h.
 
-// An open descriptor (a folder's or a file's) that closes itself.
-class FolderHandle {
-  public:
-    explicit FolderHandle(int fd = -1) : fd_(fd) {}
-    ~FolderHandle();
-    FolderHandle(FolderHandle&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
-    FolderHandle& operator=(FolderHandle&& other) noexcept;
-    FolderHandle(const FolderHandle&) = delete;
-    FolderHandle& operator=(const FolderHandle&) = delete;
-    int Get() const { return fd_; }
-    bool IsOpen() const { return fd_ >= 0; }
-    // Closes now; the system's error number, 0 when it closed cleanly.
-    int Close();
-
-  private:
-    int fd_;
-};
-using FileHandle = FolderHandle;
+// An open descriptor of a folder or of a file, closed when it goes.
+using FolderHandle = FileDescriptor;
+using FileHandle = FileDescriptor;
 
 // Told of a folder a walk makes: before it is made, and again when it
 // turned out to exist already (another process made it meanwhile), so that

@@ -1,6 +1,7 @@
 #include "install/SetupPackage.h"
 
 #include "common/AsciiCase.h"
+#include "common/Errors.h"
 #include "common/TextLines.h"
 #include "package/PackageReader.h"
 #include "package/SetupEntries.h"
@@ -34,10 +35,16 @@ std::vector<std::string> SetupPackage::StringsList() const {
     return list;
 }
 
+void RequireUnchangedSetup(const SetupPackage& setup) {
+    if (setup.File.ChangeTime() != setup.OpenedChangeTime)
+        throw DamagedInput("the setup changed while it was being installed", setup.Path);
+}
+
 std::optional<SetupPackage> OpenSetupPackage(const std::string& path) {
     SetupPackage setup;
     setup.Path = path;
     setup.File = BinaryFile::OpenRead(path);
+    setup.OpenedChangeTime = setup.File.ChangeTime();
     const int64_t P = FindPackage(setup.File);
     if (P < 0) return std::nullopt;
     setup.RuntimeLength = P;

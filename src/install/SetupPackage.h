@@ -16,10 +16,11 @@ struct SetupPackage {
     std::string Path;
     BinaryFile File;
     std::vector<DirectoryEntry> Entries;
-    int64_t RuntimeLength = 0; // the runtime's bytes come before the package
-    std::string Lines;         // setup\setup.txt
-    std::string Script;        // setup\script.txt
-    std::string Strings;       // setup\strings.txt
+    int64_t RuntimeLength = 0;    // the runtime's bytes come before the package
+    int64_t OpenedChangeTime = 0; // File's ChangeTime when it was opened
+    std::string Lines;            // setup\setup.txt
+    std::string Script;           // setup\script.txt
+    std::string Strings;          // setup\strings.txt
 
     // Setup line index, "|" turned into line breaks.
     std::string Line(int index) const;
@@ -29,6 +30,10 @@ struct SetupPackage {
     // The numbered texts: entry n - 1 is text number n (1,024 of them).
     std::vector<std::string> StringsList() const;
 };
+
+// Throws DamagedInput when the setup's file changed since it was opened (and
+// its checksums checked): what is written must be what was checked.
+void RequireUnchangedSetup(const SetupPackage& setup);
 
 // The setup at path; nullopt when it carries no package. Throws KaveloError
 // (DamagedInput, IoError) for a file that cannot be read or a damaged package.

@@ -132,6 +132,13 @@ void BinaryFile::Close() {
     if (fd_.Close() != 0 && errno != EINTR) ThrowError();
 }
 
+int64_t BinaryFile::ChangeTime() const {
+    RequireOpen();
+    struct stat st {};
+    if (::fstat(fd_.Get(), &st) != 0) ThrowError();
+    return static_cast<int64_t>(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec;
+}
+
 bool BinaryFile::SameFileAs(const BinaryFile& other) const {
     if (this == &other) return true;
     if (!fd_.IsOpen() || !other.fd_.IsOpen()) return false;

@@ -51,6 +51,9 @@ class BinaryFile : public ByteSource {
     // True when both handles are open on the same file on disk (the same
     // object, or two opens of one path).
     bool SameFileAs(const BinaryFile& other) const;
+    // When the file's contents or status last changed (its ctime, which no
+    // writer can set back), in nanoseconds; throws IoError.
+    int64_t ChangeTime() const;
 
   private:
     BinaryFile(int fd, std::string path, bool writable);

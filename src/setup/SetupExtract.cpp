@@ -1,5 +1,6 @@
 #include "setup/SetupExtract.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <map>
@@ -9,6 +10,7 @@
 #include "common/Errors.h"
 #include "install/SafeWrite.h"
 #include "install/TreeWrite.h"
+#include "package/PackageChecksums.h"
 #include "package/PackageReader.h"
 #include "package/SetupEntries.h"
 #include "package/TreeArchive.h"
@@ -73,6 +75,40 @@ int ExtractTree(const ByteSource& source, const DirectoryEntry& entry, const std
     }
 }
 
+// Leaves out of planned the entries whose bytes differ from the package's
+// checksums, each told by name and counted in failures; all of them when the
+// directory or the checksums themselves are damaged. A package without
+// checksums is told of once.
+void LeaveOutDamaged(const ByteSource& source, const std::vector<DirectoryEntry>& entries,
+                     const ExtractOptions& options, std::vector<Planned>& planned, int& failures) {
+    ChecksumCheck check;
+    try {
+        check = CheckPackageChecksums(source, options.PackageAt, entries);
+    } catch (const KaveloError& e) {
+        Say(options, e.Reason() + "; nothing extracted");
+        failures += static_cast<int>(planned.size());
+        planned.clear();
+        return;
+    }
+    if (!check.Present) {
+        Say(options, "this setup carries no checksums; its files are not verified");
+    } else if (!check.DirectoryMatches) {
+        Say(options, "the setup's directory differs from its checksum; nothing extracted");
+        failures += static_cast<int>(planned.size());
+        planned.clear();
+    }
+    std::erase_if(planned, [&](const Planned& p) {
+        const size_t k = static_cast<size_t>(p.Entry - entries.data());
+        if (std::find(check.Mismatched.begin(), check.Mismatched.end(), k) ==
+            check.Mismatched.end())
+            return false;
+        Say(options,
+            "\"" + p.Entry->Name + "\": its bytes differ from the setup's checksum, " + "skipped");
+        ++failures;
+        return true;
+    });
+}
+
 } // namespace
 
 int ExtractSetup(const ByteSource& source, const std::vector<DirectoryEntry>& entries,
@@ -84,7 +120,8 @@ int ExtractSetup(const ByteSource& source, const std::vector<DirectoryEntry>& en
         return 1;
     }
     int failures = 0;
-    const std::vector<Planned> planned = Plan(entries, options, failures);
+    std::vector<Planned> planned = Plan(entries, options, failures);
+    if (options.PackageAt >= 0) LeaveOutDamaged(source, entries, options, planned, failures);
     if (planned.empty() && failures == 0 && !options.All)
         Say(options, "the setup carries no files of its own (--all extracts its setup files)");
     for (const Planned& p : planned) {

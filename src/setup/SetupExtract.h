@@ -6,6 +6,7 @@
 // name the setup holds more than once are told.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,9 @@ struct ExtractOptions {
     bool All = false;
     // Put in front of every message on standard error ("kavelo: ").
     std::string Prefix;
+    // Where the package starts in the source, when known: an entry whose
+    // bytes differ from the package's checksum is then refused by name.
+    int64_t PackageAt = -1;
 };
 
 // Writes the chosen entries below dir, printing each name written on

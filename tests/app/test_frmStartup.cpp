@@ -6,12 +6,21 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QDir>
+#include <QFile>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QSettings>
 #include <QTest>
+#include <QTimer>
 
 #include <unistd.h>
+
+#include <cstdio>
+#include <functional>
+#include <random>
 
 #include "AppFixture.h"
 #include "app/MakerApp.h"
@@ -216,6 +225,133 @@ TEST_F(StartupTest, ACommandLinePathOpensWithoutTheDialog) {
     failing->Start(dir / "missing.exe");
     EXPECT_EQ(messages.back().rfind("Error opening setup file\n" + (dir / "missing.exe"), 0), 0u);
     EXPECT_TRUE(failing->Startup() && failing->Startup()->isVisible());
+}
+
+// Another program wrote the setup after the editor opened it: Save asks in
+// the question window over the main window (warning icon, Yes and No, No by
+// default) and replaces the file only on Yes; No keeps the other program's
+// bytes and says that the setup was not written.
+TEST_F(StartupTest, SavingOverASetupChangedOnDiskAsksFirst) {
+    // The real question window; messages still answered at once.
+    struct RealQuestion : AnsweringDialogs {
+        bool Question(QWidget* parent, const QString& text) override {
+            return Dialogs::Question(parent, text);
+        }
+    } dialogs;
+    const std::string path = dir / "a.exe";
+    for (const bool yes : {false, true}) {
+        MakeSetups({"a.exe"});
+        app = std::make_unique<MakerApp>();
+        app->Events().SetDialogs(dialogs);
+        Prepare(app->Module());
+        app->Start(path);
+        ASSERT_NE(app->Maker(), nullptr);
+        const std::string theirs = ReadFile(path) + "appended by another program";
+        WriteFile(path, theirs);
+        struct Seen {
+            QString title, text;
+            QMessageBox::Icon icon = QMessageBox::NoIcon;
+            QWidget* parent = nullptr;
+            bool noByDefault = false;
+            int buttons = 0;
+        } seen;
+        // Reads the box when it is shown and answers it once its loop runs.
+        struct Answerer : QObject {
+            std::function<void(QMessageBox*)> answer;
+            bool eventFilter(QObject* watched, QEvent* event) override {
+                auto* box = qobject_cast<QMessageBox*>(watched);
+                if (box && event->type() == QEvent::Show)
+                    QTimer::singleShot(0, box, [this, box] { answer(box); });
+                return false;
+            }
+        } answerer;
+        answerer.answer = [&](QMessageBox* box) {
+            seen = {box->windowTitle(),
+                    box->text(),
+                    box->icon(),
+                    box->parentWidget(),
+                    box->defaultButton() == box->button(QMessageBox::No),
+                    static_cast<int>(box->buttons().size())};
+            box->button(yes ? QMessageBox::Yes : QMessageBox::No)->click();
+        };
+        qApp->installEventFilter(&answerer);
+        dialogs.messages.clear();
+        EXPECT_EQ(app->Maker()->Save(), yes);
+        qApp->removeEventFilter(&answerer);
+        EXPECT_EQ(seen.title, QStringLiteral("KaveloMaker"));
+        EXPECT_TRUE(seen.text.startsWith(QString::fromStdString(
+            path + "\nthe setup was changed by another program since it was opened.\n")))
+            << seen.text.toStdString();
+        EXPECT_EQ(seen.icon, QMessageBox::Warning);
+        EXPECT_EQ(seen.parent, app->Maker());
+        EXPECT_TRUE(seen.noByDefault);
+        EXPECT_EQ(seen.buttons, 2);
+        EXPECT_EQ(ReadFile(path) == theirs, !yes);
+        EXPECT_EQ(dialogs.messages.size(), yes ? 0u : 1u);
+        if (!yes) {
+            EXPECT_EQ(dialogs.messages[0].rfind("Error creating setup file\n" + path, 0), 0u);
+        }
+        app.reset();
+    }
+}
+
+// Settings files of random bytes and of damaged lists (the editor once
+// aborted on one): the dialog always opens, lists at most 32 non-empty paths,
+// and lists a well-formed list exactly, up to its first gap. Each file is
+// read from a folder of its own, so that no cached copy of the last is used.
+TEST_F(StartupTest, RandomSettingsFilesNeverStopTheDialog) {
+    std::mt19937 random(20261207);
+    const auto below = [&](size_t n) { return static_cast<size_t>(random() % n); };
+    const std::vector<std::string> pieces = {
+        "[General]\n", "\n",  "01=", "02=", "32=", "33=", "@ByteArray(", "@Variant(",
+        "@Invalid()",  "\\x", "\\0", "\\",  "\"",  ",",   ")",           "=",
+        "%U",          "[",   "]",   " ",   ";",   "\r"};
+    int listed = 0;
+    for (int round = 0; round < 1000; ++round) {
+        std::string text;
+        std::vector<std::string> expected;
+        if (round % 4 == 0) {
+            // A well-formed list, a gap in it now and then.
+            text = "[General]\n";
+            const size_t count = below(40);
+            const size_t gap = below(2) ? below(40) + 1 : 99;
+            for (size_t i = 1; i <= count; ++i) {
+                if (i == gap) continue;
+                std::string path = "/setups/";
+                for (size_t k = below(30) + 1; k > 0; --k)
+                    path += static_cast<char>('a' + below(26));
+                char key[8];
+                std::snprintf(key, sizeof key, "%02zu=", i);
+                text += key + path + ".exe\n";
+                if (i < gap && expected.size() < RecentProjects::kMaxEntries)
+                    expected.push_back(path + ".exe");
+            }
+        } else {
+            for (size_t n = below(200); n > 0; --n)
+                text += below(3) ? pieces[below(pieces.size())]
+                                 : std::string(1, static_cast<char>(random()));
+        }
+        const QString folder = QString::fromStdString(dir / ("settings" + std::to_string(round)));
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, folder);
+        QDir().mkpath(folder + "/Tavrin");
+        QFile file(folder + "/Tavrin/KaveloMaker.conf");
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(text.data(), static_cast<qint64>(text.size()));
+        file.close();
+
+        frmStartup startup(*app, app->GetHost(), answers);
+        const std::vector<std::string>& entries = startup.Recent().Entries();
+        ASSERT_LE(entries.size(), RecentProjects::kMaxEntries) << round;
+        ASSERT_EQ(startup.eList->count(), static_cast<int>(entries.size())) << round;
+        for (const std::string& entry : entries)
+            ASSERT_FALSE(entry.empty()) << round;
+        if (round % 4 == 0) {
+            ASSERT_EQ(entries, expected) << round << "\n" << text;
+        }
+        listed += !entries.empty();
+    }
+    // The random files reach the list too, not only the well-formed ones.
+    EXPECT_GT(listed, 250);
 }
 
 } // namespace

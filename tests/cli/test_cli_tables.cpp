@@ -261,6 +261,15 @@ TEST_F(CliTable, ChecksumsFindAFlippedByte) {
          "old.exe: the setup carries no checksums (it was written before they were added)", true},
         {"$K add flipped.exe plain.bin && cmp flipped.exe t.exe", 1, "", why, true},
         {home + "./flipped.exe --unattended; test ! -e home/data", 0, "", why, true},
+        // Extracting refuses the entry by name and writes the others.
+        {"./flipped.exe --extract out --all; test ! -e out/myapp.exe && test -s "
+         "out/setup/script.txt",
+         0, "", "\"myapp.exe\": its bytes differ from the setup's checksum, skipped", true},
+        {"$K extract flipped.exe out --all; test ! -e out/myapp.exe && test -s "
+         "out/setup/script.txt",
+         0, "", "kavelo: \"myapp.exe\": its bytes differ from the setup's checksum, skipped", true},
+        {"./old.exe --extract out && test -e out/readme.txt", 0, "",
+         "this setup carries no checksums; its files are not verified", true},
         {home + "./old.exe --unattended --dir $PWD/inst && test -e inst/readme.txt", 0,
          "Note: this setup carries no checksums; its files are not verified.", "", true},
     });

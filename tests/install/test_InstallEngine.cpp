@@ -4,6 +4,7 @@
 // setup fails and undoes. Folders are temporary; nothing runs as root.
 #include "install/InstallEngine.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -117,6 +118,39 @@ TEST(InstallEngine, ADamagedEntryFailsAndIsUndone) {
         EXPECT_EQ(r.Failure->Path(), m / "root/inst/sub/deep/b.txt");
         EXPECT_EQ(SnapshotDifference(before, m.Tree()), "");
     }
+}
+
+// Rewritten in place while it installs, after its checksums were checked
+// and before the last file is written: what is written is not what was
+// checked, so the installation fails and is undone.
+TEST(InstallEngine, ASetupChangedWhileInstallingFailsAndIsUndone) {
+    Machine m;
+    const TreeSnapshot before = m.Tree();
+    const InstallPlan plan = m.Plan();
+    class Tamper : public InstallProgress {
+      public:
+        explicit Tamper(std::string setup) : setup_(std::move(setup)) {}
+        bool Cancelled() override {
+            if (!done_) {
+                const int fd = ::open(setup_.c_str(), O_WRONLY);
+                done_ = fd >= 0 && ::pwrite(fd, "X", 1, 0) == 1;
+                if (fd >= 0) ::close(fd);
+            }
+            return false;
+        }
+        bool done_ = false;
+
+      private:
+        std::string setup_;
+    } tamper(m / "setup.exe");
+    std::optional<InstallLock> lock;
+    const InstallResult r = RunInstallation(m.Setup(), plan, tamper, lock);
+    ASSERT_TRUE(tamper.done_);
+    EXPECT_EQ(r.Outcome, InstallOutcome::FailedUndone);
+    ASSERT_TRUE(r.Failure);
+    EXPECT_EQ(r.Failure->Reason(), "the setup changed while it was being installed");
+    EXPECT_EQ(r.Failure->Path(), m / "setup.exe");
+    EXPECT_EQ(SnapshotDifference(before, m.Tree()), "");
 }
 
 TEST(InstallEngine, AJournalNotTheUsersOwnIsNotActedOn) {

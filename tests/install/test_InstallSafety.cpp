@@ -2,7 +2,8 @@
 // swapped for links after planning, folders another user could replace,
 // modes whatever the umask), records (journals and manifests that name
 // places outside the mapping), the desktop and the XDG folders, the start
-// of a journal (folders another process made) and the program started at
+// of a journal (folders another process made, the journal going last, the
+// folders a killed start was making) and the program started at
 // the end.
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -266,6 +267,56 @@ TEST(InstallSafety, TwoInstallationsIntoOneNewFolderDoNotPlanAtOnce) {
     const InstallLock first = InstallLock::TakeAnchor(dir / "new/app");
     EXPECT_EQ(Refusal([&] { InstallLock::TakeAnchor(dir / "new/other"); }),
               "another installation or uninstallation is working there | " + dir.Path().string());
+}
+
+// A folder made that cannot be removed (a file is there now) keeps the
+// journal for the next start; the folders that hold the journal go after it.
+TEST(InstallSafety, TheJournalGoesOnlyAfterEveryFolderItMade) {
+    TempDir dir;
+    RootTable roots;
+    roots.Add(dir.Path().string());
+    roots.Open({});
+    const std::string journal = dir / "a/inst/.kavelo-journal";
+    const auto made = [&](const std::string& folder) {
+        return JournalRecord{JournalKind::MakeFolder, {0, folder}, "", "", 0, 0};
+    };
+    const struct {
+        std::vector<std::string> folders;
+        bool journalStays;
+    } cases[] = {{{"a", "a/inst", "x"}, true}, {{"a", "a/inst"}, false}};
+    for (const auto& c : cases) {
+        std::filesystem::create_directories(dir / "a/inst");
+        WriteFile(journal, "kavelo-journal\t1\n");
+        WriteFile(dir / "x", "a file where a folder was made");
+        std::vector<JournalRecord> records = {
+            {JournalKind::Root, {0, ""}, dir.Path().string(), "", 0, 0}};
+        for (const std::string& folder : c.folders)
+            records.push_back(made(folder));
+        // Removed through its folder, as the installation does: the chain
+        // may have moved out of sight.
+        const FolderHandle inst(::open((dir / "a/inst").c_str(), O_RDONLY | O_DIRECTORY));
+        const RecoveryResult r = UndoJournal(
+            records, roots, [&] { ::unlinkat(inst.Get(), ".kavelo-journal", 0); },
+            Place{0, "a/inst"});
+        EXPECT_EQ(std::filesystem::exists(journal), c.journalStays) << c.folders.size();
+        EXPECT_EQ(std::filesystem::exists(dir / "a"), c.journalStays) << c.folders.size();
+        EXPECT_EQ(r.Problems.empty(), !c.journalStays) << c.folders.size();
+    }
+}
+
+// A start killed while it made its folders left them under a private name;
+// the next start into a folder there removes them, and nothing else.
+TEST(InstallSafety, FoldersAKilledStartWasMakingAreRemovedByTheNext) {
+    TempDir dir;
+    const std::string killed = dir / ".kavelo-chain-12-0123456789abcdef";
+    const std::string other = dir / ".kavelo-chain-13-0123456789abcdef";
+    std::filesystem::create_directories(killed + "/deep/inst");
+    WriteFile(killed + "/deep/inst/.kavelo-journal", "kavelo-journal\t1\n");
+    std::filesystem::create_directories(other + "/deep");
+    WriteFile(other + "/deep/notes.txt", "the user's");
+    const InstallLock anchor = InstallLock::TakeAnchor(dir / "new/deep/inst");
+    EXPECT_FALSE(std::filesystem::exists(killed));
+    EXPECT_TRUE(std::filesystem::exists(other + "/deep/notes.txt"));
 }
 
 // ---- the program started at the end

@@ -1,10 +1,12 @@
-// The crash campaign: a small install, upgrade and uninstall each killed
-// (SIGKILL) before every call that changes the disk, one run per call, then
-// resumed as a person would (the next start of a setup, or uninstall run
-// again). The machine must then be exactly as before, down to the inodes, or
-// exactly as after a run that was never interrupted. SyscallStop.h counts
-// the calls and kills. make torture runs the full campaign: bigger setups,
-// and an injected error (ENOSPC, EIO) at every call besides the kill.
+// The crash campaign: a small install, a fresh install (which makes its
+// installation folder and two folders above it, so that the start of its
+// journal is killed too), an upgrade and an uninstall, each killed (SIGKILL)
+// before every call that changes the disk, one run per call, then resumed as
+// a person would (the next start of a setup, or uninstall run again). The
+// machine must then be exactly as before, down to the inodes, or exactly as
+// after a run that was never interrupted. SyscallStop.h counts the calls and
+// kills. make torture runs the full campaign: bigger setups, and an injected
+// error (ENOSPC, EIO) at every call besides the kill.
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -115,7 +117,7 @@ struct CampaignMachine {
     }
 
     void Fresh() {
-        for (const char* gone : {"inst", "home/.local", "home/Desktop"})
+        for (const char* gone : {"inst", "new", "home/.local", "home/Desktop"})
             std::filesystem::remove_all(box / gone);
         std::filesystem::create_directories(box / "inst");
         std::filesystem::create_directories(box / "home/Desktop");
@@ -130,9 +132,9 @@ struct CampaignMachine {
     }
 
     // A new start recovers what an interrupted run left.
-    void NextStart() {
+    void NextStart(const std::string& folder = "inst") {
         const RunResult r =
-            box.Run({probe, "--unattended", "--dir", box / "inst", "--select", "1=0"});
+            box.Run({probe, "--unattended", "--dir", box / folder, "--select", "1=0"});
         EXPECT_TRUE(Contains(r.out, "nothing to install for this selection")) << r.out;
     }
 
@@ -146,7 +148,9 @@ struct CampaignMachine {
         std::vector<std::string> install = {first}, upgrade = {second};
         install.insert(install.end(), dir.begin(), dir.end());
         upgrade.insert(upgrade.end(), dir.begin(), dir.end());
+        std::vector<std::string> fresh = {first, "--unattended", "--dir", box / "new/deep/inst"};
         return {{"install", [this] { Fresh(); }, install, [this] { NextStart(); }},
+                {"fresh", [this] { Fresh(); }, fresh, [this] { NextStart("new/deep/inst"); }},
                 {"upgrade",
                  [this] {
                      Fresh();
@@ -172,6 +176,14 @@ TEST(CrashCampaign, AKillBeforeEveryCallIsUndoneOrCompleted) {
         EXPECT_EQ(t.lost, 0) << t.losses;
         EXPECT_EQ(t.tried, t.survived);
     }
+}
+
+// A fresh install, whose folders and journal's first line come first,
+// failed at any call (the kill is in the campaign above): undone at once.
+TEST(CrashCampaign, AFreshInstallFailedAtAnyCallIsUndone) {
+    CampaignMachine m(0);
+    const Tally t = Campaign(m.box).Run(m.Phases()[1], EIO);
+    EXPECT_EQ(t.lost, 0) << t.losses;
 }
 
 // make torture: the full campaign, with its figures.
