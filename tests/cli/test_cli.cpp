@@ -20,76 +20,76 @@ const std::string kRuntime = RUNTIME_PATH;
 TEST(Cli, NewAddListInfoExtract) {
     TempDir dir;
     const std::string setup = dir / "demo";
-    ASSERT_EQ(Shell(kKavelo + " new " + setup).status, 0);
+    ASSERT_EQ(Spawn({kKavelo, "new", setup}).status, 0);
     // A name without an extension gets ".run"; commands find it by its name
     // alone, and under its ".run" name below.
     ASSERT_TRUE(std::filesystem::exists(setup + ".run"));
     struct stat st {};
     ASSERT_EQ(stat((setup + ".run").c_str(), &st), 0);
     EXPECT_TRUE(st.st_mode & S_IXUSR);
-    ASSERT_EQ(Shell(kKavelo + " info " + setup).status, 0);
+    ASSERT_EQ(Spawn({kKavelo, "info", setup}).status, 0);
     WriteFile(dir / "Notes.TXT", "some notes\r\n");
-    ASSERT_EQ(Shell(kKavelo + " add " + setup + ".run " + (dir / "Notes.TXT")).status, 0);
-    ASSERT_EQ(Shell(kKavelo + " set " + setup + ".run caption 'Notes setup'").status, 0);
-    ASSERT_EQ(Shell(kKavelo + " set " + setup + ".run license notes.txt").status, 0);
-    EXPECT_NE(Shell(kKavelo + " set " + setup + ".run license missing.txt 2>/dev/null").status, 0);
-    EXPECT_NE(Shell(kKavelo + " set " + setup + ".run colour red 2>/dev/null").status, 0);
+    ASSERT_EQ(Spawn({kKavelo, "add", setup + ".run", (dir / "Notes.TXT")}).status, 0);
+    ASSERT_EQ(Spawn({kKavelo, "set", setup + ".run", "caption", "Notes setup"}).status, 0);
+    ASSERT_EQ(Spawn({kKavelo, "set", setup + ".run", "license", "notes.txt"}).status, 0);
+    EXPECT_NE(Spawn({kKavelo, "set", setup + ".run", "license", "missing.txt"}).status, 0);
+    EXPECT_NE(Spawn({kKavelo, "set", setup + ".run", "colour", "red"}).status, 0);
 
-    const ShellResult list = Shell(setup + ".run --list");
+    const ShellResult list = Spawn({setup + ".run", "--list"});
     ASSERT_EQ(list.status, 0);
     for (const char* name : {"setup\\picture.bmp", "setup\\script.txt", "setup\\setup.txt",
                              "setup\\strings.txt", "myapp.exe", "notes.txt"})
         EXPECT_NE(list.out.find(name), std::string::npos) << name;
 
-    const ShellResult welcome = Shell(setup + ".run --welcome");
+    const ShellResult welcome = Spawn({setup + ".run", "--welcome"});
     EXPECT_EQ(welcome.status, 0);
     EXPECT_EQ(welcome.out.rfind("Notes setup\n\nThis will install My Application\n", 0), 0u);
 
-    const ShellResult info = Shell(kKavelo + " info " + setup + ".run");
+    const ShellResult info = Spawn({kKavelo, "info", setup + ".run"});
     EXPECT_NE(info.out.find("license           notes.txt"), std::string::npos);
     EXPECT_NE(info.out.find("files             2"), std::string::npos);
     // The runtime's size, told the same by the tool and by the setup itself.
     const std::string runtimeLine =
         "runtime           " + std::to_string(ReadFile(kRuntime).size()) + " bytes\n";
     EXPECT_NE(info.out.find(runtimeLine), std::string::npos) << info.out;
-    EXPECT_NE(Shell(setup + ".run --info").out.find(runtimeLine), std::string::npos);
+    EXPECT_NE(Spawn({setup + ".run", "--info"}).out.find(runtimeLine), std::string::npos);
 
-    ASSERT_EQ(Shell(setup + ".run --extract " + (dir / "out") + " --all").status, 0);
+    ASSERT_EQ(Spawn({setup + ".run", "--extract", (dir / "out"), "--all"}).status, 0);
     EXPECT_EQ(ReadFile(dir / "out/notes.txt"), "some notes\r\n");
     EXPECT_EQ(ReadFile(dir / "out/setup/strings.txt").size(), 64u);
 
-    ASSERT_EQ(Shell(kKavelo + " remove " + setup + ".run NOTES.TXT").status, 0);
-    EXPECT_EQ(Shell(setup + ".run --list").out.find("notes.txt"), std::string::npos);
-    EXPECT_NE(Shell(kKavelo + " remove " + setup + ".run nothere 2>/dev/null").status, 0);
+    ASSERT_EQ(Spawn({kKavelo, "remove", setup + ".run", "NOTES.TXT"}).status, 0);
+    EXPECT_EQ(Spawn({setup + ".run", "--list"}).out.find("notes.txt"), std::string::npos);
+    EXPECT_NE(Spawn({kKavelo, "remove", setup + ".run", "nothere"}).status, 0);
 }
 
 TEST(Cli, CompressionIsChosenKeptShownAndReadByTheSetup) {
     TempDir dir;
     const std::string setup = dir / "z.exe";
-    EXPECT_EQ(Shell(kKavelo + " new " + setup + " --compression lzma").status, 2);
-    ASSERT_EQ(Shell(kKavelo + " new " + setup + " --compression zstd").status, 0);
+    EXPECT_EQ(Spawn({kKavelo, "new", setup, "--compression", "lzma"}).status, 2);
+    ASSERT_EQ(Spawn({kKavelo, "new", setup, "--compression", "zstd"}).status, 0);
     std::string notes;
     for (int i = 0; i < 400; ++i)
         notes += "note " + std::to_string(i % 10) + " of a long list\r\n";
     WriteFile(dir / "notes.txt", notes);
-    ASSERT_EQ(Shell(kKavelo + " add " + setup + " " + (dir / "notes.txt")).status, 0);
-    EXPECT_NE(Shell(kKavelo + " info " + setup).out.find("compression       zstd\n"),
+    ASSERT_EQ(Spawn({kKavelo, "add", setup, (dir / "notes.txt")}).status, 0);
+    EXPECT_NE(Spawn({kKavelo, "info", setup}).out.find("compression       zstd\n"),
               std::string::npos);
     // The form is the last word of the file's line in the listing.
-    const std::string list = Shell(kKavelo + " list " + setup).out;
+    const std::string list = Spawn({kKavelo, "list", setup}).out;
     const size_t at = list.find("notes.txt");
     ASSERT_NE(at, std::string::npos);
     const std::string line = list.substr(at, list.find('\n', at) - at);
     EXPECT_EQ(line.substr(line.rfind(' ') + 1), "zstd");
-    ASSERT_EQ(Shell(setup + " --extract " + (dir / "out")).status, 0);
+    ASSERT_EQ(Spawn({setup, "--extract", (dir / "out")}).status, 0);
     EXPECT_EQ(ReadFile(dir / "out/notes.txt"), notes);
 
-    EXPECT_EQ(Shell(kKavelo + " set " + setup + " compression gzip 2>/dev/null").status, 2);
-    ASSERT_EQ(Shell(kKavelo + " set " + setup + " compression huffman").status, 0);
-    EXPECT_NE(Shell(kKavelo + " info --json " + setup).out.find("\"compression\": \"huffman\""),
+    EXPECT_EQ(Spawn({kKavelo, "set", setup, "compression", "gzip"}).status, 2);
+    ASSERT_EQ(Spawn({kKavelo, "set", setup, "compression", "huffman"}).status, 0);
+    EXPECT_NE(Spawn({kKavelo, "info", "--json", setup}).out.find("\"compression\": \"huffman\""),
               std::string::npos);
     EXPECT_NE(
-        Shell(kKavelo + " list --json " + setup).out.find("\"name\": \"notes.txt\", \"flags\": 1"),
+        Spawn({kKavelo, "list", "--json", setup}).out.find("\"name\": \"notes.txt\", \"flags\": 1"),
         std::string::npos);
 }
 
@@ -100,44 +100,49 @@ TEST(Runtime, OwnPathWithBlanksAsArgumentIsNoOption) {
     TempDir dir;
     std::filesystem::create_directory(dir / "My Setups");
     const std::string setup = dir / "My Setups/demo app.exe";
-    ASSERT_EQ(Shell(kKavelo + " new '" + setup + "'").status, 0);
-    const std::string bare = "env -u DISPLAY -u WAYLAND_DISPLAY PATH=/nonexistent '" + setup + "' ";
-    const ShellResult started = Shell(bare + setup + " </dev/null 2>&1");
+    ASSERT_EQ(Spawn({kKavelo, "new", setup}).status, 0);
+    // The path after it split at its blanks, as a command line without quotes splits it.
+    std::vector<std::string> bare = {
+        "env", "-u", "DISPLAY", "-u", "WAYLAND_DISPLAY", "PATH=/nonexistent", setup};
+    for (std::string& word : Words(setup))
+        bare.push_back(std::move(word));
+    const ShellResult started = Spawn(bare, true);
     EXPECT_EQ(started.status, 6);
     EXPECT_NE(started.out.find("--unattended"), std::string::npos) << started.out;
-    const ShellResult welcome = Shell("'" + setup + "' --welcome");
+    const ShellResult welcome = Spawn({setup, "--welcome"});
     EXPECT_EQ(welcome.status, 0);
     EXPECT_EQ(welcome.out.rfind("My Application setup\n\nThis will install My Application\n", 0),
               0u);
     // Other stray words are still a usage error.
-    EXPECT_EQ(Shell(bare + setup + " extra 2>/dev/null").status, 2);
+    bare.push_back("extra");
+    EXPECT_EQ(Spawn(bare).status, 2);
 }
 
 TEST(Cli, ListShowsTheDirectoryOrSaysThereIsNone) {
     TempDir dir;
     WriteFile(dir / "pkg.bin", BuildSetup("HOSTBYTES", {{"setup\\a.txt", "aaaa"}, {"b.bin", ""}}));
-    const ShellResult list = Shell(kKavelo + " list " + (dir / "pkg.bin"));
+    const ShellResult list = Spawn({kKavelo, "list", (dir / "pkg.bin")});
     EXPECT_EQ(list.status, 0);
     EXPECT_NE(list.out.find("setup\\a.txt"), std::string::npos);
     EXPECT_NE(list.out.find("b.bin"), std::string::npos);
     WriteFile(dir / "plain.bin", "just bytes, no package at all");
-    const ShellResult none = Shell(kKavelo + " list " + (dir / "plain.bin") + " 2>&1");
+    const ShellResult none = Spawn({kKavelo, "list", (dir / "plain.bin")}, true);
     EXPECT_EQ(none.status, 1);
     EXPECT_NE(none.out.find((dir / "plain.bin") + ": no package found"), std::string::npos);
-    EXPECT_NE(Shell(kKavelo + " list " + (dir / "missing") + " 2>/dev/null").status, 0);
+    EXPECT_NE(Spawn({kKavelo, "list", (dir / "missing")}).status, 0);
 }
 
 TEST(Cli, ScriptIsReplacedAndPrinted) {
     TempDir dir;
     const std::string setup = dir / "s.exe";
-    ASSERT_EQ(Shell(kKavelo + " new " + setup + " --empty").status, 0);
+    ASSERT_EQ(Spawn({kKavelo, "new", setup, "--empty"}).status, 0);
     WriteFile(dir / "script.txt", "[Create]\r\nLabel 1\r\n");
     WriteFile(dir / "strings.txt", "Hello\r\n");
-    ASSERT_EQ(Shell(kKavelo + " script " + setup + " --set " + (dir / "script.txt") +
-                    " --strings " + (dir / "strings.txt"))
+    ASSERT_EQ(Spawn({kKavelo, "script", setup, "--set", (dir / "script.txt"), "--strings",
+                     (dir / "strings.txt")})
                   .status,
               0);
-    const ShellResult shown = Shell(kKavelo + " script " + setup);
+    const ShellResult shown = Spawn({kKavelo, "script", setup});
     EXPECT_EQ(shown.out, "[Create]\r\nLabel 1\r\n\n[strings]\nHello\r\n");
 }
 
@@ -146,10 +151,10 @@ TEST(Cli, ScriptIsReplacedAndPrinted) {
 TEST(Cli, SimulateOnANewProjectPrintsTheTemplatesInstallation) {
     TempDir dir;
     const std::string setup = dir / "x.exe";
-    ASSERT_EQ(Shell(kKavelo + " new " + setup).status, 0);
+    ASSERT_EQ(Spawn({kKavelo, "new", setup}).status, 0);
     const std::string target = "C:\\Programmes\\MyDirectory\\MyApp.exe";
     const std::string shortcut = "name=Start My Application; Target=" + target + "; Params=\n";
-    const ShellResult sim = Shell(kKavelo + " simulate --paths windows " + setup);
+    const ShellResult sim = Spawn({kKavelo, "simulate", "--paths", "windows", setup});
     EXPECT_EQ(sim.status, 0);
     EXPECT_EQ(sim.out, "    AbortInstallation if < 1.0): " + target + "\n" +
                            "        Check ,1,,MyApp.exe,,,1.0\n" +
@@ -159,11 +164,11 @@ TEST(Cli, SimulateOnANewProjectPrintsTheTemplatesInstallation) {
                            "    (CreateQuickLaunchIcon) " + shortcut + "\n\n");
 
     // Unticking the check box runs its event, which ticks it again.
-    const ShellResult panel = Shell(kKavelo + " panel " + setup + " --click 1 --json");
+    const ShellResult panel = Spawn({kKavelo, "panel", setup, "--click", "1", "--json"});
     EXPECT_EQ(panel.status, 0);
     EXPECT_NE(panel.out.find("\"kind\": \"check\", \"index\": 1, \"id\": 1"), std::string::npos);
     EXPECT_NE(panel.out.find("\"checked\": true, \"value\": 1}"), std::string::npos);
-    EXPECT_NE(Shell(kKavelo + " panel " + setup + " --click 99 2>/dev/null").status, 0);
+    EXPECT_NE(Spawn({kKavelo, "panel", setup, "--click", "99"}).status, 0);
 }
 
 // --paths windows prints, byte for byte, what simulate printed before it
@@ -172,12 +177,12 @@ TEST(Cli, SimulateWithWindowsPathsKeepsTheRecordedReport) {
     TempDir dir;
     const std::string setup = dir / "x.exe";
     const std::string data = CLI_DATA "/simulate/";
-    ASSERT_EQ(Shell(kKavelo + " new " + setup).status, 0);
-    ASSERT_EQ(Shell(kKavelo + " script " + setup + " --set " + data + "script.txt --strings " +
-                    data + "strings.txt")
+    ASSERT_EQ(Spawn({kKavelo, "new", setup}).status, 0);
+    ASSERT_EQ(Spawn({kKavelo, "script", setup, "--set", data + "script.txt", "--strings",
+                     data + "strings.txt"})
                   .status,
               0);
-    const ShellResult sim = Shell(kKavelo + " simulate " + setup + " --paths windows");
+    const ShellResult sim = Spawn({kKavelo, "simulate", setup, "--paths", "windows"});
     EXPECT_EQ(sim.status, 0);
     EXPECT_EQ(sim.out, ReadFile(data + "windows.txt"));
 }
@@ -188,8 +193,9 @@ TEST(Cli, SimulateWithWindowsPathsKeepsTheRecordedReport) {
 TEST(Cli, SimulateShowsTheInstallationsLinuxPaths) {
     TempDir dir;
     const std::string setup = dir / "x.exe";
-    ASSERT_EQ(Shell(kKavelo + " new " + setup).status, 0);
-    const std::string env = "HOME=" + (dir / "home") + " XDG_DATA_HOME= ";
+    ASSERT_EQ(Spawn({kKavelo, "new", setup}).status, 0);
+    const std::vector<std::string> env = {"env", "HOME=" + (dir / "home"),
+                                          "XDG_DATA_HOME=", kKavelo};
     const std::string user = dir / "home/.local/opt/My Company/My Application";
     const struct {
         std::string options;
@@ -202,25 +208,24 @@ TEST(Cli, SimulateShowsTheInstallationsLinuxPaths) {
          "    Copy: MyApp.exe -> /opt/My Company/My Application/MyApp.exe\n"},
     };
     for (const auto& c : cases) {
-        const ShellResult sim = Shell(env + kKavelo + " simulate " + setup + " " + c.options);
+        const ShellResult sim = Spawn(Words(c.options, Words("simulate " + setup, env)));
         EXPECT_EQ(sim.status, 0) << c.options;
         EXPECT_NE(sim.out.find(c.copy), std::string::npos) << c.options << "\n" << sim.out;
         EXPECT_EQ(sim.out.find("C:\\"), std::string::npos) << c.options;
     }
     for (const char* wrong : {"--paths mac", "--as admin", "--paths windows --as root"})
-        EXPECT_EQ(Shell(kKavelo + " simulate " + setup + " " + wrong + " 2>/dev/null").status, 2)
-            << wrong;
+        EXPECT_EQ(Spawn(Words(wrong, {kKavelo, "simulate", setup})).status, 2) << wrong;
 
     WriteFile(dir / "s.txt", "[Install]\r\nCopy myapp.exe,99,D:\\Apps,a.exe\r\n");
-    ASSERT_EQ(Shell(kKavelo + " script " + setup + " --set " + (dir / "s.txt")).status, 0);
-    const ShellResult check = Shell(env + kKavelo + " check " + setup + " 2>&1");
+    ASSERT_EQ(Spawn({kKavelo, "script", setup, "--set", (dir / "s.txt")}).status, 0);
+    const ShellResult check = Spawn(Words("check " + setup, env), true);
     EXPECT_EQ(check.status, 1);
     EXPECT_NE(check.out.find("### Warning: D:/Apps/a.exe: is not an absolute path: Copy "
                              "myapp.exe,99,D:\\Apps,a.exe"),
               std::string::npos)
         << check.out;
     // The example paths do not hide what the installer refuses.
-    EXPECT_EQ(Shell(kKavelo + " check --paths windows " + setup + " 2>/dev/null").status, 1);
+    EXPECT_EQ(Spawn({kKavelo, "check", "--paths", "windows", setup}).status, 1);
 }
 
 // check fails on every line an installation per user or as root refuses, in
@@ -228,11 +233,11 @@ TEST(Cli, SimulateShowsTheInstallationsLinuxPaths) {
 TEST(Cli, CheckTellsWhatEitherMappingRefuses) {
     TempDir dir;
     const std::string setup = dir / "x.exe";
-    ASSERT_EQ(Shell(kKavelo + " new " + setup).status, 0);
+    ASSERT_EQ(Spawn({kKavelo, "new", setup}).status, 0);
     WriteFile(dir / "s.txt", "[Install]\r\nCopy myapp.exe,99,\\usr\\local\\bin,myapp\r\n");
-    ASSERT_EQ(Shell(kKavelo + " script " + setup + " --set " + (dir / "s.txt")).status, 0);
-    const std::string env = "HOME=" + (dir / "home") + " XDG_DATA_HOME= ";
-    const ShellResult check = Shell(env + kKavelo + " check " + setup);
+    ASSERT_EQ(Spawn({kKavelo, "script", setup, "--set", (dir / "s.txt")}).status, 0);
+    const ShellResult check =
+        Spawn({"env", "HOME=" + (dir / "home"), "XDG_DATA_HOME=", kKavelo, "check", setup});
     EXPECT_EQ(check.status, 1);
     // The command folder for root, outside the user's folders.
     EXPECT_EQ(check.err, "kavelo: " + setup +
@@ -242,8 +247,8 @@ TEST(Cli, CheckTellsWhatEitherMappingRefuses) {
                              (dir / "home/.local/opt/My Company/My Application") + ", " +
                              (dir / "home/.local/lib") + ", " + (dir / "home/.local/share") + ", " +
                              (dir / "home/.local/bin") + ")\n");
-    const ShellResult root = Shell("HOME=" + (dir / "home") + " XDG_DATA_HOME=/ " + kKavelo +
-                                   " check --as root " + setup);
+    const ShellResult root = Spawn({"env", "HOME=" + (dir / "home"), "XDG_DATA_HOME=/", kKavelo,
+                                    "check", "--as", "root", setup});
     EXPECT_EQ(root.status, 1);
     EXPECT_NE(root.err.find("XDG_DATA_HOME is the root folder"), std::string::npos) << root.err;
     EXPECT_EQ(root.err.find("as root:"), std::string::npos) << root.err;
@@ -255,16 +260,15 @@ TEST(Cli, CompressAndDecompressFiles) {
     for (int i = 0; data.size() < (3u << 20); ++i)
         data += "line " + std::to_string(i * int64_t{7919} % 1000) + "\n";
     WriteFile(dir / "in.txt", data);
-    ASSERT_EQ(Shell(kKavelo + " compress " + (dir / "in.txt") + " " + (dir / "in.hz")).status, 0);
+    ASSERT_EQ(Spawn({kKavelo, "compress", (dir / "in.txt"), (dir / "in.hz")}).status, 0);
     EXPECT_LT(ReadFile(dir / "in.hz").size(), data.size());
-    ASSERT_EQ(Shell(kKavelo + " decompress " + (dir / "in.hz") + " " + (dir / "out.txt")).status,
-              0);
+    ASSERT_EQ(Spawn({kKavelo, "decompress", (dir / "in.hz"), (dir / "out.txt")}).status, 0);
     EXPECT_EQ(ReadFile(dir / "out.txt"), data);
 
     // A damaged stream says so, names the file and leaves an existing output alone.
     WriteFile(dir / "cut.hz", ReadFile(dir / "in.hz").substr(0, 5000));
     const ShellResult bad =
-        Shell(kKavelo + " decompress " + (dir / "cut.hz") + " " + (dir / "out.txt") + " 2>&1");
+        Spawn({kKavelo, "decompress", (dir / "cut.hz"), (dir / "out.txt")}, true);
     EXPECT_NE(bad.status, 0);
     EXPECT_NE(bad.out.find((dir / "cut.hz") + ": damaged stream"), std::string::npos);
     EXPECT_EQ(ReadFile(dir / "out.txt"), data);
@@ -274,33 +278,27 @@ TEST(Cli, CompressAndDecompressFiles) {
     EXPECT_EQ(files, 4);
 
     WriteFile(dir / "one", "x");
-    EXPECT_NE(
-        Shell(kKavelo + " compress " + (dir / "one") + " " + (dir / "one.hz") + " 2>/dev/null")
-            .status,
-        0);
-    EXPECT_NE(
-        Shell(kKavelo + " compress " + (dir / "missing") + " " + (dir / "x.hz") + " 2>/dev/null")
-            .status,
-        0);
+    EXPECT_NE(Spawn({kKavelo, "compress", (dir / "one"), (dir / "one.hz")}).status, 0);
+    EXPECT_NE(Spawn({kKavelo, "compress", (dir / "missing"), (dir / "x.hz")}).status, 0);
 }
 
 TEST(Cli, ErrorsNameTheFile) {
     TempDir dir;
     WriteFile(dir / "plain.bin", std::string(100, 'x'));
-    const ShellResult r = Shell(kKavelo + " info " + (dir / "plain.bin") + " 2>&1");
+    const ShellResult r = Spawn({kKavelo, "info", (dir / "plain.bin")}, true);
     EXPECT_NE(r.status, 0);
     EXPECT_NE(r.out.find("Error opening setup file"), std::string::npos);
     EXPECT_NE(r.out.find(dir / "plain.bin"), std::string::npos);
-    EXPECT_NE(Shell(kKavelo + " nosuchcommand 2>/dev/null").status, 0);
+    EXPECT_NE(Spawn({kKavelo, "nosuchcommand"}).status, 0);
     // A named pipe is refused at once, not waited on (timeout gives 124).
     ASSERT_EQ(mkfifo((dir / "pipe.exe").c_str(), 0600), 0);
     for (const std::string& command :
-         {" info " + (dir / "pipe.exe"), " extract " + (dir / "pipe.exe") + " " + (dir / "out")}) {
-        const ShellResult pipe = Shell("timeout 10 " + kKavelo + command + " 2>&1");
+         {"info " + (dir / "pipe.exe"), "extract " + (dir / "pipe.exe") + " " + (dir / "out")}) {
+        const ShellResult pipe = Spawn(Words(command, {"timeout", "10", kKavelo}), true);
         EXPECT_EQ(pipe.status, 1) << command;
         EXPECT_NE(pipe.out.find(dir / "pipe.exe"), std::string::npos) << command;
     }
-    EXPECT_EQ(Shell(kKavelo + " --help").status, 0);
+    EXPECT_EQ(Spawn({kKavelo, "--help"}).status, 0);
 }
 
 // A save that runs out of disk space says so under string 31. The full disk
@@ -310,12 +308,13 @@ TEST(Cli, SaveOnAFullDiskGivesTheSystemsReason) {
     TempDir dir;
     std::filesystem::create_directory(dir / "small");
     const std::string setup = dir / "small/t.exe";
-    const ShellResult probe = Shell("unshare -rm sh -c 'mount -t tmpfs -o size=64k tmpfs " +
-                                    (dir / "small") + " && echo mounted' 2>/dev/null");
+    const std::string mount = "mount -t tmpfs -o size=64k tmpfs '" + (dir / "small") + "' && ";
+    const ShellResult probe = Spawn({"unshare", "-rm", "sh", "-c", mount + "echo mounted"});
     if (probe.out.find("mounted") == std::string::npos)
         GTEST_SKIP() << "no mount namespace for a small file system here";
-    const ShellResult r = Shell("unshare -rm sh -c 'mount -t tmpfs -o size=64k tmpfs " +
-                                (dir / "small") + " && " + kKavelo + " new " + setup + " 2>&1'");
+    // The mount lives only in the namespace, so the shell there runs kavelo.
+    const ShellResult r = Spawn(
+        {"unshare", "-rm", "sh", "-c", mount + "exec \"$0\" new \"$1\" 2>&1", kKavelo, setup});
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.out.find("kavelo: Error creating setup file\nkavelo: " + setup +
                          "\nkavelo: No space left on device\n"),
@@ -338,14 +337,14 @@ TEST(Runtime, ExtractNeverLeavesTheFolder) {
     std::filesystem::create_directory(dir / "target");
     // A symbolic link planted in the target folder is not followed.
     std::filesystem::create_directory_symlink(dir.Path(), dir / "target/fine");
-    const ShellResult r = Shell(setup + " --extract " + (dir / "target") + " 2>/dev/null");
+    const ShellResult r = Spawn({setup, "--extract", (dir / "target")});
     EXPECT_NE(r.status, 0);
     EXPECT_FALSE(std::filesystem::exists(dir / "escaped.txt"));
     EXPECT_FALSE(std::filesystem::exists(dir / "escaped2.txt"));
     EXPECT_FALSE(std::filesystem::exists(dir / "file.txt"));
     EXPECT_EQ(ReadFile(dir / "target/tmp/abs-kavelo.txt"), "z");
 
-    const ShellResult plain = Shell(kRuntime + " 2>&1");
+    const ShellResult plain = Spawn({kRuntime}, true);
     EXPECT_NE(plain.status, 0);
     EXPECT_NE(plain.out.find("carries no package"), std::string::npos);
 }
@@ -364,22 +363,22 @@ TEST(Cli, FolderIsAddedListedAndExtractedAsATree) {
     WriteFile(app + "/bin/Run.sh", "#!/bin/sh\n");
     ::chmod((app + "/bin/Run.sh").c_str(), 0755);
     std::filesystem::create_symlink("bin/Run.sh", app + "/run");
-    ASSERT_EQ(Shell(kKavelo + " new --empty " + setup).status, 0);
+    ASSERT_EQ(Spawn({kKavelo, "new", "--empty", setup}).status, 0);
     // Without the sample program, the template's copy of it is a comment.
-    EXPECT_EQ(Shell(kKavelo + " check " + setup).status, 0);
-    const ShellResult add = Shell(kKavelo + " add " + setup + " " + app);
+    EXPECT_EQ(Spawn({kKavelo, "check", setup}).status, 0);
+    const ShellResult add = Spawn({kKavelo, "add", setup, app});
     ASSERT_EQ(add.status, 0) << add.err;
     EXPECT_EQ(add.out, "1 added, 0 replaced\n");
-    EXPECT_NE(Shell(kKavelo + " list " + setup).out.find("myapp.tree"), std::string::npos);
-    EXPECT_NE(Shell(kKavelo + " list " + setup).out.find("tree: 2 files, 10 bytes"),
+    EXPECT_NE(Spawn({kKavelo, "list", setup}).out.find("myapp.tree"), std::string::npos);
+    EXPECT_NE(Spawn({kKavelo, "list", setup}).out.find("tree: 2 files, 10 bytes"),
               std::string::npos);
-    const ShellResult tree = Shell(kKavelo + " tree " + setup + " MyApp");
+    const ShellResult tree = Spawn({kKavelo, "tree", setup, "MyApp"});
     EXPECT_EQ(tree.out, "d            0  Empty/\n"
                         "d            0  bin/\n"
                         "x           10  bin/Run.sh\n"
                         "l            0  run -> bin/Run.sh\n"
                         "2 files, 10 bytes, in \"MyApp\"\n");
-    ASSERT_EQ(Shell(kKavelo + " extract " + setup + " " + (dir / "out")).status, 0);
+    ASSERT_EQ(Spawn({kKavelo, "extract", setup, (dir / "out")}).status, 0);
     EXPECT_EQ(ReadFile(dir / "out/MyApp/bin/Run.sh"), "#!/bin/sh\n");
     EXPECT_EQ(std::filesystem::read_symlink(dir / "out/MyApp/run"), "bin/Run.sh");
     EXPECT_TRUE(std::filesystem::is_directory(dir / "out/MyApp/Empty"));
@@ -387,7 +386,7 @@ TEST(Cli, FolderIsAddedListedAndExtractedAsATree) {
     const std::string before = ReadFile(setup);
     ASSERT_EQ(::mkfifo((app + "/fifo").c_str(), 0600), 0);
     std::filesystem::create_symlink("../..", app + "/bin/up");
-    const ShellResult refused = Shell(kKavelo + " add " + setup + " " + app);
+    const ShellResult refused = Spawn({kKavelo, "add", setup, app});
     EXPECT_EQ(refused.status, 1);
     EXPECT_NE(refused.err.find(app + "/fifo: a FIFO (named pipe); not added"), std::string::npos);
     EXPECT_NE(refused.err.find(app + "/bin/up: a link to \"../..\", outside the tree; not added"),

@@ -35,18 +35,6 @@ inline RunResult RunCommand(const std::vector<std::string>& command) {
     return {r.status, r.out + r.err};
 }
 
-// Runs a shell command line (pipes, redirections), its output streams together.
-inline RunResult RunShell(const std::string& line) {
-    return RunCommand({"/bin/sh", "-c", line});
-}
-
-inline std::string Quoted(const std::string& s) {
-    std::string out = "'";
-    for (char c : s)
-        out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return out + "'";
-}
-
 // CR LF line ends, as scripts and numbered texts are stored.
 inline std::string CrLf(const std::vector<std::string>& lines) {
     std::string out;

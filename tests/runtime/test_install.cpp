@@ -218,11 +218,11 @@ TEST(RuntimeInstall, ZstdSetupInstallsItsFiles) {
     std::string big;
     for (int i = 0; big.size() < 1500000; ++i)
         big += "row " + std::to_string(i) + " of a file that zstd makes smaller\n";
-    const std::string setup = box.MakeSetup(
-        kKavelo, "z", {{"big.txt", big}, {"small.txt", "small"}},
-        CrLf({"[Install]", "Copy big.txt,1,,big.txt", "Copy small.txt,1,,small.txt"}), kStrings,
-        {{"compression", "zstd"}});
-    EXPECT_TRUE(Contains(RunShell(kKavelo + " list " + Quoted(setup)).out, "zstd"));
+    const std::string setup =
+        box.MakeSetup(kKavelo, "z", {{"big.txt", big}, {"small.txt", "small"}},
+                      CrLf({"[Install]", "Copy big.txt,1,,big.txt", "Copy small.txt,1,,small.txt"}),
+                      kStrings, {{"compression", "zstd"}});
+    EXPECT_TRUE(Contains(RunCommand({kKavelo, "list", setup}).out, "zstd"));
     box.HandOver();
     const RunResult r = box.Run({setup, "--unattended", "--dir", box / "inst", "--no-launch"});
     ASSERT_EQ(r.status, 0) << r.out;

@@ -18,10 +18,10 @@ std::pair<int, int> Version(const std::string& text) {
 }
 
 TEST(PortableRuntime, NeedsNoGlibcAbove217) {
-    const RunResult dynamic = RunShell("readelf -d " + Quoted(RUNTIME_PATH));
+    const RunResult dynamic = RunCommand({"readelf", "-d", RUNTIME_PATH});
     ASSERT_EQ(dynamic.status, 0) << dynamic.out;
     if (Contains(dynamic.out, "There is no dynamic section")) return;
-    const RunResult symbols = RunShell("objdump -T " + Quoted(RUNTIME_PATH));
+    const RunResult symbols = RunCommand({"objdump", "-T", RUNTIME_PATH});
     ASSERT_EQ(symbols.status, 0) << symbols.out;
     EXPECT_FALSE(Contains(symbols.out, "GLIBCXX_")) << "the C++ library must be linked in";
     const std::regex version("GLIBC_([0-9]+\\.[0-9]+)");
@@ -35,14 +35,16 @@ TEST(PortableRuntime, WithoutHomeTheUsersHomeComesFromPasswd) {
     if (::geteuid() == 0) GTEST_SKIP() << "needs a user with a home of its own";
     Sandbox box;
     const std::string setup = box / "src/demo.run";
-    ASSERT_EQ(RunShell(kKavelo + " new " + Quoted(setup)).status, 0);
-    const RunResult passwd =
-        RunShell("getent passwd " + std::to_string(::getuid()) + " | cut -d: -f6");
+    ASSERT_EQ(RunCommand({kKavelo, "new", setup}).status, 0);
+    // "name:x:uid:gid:gecos:home:shell": the sixth field.
+    const RunResult passwd = RunCommand({"getent", "passwd", std::to_string(::getuid())});
     ASSERT_EQ(passwd.status, 0);
-    const std::string home = passwd.out.substr(0, passwd.out.find('\n'));
-    const std::string line = "env -i PATH=/usr/bin:/bin " + Quoted(setup) + " --dry-run --dir " +
-                             Quoted(box / "inst") + " </dev/null";
-    const RunResult dry = RunShell(line);
+    std::string home = passwd.out.substr(0, passwd.out.find('\n'));
+    for (int field = 0; field < 5; ++field)
+        home.erase(0, home.find(':') + 1);
+    home = home.substr(0, home.find(':'));
+    const RunResult dry =
+        RunCommand({"env", "-i", "PATH=/usr/bin:/bin", setup, "--dry-run", "--dir", box / "inst"});
     EXPECT_EQ(dry.status, 0) << dry.out;
     EXPECT_TRUE(Contains(dry.out, home + "/.local/share/applications/")) << home << "\n" << dry.out;
 }

@@ -13,14 +13,22 @@ const std::string kKavelo = KAVELO_PATH;
 
 // Runs command as root in a private mount namespace, umask 000.
 RunResult RunIsolated(const Sandbox& box, const std::vector<std::string>& command) {
-    std::string line = "unshare -m sh -c 'mount --make-rprivate / && "
-                       "for d in /opt /usr/local /usr/share/applications; do "
-                       "if [ -d $d ]; then mount -t tmpfs tmpfs $d || exit 99; fi; done && "
-                       "umask 000 && exec \"$@\"' sh env -i PATH=/usr/bin:/bin HOME=" +
-                       Quoted(box / "home");
-    for (const std::string& w : command)
-        line += " " + Quoted(w);
-    return RunShell(line);
+    std::vector<std::string> words = {
+        "unshare",
+        "-m",
+        "sh",
+        "-c",
+        "mount --make-rprivate / && "
+        "for d in /opt /usr/local /usr/share/applications; do "
+        "if [ -d $d ]; then mount -t tmpfs tmpfs $d || exit 99; fi; done && "
+        "umask 000 && exec \"$@\"",
+        "sh",
+        "env",
+        "-i",
+        "PATH=/usr/bin:/bin",
+        "HOME=" + box / "home"};
+    words.insert(words.end(), command.begin(), command.end());
+    return RunCommand(words);
 }
 
 TEST(RuntimeAsRoot, RefusesFoldersAnotherUserCouldReplace) {

@@ -97,7 +97,7 @@ TEST(StartMatrix, EachPlaceStartsItsWayOrSaysWhy) {
         Sandbox box;
         std::filesystem::create_directories(box / "bin");
         const std::string setup = box / "src/demo.run";
-        ASSERT_EQ(RunShell(kKavelo + " new " + Quoted(setup)).status, 0);
+        ASSERT_EQ(RunCommand({kKavelo, "new", setup}).status, 0);
         for (const std::string& name : c.standIns)
             StandIn(box, name, 0);
         MakeBrokenQt(box);
@@ -111,11 +111,8 @@ TEST(StartMatrix, EachPlaceStartsItsWayOrSaysWhy) {
         std::vector<std::string> command = {setup};
         for (const std::string& a : c.arguments)
             command.push_back(a == "SELF" ? setup : a);
-        std::string line;
-        for (const std::string& w : box.Words(command))
-            line += Quoted(w) + " ";
         const TreeSnapshot before = box.Tree();
-        const RunResult r = RunShell(line + "</dev/null");
+        const RunResult r = RunCommand(box.Words(command));
         EXPECT_EQ(r.status, c.status) << r.out;
         EXPECT_TRUE(Contains(r.out, c.says)) << r.out;
         if (!c.calledWith.empty()) {

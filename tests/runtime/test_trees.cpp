@@ -47,7 +47,7 @@ std::string Script(const std::string& version, const std::string& icon) {
 std::string MakeTreeSetup(const Sandbox& box, const std::string& name, const std::string& version,
                           const std::string& icon = "") {
     const std::string setup = box.MakeSetup(kKavelo, name, {}, Script(version, icon), "My App\r\n");
-    const RunResult r = RunShell(kKavelo + " add " + Quoted(setup) + " " + Quoted(box / "MyApp"));
+    const RunResult r = RunCommand({kKavelo, "add", setup, box / "MyApp"});
     EXPECT_EQ(r.status, 0) << r.out;
     return setup;
 }
@@ -85,7 +85,7 @@ TEST(RuntimeTrees, InstallStartUpgradeAndUninstallATree) {
         EXPECT_NE(launcher.find(line), std::string::npos) << line << launcher;
     EXPECT_EQ(ReadFile(box / "home/.local/share/icons/hicolor/scalable/apps/My-App.svg"),
               ReadFile(box / "MyApp/bin/start.svg"));
-    const RunResult valid = RunShell("desktop-file-validate " + Quoted(desktop));
+    const RunResult valid = RunCommand({"desktop-file-validate", desktop});
     EXPECT_EQ(valid.status, 0) << valid.out;
 
     // The same version again keeps the tree; a higher one replaces it and

@@ -148,7 +148,7 @@ TEST_F(WizardTest, TickedComponentsInstallWhatADryRunLists) {
     EXPECT_EQ(w->ExitStatus(), 0);
 
     const RunResult dry =
-        RunShell(setup + " --dry-run --dir " + Quoted(box / "inst") + " --select 2=1 </dev/null");
+        RunCommand({setup, "--dry-run", "--dir", box / "inst", "--select", "2=1"});
     ASSERT_EQ(dry.status, 0) << dry.out;
     std::set<std::string> listed, installed;
     for (size_t at = 0; (at = dry.out.find(" -> ", at)) != std::string::npos; at += 4)
