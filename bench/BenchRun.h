@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -18,7 +19,9 @@
 
 struct RunFigures {
     double Seconds = -1; // wall time; negative when the program failed
-    long PeakKb = 0;     // the child's peak resident memory (ru_maxrss)
+    // The child's peak resident memory (ru_maxrss), which counts from the
+    // calling process's own at the fork.
+    long PeakKb = 0;
 };
 
 // Runs words (through the PATH) with HOME set to home and no display: its
@@ -60,6 +63,17 @@ inline double Median(std::vector<double> values) {
     return values.empty() ? 0 : values[values.size() / 2];
 }
 
+// This process's resident memory now, in MB: the floor under a child's
+// RunFigures::PeakKb.
+inline double ResidentMb() {
+    long pages = 0, resident = 0;
+    if (FILE* f = std::fopen("/proc/self/statm", "r")) {
+        if (std::fscanf(f, "%ld %ld", &pages, &resident) != 2) resident = 0;
+        std::fclose(f);
+    }
+    return static_cast<double>(resident) * static_cast<double>(sysconf(_SC_PAGESIZE)) / (1 << 20);
+}
+
 // A fresh folder below the system's temporary folder, named from prefix.
 inline std::string BenchTempFolder(const std::string& prefix) {
     std::string pattern = (std::filesystem::temp_directory_path() / (prefix + "-XXXXXX")).string();
@@ -93,6 +107,17 @@ inline void InstallVsTarZstd(benchmark::State& state, const std::string& setup,
     state.counters["tar_zstd_xf_s"] = Median(tar);
     state.counters["install_per_tar"] = Median(ratio);
     state.counters["install_peak_MB"] = *std::max_element(peak.begin(), peak.end());
+    state.counters["bench_rss_MB"] = ResidentMb();
     std::filesystem::remove_all(installed);
     std::filesystem::remove_all(unpacked);
+}
+
+// Runs the benchmarks the command line selects, then removes folder (the
+// bench's own files); the program's exit status.
+inline int RunBenchmarksThenRemove(int argc, char** argv, const std::string& folder) {
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    std::filesystem::remove_all(folder);
+    return 0;
 }

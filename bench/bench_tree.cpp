@@ -157,9 +157,5 @@ BENCHMARK(BM_TreeSizeVsTar)
     ->Iterations(1);
 
 int main(int argc, char** argv) {
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    fs::remove_all(Dir()); // some 700 MB
-    return 0;
+    return RunBenchmarksThenRemove(argc, argv, Dir());
 }

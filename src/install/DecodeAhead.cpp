@@ -1,8 +1,10 @@
 #include "install/DecodeAhead.h"
 
 #include <algorithm>
+#include <functional>
 
 #include "common/Errors.h"
+#include "install/TreeIndex.h"
 
 namespace {
 
@@ -17,7 +19,7 @@ constexpr size_t kQueued = 8;
 
 } // namespace
 
-DecodeAhead::DecodeAhead(const ByteSource& source, std::vector<const DirectoryEntry*> order)
+DecodeAhead::DecodeAhead(const ByteSource& source, std::vector<DecodeItem> order)
     : source_(source), order_(std::move(order)) {
     if (!order_.empty()) thread_ = std::thread([this] { Decode(); });
 }
@@ -70,22 +72,83 @@ DecodeAhead::Piece DecodeAhead::Pop() {
     return piece;
 }
 
+void DecodeAhead::Append(Piece& piece, const char* data, size_t count) {
+    while (count > 0) {
+        if (piece.Bytes.size() == kPiece) {
+            Push(piece);
+            piece.Lengths.push_back(0);
+        }
+        const size_t take = std::min(count, kPiece - piece.Bytes.size());
+        piece.Bytes.append(data, take);
+        piece.Lengths.back() += take;
+        data += take;
+        count -= take;
+    }
+}
+
 void DecodeAhead::DecodeEntry(const DirectoryEntry& entry, Piece& piece) {
     piece.Lengths.push_back(0);
-    ExtractEntryInPieces(source_, entry, [&](const char* data, size_t count) {
-        while (count > 0) {
-            if (piece.Bytes.size() == kPiece) {
-                Push(piece);
-                piece.Lengths.push_back(0);
-            }
-            const size_t take = std::min(count, kPiece - piece.Bytes.size());
-            piece.Bytes.append(data, take);
-            piece.Lengths.back() += take;
-            data += take;
-            count -= take;
-        }
-    });
+    ExtractEntryInPieces(source_, entry,
+                         [&](const char* data, size_t count) { Append(piece, data, count); });
     piece.Ends.push_back(piece.Lengths.size() - 1);
+}
+
+namespace {
+
+// Hands on the wanted files of a tree as it is read, in order.
+class WantedFiles : public TreeReader::Events {
+  public:
+    using Wanted = std::function<bool(size_t file)>;
+    using Part = std::function<void(bool first, bool last, const char* data, size_t count)>;
+
+    WantedFiles(Wanted wanted, Part part) : wanted_(std::move(wanted)), part_(std::move(part)) {}
+    void Begin(const TreeEntry&, uint32_t size) override {
+        taking_ = wanted_(file_++);
+        started_ = false;
+        left_ = size;
+        if (taking_ && size == 0) part_(true, true, nullptr, 0);
+    }
+    void Contents(const char* data, size_t count) override {
+        if (!taking_) return;
+        const bool first = !started_;
+        left_ -= count;
+        started_ = true;
+        part_(first, left_ == 0, data, count);
+    }
+
+  private:
+    Wanted wanted_;
+    Part part_;
+    size_t file_ = 0;
+    bool taking_ = false;
+    bool started_ = false;
+    uint64_t left_ = 0;
+};
+
+} // namespace
+
+// The files order_[first] and those after it that belong to the same pass
+// over the same tree; gives the index after them.
+size_t DecodeAhead::DecodeTreeFiles(size_t first, Piece& piece) {
+    const DirectoryEntry& tree = *order_[first].Source;
+    size_t end = first + 1;
+    while (end < order_.size() && order_[end].Source == &tree &&
+           order_[end].File != DecodeItem::kWhole && order_[end].File > order_[end - 1].File)
+        ++end;
+    size_t next = first;
+    WantedFiles files([&](size_t file) { return next < end && order_[next].File == file; },
+                      [&](bool first, bool last, const char* data, size_t count) {
+                          if (first) piece.Lengths.push_back(0);
+                          Append(piece, data, count);
+                          if (!last) return;
+                          piece.Ends.push_back(piece.Lengths.size() - 1);
+                          ++next;
+                      });
+    ReadTreeEntry(source_, tree, files);
+    if (next != end)
+        throw DamagedInput("the tree holds fewer files than when the installation was planned",
+                           tree.Name);
+    return end;
 }
 
 // The thread's whole life. An error goes to the installing thread after the
@@ -94,8 +157,14 @@ void DecodeAhead::Decode() {
     Piece piece = Fresh();
     try {
         try {
-            for (const DirectoryEntry* entry : order_)
-                DecodeEntry(*entry, piece);
+            for (size_t k = 0; k < order_.size();) {
+                if (order_[k].File != DecodeItem::kWhole) {
+                    k = DecodeTreeFiles(k, piece);
+                    continue;
+                }
+                DecodeEntry(*order_[k].Source, piece);
+                ++k;
+            }
         } catch (const Cancelled&) {
             throw;
         } catch (const std::exception&) {
@@ -107,9 +176,10 @@ void DecodeAhead::Decode() {
     }
 }
 
-void DecodeAhead::Take(const DirectoryEntry& entry, const ContentPieces& out) {
-    if (broken_ || next_ >= order_.size() || order_[next_] != &entry)
-        throw InvalidRequest("the entry is not the next one decoded", entry.Name);
+void DecodeAhead::Take(const DecodeItem& item, const ContentPieces& out) {
+    if (broken_ || next_ >= order_.size() || !(order_[next_] == item))
+        throw InvalidRequest("the entry is not the next one decoded",
+                             item.Source ? item.Source->Name : std::string());
     broken_ = true;
     for (;;) {
         if (part_ == current_.Lengths.size()) {

@@ -1,11 +1,12 @@
-// Decoding ahead of writing: a thread reads and decodes the setup's entries,
-// in the order the installation writes them, into a bounded queue of pieces,
-// while the installing thread hashes and writes them. The memory it holds is
-// bounded (a few pieces of 1 MB and one decoder's window) whatever the
-// entries' sizes.
+// Decoding ahead of writing: a thread reads and decodes the setup's entries
+// and the files of its trees, in the order the installation writes them,
+// into a bounded queue of pieces, while the installing thread hashes and
+// writes them. The memory it holds is bounded (a few pieces of 1 MB and one
+// decoder's window) whatever the sizes of the entries and trees.
 #pragma once
 
 #include <condition_variable>
+#include <cstdint>
 #include <cstddef>
 #include <deque>
 #include <exception>
@@ -17,20 +18,30 @@
 #include "package/ByteSource.h"
 #include "package/PackageReader.h"
 
+// What to decode: a whole entry, or file number File (counting every entry
+// of the tree) of the tree that Source holds. The files of one tree that
+// follow one another in increasing order are read in one pass.
+struct DecodeItem {
+    static constexpr size_t kWhole = SIZE_MAX;
+    const DirectoryEntry* Source = nullptr;
+    size_t File = kWhole;
+    bool operator==(const DecodeItem&) const = default;
+};
+
 class DecodeAhead {
   public:
-    // Starts decoding order, one entry after another; source and the entries
+    // Starts decoding order, one item after another; source and the entries
     // must outlive the object.
-    DecodeAhead(const ByteSource& source, std::vector<const DirectoryEntry*> order);
+    DecodeAhead(const ByteSource& source, std::vector<DecodeItem> order);
     // Stops the decoding thread, wherever it stands, and waits for it.
     ~DecodeAhead();
     DecodeAhead(const DecodeAhead&) = delete;
     DecodeAhead& operator=(const DecodeAhead&) = delete;
 
-    // Hands the contents of entry, which must be the next one of the order,
+    // Hands the contents of item, which must be the next one of the order,
     // to out in pieces of at most 1 MB. Throws what reading or decoding it
-    // threw, and what out throws; after an error no entry is taken.
-    void Take(const DirectoryEntry& entry, const ContentPieces& out);
+    // threw, and what out throws; after an error nothing more is taken.
+    void Take(const DecodeItem& item, const ContentPieces& out);
 
   private:
     // Decoded bytes of one or more entries: part k of Bytes is Lengths[k]
@@ -45,12 +56,14 @@ class DecodeAhead {
 
     void Decode();
     void DecodeEntry(const DirectoryEntry& entry, Piece& piece);
+    size_t DecodeTreeFiles(size_t first, Piece& piece);
+    void Append(Piece& piece, const char* data, size_t count);
     void Push(Piece& piece);
     Piece Pop();
     Piece Fresh();
 
     const ByteSource& source_;
-    const std::vector<const DirectoryEntry*> order_;
+    const std::vector<DecodeItem> order_;
     // The installing thread's side: the piece it takes from, and where.
     size_t next_ = 0;     // the entry Take hands out next
     bool broken_ = false; // Take failed; the order is lost

@@ -24,12 +24,6 @@ namespace {
 
 constexpr size_t kBlock = 1u << 20;
 
-[[noreturn]] void TooLong(const DirectoryEntry& e, const std::string& path) {
-    throw DamagedInput("the setup is damaged: " + Shown(e.Name) + " unpacks to more than " +
-                           std::to_string(e.Size) + " bytes",
-                       path);
-}
-
 std::string Join(const std::string& folder, const std::string& name) {
     return folder.empty() ? name : folder + "/" + name;
 }
@@ -56,7 +50,8 @@ class Installer {
     void Delete(const PlanStep& step);
     void TreeFile(const PlanStep& step);
     void Symlink(const PlanStep& step);
-    mode_t FillFromEntry(int fd, const PlanStep& step, Sha256& hash);
+    std::string Fill(int fd, const PlanStep& step, Sha256& hash);
+    DecodeItem ItemOf(const PlanStep& step) const;
     void Commit(InstallResult& result);
     void NoteDevice(const FolderHandle& folder, dev_t device);
     void Flush(int fd, const std::string& shown);
@@ -77,7 +72,7 @@ class Installer {
     std::set<std::string> ours_; // files this installation wrote, by path
     std::map<std::string, ManifestFile> files_;
     uint64_t done_ = 0;
-    std::unique_ptr<DecodeAhead> ahead_;    // the copies' contents, decoded on a thread of its own
+    std::unique_ptr<DecodeAhead> ahead_;    // contents, decoded on a thread of its own
     std::map<dev_t, FolderHandle> written_; // a folder on each file system written to
 };
 
@@ -135,6 +130,10 @@ void Installer::Write(const Place& where, const std::string& path, const Filler&
     Record({JournalKind::Temp, {where.Root, Join(ParentOf(where.Relative), temp)}, {}, {}, 0, 0});
     FileHandle file = CreateFileIn(folder, temp, path);
     const mode_t mode = fill(file.Get());
+    // Starts writing the file to the disk now, without waiting, so that the
+    // flush before the commit finds little left to do. Only a hint: the
+    // flush reports what fails.
+    ::sync_file_range(file.Get(), 0, 0, SYNC_FILE_RANGE_WRITE);
     struct stat st {};
     if (::fstat(file.Get(), &st) != 0) throw IoError(errno, path);
     NoteDevice(folder, st.st_dev);
@@ -149,17 +148,19 @@ void Installer::Write(const Place& where, const std::string& path, const Filler&
     ours_.insert(path);
 }
 
-mode_t Installer::FillFromEntry(int fd, const PlanStep& step, Sha256& hash) {
-    const DirectoryEntry& e = *step.Source;
+// Writes the step's contents, as the decoding thread hands them on, to fd
+// and into hash; gives their first bytes (up to 4, for the mode).
+std::string Installer::Fill(int fd, const PlanStep& step, Sha256& hash) {
+    const std::string& name = step.Entry ? step.Entry->Name : step.Source->Name;
     uint64_t written = 0;
-    const FolderRules& rules = plan_.Roots.Rules();
-    mode_t mode = InstallFileMode(ProgramMode(""), rules);
+    std::string head;
     const auto put = [&](const char* data, size_t n) {
         // A damaged entry that gives more than its size fails before it fills the disk.
-        if (n > e.Size - written) TooLong(e, step.Path);
-        if (written == 0)
-            mode =
-                InstallFileMode(ProgramMode(std::string_view(data, std::min<size_t>(n, 4))), rules);
+        if (n > step.Size - written)
+            throw DamagedInput("the setup is damaged: " + Shown(name) + " unpacks to more than " +
+                                   std::to_string(step.Size) + " bytes",
+                               step.Path);
+        if (head.size() < 4) head.append(data, std::min<size_t>(n, 4 - head.size()));
         hash.Update(std::string_view(data, n));
         WriteAll(fd, std::string_view(data, n), step.Path);
         written += n;
@@ -167,18 +168,32 @@ mode_t Installer::FillFromEntry(int fd, const PlanStep& step, Sha256& hash) {
         progress_.Bytes(done_, plan_.Bytes, step.Path);
         if (progress_.Cancelled()) throw Cancelled();
     };
-    ahead_->Take(e, put);
-    if (written != e.Size)
-        throw DamagedInput("the setup is damaged: " + Shown(e.Name) + " unpacks to " +
-                               std::to_string(written) + " bytes, not " + std::to_string(e.Size),
+    ahead_->Take(ItemOf(step), put);
+    if (written != step.Size)
+        throw DamagedInput("the setup is damaged: " + Shown(name) + " unpacks to " +
+                               std::to_string(written) + " bytes, not " + std::to_string(step.Size),
                            step.Path);
-    return mode;
+    return head;
+}
+
+// What the decoding thread decodes for step: its entry, or its file of a
+// tree (numbered among all the tree's entries).
+DecodeItem Installer::ItemOf(const PlanStep& step) const {
+    if (step.Kind != StepKind::TreeFile) return {step.Source, DecodeItem::kWhole};
+    for (const auto& tree : plan_.Trees) {
+        const TreeEntry* first = tree->Entries.data();
+        if (step.Entry >= first && step.Entry < first + tree->Entries.size())
+            return {step.Source, static_cast<size_t>(step.Entry - first)};
+    }
+    throw InvalidRequest("the file is not in a tree of the plan", step.Path);
 }
 
 void Installer::Copy(const PlanStep& step) {
     Sha256 hash;
-    Write(step.Where, step.Path, [&](int fd) { return FillFromEntry(fd, step, hash); });
-    files_[step.Path] = {step.Where, step.Source->Size, hash.FinishHex(), step.Version, false};
+    Write(step.Where, step.Path, [&](int fd) {
+        return InstallFileMode(ProgramMode(Fill(fd, step, hash)), plan_.Roots.Rules());
+    });
+    files_[step.Path] = {step.Where, step.Size, hash.FinishHex(), step.Version, false};
 }
 
 void Installer::Delete(const PlanStep& step) {
@@ -197,16 +212,13 @@ void Installer::Delete(const PlanStep& step) {
 }
 
 void Installer::TreeFile(const PlanStep& step) {
-    const std::string& data = step.Entry->Data;
+    Sha256 hash;
     Write(step.Where, step.Path, [&](int fd) {
-        WriteAll(fd, data, step.Path);
-        done_ += data.size();
-        progress_.Bytes(done_, plan_.Bytes, step.Path);
-        if (progress_.Cancelled()) throw Cancelled();
+        Fill(fd, step, hash);
         return InstallFileMode(step.Entry->Kind == TreeKind::Program ? 0755 : 0644,
                                plan_.Roots.Rules());
     });
-    files_[step.Path] = {step.Where, data.size(), Sha256Hex(data), step.Version, false};
+    files_[step.Path] = {step.Where, step.Size, hash.FinishHex(), step.Version, false};
 }
 
 // A tree's link, or a command's: made under a private name beside its place
@@ -425,10 +437,11 @@ InstallResult Installer::Undo(InstallOutcome outcome, const KaveloError& why) {
 InstallResult Installer::Run(std::optional<InstallLock>& lock) {
     try {
         Begin(lock);
-        std::vector<const DirectoryEntry*> copies;
+        std::vector<DecodeItem> contents;
         for (const PlanStep& step : plan_.Steps)
-            if (step.Kind == StepKind::Copy) copies.push_back(step.Source);
-        ahead_ = std::make_unique<DecodeAhead>(setup_.File, std::move(copies));
+            if (step.Kind == StepKind::Copy || step.Kind == StepKind::TreeFile)
+                contents.push_back(ItemOf(step));
+        ahead_ = std::make_unique<DecodeAhead>(setup_.File, std::move(contents));
         for (const PlanStep& step : plan_.Steps) {
             if (progress_.Cancelled()) return Undo(InstallOutcome::Cancelled, Cancelled());
             progress_.Step(step);

@@ -20,6 +20,7 @@
 #include "install/Journal.h"
 #include "install/SafeWrite.h"
 #include "install/ScriptRefusals.h"
+#include "install/TreeIndex.h"
 #include "package/PackageReader.h"
 
 namespace {
@@ -85,7 +86,7 @@ class Planner {
     std::string NamedIcon(const std::string& name, const std::string& icon);
     std::string IconStep(const std::string& source, const std::string& bytes,
                          const std::string& theme);
-    std::shared_ptr<const Tree> TreeOf(const std::string& name, const DirectoryEntry& source);
+    std::shared_ptr<const TreeIndex> TreeOf(const std::string& name, const DirectoryEntry& source);
     void DeleteShortcuts(const SelectedCommand& s);
     void Upgrade();
     void Space();
@@ -109,8 +110,8 @@ class Planner {
     // target has the same stem shows it.
     std::map<std::string, const std::string*> icons_;
     std::vector<std::unique_ptr<std::string>> iconBytes_;
-    std::map<std::string, std::shared_ptr<const Tree>> trees_; // decoded, by project name
-    std::map<dev_t, std::pair<std::string, uint64_t>> space_;  // folder and bytes needed
+    std::map<std::string, std::shared_ptr<const TreeIndex>> trees_; // read, by project name
+    std::map<dev_t, std::pair<std::string, uint64_t>> space_;       // folder and bytes needed
     bool launchChosen_ = false;
 };
 
@@ -334,8 +335,8 @@ std::string Planner::NamedIcon(const std::string& name, const std::string& icon)
     if (!source) throw InvalidRequest("the setup carries no icon file \"" + Shown(icon) + "\"");
     const std::string* bytes = nullptr;
     if (reference) {
-        const std::shared_ptr<const Tree> tree = TreeOf(project, *source);
-        for (const TreeEntry& e : tree->Entries)
+        const std::shared_ptr<const TreeIndex> tree = TreeOf(project, *source);
+        for (const TreeEntry& e : tree->Entries.Entries)
             if (e.Name == reference->Inside &&
                 (e.Kind == TreeKind::File || e.Kind == TreeKind::Program))
                 bytes = &e.Data;
@@ -368,14 +369,16 @@ std::string Planner::IconStep(const std::string& source, const std::string& byte
     return LeafOf(theme).substr(0, LeafOf(theme).rfind('.'));
 }
 
-std::shared_ptr<const Tree> Planner::TreeOf(const std::string& name, const DirectoryEntry& source) {
-    auto& tree = trees_[name];
-    if (!tree) {
-        tree = std::make_shared<const Tree>(
-            DecodeTree(ReadEntryContents(request_.Setup->File, source)));
-        plan_.Trees.push_back(tree);
+// A tree's names, sizes, link targets and icons, read once: the other
+// contents are decoded again as they are written.
+std::shared_ptr<const TreeIndex> Planner::TreeOf(const std::string& name,
+                                                 const DirectoryEntry& source) {
+    auto& index = trees_[name];
+    if (!index) {
+        index = std::make_shared<const TreeIndex>(ReadTreeIndex(request_.Setup->File, source));
+        plan_.Trees.push_back(std::shared_ptr<const Tree>(index, &index->Entries));
     }
-    return tree;
+    return index;
 }
 
 void Planner::Shortcuts(const SelectedCommand& s, const std::string& program) {
@@ -462,7 +465,8 @@ bool Planner::TreeInstalled(const Tree& tree, const std::string& folder,
 // planned as a copy of its own, checked like any target.
 void Planner::CopyTree(const SelectedCommand& s, const DirectoryEntry& source) {
     const InstallCommand& c = s.Command;
-    const std::shared_ptr<const Tree> tree = TreeOf(LowerAscii(c.FileName), source);
+    const std::shared_ptr<const TreeIndex> index = TreeOf(LowerAscii(c.FileName), source);
+    const Tree* tree = &index->Entries;
     const std::string folder = LinuxPath(c.TargetPath);
     const bool keep = TreeInstalled(*tree, folder, c.Version);
     if (keep)
@@ -471,7 +475,9 @@ void Planner::CopyTree(const SelectedCommand& s, const DirectoryEntry& source) {
     else
         Note(Verb("Copy") + Shown(c.FileName) + " -> " + Shown(folder) + ": " +
              std::to_string(tree->FileCount()) + " files");
-    for (const TreeEntry& e : tree->Entries) {
+    for (size_t k = 0; k < tree->Entries.size(); ++k) {
+        const TreeEntry& e = tree->Entries[k];
+        const uint64_t size = index->Sizes[k];
         const std::string path = folder + "/" + e.Name;
         const bool isFolder = e.Kind == TreeKind::Folder;
         const Target t = Resolve(path, isFolder ? Use::Folder : Use::Write);
@@ -497,14 +503,15 @@ void Planner::CopyTree(const SelectedCommand& s, const DirectoryEntry& source) {
         } else {
             step.Kind = e.Kind == TreeKind::Link ? StepKind::Symlink : StepKind::TreeFile;
             step.Entry = &e;
+            step.Source = &source;
             if (e.Kind == TreeKind::Link) step.Contents = e.Data;
             if (e.Kind != TreeKind::Link) NoteIcon(path, e.Data);
-            step.Size = e.Data.size();
+            step.Size = size;
             step.Version = c.Version;
             step.Text = Verb(e.Kind == TreeKind::Link ? "Link" : "Copy") + Shown(e.Name) + " -> " +
                         Shown(path);
-            if (e.Kind != TreeKind::Link) plan_.Bytes += e.Data.size();
-            AddStep(std::move(step), t, e.Data.size());
+            if (e.Kind != TreeKind::Link) plan_.Bytes += size;
+            AddStep(std::move(step), t, size);
         }
         written_.insert(path);
         deleted_.erase(path);

@@ -41,13 +41,13 @@ struct PlanStep {
     bool Warning = false;                   // a note that is a warning
     Place Where;                            // the file concerned (not for notes)
     std::string Path;                       // its absolute path
-    const DirectoryEntry* Source = nullptr; // Copy
+    const DirectoryEntry* Source = nullptr; // Copy, TreeFile: the setup's entry
     uint64_t Size = 0;                      // Copy, Launcher
     std::string Version;                    // Copy
     std::string Contents;                   // Launcher; Symlink: its target
     mode_t Mode = 0;                        // Launcher
     ManifestFile Recorded;                  // KeepRecord
-    const TreeEntry* Entry = nullptr;       // TreeFile: in one of the plan's Trees
+    const TreeEntry* Entry = nullptr;       // TreeFile: in one of the plan's Trees (no contents)
 };
 
 struct InstallPlan {
@@ -60,7 +60,9 @@ struct InstallPlan {
     uint64_t Bytes = 0;               // what the copies write
     std::string LaunchProgram; // the first "s" shortcut's target that this installation writes
     std::vector<std::string> LaunchArguments;
-    std::vector<std::shared_ptr<const Tree>> Trees; // the trees the copies unpacked
+    // The trees the copies unpack: names, link targets and icons, no other
+    // contents (installing decodes them again as it writes them).
+    std::vector<std::shared_ptr<const Tree>> Trees;
 };
 
 struct PlanRequest {

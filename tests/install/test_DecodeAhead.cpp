@@ -11,6 +11,7 @@
 #include "common/Errors.h"
 #include "huffman/Huffman.h"
 #include "install/DecodeAhead.h"
+#include "package/TreeArchive.h"
 #include "package/ByteSource.h"
 #include "package/PackageFormat.h"
 #include "zstd/ZstdCompress.h"
@@ -44,10 +45,10 @@ std::string Text(size_t n, unsigned seed) {
     return s;
 }
 
-std::vector<const DirectoryEntry*> Order(const Area& area) {
-    std::vector<const DirectoryEntry*> order;
+std::vector<DecodeItem> Order(const Area& area) {
+    std::vector<DecodeItem> order;
     for (const DirectoryEntry& e : area.Entries)
-        order.push_back(&e);
+        order.push_back({&e});
     return order;
 }
 
@@ -68,7 +69,7 @@ TEST(DecodeAhead, EveryCodecComesOutWholeInOrderInBoundedPieces) {
     for (size_t k = 0; k < stored.size(); ++k) {
         std::string out;
         size_t largest = 0;
-        ahead.Take(area.Entries[k], [&](const char* data, size_t n) {
+        ahead.Take({&area.Entries[k]}, [&](const char* data, size_t n) {
             largest = std::max(largest, n);
             out.append(data, n);
         });
@@ -90,19 +91,46 @@ TEST(DecodeAhead, ErrorsArriveWithTheirEntryAndTheOrderIsKept) {
     const auto ignore = [](const char*, size_t) {};
     {
         DecodeAhead ahead(source, Order(area));
-        EXPECT_THROW(ahead.Take(area.Entries[1], ignore), InvalidRequest);
+        EXPECT_THROW(ahead.Take({&area.Entries[1]}, ignore), InvalidRequest);
     }
     DecodeAhead ahead(source, Order(area));
-    ahead.Take(area.Entries[0], ignore);
-    EXPECT_THROW(ahead.Take(area.Entries[1], ignore), DamagedInput);
-    EXPECT_THROW(ahead.Take(area.Entries[2], ignore), InvalidRequest);
+    ahead.Take({&area.Entries[0]}, ignore);
+    EXPECT_THROW(ahead.Take({&area.Entries[1]}, ignore), DamagedInput);
+    EXPECT_THROW(ahead.Take({&area.Entries[2]}, ignore), InvalidRequest);
 
     // A writer that fails ends the taking; the thread, waiting for room
     // with entries left, stops when the object goes.
     DecodeAhead stopped(source, Order(area));
-    EXPECT_THROW(stopped.Take(area.Entries[0], [](const char*, size_t) { throw Cancelled(); }),
+    EXPECT_THROW(stopped.Take({&area.Entries[0]}, [](const char*, size_t) { throw Cancelled(); }),
                  Cancelled);
-    EXPECT_THROW(stopped.Take(area.Entries[1], ignore), InvalidRequest);
+    EXPECT_THROW(stopped.Take({&area.Entries[1]}, ignore), InvalidRequest);
+}
+
+// The files of a tree come one by one, those not wanted skipped, in one pass
+// while their numbers rise; the same tree again is a second pass.
+TEST(DecodeAhead, TreeFilesComeOutOneByOne) {
+    const std::string big = Text(3 << 20, 5);
+    const Tree tree{"App",
+                    {{TreeKind::Folder, "a", ""},
+                     {TreeKind::File, "a/big", big},
+                     {TreeKind::File, "a/empty", ""},
+                     {TreeKind::Link, "a/link", "big"},
+                     {TreeKind::Program, "a/run", "#!/bin/sh\n"}}};
+    const std::string container = EncodeTree(tree);
+    Area area;
+    area.Add({container, CompressHuffman(container), kFlagCompressed});
+    area.Add({"whole", "whole", 0});
+    area.Bytes += std::string(kTrailerSize, '\0');
+    const MemorySource source(area.Bytes, "setup");
+    const DirectoryEntry* t = &area.Entries[0];
+    const std::vector<DecodeItem> order = {{t, 1}, {t, 2}, {t, 4}, {t, 1}, {&area.Entries[1]}};
+    DecodeAhead ahead(source, order);
+    const std::string expected[] = {big, "", "#!/bin/sh\n", big, "whole"};
+    for (size_t k = 0; k < order.size(); ++k) {
+        std::string out;
+        ahead.Take(order[k], [&](const char* data, size_t n) { out.append(data, n); });
+        EXPECT_TRUE(out == expected[k]) << k;
+    }
 }
 
 } // namespace

@@ -97,18 +97,27 @@ TEST(InstallEngine, CancelOrKillAtAnyPointLeavesTheTreeAsBefore) {
     }
 }
 
+// b.txt holds 3 bytes: a record that claims more fails at the end, one that
+// claims fewer as soon as the contents pass it, before they fill a disk.
 TEST(InstallEngine, ADamagedEntryFailsAndIsUndone) {
-    Machine m(7); // b.txt claims 7 bytes and holds 3
-    const TreeSnapshot before = m.Tree();
-    const InstallPlan plan = m.Plan();
-    StopAt never(1 << 30, false);
-    std::optional<InstallLock> lock;
-    const InstallResult r = RunInstallation(m.Setup(), plan, never, lock);
-    EXPECT_EQ(r.Outcome, InstallOutcome::FailedUndone);
-    ASSERT_TRUE(r.Failure);
-    EXPECT_EQ(r.Failure->Reason(), "the setup is damaged: b.txt unpacks to 3 bytes, not 7");
-    EXPECT_EQ(r.Failure->Path(), m / "root/inst/sub/deep/b.txt");
-    EXPECT_EQ(SnapshotDifference(before, m.Tree()), "");
+    const struct {
+        uint32_t claimed;
+        const char* reason;
+    } cases[] = {{7, "the setup is damaged: b.txt unpacks to 3 bytes, not 7"},
+                 {2, "the setup is damaged: b.txt unpacks to more than 2 bytes"}};
+    for (const auto& c : cases) {
+        Machine m(c.claimed);
+        const TreeSnapshot before = m.Tree();
+        const InstallPlan plan = m.Plan();
+        StopAt never(1 << 30, false);
+        std::optional<InstallLock> lock;
+        const InstallResult r = RunInstallation(m.Setup(), plan, never, lock);
+        EXPECT_EQ(r.Outcome, InstallOutcome::FailedUndone);
+        ASSERT_TRUE(r.Failure);
+        EXPECT_EQ(r.Failure->Reason(), c.reason);
+        EXPECT_EQ(r.Failure->Path(), m / "root/inst/sub/deep/b.txt");
+        EXPECT_EQ(SnapshotDifference(before, m.Tree()), "");
+    }
 }
 
 // Rewritten in place while it installs, after its checksums were checked
