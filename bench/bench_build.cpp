@@ -115,7 +115,7 @@ std::vector<Tool> Tools() {
 }
 
 std::string SetupOf(const Tool& tool) {
-    return Dir() + "/" + tool.Name + "big.run";
+    return Dir() + "/" + tool.Name + "big.exe";
 }
 
 // kavelo new --empty, then kavelo add of every file: the add is measured.
