@@ -78,29 +78,8 @@ struct Measured {
 // Runs words as a whole process, its output thrown away: wall time and
 // peak resident memory.
 Measured Run(std::vector<std::string> words) {
-    std::vector<char*> argv;
-    for (std::string& w : words)
-        argv.push_back(w.data());
-    argv.push_back(nullptr);
-    const auto start = std::chrono::steady_clock::now();
-    const pid_t child = fork();
-    if (child == 0) {
-        const int null = open("/dev/null", O_WRONLY);
-        dup2(null, 1);
-        dup2(null, 2);
-        setenv("HOME", (Dir() + "/home").c_str(), 1);
-        unsetenv("DISPLAY");
-        execvp(argv[0], argv.data());
-        _exit(127);
-    }
-    int status = 0;
-    struct rusage usage {};
-    wait4(child, &status, 0, &usage);
-    Measured m;
-    m.Seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) m.Seconds = -1;
-    m.PeakMb = static_cast<double>(usage.ru_maxrss) / 1024.0;
-    return m;
+    const RunFigures figures = RunMeasured(std::move(words), Dir() + "/home");
+    return {figures.Seconds, static_cast<double>(figures.PeakKb) / 1024.0};
 }
 
 struct Tool {

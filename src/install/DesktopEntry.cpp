@@ -13,8 +13,8 @@ namespace {
 
 constexpr std::string_view kReserved = " \t\n\"'\\><~|&;$*?#()`";
 
-// The registered main and additional categories of the desktop menu
-// specification (the reserved ones, which need OnlyShowIn, left out).
+// The registered main and additional categories of desktop menus (the
+// reserved ones, which need OnlyShowIn, left out).
 constexpr std::string_view kCategories =
     ";AudioVideo;Audio;Video;Development;Education;Game;Graphics;Network;Office;Science;"
     "Settings;System;Utility;Building;Debugger;IDE;GUIDesigner;Profiling;RevisionControl;"
