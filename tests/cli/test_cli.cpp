@@ -370,7 +370,7 @@ TEST(Cli, FolderIsAddedListedAndExtractedAsATree) {
     ASSERT_EQ(add.status, 0) << add.err;
     EXPECT_EQ(add.out, "1 added, 0 replaced\n");
     EXPECT_NE(Spawn({kKavelo, "list", setup}).out.find("myapp.tree"), std::string::npos);
-    EXPECT_NE(Spawn({kKavelo, "list", setup}).out.find("tree: 2 files, 10 bytes"),
+    EXPECT_NE(Spawn({kKavelo, "list", setup}).out.find("tree: 4 entries, 20 bytes"),
               std::string::npos);
     const ShellResult tree = Spawn({kKavelo, "tree", setup, "MyApp"});
     EXPECT_EQ(tree.out, "d            0  Empty/\n"
