@@ -502,6 +502,8 @@ void Planner::CopyTree(const SelectedCommand& s, const DirectoryEntry& source) {
     const std::shared_ptr<const TreeIndex> index = TreeOf(LowerAscii(c.FileName), source);
     const Tree* tree = &index->Entries;
     const std::string folder = LinuxPath(c.TargetPath);
+    // What "kavelo check" refuses of a tree, before anything of it is planned.
+    if (auto refused = RefusedTreeCopy(plan_.Folders, folder, *tree)) throw *refused;
     const bool keep = TreeInstalled(*tree, folder, c.Version);
     if (keep)
         Note(Verb("Skip") + Shown(c.FileName) + " -> " + Shown(folder) + ": version " +
@@ -649,9 +651,14 @@ void Planner::DeleteShortcuts(const SelectedCommand& s) {
 void Planner::Command(const SelectedCommand& s) {
     const InstallCommand& c = s.Command;
     try {
-        CheckCommandLine(c, [this](const std::string& name) {
-            return request_.Setup->FindUserFile(name) != nullptr;
-        });
+        const SetupContents setup{
+            [this](const std::string& name) {
+                return request_.Setup->FindUserFile(name) != nullptr;
+            },
+            [this](const std::string& name) -> const Tree& {
+                return TreeOf(name, *request_.Setup->FindUserFile(name))->Entries;
+            }};
+        CheckCommandLine(c, setup);
         if (c.Kind == InstallCheck)
             Check(s);
         else if (c.Kind == InstallCopy)
