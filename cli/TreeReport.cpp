@@ -6,31 +6,38 @@
 #include "common/Errors.h"
 #include "install/DisplayText.h"
 #include "package/PackageReader.h"
+#include "package/StoredTree.h"
 
 std::string TreeNote(const ByteSource& source, const DirectoryEntry& entry) {
     if (!IsTreeName(entry.Name)) return {};
     try {
-        const Tree tree = DecodeTree(ReadEntryContents(source, entry));
-        return "tree: " + std::to_string(tree.FileCount()) + " files, " +
-               std::to_string(tree.ContentSize()) + " bytes";
+        // The header alone: a large tree is neither read nor decoded.
+        const TreeSummary tree = ReadTreeSummary(StoredInSource(source, entry));
+        return "tree: " + std::to_string(tree.EntryCount) + " entries, " +
+               std::to_string(tree.DataSize) + " bytes";
     } catch (const KaveloError& e) {
         return "damaged tree: " + e.Reason();
     }
 }
 
-std::string TreeListing(const Tree& tree) {
-    std::string out;
-    char head[32];
-    for (const TreeEntry& e : tree.Entries) {
-        static constexpr char kLetters[] = {'-', 'x', 'd', 'l'};
-        std::snprintf(head, sizeof head, "%c %12zu  ", kLetters[static_cast<int>(e.Kind)],
-                      e.Kind == TreeKind::Link ? size_t{0} : e.Data.size());
-        out += head + PrintableText(e.Name);
-        if (e.Kind == TreeKind::Folder) out += "/";
-        if (e.Kind == TreeKind::Link) out += " -> " + PrintableText(e.Data);
-        out += "\n";
-    }
-    return out + std::to_string(tree.FileCount()) + " files, " +
-           std::to_string(tree.ContentSize()) + " bytes, in \"" + PrintableText(tree.RootName) +
-           "\"\n";
+void TreeListing::Begin(const TreeEntry& e, uint32_t size) {
+    static constexpr char kLetters[] = {'-', 'x', 'd', 'l'};
+    const bool file = e.Kind == TreeKind::File || e.Kind == TreeKind::Program;
+    std::string line(32, '\0');
+    line.resize(
+        static_cast<size_t>(std::snprintf(line.data(), line.size(), "%c %12u  ",
+                                          kLetters[static_cast<int>(e.Kind)], file ? size : 0u)));
+    line += PrintableText(e.Name);
+    if (e.Kind == TreeKind::Folder) line += "/";
+    if (e.Kind == TreeKind::Link) line += " -> " + PrintableText(e.Data);
+    line += "\n";
+    std::fwrite(line.data(), 1, line.size(), out_);
+    if (e.Kind != TreeKind::Folder) ++files_;
+    if (file) bytes_ += size;
+}
+
+void TreeListing::End(const std::string& rootName) {
+    const std::string line = std::to_string(files_) + " files, " + std::to_string(bytes_) +
+                             " bytes, in \"" + PrintableText(rootName) + "\"\n";
+    std::fwrite(line.data(), 1, line.size(), out_);
 }

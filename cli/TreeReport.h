@@ -2,16 +2,32 @@
 // listing of kavelo tree.
 #pragma once
 
+#include <cstdio>
 #include <string>
 
 #include "package/ByteSource.h"
 #include "package/PackageRecords.h"
 #include "package/TreeArchive.h"
+#include "package/TreeReader.h"
 
-// "tree: N files, S bytes" for an entry whose name marks a tree, "damaged
-// tree: why" when it does not read, and empty for any other entry.
+// "tree: N entries, S bytes" for an entry whose name marks a tree, from its
+// header alone (files, folders and links; the bytes of their contents and
+// link targets), "damaged tree: why" when that does not read, and empty for
+// any other entry.
 std::string TreeNote(const ByteSource& source, const DirectoryEntry& entry);
 
-// One line per entry (kind letter, size, name; "/" after a folder, "->" and
-// the target after a link), then the file count, size and folder name.
-std::string TreeListing(const Tree& tree);
+// kavelo tree's listing, written to out as the tree is read: one line per
+// entry (kind letter, size, name; "/" after a folder, "->" and the target
+// after a link), then, from End, the file count, size and folder name.
+class TreeListing : public TreeReader::Events {
+  public:
+    explicit TreeListing(std::FILE* out) : out_(out) {}
+    void Begin(const TreeEntry& entry, uint32_t size) override;
+    void Contents(const char*, size_t) override {}
+    void End(const std::string& rootName);
+
+  private:
+    std::FILE* out_;
+    uint64_t files_ = 0;
+    uint64_t bytes_ = 0;
+};

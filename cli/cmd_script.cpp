@@ -4,6 +4,7 @@
 // the panel, simulate what the test window's Install button would print, and
 // check (as simulate --strict) fails on what the simulation passes over.
 #include <array>
+#include <map>
 #include <cstdio>
 #include <optional>
 
@@ -13,6 +14,7 @@
 #include "PanelReport.h"
 #include "common/TextLines.h"
 #include "install/ReportFolders.h"
+#include "project/ProjectTrees.h"
 #include "project/Session.h"
 #include "script/ComponentPanel.h"
 #include "script/InstallSimulator.h"
@@ -123,6 +125,15 @@ int Simulate(const Invocation& call, Simulation& result) {
     std::string error;
     if (!ChoosePaths(call, project, paths, shown, error)) return call.UsageError(error);
     const auto hasFile = [&](const std::string& name) { return project.FindFile(name) >= 0; };
+    // Each tree a line names is read once, its names only, as it is decoded.
+    std::map<std::string, Tree> trees;
+    const SetupContents setup{hasFile, [&](const std::string& name) -> const Tree& {
+                                  if (const auto at = trees.find(name); at != trees.end())
+                                      return at->second;
+                                  const ProjectFile& file =
+                                      project.Files[static_cast<size_t>(project.FindFile(name))];
+                                  return trees[name] = ReadProjectTreeNames(project.Source, file);
+                              }};
     const InstallSource source{project.ScriptText, project.StringsText, hasFile};
     const std::vector<ReportLine> report = SimulateInstallLines(source, selection, paths);
     for (const ReportLine& line : report)
@@ -131,7 +142,7 @@ int Simulate(const Invocation& call, Simulation& result) {
         result.Problems.push_back(std::move(problem.Text));
     // What the installer refuses, in its words, for either mapping.
     for (std::string& refusal : RefusalsPerMapping(
-             project.ScriptText, selection, project.SetupLines[LineInstallFolder], hasFile, shown))
+             project.ScriptText, selection, project.SetupLines[LineInstallFolder], setup, shown))
         result.Problems.push_back(std::move(refusal));
     return kExitOk;
 }

@@ -9,6 +9,7 @@
 #include "common/Errors.h"
 #include "install/DisplayText.h"
 #include "package/PackageReader.h"
+#include "package/StoredTree.h"
 
 namespace {
 
@@ -31,8 +32,9 @@ int RunTree(const Invocation& call) {
         if (!entry)
             return Fail(input.Shown() + ": no tree named \"" + PrintableText(call.Operand(1)) +
                         "\"");
-        const std::string out = TreeListing(DecodeTree(ReadEntryContents(input.Source(), *entry)));
-        std::fwrite(out.data(), 1, out.size(), stdout);
+        // Listed as it is decoded, never held whole.
+        TreeListing listing(stdout);
+        listing.End(ReadStoredTree(StoredInSource(input.Source(), *entry), listing).RootName);
         return kExitOk;
     } catch (const KaveloError& e) {
         return Fail(input.Shown() + ": damaged package: " + e.Reason());

@@ -75,5 +75,8 @@ using DecodedPiece = std::function<void(const char* data, size_t count)>;
 // DecompressHuffman of a stream of size bytes that read fetches a window at a
 // time, handing the result to out in order in pieces of at most 1 MB: the
 // same bytes and errors in a few megabytes of memory, whatever the stream's
-// size. The pieces handed out before an error are not taken back.
-void DecompressHuffmanInPieces(uint64_t size, const StreamBytes& read, const DecodedPiece& out);
+// size. The pieces handed out before an error are not taken back. With a
+// limit, only the result's first limit bytes are decoded and handed out
+// (damage further on is not seen).
+void DecompressHuffmanInPieces(uint64_t size, const StreamBytes& read, const DecodedPiece& out,
+                               uint64_t limit = UINT64_MAX);

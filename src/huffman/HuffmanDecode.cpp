@@ -510,7 +510,8 @@ struct InputWindow {
 
 } // namespace
 
-void DecompressHuffmanInPieces(uint64_t size, const StreamBytes& read, const DecodedPiece& out) {
+void DecompressHuffmanInPieces(uint64_t size, const StreamBytes& read, const DecodedPiece& out,
+                               uint64_t limit) {
     if (size == 0) return;
     InputWindow window(size, read);
     const auto* in = reinterpret_cast<const uint8_t*>(window.bytes.data());
@@ -530,7 +531,7 @@ void DecompressHuffmanInPieces(uint64_t size, const StreamBytes& read, const Dec
     std::string piece(kOutputPiece + 8, '\0');
     uint64_t at = h.dataStart; // the byte of the stream that holds the next bit
     uint64_t bit = 0;
-    for (uint64_t left = h.n; left > 0;) {
+    for (uint64_t left = std::min<uint64_t>(h.n, limit); left > 0;) {
         window.Slide(at);
         const size_t offset = static_cast<size_t>(at - window.base);
         const size_t bytes = window.held - offset;

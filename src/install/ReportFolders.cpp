@@ -46,14 +46,14 @@ ReportPaths LinuxReportPaths(const std::string& installSubfolder, InstallAs as) 
 
 std::vector<std::string> RefusalsPerMapping(std::string_view script, const std::string& selection,
                                             const std::string& installSubfolder,
-                                            const SetupHasFile& hasFile,
+                                            const SetupContents& setup,
                                             std::optional<InstallAs> reported) {
     std::vector<std::string> told[2];
     for (const InstallAs as : {InstallAs::User, InstallAs::Root}) {
         const ReportMapping mapping = LinuxReportMapping(installSubfolder, as);
         std::vector<std::string>& out = told[as == InstallAs::Root];
         if (!mapping.Problem.empty() && reported != as) out.push_back(mapping.Problem);
-        for (ScriptProblem& p : RefusedScriptLines(script, selection, mapping.Folders, hasFile))
+        for (ScriptProblem& p : RefusedScriptLines(script, selection, mapping.Folders, setup))
             out.push_back(std::move(p.Text));
     }
     const auto in = [](const std::vector<std::string>& list, const std::string& text) {

@@ -37,5 +37,5 @@ ReportPaths LinuxReportPaths(const std::string& installSubfolder, InstallAs as);
 // once; the others begin with "per user: " or "as root: ".
 std::vector<std::string> RefusalsPerMapping(std::string_view script, const std::string& selection,
                                             const std::string& installSubfolder,
-                                            const SetupHasFile& hasFile,
+                                            const SetupContents& setup,
                                             std::optional<InstallAs> reported);

@@ -1,5 +1,8 @@
 #include "install/ScriptRefusals.h"
 
+#include <algorithm>
+#include <initializer_list>
+
 #include "common/AsciiCase.h"
 #include "common/TreeName.h"
 #include "install/DesktopEntry.h"
@@ -24,13 +27,37 @@ bool Allowed(const LinuxFolders& f, const std::string& path, bool launcher) {
     return launcher && !f.Desktop.empty() && IsBelow(path, f.Desktop);
 }
 
-void CheckIcon(const std::string& icon, const SetupHasFile& hasFile) {
+// Whether the tree holds an entry named inside of one of kinds.
+bool Holds(const Tree& tree, const std::string& inside, std::initializer_list<TreeKind> kinds) {
+    const auto at =
+        std::lower_bound(tree.Entries.begin(), tree.Entries.end(), inside,
+                         [](const TreeEntry& e, const std::string& name) { return e.Name < name; });
+    return at != tree.Entries.end() && at->Name == inside &&
+           std::find(kinds.begin(), kinds.end(), at->Kind) != kinds.end();
+}
+
+void CheckIcon(const std::string& icon, const SetupContents& setup) {
     const std::string lower = LowerAscii(icon);
     if (!lower.ends_with(".png") && !lower.ends_with(".svg"))
         throw InvalidRequest("a launcher's icon is a PNG or an SVG file", icon);
     const auto tree = ReadTreeReference(icon);
-    if (!hasFile(tree ? tree->Tree : lower))
+    if (!setup.Has(tree ? tree->Tree : lower))
         throw InvalidRequest("the setup carries no icon file \"" + Shown(icon) + "\"");
+    // An icon's bytes are installed, so a link inside the tree will not do.
+    if (tree && !Holds(setup.TreeOf(tree->Tree), tree->Inside, {TreeKind::File, TreeKind::Program}))
+        throw InvalidRequest("the tree holds no such file", icon);
+}
+
+// A Link line naming a file inside a tree: its launchers and command point
+// at that file, which the tree must hold (a link to it will do).
+void CheckLinkTarget(const std::string& file, const SetupContents& setup) {
+    const auto tree = ReadTreeReference(file);
+    if (!tree || tree->Inside.empty()) return;
+    if (!setup.Has(tree->Tree))
+        throw InvalidRequest("the setup carries no file \"" + Shown(file) + "\"");
+    if (!Holds(setup.TreeOf(tree->Tree), tree->Inside,
+               {TreeKind::File, TreeKind::Program, TreeKind::Link}))
+        throw InvalidRequest("the tree holds no such file", file);
 }
 
 } // namespace
@@ -49,7 +76,7 @@ std::optional<Refused> RefusedTarget(const LinuxFolders& folders, const std::str
     return std::nullopt;
 }
 
-void CheckCommandLine(const InstallCommand& c, const SetupHasFile& hasFile) {
+void CheckCommandLine(const InstallCommand& c, const SetupContents& setup) {
     if (c.Base == kFolderAsWritten && c.SubFolder.empty() && c.TargetPath != "\\")
         throw InvalidRequest("base folder 99 takes its folder from the third field, which is "
                              "empty");
@@ -59,10 +86,20 @@ void CheckCommandLine(const InstallCommand& c, const SetupHasFile& hasFile) {
         if (tree && !tree->Inside.empty())
             throw InvalidRequest("Copy takes a whole tree; a Link line names a file inside one");
     }
+    if (c.Kind == InstallLink) CheckLinkTarget(c.FileName, setup);
     if (c.ShortcutText.empty()) return;
     if (const auto request = ReadShortcutText(c.ShortcutText))
         LauncherCategories(request->Categories);
-    if (!c.Icon.empty() && c.Kind != InstallDel) CheckIcon(c.Icon, hasFile);
+    if (!c.Icon.empty() && c.Kind != InstallDel) CheckIcon(c.Icon, setup);
+}
+
+std::optional<Refused> RefusedTreeCopy(const LinuxFolders& folders, const std::string& folder,
+                                       const Tree& tree) {
+    if (auto refused = RefusedTarget(folders, folder, TargetUse::Write)) return refused;
+    for (const TreeEntry& e : tree.Entries)
+        if (auto refused = RefusedTarget(folders, folder + "/" + e.Name, TargetUse::Write))
+            return refused;
+    return std::nullopt;
 }
 
 std::optional<std::string> CommandTarget(const InstallCommand& c) {
@@ -72,17 +109,23 @@ std::optional<std::string> CommandTarget(const InstallCommand& c) {
 
 std::vector<ScriptProblem> RefusedScriptLines(std::string_view script, const std::string& selection,
                                               const LinuxFolders& folders,
-                                              const SetupHasFile& hasFile) {
+                                              const SetupContents& setup) {
     std::vector<ScriptProblem> problems;
     for (const SelectedCommand& s :
          SelectInstallCommands(script, selection, ScriptFolders(folders))) {
         const InstallCommand& c = s.Command;
         try {
-            CheckCommandLine(c, hasFile);
+            CheckCommandLine(c, setup);
             const auto path = CommandTarget(c);
             const bool writes = c.Kind == InstallCopy || c.Kind == InstallDel;
-            if (path && writes)
-                if (auto refused = RefusedTarget(folders, *path, TargetUse::Write)) throw *refused;
+            const auto tree = ReadTreeReference(c.FileName);
+            const std::string name = tree ? tree->Tree : "";
+            std::optional<Refused> refused;
+            if (path && writes && c.Kind == InstallCopy && tree && setup.Has(name))
+                refused = RefusedTreeCopy(folders, *path, setup.TreeOf(name));
+            else if (path && writes)
+                refused = RefusedTarget(folders, *path, TargetUse::Write);
+            if (refused) throw *refused;
         } catch (KaveloError& e) {
             e.SetContext(s.Line);
             problems.push_back({s.ScriptLine, ShownError(e)});

@@ -13,6 +13,7 @@
 
 #include "common/Errors.h"
 #include "install/LinuxFolders.h"
+#include "package/TreeArchive.h"
 #include "script/InstallScript.h"
 #include "script/ScriptCheck.h"
 
@@ -25,14 +26,27 @@ enum class TargetUse { Write, Launcher, Own };
 std::optional<Refused> RefusedTarget(const LinuxFolders& folders, const std::string& path,
                                      TargetUse use);
 
-// Whether the setup carries a file of this lower-case name.
-using SetupHasFile = std::function<bool(const std::string&)>;
+// What the checks ask of the setup: whether it carries a file of a
+// lower-case name, and what a tree it carries holds (its entries' kinds and
+// names and its links' targets; file contents are not needed). TreeOf is
+// asked only for a name Has found, and may throw DamagedInput.
+struct SetupContents {
+    std::function<bool(const std::string&)> Has;
+    std::function<const Tree&(const std::string&)> TreeOf;
+};
 
-// The checks of one command line that need neither the machine nor the
-// setup's bytes: base folder 99 with an empty third field, a Copy of a path
-// inside a tree, launcher categories, an icon file the setup does not carry
-// or that is no PNG or SVG. Throws InvalidRequest.
-void CheckCommandLine(const InstallCommand& command, const SetupHasFile& hasFile);
+// The checks of one command line that need not the machine: base folder 99
+// with an empty third field, a Copy of a path inside a tree, launcher
+// categories, an icon file the setup does not carry or that is no PNG or
+// SVG, and a launcher or icon naming a file inside a tree that the tree does
+// not hold. Throws InvalidRequest.
+void CheckCommandLine(const InstallCommand& command, const SetupContents& setup);
+
+// Why an installation with folders does not copy tree into folder: the
+// folder itself, or the first of the tree's entries in its order, refused as
+// RefusedTarget refuses a file written there; nullopt when none is.
+std::optional<Refused> RefusedTreeCopy(const LinuxFolders& folders, const std::string& folder,
+                                       const Tree& tree);
 
 // The target of a command as the installer takes it: its Linux path, or
 // nullopt for a Del of launchers only (target "\"). Throws InvalidRequest as
@@ -44,4 +58,4 @@ std::optional<std::string> CommandTarget(const InstallCommand& command);
 // reason").
 std::vector<ScriptProblem> RefusedScriptLines(std::string_view script, const std::string& selection,
                                               const LinuxFolders& folders,
-                                              const SetupHasFile& hasFile);
+                                              const SetupContents& setup);

@@ -6,7 +6,6 @@
 #include <cerrno>
 
 #include "common/Errors.h"
-#include "install/SafeWrite.h"
 
 namespace fs = std::filesystem;
 
@@ -33,24 +32,49 @@ void WriteLink(const fs::path& dir, const TreeEntry& e) {
 
 } // namespace
 
-void WriteTreeBelow(const fs::path& dir, const Tree& tree, const TreeWritten& written) {
-    const mode_t mask = CurrentUmask();
-    OpenFolderBelow(dir, {}, FolderWalk::Create);
-    for (const TreeEntry& e : tree.Entries) {
-        switch (e.Kind) {
-        case TreeKind::Folder:
-            OpenFolderBelow(dir, e.Name, FolderWalk::Create);
-            break;
-        case TreeKind::Link:
-            WriteLink(dir, e);
-            break;
-        case TreeKind::File:
-        case TreeKind::Program: {
-            const mode_t mode = (e.Kind == TreeKind::Program ? 0755 : 0644) & ~mask;
-            WriteBelow(dir, e.Name, e.Data, mode);
-            break;
-        }
-        }
-        if (written) written(e);
+TreeUnpacker::TreeUnpacker(fs::path dir, TreeWritten written)
+    : dir_(std::move(dir)), written_(std::move(written)), mask_(CurrentUmask()) {
+    OpenFolderBelow(dir_, {}, FolderWalk::Create);
+}
+
+TreeUnpacker::~TreeUnpacker() {
+    // A file cut short by an error leaves no temporary file behind.
+    if (file_.IsOpen()) ::unlinkat(folder_.Get(), temp_.c_str(), 0);
+}
+
+void TreeUnpacker::Begin(const TreeEntry& e, uint32_t size) {
+    switch (e.Kind) {
+    case TreeKind::Folder:
+        OpenFolderBelow(dir_, e.Name, FolderWalk::Create);
+        break;
+    case TreeKind::Link:
+        WriteLink(dir_, e);
+        break;
+    case TreeKind::File:
+    case TreeKind::Program: {
+        const fs::path relative(e.Name);
+        entry_ = e;
+        folder_ = OpenFolderBelow(dir_, relative.parent_path(), FolderWalk::Create);
+        shown_ = (dir_ / relative).string();
+        temp_ = PrivateName("part");
+        file_ = CreateFileIn(folder_, temp_, shown_);
+        left_ = size;
+        if (left_ == 0) FileDone();
+        return;
     }
+    }
+    if (written_) written_(e);
+}
+
+void TreeUnpacker::Contents(const char* data, size_t count) {
+    WriteAll(file_.Get(), {data, count}, shown_);
+    left_ -= count;
+    if (left_ == 0) FileDone();
+}
+
+void TreeUnpacker::FileDone() {
+    const mode_t mode = (entry_.Kind == TreeKind::Program ? 0755 : 0644) & ~mask_;
+    FinishFile(folder_, temp_, file_, mode, shown_);
+    RenameIntoPlace(folder_, temp_, fs::path(entry_.Name).filename().string(), shown_);
+    if (written_) written_(entry_);
 }

@@ -7,6 +7,7 @@
 #include "common/BigEndian.h"
 #include "common/Errors.h"
 #include "huffman/Huffman.h"
+#include "package/EntryPieces.h"
 #include "zstd/ZstdDecompress.h"
 
 namespace {
@@ -17,24 +18,9 @@ int64_t PackageAreaEnd(const ByteSource& source) {
     return source.Length() - kTrailerSize;
 }
 
-constexpr size_t kPiece = 1 << 20;
-
 void CheckStoredRange(const ByteSource& source, const DirectoryEntry& entry) {
     if (entry.Offset < 0 || entry.Offset + entry.StoredSize > PackageAreaEnd(source))
         throw DamagedInput("the data of an entry lies past the end of the file", source.Name());
-}
-
-// The stored bytes of entry, read in pieces of at most kPiece.
-void ReadStoredInPieces(const ByteSource& source, const DirectoryEntry& entry,
-                        const ContentPieces& out) {
-    CheckStoredRange(source, entry);
-    std::string buffer(std::min<size_t>(kPiece, entry.StoredSize), '\0');
-    for (uint64_t at = 0; at < entry.StoredSize;) {
-        const size_t n = static_cast<size_t>(std::min<uint64_t>(kPiece, entry.StoredSize - at));
-        source.ReadAt(entry.Offset + static_cast<int64_t>(at), buffer.data(), n);
-        out(buffer.data(), n);
-        at += n;
-    }
 }
 
 void CheckDataBlock(const ByteSource& source, const DirectoryEntry& e, size_t k) {
@@ -150,18 +136,6 @@ std::string ReadEntryContents(const ByteSource& source, const DirectoryEntry& en
 
 void ExtractEntryInPieces(const ByteSource& source, const DirectoryEntry& entry,
                           const ContentPieces& out) {
-    if (!entry.Compressed()) return ReadStoredInPieces(source, entry, out);
-    if (entry.Zstd()) {
-        ZstdFrameReader frame(entry.Size, entry.Name);
-        ReadStoredInPieces(source, entry,
-                           [&](const char* data, size_t n) { frame.Add({data, n}, out); });
-        return frame.Finish();
-    }
     CheckStoredRange(source, entry);
-    DecompressHuffmanInPieces(
-        entry.StoredSize,
-        [&](uint64_t at, char* data, size_t n) {
-            source.ReadAt(entry.Offset + static_cast<int64_t>(at), data, n);
-        },
-        out);
+    DecodeInPieces(StoredInSource(source, entry), out);
 }

@@ -13,7 +13,7 @@
 #include "package/PackageChecksums.h"
 #include "package/PackageReader.h"
 #include "package/SetupEntries.h"
-#include "package/TreeArchive.h"
+#include "package/StoredTree.h"
 
 namespace {
 
@@ -62,11 +62,13 @@ std::vector<Planned> Plan(const std::vector<DirectoryEntry>& entries, const Extr
 int ExtractTree(const ByteSource& source, const DirectoryEntry& entry, const std::string& dir,
                 const ExtractOptions& options) {
     try {
-        const Tree tree = DecodeTree(ReadEntryContents(source, entry));
-        const std::filesystem::path root = std::filesystem::path(dir) / tree.RootName;
-        WriteTreeBelow(root, tree, [&](const TreeEntry& e) {
-            std::printf("%s\n", PrintableText(tree.RootName + "/" + e.Name).c_str());
+        // Written as it is decoded: the header names the folder first.
+        const StoredContents stored = StoredInSource(source, entry);
+        const std::string root = ReadTreeSummary(stored).RootName;
+        TreeUnpacker unpacker(std::filesystem::path(dir) / root, [&](const TreeEntry& e) {
+            std::printf("%s\n", PrintableText(root + "/" + e.Name).c_str());
         });
+        ReadStoredTree(stored, unpacker);
         return 0;
     } catch (const KaveloError& e) {
         const std::string where = e.Path().empty() ? "\"" + entry.Name + "\"" : e.Path();

@@ -5,7 +5,7 @@
 #include "common/Errors.h"
 #include "common/TreeName.h"
 #include "package/PackageReader.h"
-#include "package/TreeReader.h"
+#include "project/ProjectTrees.h"
 #include "project/Session.h"
 #include "project/TreeIntake.h"
 #include "ui/OffThread.h"
@@ -46,38 +46,15 @@ void TakeInto(SetupProject& project, SetupProject& names, const std::vector<int3
     }
 }
 
-// Counts a tree's files and their bytes as the reader checks its entries.
-class TreeCounter : public TreeReader::Events {
-  public:
-    explicit TreeCounter(TreeFacts& facts) : facts_(facts) {}
-    void Begin(const TreeEntry& entry, uint32_t size) override {
-        if (entry.Kind != TreeKind::Folder) ++facts_.Files;
-        if (entry.Kind == TreeKind::File || entry.Kind == TreeKind::Program) facts_.Bytes += size;
-    }
-    void Contents(const char*, size_t) override {}
-
-  private:
-    TreeFacts& facts_;
-};
-
-void CountTree(std::string_view bytes, TreeFacts& facts) {
-    TreeCounter counter(facts);
-    TreeReader reader(bytes.size(), counter);
-    reader.Add(bytes.data(), bytes.size());
-    reader.Finish();
-}
-
 } // namespace
 
-TreeFacts ReadTreeFacts(const ProjectFile& file) {
+TreeFacts ReadTreeFacts(const StoredIn& source, const ProjectFile& file) {
     TreeFacts facts;
     try {
-        if (file.Packed())
-            CountTree(ExtractEntry(file.Record(), file.Name), facts);
-        else
-            CountTree(file.Raw(), facts);
+        const TreeSummary summary = ReadProjectTreeSummary(source, file);
+        facts.Entries = summary.EntryCount;
+        facts.Bytes = summary.DataSize;
     } catch (const KaveloError& e) {
-        facts = {};
         facts.Damage = e.Reason();
     }
     return facts;
@@ -98,7 +75,8 @@ Intake ReadInBackground(ProjectEvents& events, const std::vector<std::string>& f
             intake.Changed = ChangedEntries(names, before);
             for (const int32_t k : intake.Changed)
                 if (IsTreeName(names.Files[static_cast<size_t>(k)].Name))
-                    intake.Trees[k] = ReadTreeFacts(names.Files[static_cast<size_t>(k)]);
+                    intake.Trees[k] =
+                        ReadTreeFacts(names.Source, names.Files[static_cast<size_t>(k)]);
         });
         progress.ShowLast();
         TakeInto(project, names, intake.Changed);
@@ -113,12 +91,13 @@ std::map<int32_t, TreeFacts> ReadTreesInBackground(ProjectEvents& events,
     std::vector<ProjectFile> trees;
     for (const int32_t k : indices)
         trees.push_back(events.Module().Project.Files[static_cast<size_t>(k)]);
+    const StoredIn source = events.Module().Project.Source;
     std::map<int32_t, TreeFacts> facts;
     ProjectEvents::Work busy(events);
     QueuedProgress progress(bar, bar);
     RunOffThread([&] {
         for (size_t i = 0; i < trees.size(); ++i) {
-            facts[indices[i]] = ReadTreeFacts(trees[i]);
+            facts[indices[i]] = ReadTreeFacts(source, trees[i]);
             progress.ValueSet(static_cast<float>(i + 1) / static_cast<float>(trees.size()));
         }
     });

@@ -15,17 +15,18 @@
 class ProjectEvents;
 class qkProgressA;
 
-// What a tree holds, as Tree::FileCount and Tree::ContentSize count it, or
-// why it does not read.
+// What a tree holds as its header tells it (its entries: files, folders and
+// links; the bytes of their contents and link targets), or why that does
+// not read.
 struct TreeFacts {
-    uint64_t Files = 0;
+    uint64_t Entries = 0;
     uint64_t Bytes = 0;
-    std::string Damage; // empty when the tree reads
+    std::string Damage; // empty when the header reads
 };
 
-// The facts of a project file that is a tree (packed or not), read with
-// every rule of DecodeTree but without keeping the contents.
-TreeFacts ReadTreeFacts(const ProjectFile& file);
+// The facts of a project file that is a tree, wherever it lies (source: the
+// setup the project was read from), from the tree's first bytes alone.
+TreeFacts ReadTreeFacts(const StoredIn& source, const ProjectFile& file);
 
 // What one addition did.
 struct Intake {
@@ -41,7 +42,7 @@ struct Intake {
 Intake ReadInBackground(ProjectEvents& events, const std::vector<std::string>& files,
                         const std::vector<std::string>& folders, qkProgressA* bar);
 
-// The facts of the trees at indices, read on a worker thread (packed trees
-// are unpacked for it) with bar told the progress.
+// The facts of the trees at indices, read on a worker thread with bar told
+// the progress.
 std::map<int32_t, TreeFacts>
 ReadTreesInBackground(ProjectEvents& events, const std::vector<int32_t>& indices, qkProgressA* bar);

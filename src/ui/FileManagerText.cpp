@@ -45,7 +45,8 @@ QString FileLine(const std::string& name, const TreeFacts* tree) {
     if (!tree) return shown;
     if (!tree->Damage.empty())
         return shown + QStringLiteral("  (damaged tree: %1)").arg(BytesToLine(tree->Damage));
-    return shown + QStringLiteral("  (tree: %1 files, %2 bytes)").arg(tree->Files).arg(tree->Bytes);
+    return shown +
+           QStringLiteral("  (tree: %1 entries, %2 bytes)").arg(tree->Entries).arg(tree->Bytes);
 }
 
 QString RefusedFilesText(const DropResult& result) {

@@ -1,5 +1,5 @@
 // What the file manager writes besides plain names: a tree's line with its
-// file count and size, and the status line naming what an addition did not
+// entry count and size, and the status line naming what an addition did not
 // take and why.
 #pragma once
 
@@ -13,7 +13,7 @@
 struct TreeFacts;
 
 // The list's line for a file: its name; for a tree, the name followed by
-// "(tree: N files, S bytes)", or "(damaged tree: why)".
+// "(tree: N entries, S bytes)", or "(damaged tree: why)".
 QString FileLine(const std::string& name, const TreeFacts* tree);
 
 // The files a drop did not take: those past the 512-file limit by name

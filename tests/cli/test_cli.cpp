@@ -370,7 +370,7 @@ TEST(Cli, FolderIsAddedListedAndExtractedAsATree) {
     ASSERT_EQ(add.status, 0) << add.err;
     EXPECT_EQ(add.out, "1 added, 0 replaced\n");
     EXPECT_NE(Spawn({kKavelo, "list", setup}).out.find("myapp.tree"), std::string::npos);
-    EXPECT_NE(Spawn({kKavelo, "list", setup}).out.find("tree: 2 files, 10 bytes"),
+    EXPECT_NE(Spawn({kKavelo, "list", setup}).out.find("tree: 4 entries, 20 bytes"),
               std::string::npos);
     const ShellResult tree = Spawn({kKavelo, "tree", setup, "MyApp"});
     EXPECT_EQ(tree.out, "d            0  Empty/\n"
@@ -382,6 +382,19 @@ TEST(Cli, FolderIsAddedListedAndExtractedAsATree) {
     EXPECT_EQ(ReadFile(dir / "out/MyApp/bin/Run.sh"), "#!/bin/sh\n");
     EXPECT_EQ(std::filesystem::read_symlink(dir / "out/MyApp/run"), "bin/Run.sh");
     EXPECT_TRUE(std::filesystem::is_directory(dir / "out/MyApp/Empty"));
+    // check reads the tree: a launcher of a file it holds passes, one it
+    // does not hold fails in the installer's words.
+    WriteFile(dir / "s.txt", "[Install]\r\nCopy myapp.tree,1,,\r\nLink myapp.tree/run,1,,,S 2\r\n");
+    ASSERT_EQ(Spawn({kKavelo, "script", setup, "--set", (dir / "s.txt")}).status, 0);
+    EXPECT_EQ(Spawn({kKavelo, "check", setup}).status, 0);
+    WriteFile(dir / "s.txt", "[Install]\r\nLink myapp.tree/bin/Gone.sh,1,,,S 2\r\n");
+    ASSERT_EQ(Spawn({kKavelo, "script", setup, "--set", (dir / "s.txt")}).status, 0);
+    const ShellResult check = Spawn({kKavelo, "check", setup});
+    EXPECT_EQ(check.status, 1);
+    EXPECT_NE(check.err.find(setup + ": Link myapp.tree/bin/Gone.sh,1,,,S 2: "
+                                     "myapp.tree/bin/Gone.sh: the tree holds no such file\n"),
+              std::string::npos)
+        << check.err;
 
     const std::string before = ReadFile(setup);
     ASSERT_EQ(::mkfifo((app + "/fifo").c_str(), 0600), 0);

@@ -10,6 +10,7 @@
 #include "install/DisplayText.h"
 #include "install/ReportFolders.h"
 #include "install/ScriptRefusals.h"
+#include "package/StoredTree.h"
 #include "package/TreeArchive.h"
 
 namespace {
@@ -22,8 +23,19 @@ std::string Png(uint32_t size) {
 std::vector<RawEntry> IconEntries() {
     Tree tree;
     tree.RootName = "App";
-    tree.Entries = {{TreeKind::Folder, "share", ""}, {TreeKind::File, "share/App.svg", "<svg/>"}};
-    return {{"logo.png", Png(100)}, {"app.tree", EncodeTree(tree)}, {"notes.txt", "n"}};
+    tree.Entries = {{TreeKind::Folder, "share", ""},
+                    {TreeKind::File, "share/App.svg", "<svg/>"},
+                    {TreeKind::Link, "share/Link.svg", "App.svg"}};
+    // A tree holding the names an installation keeps for its own files.
+    Tree own;
+    own.RootName = "Own";
+    own.Entries = {{TreeKind::Folder, "lib", ""},
+                   {TreeKind::File, "lib/.kavelo-journal", "x"},
+                   {TreeKind::File, "uninstall", "y"}};
+    return {{"logo.png", Png(100)},
+            {"app.tree", EncodeTree(tree)},
+            {"own.tree", EncodeTree(own)},
+            {"notes.txt", "n"}};
 }
 
 const PlanStep* StepTo(const InstallPlan& plan, const std::string& path) {
@@ -104,6 +116,18 @@ TEST(ScriptRefusals, CheckTellsWhatTheFirstPassRefusesInItsWords) {
         {"Copy d.sh,1,,d.sh,S 1 Video;", "need AudioVideo beside them"},
         {"Copy d.sh,1,,d.sh,S 1,missing.png", "the setup carries no icon file"},
         {"Copy d.sh,1,,d.sh,S 1,notes.txt", "a launcher's icon is a PNG or an SVG file"},
+        // What a tree holds, read from the setup as the installer reads it.
+        {"Copy own.tree,1,,", "/inst/lib/.kavelo-journal: is a name the installation keeps"},
+        {"Copy own.tree,1,,sub", "/inst/sub/lib/.kavelo-journal: is a name"},
+        {"Copy own.tree,1,lib,", "/inst/lib/lib/.kavelo-journal: is a name"},
+        {"Copy app.tree,1,,.kavelo-app", "/inst/.kavelo-app: is a name the installation keeps"},
+        {"Copy app.tree,99,\\etc\\app,", "/etc/app: lies outside the folders"},
+        {"Copy d.sh,1,,d.sh,S 1,App.tree/share/gone.svg",
+         "App.tree/share/gone.svg: the tree holds no such file"},
+        {"Copy d.sh,1,,d.sh,S 1,app.tree/share/Link.svg", "Link.svg: the tree holds no such file"},
+        {"Link App.tree/bin/app,1,,,S 1", "App.tree/bin/app: the tree holds no such file"},
+        {"Link app.tree/share,1,,,S 1", "app.tree/share: the tree holds no such file"},
+        {"Link gone.tree/bin/app,1,,,S 1", "the setup carries no file \"gone.tree/bin/app\""},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.line);
@@ -117,11 +141,15 @@ TEST(ScriptRefusals, CheckTellsWhatTheFirstPassRefusesInItsWords) {
             installer = ShownError(e);
         }
         EXPECT_NE(installer.find(c.reason), std::string::npos) << installer;
-        const auto hasFile = [&](const std::string& name) {
-            return m.Setup().FindUserFile(name) != nullptr;
-        };
+        std::map<std::string, Tree> trees;
+        const SetupContents setup{
+            [&](const std::string& name) { return m.Setup().FindUserFile(name) != nullptr; },
+            [&](const std::string& name) -> const Tree& {
+                return trees[name] = ReadStoredTreeNames(
+                           StoredInSource(m.Setup().File, *m.Setup().FindUserFile(name)));
+            }};
         const std::vector<ScriptProblem> told =
-            RefusedScriptLines(m.Setup().Script, "", m.Folders(), hasFile);
+            RefusedScriptLines(m.Setup().Script, "", m.Folders(), setup);
         ASSERT_EQ(told.size(), 1u);
         EXPECT_EQ(told[0].Text, installer);
         EXPECT_EQ(told[0].Line, 1);

@@ -22,8 +22,10 @@
 #include "package/BinaryFile.h"
 #include "package/PackageChecksums.h"
 #include "package/PackageReader.h"
+#include "package/PackageWriter.h"
 #include "project/AppPaths.h"
 #include "project/FileIntake.h"
+#include "project/ProjectTrees.h"
 #include "project/SaveSetup.h"
 #include "project/Session.h"
 #include "project/SetupLock.h"
@@ -198,6 +200,51 @@ TEST_F(SetupTest, LayoutIsRuntimeThenSetupFilesThenUserFiles) {
 
 // A user file is kept compressed only when that makes it smaller: random
 // bytes, whose stream is a little longer than they are, are stored raw.
+// A tree still lying in the opened setup is read where it lies, with every
+// codec: its header alone, or its names in pieces, checked against the
+// setup's checksum, so that a changed byte the tree's rules cannot see is
+// still refused.
+TEST_F(SetupTest, ATreeIsReadInPiecesWhereItLiesInTheSetup) {
+    Tree tree;
+    tree.RootName = "App";
+    tree.Entries = {{TreeKind::Folder, "bin", ""},
+                    {TreeKind::Program, "bin/app", std::string(300000, 'a') + "end"}};
+    const std::string bytes = EncodeTree(tree);
+    for (const EntryCodec codec : {EntryCodec::Huffman, EntryCodec::Zstd}) {
+        for (const bool raw : {false, true}) {
+            SCOPED_TRACE(std::to_string(raw) + std::string(CodecName(codec)));
+            NewProject(false);
+            gProject.Codec = codec;
+            gProject.ProjectPath = dir / "t.exe";
+            ASSERT_TRUE(AddFile("app.tree", bytes));
+            if (raw) gProject.Files[0].Data = MakeEntry(bytes, false, 100);
+            ASSERT_TRUE(SaveSetup());
+            ASSERT_TRUE(Open(dir / "t.exe"));
+            const ProjectFile& file = gProject.Files[0];
+            ASSERT_TRUE(file.InSetupFile());
+            EXPECT_EQ(file.Record().Compressed(), !raw);
+            const TreeSummary summary = ReadProjectTreeSummary(gProject.Source, file);
+            EXPECT_EQ(summary.EntryCount, 2u);
+            EXPECT_EQ(summary.DataSize, 300003u);
+            const Tree names = ReadProjectTreeNames(gProject.Source, file);
+            ASSERT_EQ(names.Entries.size(), 2u);
+            EXPECT_EQ(names.Entries[1].Name, "bin/app");
+            EXPECT_EQ(names.Entries[1].Data, "");
+            if (!raw) continue;
+            // The last byte of the file's contents changes, the setup's time
+            // stays: only the checksum tells.
+            struct stat st {};
+            ASSERT_EQ(::stat((dir / "t.exe").c_str(), &st), 0);
+            BinaryFile::OpenReadWrite(dir / "t.exe")
+                .WriteAt(file.Record().SourceOffset + file.Record().StoredSize - 1, "E");
+            const timespec times[2] = {st.st_atim, st.st_mtim};
+            ASSERT_EQ(::utimensat(AT_FDCWD, (dir / "t.exe").c_str(), times, 0), 0);
+            EXPECT_EQ(ReadProjectTreeSummary(gProject.Source, file).EntryCount, 2u);
+            EXPECT_THROW(ReadProjectTreeNames(gProject.Source, file), DamagedInput);
+        }
+    }
+}
+
 TEST_F(SetupTest, FileThatDoesNotShrinkIsStoredRaw) {
     struct Case {
         const char* name;

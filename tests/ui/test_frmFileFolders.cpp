@@ -58,14 +58,14 @@ TEST_F(AddFolder, AddsOneTreeAndAddingAgainReplacesIt) {
     EXPECT_EQ(tree.RootName, "MyApp");
     EXPECT_EQ(tree.FileCount(), 3u); // run.sh, README and the link
     EXPECT_EQ(window->eList->count(), 2);
-    EXPECT_EQ(Line(1), QStringLiteral("myapp.tree  (tree: 3 files, 25 bytes)"));
+    EXPECT_EQ(Line(1), QStringLiteral("myapp.tree  (tree: 6 entries, 35 bytes)"));
     EXPECT_FALSE(window->lStatus->isVisible());
 
     WriteFile(dir / "MyApp/share/more.txt", "12345");
     window->menM[4]->trigger();
     ASSERT_EQ(project.FileCount(), 2);
     EXPECT_EQ(DecodeTree(project.Files[1].Raw()).FileCount(), 4u);
-    EXPECT_EQ(Line(1), QStringLiteral("myapp.tree  (tree: 4 files, 30 bytes)"));
+    EXPECT_EQ(Line(1), QStringLiteral("myapp.tree  (tree: 7 entries, 40 bytes)"));
 
     // A cancelled dialog adds nothing.
     editor.dialogs.fileAnswer.clear();
@@ -91,7 +91,7 @@ TEST_F(AddFolder, AFolderATreeCannotCarryIsRefusedWhole) {
         << text.toStdString();
 }
 
-// A packed tree is unpacked off the window thread to be counted; a tree
+// A packed tree's header is read off the window thread; a tree
 // that does not read says why; renaming keeps a tree a tree.
 TEST_F(AddFolder, PackedAndDamagedTreesShowWhatTheyHold) {
     window->AddFolders({dir / "MyApp"});
@@ -101,7 +101,7 @@ TEST_F(AddFolder, PackedAndDamagedTreesShowWhatTheyHold) {
     WindowFixture::Close(window);
     window = editor.Open<frmFile>();
     QCoreApplication::processEvents(); // the trees are read once the window shows
-    EXPECT_EQ(Line(1), QStringLiteral("myapp.tree  (tree: 3 files, 25 bytes)"));
+    EXPECT_EQ(Line(1), QStringLiteral("myapp.tree  (tree: 6 entries, 35 bytes)"));
     EXPECT_EQ(Line(2), QStringLiteral("broken.tree  (damaged tree: not a tree)"));
 
     for (const char* answer : {"app.dat", "app.tree"}) {
@@ -111,7 +111,7 @@ TEST_F(AddFolder, PackedAndDamagedTreesShowWhatTheyHold) {
         window->eButton[1]->click();
     }
     EXPECT_EQ(project.Files[1].Name, "app.tree");
-    EXPECT_EQ(Line(1), QStringLiteral("app.tree  (tree: 3 files, 25 bytes)"));
+    EXPECT_EQ(Line(1), QStringLiteral("app.tree  (tree: 6 entries, 35 bytes)"));
 }
 
 } // namespace
