@@ -113,11 +113,16 @@ inline void InstallVsTarZstd(benchmark::State& state, const std::string& setup,
 }
 
 // Runs the benchmarks the command line selects, then removes folder (the
-// bench's own files); the program's exit status.
+// bench's own files); the program's exit status. With KAVELO_BENCH_KEEP set
+// the folder stays, and its path is printed, so that its setups can be
+// profiled by hand.
 inline int RunBenchmarksThenRemove(int argc, char** argv, const std::string& folder) {
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
-    std::filesystem::remove_all(folder);
+    if (std::getenv("KAVELO_BENCH_KEEP"))
+        std::printf("kept %s\n", folder.c_str());
+    else
+        std::filesystem::remove_all(folder);
     return 0;
 }

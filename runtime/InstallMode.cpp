@@ -25,7 +25,7 @@ constexpr std::string_view kOptions[] = {
 class ConsoleProgress : public InstallProgress {
   public:
     explicit ConsoleProgress(RunLog& log) : log_(log) {}
-    void Step(const PlanStep& step) override { log_.Say("  " + step.Text); }
+    void Step(const PlanStep& step) override { log_.SayStep("  " + step.Text); }
     bool Cancelled() override { return StopRequested(); }
 
   private:

@@ -103,9 +103,16 @@ RunLog::~RunLog() {
 void RunLog::Say(const std::string& line, bool toError) {
     if (!quiet_ || toError) {
         FILE* out = toError ? stderr : stdout;
+        if (toError) std::fflush(stdout); // the steps before it come first
         std::fprintf(out, "%s\n", line.c_str());
         std::fflush(out);
     }
+    Write(line);
+}
+
+void RunLog::SayStep(const std::string& line) {
+    // stdout is line-buffered on a terminal, fully buffered elsewhere.
+    if (!quiet_) std::fprintf(stdout, "%s\n", line.c_str());
     Write(line);
 }
 
@@ -342,7 +349,7 @@ std::string SizeText(uint64_t bytes) {
 void PrintPlan(const InstallPlan& plan, RunLog& log) {
     size_t files = 0;
     for (const PlanStep& step : plan.Steps) {
-        log.Say("  " + step.Text);
+        log.SayStep("  " + step.Text);
         files += WritesFile(step.Kind);
     }
     const std::string folder = Shown(plan.Folders.Install);

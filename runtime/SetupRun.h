@@ -41,6 +41,10 @@ class RunLog {
     ~RunLog();
     // A line for the terminal (stdout, or stderr when toError) and the log.
     void Say(const std::string& line, bool toError = false);
+    // A line of progress for stdout and the log: stdout is flushed at the end
+    // of the line only on a terminal (else before the next Say), so that
+    // thousands of steps do not cost a write each.
+    void SayStep(const std::string& line);
     // A line for the log only.
     void Write(const std::string& line);
     void SetQuiet(bool quiet) { quiet_ = quiet; }

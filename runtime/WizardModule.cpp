@@ -7,14 +7,17 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <string_view>
 
 #include "common/Errors.h"
+#include "common/FileDescriptor.h"
 #include "install/DisplayText.h"
-#include "package/PackageReader.h"
+#include "package/PackageFormat.h"
 #include "package/PackageRecords.h"
+#include "zstd/ZstdDecompress.h"
 
 extern char** environ;
 
@@ -25,45 +28,45 @@ extern "C" const char kWizardImageEnd[];
 
 namespace {
 
-// Owns a file descriptor.
-struct Fd {
-    int Value = -1;
-    explicit Fd(int fd = -1) : Value(fd) {}
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    ~Fd() { Reset(); }
-    void Reset() {
-        if (Value >= 0) ::close(Value);
-        Value = -1;
+// The largest program the runtime unpacks into memory: far above the wizard,
+// far below what a memory file could not hold.
+constexpr uint32_t kLargestWizard = 64u << 20;
+
+// Unmaps a mapping when it goes.
+struct Mapping {
+    void* At;
+    size_t Size;
+    ~Mapping() {
+        if (At != MAP_FAILED) ::munmap(At, Size);
     }
 };
 
-// The wizard program in an anonymous memory file; -1 with why on failure.
+// The wizard program in an anonymous memory file, its zstd frame decoded
+// straight into the file's pages: no copy of it, packed or unpacked, in the
+// runtime's own memory, which keeps its start (and the fork) short. -1 with
+// why on failure.
 int WizardInMemory(std::string& why) {
-    std::string program;
-    try {
-        program = ExtractEntry(DecodeEntryRecord(
-            std::string_view(kWizardImage, static_cast<size_t>(kWizardImageEnd - kWizardImage))));
-    } catch (const KaveloError& e) {
-        why = std::string("the graphical wizard it carries is damaged: ") + e.what();
-        return -1;
-    }
-    const int fd = ::memfd_create("setup-wizard", MFD_CLOEXEC);
-    if (fd < 0) {
+    const std::string_view image(kWizardImage, CarriedWizardSize());
+    FileDescriptor fd(::memfd_create("setup-wizard", MFD_CLOEXEC));
+    if (!fd.IsOpen()) {
         why = std::string("no memory file for the graphical wizard: ") + std::strerror(errno);
         return -1;
     }
-    for (size_t done = 0; done < program.size();) {
-        const ssize_t n = ::write(fd, program.data() + done, program.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            why = std::string("cannot unpack the graphical wizard: ") + std::strerror(errno);
-            ::close(fd);
-            return -1;
-        }
-        done += static_cast<size_t>(n);
+    try {
+        const EntryRecord head = DecodeEntryRecord(image.substr(0, size_t{kRecordSize}));
+        const std::string_view frame = image.substr(std::min(image.size(), size_t{kRecordSize}));
+        if (!head.Zstd() || frame.size() != head.StoredSize || head.Size > kLargestWizard)
+            throw DamagedInput("it is not one zstd frame of at most 64 MB", "");
+        if (::ftruncate(fd.Get(), head.Size) != 0) throw IoError(errno, "setup-wizard");
+        const Mapping out{
+            ::mmap(nullptr, head.Size, PROT_READ | PROT_WRITE, MAP_SHARED, fd.Get(), 0), head.Size};
+        if (out.At == MAP_FAILED) throw IoError(errno, "setup-wizard");
+        DecompressZstdInto(frame, static_cast<char*>(out.At), head.Size, "the graphical wizard");
+    } catch (const KaveloError& e) {
+        why = std::string("the graphical wizard it carries cannot be unpacked: ") + e.what();
+        return -1;
     }
-    return fd;
+    return fd.Release();
 }
 
 // In the child: the ready pipe on a descriptor of its own without
@@ -143,25 +146,25 @@ WizardStart RunGraphicalWizard(const std::string& self, const std::vector<std::s
         start.WhyNot = "this setup carries no graphical wizard";
         return start;
     }
-    Fd program(WizardInMemory(start.WhyNot));
-    if (program.Value < 0) return start;
+    FileDescriptor program(WizardInMemory(start.WhyNot));
+    if (!program.IsOpen()) return start;
     int ready[2], errors[2];
     if (::pipe2(ready, O_CLOEXEC) != 0)
         return {false, 0, "no pipe: " + std::string(strerror(errno))};
-    Fd readyRead(ready[0]), readyWrite(ready[1]);
+    FileDescriptor readyRead(ready[0]), readyWrite(ready[1]);
     if (::pipe2(errors, O_CLOEXEC) != 0)
         return {false, 0, "no pipe: " + std::string(strerror(errno))};
-    Fd errorsRead(errors[0]), errorsWrite(errors[1]);
+    FileDescriptor errorsRead(errors[0]), errorsWrite(errors[1]);
     const pid_t pid = ::fork();
     if (pid < 0)
         return {false, 0, "cannot start the graphical wizard: " + std::string(strerror(errno))};
-    if (pid == 0) ExecWizard(program.Value, ready[1], errors[1], self, presets);
+    if (pid == 0) ExecWizard(program.Get(), ready[1], errors[1], self, presets);
     readyWrite.Reset();
     errorsWrite.Reset();
     program.Reset();
     std::string said;
     int status = 0;
-    start.Started = WaitForWizard(pid, readyRead.Value, errorsRead.Value, said, status);
+    start.Started = WaitForWizard(pid, readyRead.Get(), errorsRead.Get(), said, status);
     start.Status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     if (!start.Started) {
         const std::string line = LastLine(said);

@@ -17,6 +17,13 @@ constexpr size_t kPiece = size_t{1} << 20;
 // written, at most 10 MB.
 constexpr size_t kQueued = 8;
 
+// Whether the decoding thread hashes the entry's files: zstd and stored
+// contents come faster than the installing thread writes them; Huffman's
+// decoding is the slower side, and the installing thread hashes those.
+bool HashedAhead(const DirectoryEntry& entry) {
+    return !entry.Compressed() || entry.Zstd();
+}
+
 } // namespace
 
 DecodeAhead::DecodeAhead(const ByteSource& source, std::vector<DecodeItem> order)
@@ -72,7 +79,19 @@ DecodeAhead::Piece DecodeAhead::Pop() {
     return piece;
 }
 
+void DecodeAhead::StartFile(Piece& piece, const DirectoryEntry& source) {
+    piece.Lengths.push_back(0);
+    hashing_ = HashedAhead(source);
+    if (hashing_) hash_ = Sha256();
+}
+
+void DecodeAhead::EndFile(Piece& piece) {
+    piece.Ends.push_back(piece.Lengths.size() - 1);
+    piece.Digests.push_back(hashing_ ? hash_.FinishHex() : std::string());
+}
+
 void DecodeAhead::Append(Piece& piece, const char* data, size_t count) {
+    if (hashing_) hash_.Update(std::string_view(data, count));
     while (count > 0) {
         if (piece.Bytes.size() == kPiece) {
             Push(piece);
@@ -87,10 +106,10 @@ void DecodeAhead::Append(Piece& piece, const char* data, size_t count) {
 }
 
 void DecodeAhead::DecodeEntry(const DirectoryEntry& entry, Piece& piece) {
-    piece.Lengths.push_back(0);
+    StartFile(piece, entry);
     ExtractEntryInPieces(source_, entry,
                          [&](const char* data, size_t count) { Append(piece, data, count); });
-    piece.Ends.push_back(piece.Lengths.size() - 1);
+    EndFile(piece);
 }
 
 namespace {
@@ -138,10 +157,10 @@ size_t DecodeAhead::DecodeTreeFiles(size_t first, Piece& piece) {
     size_t next = first;
     WantedFiles files([&](size_t file) { return next < end && order_[next].File == file; },
                       [&](bool first, bool last, const char* data, size_t count) {
-                          if (first) piece.Lengths.push_back(0);
+                          if (first) StartFile(piece, tree);
                           Append(piece, data, count);
                           if (!last) return;
-                          piece.Ends.push_back(piece.Lengths.size() - 1);
+                          EndFile(piece);
                           ++next;
                       });
     ReadTreeEntry(source_, tree, files);
@@ -176,11 +195,14 @@ void DecodeAhead::Decode() {
     }
 }
 
-void DecodeAhead::Take(const DecodeItem& item, const ContentPieces& out) {
+std::string DecodeAhead::Take(const DecodeItem& item, const ContentPieces& out) {
     if (broken_ || next_ >= order_.size() || !(order_[next_] == item))
         throw InvalidRequest("the entry is not the next one decoded",
                              item.Source ? item.Source->Name : std::string());
     broken_ = true;
+    const bool hashHere = !HashedAhead(*item.Source);
+    Sha256 hash;
+    std::string digest;
     for (;;) {
         if (part_ == current_.Lengths.size()) {
             if (current_.Error) std::rethrow_exception(current_.Error);
@@ -195,15 +217,19 @@ void DecodeAhead::Take(const DecodeItem& item, const ContentPieces& out) {
             continue;
         }
         const size_t length = current_.Lengths[part_];
-        if (length > 0) out(current_.Bytes.data() + offset_, length);
+        const std::string_view bytes(current_.Bytes.data() + offset_, length);
+        if (hashHere) hash.Update(bytes);
+        if (length > 0) out(bytes.data(), length);
         offset_ += length;
         const bool last = ends_ < current_.Ends.size() && current_.Ends[ends_] == part_;
         ++part_;
         if (last) {
+            digest = hashHere ? hash.FinishHex() : std::move(current_.Digests[ends_]);
             ++ends_;
             break;
         }
     }
     broken_ = false;
     ++next_;
+    return digest;
 }

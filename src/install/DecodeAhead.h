@@ -1,8 +1,10 @@
 // Decoding ahead of writing: a thread reads and decodes the setup's entries
 // and the files of its trees, in the order the installation writes them,
-// into a bounded queue of pieces, while the installing thread hashes and
-// writes them. The memory it holds is bounded (a few pieces of 1 MB and one
-// decoder's window) whatever the sizes of the entries and trees.
+// into a bounded queue of pieces, while the installing thread writes them.
+// Each file's SHA-256 is computed on whichever thread has the time: on the
+// decoding one for zstd and stored entries, on the installing one for
+// Huffman entries, whose decoding is the slower side. The memory it holds is bounded (a few pieces
+// of 1 MB and one decoder's window) whatever the sizes of the entries and trees.
 #pragma once
 
 #include <condition_variable>
@@ -15,6 +17,7 @@
 #include <thread>
 #include <vector>
 
+#include "common/Sha256.h"
 #include "package/ByteSource.h"
 #include "package/PackageReader.h"
 
@@ -39,9 +42,10 @@ class DecodeAhead {
     DecodeAhead& operator=(const DecodeAhead&) = delete;
 
     // Hands the contents of item, which must be the next one of the order,
-    // to out in pieces of at most 1 MB. Throws what reading or decoding it
-    // threw, and what out throws; after an error nothing more is taken.
-    void Take(const DecodeItem& item, const ContentPieces& out);
+    // to out in pieces of at most 1 MB; gives their SHA-256 (hexadecimal).
+    // Throws what reading or decoding it threw, and what out throws; after
+    // an error nothing more is taken.
+    std::string Take(const DecodeItem& item, const ContentPieces& out);
 
   private:
     // Decoded bytes of one or more entries: part k of Bytes is Lengths[k]
@@ -51,19 +55,25 @@ class DecodeAhead {
         std::string Bytes;
         std::vector<size_t> Lengths;
         std::vector<size_t> Ends;
-        std::exception_ptr Error; // after the parts: what ended the decoding
+        std::vector<std::string> Digests; // one for each of Ends: hashed ahead, or empty
+        std::exception_ptr Error;         // after the parts: what ended the decoding
     };
 
     void Decode();
     void DecodeEntry(const DirectoryEntry& entry, Piece& piece);
     size_t DecodeTreeFiles(size_t first, Piece& piece);
     void Append(Piece& piece, const char* data, size_t count);
+    void StartFile(Piece& piece, const DirectoryEntry& source);
+    void EndFile(Piece& piece);
     void Push(Piece& piece);
     Piece Pop();
     Piece Fresh();
 
     const ByteSource& source_;
     const std::vector<DecodeItem> order_;
+    // The decoding thread's: the file being decoded, when it hashes it.
+    bool hashing_ = false;
+    Sha256 hash_;
     // The installing thread's side: the piece it takes from, and where.
     size_t next_ = 0;     // the entry Take hands out next
     bool broken_ = false; // Take failed; the order is lost

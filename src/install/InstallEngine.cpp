@@ -41,8 +41,14 @@ class Installer {
   private:
     void Begin(std::optional<InstallLock>& lock);
     void Record(const JournalRecord& record);
-    FolderHandle Parent(const Place& where);
-    FolderHandle OpenMaking(int root, const std::string& relative);
+    const FolderHandle& Parent(const Place& where);
+    const FolderHandle& OpenMaking(int root, const std::string& relative);
+    std::string TempName();
+    void PutInPlace(const FolderHandle& folder, const Place& where, const std::string& temp,
+                    const std::string& path);
+    mode_t FileMode(mode_t base) const {
+        return plan_.Roots.Rules().ExactModes ? base : base & ~umask_;
+    }
     void SetAside(const FolderHandle& folder, const Place& where, const struct stat& st);
     void Write(const Place& where, const std::string& path, const Filler& fill);
     void Carry(const PlanStep& step);
@@ -50,7 +56,7 @@ class Installer {
     void Delete(const PlanStep& step);
     void TreeFile(const PlanStep& step);
     void Symlink(const PlanStep& step);
-    std::string Fill(int fd, const PlanStep& step, Sha256& hash);
+    std::string Fill(int fd, const PlanStep& step, std::string& digest);
     DecodeItem ItemOf(const PlanStep& step) const;
     void Commit(InstallResult& result);
     void NoteDevice(const FolderHandle& folder, dev_t device);
@@ -74,33 +80,70 @@ class Installer {
     uint64_t done_ = 0;
     std::unique_ptr<DecodeAhead> ahead_;    // contents, decoded on a thread of its own
     std::map<dev_t, FolderHandle> written_; // a folder on each file system written to
+    // The folders opened so far, by root and relative path: a file's folder
+    // is walked to once, not once for every file in it. Only this
+    // installation removes folders, and only when it is undone.
+    std::map<std::pair<int, std::string>, FolderHandle> folders_;
+    const mode_t umask_ = CurrentUmask();
+    // Temporary names are this random number counted up: private, and no
+    // call to the system for each.
+    uint64_t tempNumber_ = 0;
 };
 
 void Installer::Record(const JournalRecord& record) {
     journal_.Add(record);
 }
 
-FolderHandle Installer::Parent(const Place& where) {
+const FolderHandle& Installer::Parent(const Place& where) {
     return OpenMaking(where.Root, ParentOf(where.Relative));
 }
 
 // The folder relative to root, made with the folders on its way when
 // missing, each one recorded before it is made, walked from the root's
-// descriptor opened when the plan was made.
-FolderHandle Installer::OpenMaking(int root, const std::string& relative) {
+// descriptor opened when the plan was made (once: kept open after).
+const FolderHandle& Installer::OpenMaking(int root, const std::string& relative) {
+    auto key = std::make_pair(root, relative);
+    if (const auto found = folders_.find(key); found != folders_.end()) return found->second;
+    // A bound on the descriptors held, far below the process's limit.
+    if (folders_.size() >= 256) folders_.clear();
     const std::string& folder = plan_.Roots.Folders()[static_cast<size_t>(root)];
     const size_t skip = folder == "/" ? 1 : folder.size() + 1;
-    return plan_.Roots.OpenBelow(root, relative, FolderWalk::Create,
-                                 [&](const std::filesystem::path& made, FolderEvent event) {
-                                     const Place where{root, made.string().substr(skip)};
-                                     if (event == FolderEvent::AboutToMake) {
-                                         made_.push_back(where);
-                                         Record({JournalKind::MakeFolder, where, {}, {}, 0, 0});
-                                     } else {
-                                         std::erase(made_, where);
-                                         Record({JournalKind::Found, where, {}, {}, 0, 0});
-                                     }
-                                 });
+    FolderHandle opened =
+        plan_.Roots.OpenBelow(root, relative, FolderWalk::Create,
+                              [&](const std::filesystem::path& made, FolderEvent event) {
+                                  const Place where{root, made.string().substr(skip)};
+                                  if (event == FolderEvent::AboutToMake) {
+                                      made_.push_back(where);
+                                      Record({JournalKind::MakeFolder, where, {}, {}, 0, 0});
+                                  } else {
+                                      std::erase(made_, where);
+                                      Record({JournalKind::Found, where, {}, {}, 0, 0});
+                                  }
+                              });
+    return folders_.emplace(std::move(key), std::move(opened)).first->second;
+}
+
+std::string Installer::TempName() {
+    if (tempNumber_ == 0) tempNumber_ = PrivateNumber();
+    return PrivateName("kavelo-part", tempNumber_++);
+}
+
+// Renames temp over where's place in folder, never over what another put
+// there: what is there and is not this installation's own is set aside
+// first (its record after the new file's: undoing puts it back over the new
+// file, which the new file's record then no longer finds), a folder there
+// is refused.
+void Installer::PutInPlace(const FolderHandle& folder, const Place& where, const std::string& temp,
+                           const std::string& path) {
+    const std::string leaf = LeafOf(where.Relative);
+    if (RenameNoReplace(folder, temp, leaf, path)) return;
+    const auto existing = StatIn(folder, leaf);
+    if (existing && S_ISDIR(existing->st_mode)) {
+        ::unlinkat(folder.Get(), temp.c_str(), 0);
+        throw Refused("is a folder", path);
+    }
+    if (existing && !ours_.count(path)) SetAside(folder, where, *existing);
+    RenameIntoPlace(folder, temp, leaf, path);
 }
 
 void Installer::SetAside(const FolderHandle& folder, const Place& where, const struct stat& st) {
@@ -122,13 +165,13 @@ void Installer::SetAside(const FolderHandle& folder, const Place& where, const s
 // there and is not this installation's own is set aside first. A temporary
 // file left by a failure is in the journal, and the undo removes it.
 void Installer::Write(const Place& where, const std::string& path, const Filler& fill) {
-    const FolderHandle folder = Parent(where);
-    const std::string leaf = LeafOf(where.Relative);
-    const auto existing = StatIn(folder, leaf);
-    if (existing && !ours_.count(path)) SetAside(folder, where, *existing);
-    const std::string temp = PrivateName("kavelo-part");
+    const FolderHandle& folder = Parent(where);
+    const std::string temp = TempName();
     Record({JournalKind::Temp, {where.Root, Join(ParentOf(where.Relative), temp)}, {}, {}, 0, 0});
-    FileHandle file = CreateFileIn(folder, temp, path);
+    // Made with the mode most files keep, so that most need no change of
+    // mode after; it is private until renamed into place.
+    constexpr mode_t kCreated = 0644;
+    FileHandle file = CreateFileIn(folder, temp, path, kCreated);
     const mode_t mode = fill(file.Get());
     // Starts writing the file to the disk now, without waiting, so that the
     // flush before the commit finds little left to do. Only a hint: the
@@ -137,20 +180,22 @@ void Installer::Write(const Place& where, const std::string& path, const Filler&
     struct stat st {};
     if (::fstat(file.Get(), &st) != 0) throw IoError(errno, path);
     NoteDevice(folder, st.st_dev);
-    FinishFile(folder, temp, file, mode, path);
+    FinishFile(folder, temp, file,
+               (st.st_mode & 07777) == mode ? std::nullopt : std::optional(mode), path);
     Record({JournalKind::New,
             where,
             {},
             {},
             static_cast<uint64_t>(st.st_dev),
             static_cast<uint64_t>(st.st_ino)});
-    RenameIntoPlace(folder, temp, leaf, path);
+    PutInPlace(folder, where, temp, path);
     ours_.insert(path);
 }
 
-// Writes the step's contents, as the decoding thread hands them on, to fd
-// and into hash; gives their first bytes (up to 4, for the mode).
-std::string Installer::Fill(int fd, const PlanStep& step, Sha256& hash) {
+// Writes the step's contents, as the decoding thread hands them on, to fd;
+// gives their first bytes (up to 4, for the mode), and their SHA-256 in
+// digest.
+std::string Installer::Fill(int fd, const PlanStep& step, std::string& digest) {
     const std::string& name = step.Entry ? step.Entry->Name : step.Source->Name;
     uint64_t written = 0;
     std::string head;
@@ -161,14 +206,13 @@ std::string Installer::Fill(int fd, const PlanStep& step, Sha256& hash) {
                                    std::to_string(step.Size) + " bytes",
                                step.Path);
         if (head.size() < 4) head.append(data, std::min<size_t>(n, 4 - head.size()));
-        hash.Update(std::string_view(data, n));
         WriteAll(fd, std::string_view(data, n), step.Path);
         written += n;
         done_ += n;
         progress_.Bytes(done_, plan_.Bytes, step.Path);
         if (progress_.Cancelled()) throw Cancelled();
     };
-    ahead_->Take(ItemOf(step), put);
+    digest = ahead_->Take(ItemOf(step), put);
     if (written != step.Size)
         throw DamagedInput("the setup is damaged: " + Shown(name) + " unpacks to " +
                                std::to_string(written) + " bytes, not " + std::to_string(step.Size),
@@ -189,11 +233,10 @@ DecodeItem Installer::ItemOf(const PlanStep& step) const {
 }
 
 void Installer::Copy(const PlanStep& step) {
-    Sha256 hash;
-    Write(step.Where, step.Path, [&](int fd) {
-        return InstallFileMode(ProgramMode(Fill(fd, step, hash)), plan_.Roots.Rules());
-    });
-    files_[step.Path] = {step.Where, step.Size, hash.FinishHex(), step.Version, false};
+    std::string digest;
+    Write(step.Where, step.Path,
+          [&](int fd) { return FileMode(ProgramMode(Fill(fd, step, digest))); });
+    files_[step.Path] = {step.Where, step.Size, std::move(digest), step.Version, false};
 }
 
 void Installer::Delete(const PlanStep& step) {
@@ -212,24 +255,20 @@ void Installer::Delete(const PlanStep& step) {
 }
 
 void Installer::TreeFile(const PlanStep& step) {
-    Sha256 hash;
+    std::string digest;
     Write(step.Where, step.Path, [&](int fd) {
-        Fill(fd, step, hash);
-        return InstallFileMode(step.Entry->Kind == TreeKind::Program ? 0755 : 0644,
-                               plan_.Roots.Rules());
+        Fill(fd, step, digest);
+        return FileMode(step.Entry->Kind == TreeKind::Program ? 0755 : 0644);
     });
-    files_[step.Path] = {step.Where, step.Size, hash.FinishHex(), step.Version, false};
+    files_[step.Path] = {step.Where, step.Size, std::move(digest), step.Version, false};
 }
 
 // A tree's link, or a command's: made under a private name beside its place
 // and renamed over it, as a file is; what was there and is not ours is set
 // aside first.
 void Installer::Symlink(const PlanStep& step) {
-    const FolderHandle folder = Parent(step.Where);
-    const std::string leaf = LeafOf(step.Where.Relative);
-    const auto existing = StatIn(folder, leaf);
-    if (existing && !ours_.count(step.Path)) SetAside(folder, step.Where, *existing);
-    const std::string temp = PrivateName("kavelo-part");
+    const FolderHandle& folder = Parent(step.Where);
+    const std::string temp = TempName();
     Record({JournalKind::Temp,
             {step.Where.Root, Join(ParentOf(step.Where.Relative), temp)},
             {},
@@ -248,7 +287,7 @@ void Installer::Symlink(const PlanStep& step) {
             {},
             static_cast<uint64_t>(made->st_dev),
             static_cast<uint64_t>(made->st_ino)});
-    RenameIntoPlace(folder, temp, leaf, step.Path);
+    PutInPlace(folder, step.Where, temp, step.Path);
     ours_.insert(step.Path);
     files_[step.Path] = {step.Where, target.size(), LinkHash(target), step.Version, false};
 }
@@ -338,7 +377,7 @@ void Installer::Commit(InstallResult& result) {
             WriteAll(fd, std::string_view(buffer.data(), n), result.Uninstall);
             at += static_cast<int64_t>(n);
         }
-        return InstallFileMode(0755, plan_.Roots.Rules());
+        return FileMode(0755);
     });
     // Its checksums were checked before the first file was written; a
     // writer that changed the setup in place since then is caught here.

@@ -93,6 +93,17 @@ class Planner {
 
     Target Locate(const std::string& path, Use use);
     Target Resolve(const std::string& path, Use use);
+    // A folder on the way to targets, as the walk to it found it.
+    struct WalkedFolder {
+        FolderHandle Handle;            // the deepest folder reached
+        std::string Folder;             // its path
+        bool Complete = true;           // the whole way exists
+        std::optional<Refused> Blocked; // a link or a file on the way, or an untrusted folder
+        dev_t Device = 0;
+        // Once asked: why it cannot be written (nullopt inside when it can).
+        std::optional<std::optional<Refused>> Unwritable;
+    };
+    WalkedFolder& WalkTo(int root, const std::string& relative);
     void Walk(Target& t, bool writing);
     const std::string* ShortcutName(const SelectedCommand& s, ShortcutRequest& request);
     std::vector<LauncherPlace> LauncherPlaces(const ShortcutRequest& request,
@@ -111,7 +122,8 @@ class Planner {
     std::map<std::string, const std::string*> icons_;
     std::vector<std::unique_ptr<std::string>> iconBytes_;
     std::map<std::string, std::shared_ptr<const TreeIndex>> trees_; // read, by project name
-    std::map<dev_t, std::pair<std::string, uint64_t>> space_;       // folder and bytes needed
+    std::map<std::pair<int, std::string>, WalkedFolder> walked_;
+    std::map<dev_t, std::pair<std::string, uint64_t>> space_; // folder and bytes needed
     bool launchChosen_ = false;
 };
 
@@ -131,45 +143,67 @@ void Planner::AddStep(PlanStep step, const Target& t, uint64_t bytes) {
     plan_.Steps.push_back(std::move(step));
 }
 
-// Walks from the target's root to its folder without following a link.
-void Planner::Walk(Target& t, bool writing) {
-    const std::string& root = plan_.Roots.Folders()[static_cast<size_t>(t.Where.Root)];
-    FolderHandle folder = plan_.Roots.OpenBelow(t.Where.Root, "", FolderWalk::Existing);
-    t.Folder = root;
-    bool complete = true;
-    for (const std::string& part : PathParts(ParentOf(t.Where.Relative))) {
-        const std::string shown = (t.Folder == "/" ? "" : t.Folder) + "/" + part;
+// Walks from root to the folder relative without following a link; once
+// for each folder, as the targets of a tree share a few.
+Planner::WalkedFolder& Planner::WalkTo(int root, const std::string& relative) {
+    auto key = std::make_pair(root, relative);
+    if (const auto found = walked_.find(key); found != walked_.end()) return found->second;
+    // A bound on the descriptors held, far below the process's limit.
+    if (walked_.size() >= 256) walked_.clear();
+    WalkedFolder w;
+    w.Handle = plan_.Roots.OpenBelow(root, "", FolderWalk::Existing);
+    w.Folder = plan_.Roots.Folders()[static_cast<size_t>(root)];
+    for (const std::string& part : PathParts(relative)) {
+        const std::string shown = (w.Folder == "/" ? "" : w.Folder) + "/" + part;
         const int fd =
-            ::openat(folder.Get(), part.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+            ::openat(w.Handle.Get(), part.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
         if (fd < 0 && errno == ENOENT) {
-            complete = false;
+            w.Complete = false;
             break;
         }
         if (fd < 0) {
             const int err = errno;
-            const auto st = StatIn(folder, part);
-            t.Blocked = Refused(st && S_ISLNK(st->st_mode)
+            const auto st = StatIn(w.Handle, part);
+            w.Blocked = Refused(st && S_ISLNK(st->st_mode)
                                     ? "is a symbolic link; the installation never follows links"
                                 : err == ENOTDIR ? "is not a folder"
                                                  : std::strerror(err),
                                 shown);
-            return;
+            break;
         }
-        folder = FolderHandle(fd);
-        t.Folder = shown;
+        w.Handle = FolderHandle(fd);
+        w.Folder = shown;
         struct stat st {};
-        if (plan_.Roots.Rules().Strict && ::fstat(folder.Get(), &st) == 0 &&
+        if (plan_.Roots.Rules().Strict && ::fstat(w.Handle.Get(), &st) == 0 &&
             !UntrustedFolder(st).empty()) {
-            t.Blocked = Refused(UntrustedFolder(st), shown);
-            return;
+            w.Blocked = Refused(UntrustedFolder(st), shown);
+            break;
         }
     }
-    if (complete) t.Existing = StatIn(folder, LeafOf(t.Where.Relative));
-    t.IsFolder = t.Existing && S_ISDIR(t.Existing->st_mode);
     struct stat st {};
-    if (::fstat(folder.Get(), &st) == 0) t.Device = st.st_dev;
-    if (writing && ::faccessat(folder.Get(), ".", W_OK | X_OK, AT_EACCESS) != 0)
-        t.Blocked = Refused(std::string("cannot write there: ") + std::strerror(errno), t.Folder);
+    if (!w.Blocked && ::fstat(w.Handle.Get(), &st) == 0) w.Device = st.st_dev;
+    return walked_.emplace(std::move(key), std::move(w)).first->second;
+}
+
+// Walks from the target's root to its folder without following a link.
+void Planner::Walk(Target& t, bool writing) {
+    WalkedFolder& w = WalkTo(t.Where.Root, ParentOf(t.Where.Relative));
+    t.Folder = w.Folder;
+    if (w.Blocked) {
+        t.Blocked = w.Blocked;
+        return;
+    }
+    if (w.Complete) t.Existing = StatIn(w.Handle, LeafOf(t.Where.Relative));
+    t.IsFolder = t.Existing && S_ISDIR(t.Existing->st_mode);
+    t.Device = w.Device;
+    if (!writing) return;
+    if (!w.Unwritable)
+        w.Unwritable =
+            ::faccessat(w.Handle.Get(), ".", W_OK | X_OK, AT_EACCESS) == 0
+                ? std::nullopt
+                : std::optional<Refused>(Refused(
+                      std::string("cannot write there: ") + std::strerror(errno), w.Folder));
+    if (*w.Unwritable) t.Blocked = **w.Unwritable;
 }
 
 // Where path lies and what is there; what stops it being written is kept in

@@ -223,11 +223,13 @@ RecoveryResult UndoJournal(const std::vector<JournalRecord>& records, const Root
     std::vector<Place> folders, found;
     for (auto r = records.rbegin(); r != records.rend(); ++r) {
         const std::string leaf = LeafOf(r->Where.Relative);
-        if (r->Kind == JournalKind::Temp) {
-            undo.Try([&] { undo.RemoveFile(r->Where, leaf, nullptr); });
-        } else if (committed) {
+        if (committed) {
+            // An installation commits only once every temporary file is
+            // renamed into place: only the files set aside are left.
             if (r->Kind == JournalKind::Keep)
                 undo.Try([&] { undo.RemoveFile(r->Where, r->Aside, &*r); });
+        } else if (r->Kind == JournalKind::Temp) {
+            undo.Try([&] { undo.RemoveFile(r->Where, leaf, nullptr); });
         } else if (r->Kind == JournalKind::New) {
             undo.Try([&] { undo.RemoveFile(r->Where, leaf, &*r); });
         } else if (r->Kind == JournalKind::Keep) {

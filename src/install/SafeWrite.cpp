@@ -153,9 +153,9 @@ std::optional<struct stat> StatIn(const FolderHandle& folder, const std::string&
 }
 
 FileHandle CreateFileIn(const FolderHandle& folder, const std::string& temp,
-                        const std::string& shown) {
+                        const std::string& shown, mode_t mode) {
     FileHandle file(::openat(folder.Get(), temp.c_str(),
-                             O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+                             O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode));
     if (!file.IsOpen()) throw IoError(errno, shown);
     return file;
 }
@@ -171,9 +171,9 @@ void WriteAll(int fd, std::string_view contents, const std::string& shown) {
     }
 }
 
-void FinishFile(const FolderHandle& folder, const std::string& temp, FileHandle& file, mode_t mode,
-                const std::string& shown) {
-    const int moded = ::fchmod(file.Get(), mode) == 0 ? 0 : errno;
+void FinishFile(const FolderHandle& folder, const std::string& temp, FileHandle& file,
+                std::optional<mode_t> mode, const std::string& shown) {
+    const int moded = !mode || ::fchmod(file.Get(), *mode) == 0 ? 0 : errno;
     const int closed = file.Close() == 0 ? 0 : errno;
     if (moded != 0 || closed != 0) {
         ::unlinkat(folder.Get(), temp.c_str(), 0);
@@ -196,17 +196,36 @@ bool RenameIntoPlace(const FolderHandle& folder, const std::string& temp, const 
     return before.has_value();
 }
 
-std::string PrivateName(std::string_view what) {
+bool RenameNoReplace(const FolderHandle& folder, const std::string& temp, const std::string& name,
+                     const std::string& shown) {
+    if (::renameat2(folder.Get(), temp.c_str(), folder.Get(), name.c_str(), RENAME_NOREPLACE) == 0)
+        return true;
+    const int err = errno;
+    // EINVAL: the file system renames only over what is there.
+    if (err == EEXIST || err == EINVAL || err == ENOSYS) return false;
+    ::unlinkat(folder.Get(), temp.c_str(), 0);
+    throw IoError(err, shown);
+}
+
+uint64_t PrivateNumber() {
     uint64_t random = 0;
     if (::getrandom(&random, sizeof random, 0) != sizeof random) {
         static uint64_t counter = 0;
         random = (static_cast<uint64_t>(::time(nullptr)) << 20) ^ ++counter;
     }
+    return random;
+}
+
+std::string PrivateName(std::string_view what, uint64_t digits) {
     static const char kHex[] = "0123456789abcdef";
     std::string name = "." + std::string(what) + "-" + std::to_string(::getpid()) + "-";
     for (int shift = 60; shift >= 0; shift -= 4)
-        name += kHex[(random >> shift) & 15];
+        name += kHex[(digits >> shift) & 15];
     return name;
+}
+
+std::string PrivateName(std::string_view what) {
+    return PrivateName(what, PrivateNumber());
 }
 
 bool IsPrivateName(std::string_view name, std::string_view what) {

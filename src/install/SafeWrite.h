@@ -104,26 +104,37 @@ OpenedFolder OpenAbsoluteFolder(const std::string& path, const FolderRules& rule
 std::optional<struct stat> StatIn(const FolderHandle& folder, const std::string& name);
 
 // Creates the new, empty file temp in folder (it must not exist yet; links
-// are not followed), mode 0600 until FinishFile. Throws IoError naming shown.
+// are not followed), with mode less the umask until FinishFile. Throws
+// IoError naming shown.
 FileHandle CreateFileIn(const FolderHandle& folder, const std::string& temp,
-                        const std::string& shown);
+                        const std::string& shown, mode_t mode = 0600);
 
 // Writes every byte to fd; throws IoError naming shown.
 void WriteAll(int fd, std::string_view contents, const std::string& shown);
 
-// Gives the file its mode and closes it; on failure removes temp from folder
-// and throws IoError.
-void FinishFile(const FolderHandle& folder, const std::string& temp, FileHandle& file, mode_t mode,
-                const std::string& shown);
+// Gives the file its mode (none: it keeps the one it has) and closes it; on
+// failure removes temp from folder and throws IoError.
+void FinishFile(const FolderHandle& folder, const std::string& temp, FileHandle& file,
+                std::optional<mode_t> mode, const std::string& shown);
 
 // Renames temp over name in folder (a folder at name is refused and temp
 // removed); true when something was there before.
 bool RenameIntoPlace(const FolderHandle& folder, const std::string& temp, const std::string& name,
                      const std::string& shown);
 
+// Renames temp to name in folder unless something is there already: false
+// then (nothing done), or when the file system cannot rename so. Throws
+// IoError, temp removed, when the rename fails otherwise.
+bool RenameNoReplace(const FolderHandle& folder, const std::string& temp, const std::string& name,
+                     const std::string& shown);
+
 // A name for a temporary or kept-aside file that nobody else can guess:
 // "." + what + process number + random digits.
 std::string PrivateName(std::string_view what);
+// The same name with the given digits: a PrivateNumber counted up gives
+// private names without a call to the system for each.
+std::string PrivateName(std::string_view what, uint64_t digits);
+uint64_t PrivateNumber();
 
 // Whether name has the form PrivateName(what) gives.
 bool IsPrivateName(std::string_view name, std::string_view what);

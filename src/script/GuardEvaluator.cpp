@@ -1,9 +1,9 @@
 #include "script/GuardEvaluator.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 #include <cstdint>
+#include <cstdlib>
 #include <limits>
 
 namespace {
@@ -131,12 +131,11 @@ bool Compare(const std::string& op, double left, double right) {
 
 namespace {
 
-// The digits and point of a number as read, with what decides between
-// overflow and underflow when the value does not fit a double.
+// The digits of a number as read, without its point, and how many of them
+// came after the point.
 struct Mantissa {
     std::string digits;
-    size_t intDigits = 0;     // integer digits after leading zeros
-    size_t fractionZeros = 0; // zeros right after the point, before any other digit
+    long fractionDigits = 0;
     bool anyDigit = false;
 };
 
@@ -149,27 +148,19 @@ size_t SkipNumberBlanks(const std::string& text, size_t i) {
 Mantissa ReadMantissa(const std::string& text, size_t& i) {
     Mantissa m;
     bool point = false;
-    bool fractionDigitSeen = false;
     for (;;) {
         i = SkipNumberBlanks(text, i);
         if (i >= text.size()) break;
         const char c = text[i];
         if (IsDigit(c)) {
             m.anyDigit = true;
-            if (!point) {
-                if (m.intDigits > 0 || c != '0') ++m.intDigits;
-            } else if (!fractionDigitSeen) {
-                if (c == '0')
-                    ++m.fractionZeros;
-                else
-                    fractionDigitSeen = true;
-            }
+            m.digits += c;
+            if (point) ++m.fractionDigits;
         } else if (c != '.' || point) {
             break;
         } else {
             point = true;
         }
-        m.digits += c;
         ++i;
     }
     return m;
@@ -211,21 +202,11 @@ double NumberValue(const std::string& text) {
     const Mantissa m = ReadMantissa(text, i);
     if (!m.anyDigit) return 0.0;
     const long exponent = ReadExponent(text, i);
-    std::string literal = m.digits;
-    if (exponent != 0) literal.append("e").append(std::to_string(exponent));
-    double value = 0.0;
-    const auto [end, ec] = std::from_chars(literal.data(), literal.data() + literal.size(), value);
-    (void)end;
-    if (ec == std::errc::result_out_of_range) {
-        // Decimal magnitude of the first significant digit decides between
-        // overflow and underflow.
-        const long magnitude = (m.intDigits > 0 ? static_cast<long>(m.intDigits) - 1
-                                                : -static_cast<long>(m.fractionZeros) - 1) +
-                               exponent;
-        value = magnitude > 0 ? std::numeric_limits<double>::infinity() : 0.0;
-    } else if (ec != std::errc()) {
-        value = 0.0;
-    }
+    // Digits and an exponent with no point: strtod reads that alike in every
+    // locale, correctly rounded, to infinity past the largest double and to
+    // zero below the smallest.
+    const std::string literal = m.digits + "e" + std::to_string(exponent - m.fractionDigits);
+    const double value = std::strtod(literal.c_str(), nullptr);
     return negative ? -value : value;
 }
 

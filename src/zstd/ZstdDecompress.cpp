@@ -12,6 +12,30 @@ namespace {
 
 constexpr size_t kChunk = 128 * 1024;
 
+[[noreturn]] void FrameDamaged(const std::string& name, const std::string& why) {
+    throw DamagedInput("the zstd frame of \"" + name + "\" is damaged: " + why, name);
+}
+
+// Reads the frame's header from its first bytes: it must be a frame of our
+// kind (not a skippable one) that names its size, and that size must be
+// size, before any byte is decoded. False when more bytes are needed.
+bool CheckFrameHeader(std::string_view stored, uint64_t size, const std::string& name) {
+    ZSTD_frameHeader header{};
+    const size_t need = ZSTD_getFrameHeader(&header, stored.data(), stored.size());
+    if (ZSTD_isError(need)) FrameDamaged(name, ZSTD_getErrorName(need));
+    if (need > 0) return false;
+    if (header.frameType != ZSTD_frame) FrameDamaged(name, "it is not a data frame");
+    if (header.frameContentSize == ZSTD_CONTENTSIZE_UNKNOWN)
+        FrameDamaged(name, "it does not name its size");
+    if (header.frameContentSize != size)
+        FrameDamaged(name, "it claims " + std::to_string(header.frameContentSize) + " bytes, not " +
+                               std::to_string(size));
+    if (header.windowSize > (1ULL << kZstdWindowLog))
+        FrameDamaged(name,
+                     "its window of " + std::to_string(header.windowSize) + " bytes is too large");
+    return true;
+}
+
 } // namespace
 
 struct ZstdFrameReader::Context {
@@ -29,25 +53,11 @@ ZstdFrameReader::ZstdFrameReader(uint64_t size, std::string name)
 ZstdFrameReader::~ZstdFrameReader() = default;
 
 void ZstdFrameReader::Damaged(const std::string& why) const {
-    throw DamagedInput("the zstd frame of \"" + name_ + "\" is damaged: " + why, name_);
+    FrameDamaged(name_, why);
 }
 
-// Reads the frame's header once enough bytes have come: it must be a frame of
-// our kind (not a skippable one) that names its size, and that size must be
-// the record's, before any byte is decoded.
 void ZstdFrameReader::CheckHeader(std::string_view stored) {
-    ZSTD_frameHeader header{};
-    const size_t need = ZSTD_getFrameHeader(&header, stored.data(), stored.size());
-    if (ZSTD_isError(need)) Damaged(ZSTD_getErrorName(need));
-    if (need > 0) return; // more bytes are needed
-    headerChecked_ = true;
-    if (header.frameType != ZSTD_frame) Damaged("it is not a data frame");
-    if (header.frameContentSize == ZSTD_CONTENTSIZE_UNKNOWN) Damaged("it does not name its size");
-    if (header.frameContentSize != size_)
-        Damaged("it claims " + std::to_string(header.frameContentSize) + " bytes, not " +
-                std::to_string(size_));
-    if (header.windowSize > (1ULL << kZstdWindowLog))
-        Damaged("its window of " + std::to_string(header.windowSize) + " bytes is too large");
+    headerChecked_ = CheckFrameHeader(stored, size_, name_);
 }
 
 void ZstdFrameReader::Add(std::string_view stored, const Output& out) {
@@ -92,4 +102,19 @@ std::string DecompressZstd(std::string_view frame, uint64_t size, const std::str
     reader.Add(frame, [&](const char* data, size_t count) { contents.append(data, count); });
     reader.Finish();
     return contents;
+}
+
+void DecompressZstdInto(std::string_view frame, char* out, uint64_t size, const std::string& name) {
+    if (!CheckFrameHeader(frame, size, name)) FrameDamaged(name, "the frame ends early");
+    const size_t length = ZSTD_findFrameCompressedSize(frame.data(), frame.size());
+    if (ZSTD_isError(length)) FrameDamaged(name, ZSTD_getErrorName(length));
+    if (length != frame.size()) FrameDamaged(name, "bytes follow the end of the frame");
+    const std::unique_ptr<ZSTD_DCtx, size_t (*)(ZSTD_DCtx*)> dctx(ZSTD_createDCtx(),
+                                                                  &ZSTD_freeDCtx);
+    if (!dctx) throw std::bad_alloc();
+    const size_t made = ZSTD_decompressDCtx(dctx.get(), out, size, frame.data(), frame.size());
+    if (ZSTD_isError(made)) FrameDamaged(name, ZSTD_getErrorName(made));
+    if (made != size)
+        FrameDamaged(name,
+                     "it gives " + std::to_string(made) + " bytes, not " + std::to_string(size));
 }

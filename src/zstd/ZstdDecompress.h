@@ -16,6 +16,11 @@
 // entry's name, given with every error.
 std::string DecompressZstd(std::string_view frame, uint64_t size, const std::string& name);
 
+// The same, straight into out, which holds size bytes, in one pass with no
+// buffer of its own: for bytes the program carries itself, whose size is no
+// untrusted claim. The same checks and errors.
+void DecompressZstdInto(std::string_view frame, char* out, uint64_t size, const std::string& name);
+
 // A frame decoded as its stored bytes arrive in pieces: every Add hands the
 // bytes made so far to out, in chunks of at most 128 KB; Finish checks that
 // the frame ended with exactly size bytes. The memory used is bounded by the

@@ -1,5 +1,6 @@
 // Decoding ahead of writing: every entry comes out whole and in order, in
-// pieces of at most 1 MB, whatever its codec; a decoder's error arrives with
+// pieces of at most 1 MB, with its SHA-256, whatever its codec (hashed on
+// either thread); a decoder's error arrives with
 // its entry; an entry out of order is refused; stopping while the thread
 // waits for room ends it.
 #include <gtest/gtest.h>
@@ -9,6 +10,7 @@
 #include <vector>
 
 #include "common/Errors.h"
+#include "common/Sha256.h"
 #include "huffman/Huffman.h"
 #include "install/DecodeAhead.h"
 #include "package/TreeArchive.h"
@@ -69,11 +71,12 @@ TEST(DecodeAhead, EveryCodecComesOutWholeInOrderInBoundedPieces) {
     for (size_t k = 0; k < stored.size(); ++k) {
         std::string out;
         size_t largest = 0;
-        ahead.Take({&area.Entries[k]}, [&](const char* data, size_t n) {
+        const std::string digest = ahead.Take({&area.Entries[k]}, [&](const char* data, size_t n) {
             largest = std::max(largest, n);
             out.append(data, n);
         });
         EXPECT_TRUE(out == stored[k].Contents) << k;
+        EXPECT_EQ(digest, Sha256Hex(stored[k].Contents)) << k;
         EXPECT_LE(largest, 1u << 20) << k;
     }
 }
@@ -106,30 +109,38 @@ TEST(DecodeAhead, ErrorsArriveWithTheirEntryAndTheOrderIsKept) {
     EXPECT_THROW(stopped.Take({&area.Entries[1]}, ignore), InvalidRequest);
 }
 
-// The files of a tree come one by one, those not wanted skipped, in one pass
-// while their numbers rise; the same tree again is a second pass.
+// The files of a tree come one by one with their SHA-256, those not wanted
+// skipped, in one pass while their numbers rise; the same tree again is a
+// second pass. Huffman and zstd trees alike.
 TEST(DecodeAhead, TreeFilesComeOutOneByOne) {
-    const std::string big = Text(3 << 20, 5);
-    const Tree tree{"App",
-                    {{TreeKind::Folder, "a", ""},
-                     {TreeKind::File, "a/big", big},
-                     {TreeKind::File, "a/empty", ""},
-                     {TreeKind::Link, "a/link", "big"},
-                     {TreeKind::Program, "a/run", "#!/bin/sh\n"}}};
-    const std::string container = EncodeTree(tree);
-    Area area;
-    area.Add({container, CompressHuffman(container), kFlagCompressed});
-    area.Add({"whole", "whole", 0});
-    area.Bytes += std::string(kTrailerSize, '\0');
-    const MemorySource source(area.Bytes, "setup");
-    const DirectoryEntry* t = &area.Entries[0];
-    const std::vector<DecodeItem> order = {{t, 1}, {t, 2}, {t, 4}, {t, 1}, {&area.Entries[1]}};
-    DecodeAhead ahead(source, order);
-    const std::string expected[] = {big, "", "#!/bin/sh\n", big, "whole"};
-    for (size_t k = 0; k < order.size(); ++k) {
-        std::string out;
-        ahead.Take(order[k], [&](const char* data, size_t n) { out.append(data, n); });
-        EXPECT_TRUE(out == expected[k]) << k;
+    for (const bool zstd : {false, true}) {
+        const std::string big = Text(3 << 20, 5);
+        const Tree tree{"App",
+                        {{TreeKind::Folder, "a", ""},
+                         {TreeKind::File, "a/big", big},
+                         {TreeKind::File, "a/empty", ""},
+                         {TreeKind::Link, "a/link", "big"},
+                         {TreeKind::Program, "a/run", "#!/bin/sh\n"}}};
+        const std::string container = EncodeTree(tree);
+        Area area;
+        if (zstd)
+            area.Add({container, CompressZstd(container), kFlagCompressed | kFlagZstd});
+        else
+            area.Add({container, CompressHuffman(container), kFlagCompressed});
+        area.Add({"whole", "whole", 0});
+        area.Bytes += std::string(kTrailerSize, '\0');
+        const MemorySource source(area.Bytes, "setup");
+        const DirectoryEntry* t = &area.Entries[0];
+        const std::vector<DecodeItem> order = {{t, 1}, {t, 2}, {t, 4}, {t, 1}, {&area.Entries[1]}};
+        DecodeAhead ahead(source, order);
+        const std::string expected[] = {big, "", "#!/bin/sh\n", big, "whole"};
+        for (size_t k = 0; k < order.size(); ++k) {
+            std::string out;
+            const std::string digest =
+                ahead.Take(order[k], [&](const char* data, size_t n) { out.append(data, n); });
+            EXPECT_TRUE(out == expected[k]) << k;
+            EXPECT_EQ(digest, Sha256Hex(expected[k])) << zstd << k;
+        }
     }
 }
 

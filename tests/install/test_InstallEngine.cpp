@@ -153,6 +153,56 @@ TEST(InstallEngine, ASetupChangedWhileInstallingFailsAndIsUndone) {
     EXPECT_EQ(SnapshotDifference(before, m.Tree()), "");
 }
 
+// A file or a folder that appears at a target after planning: a file is
+// set aside (gone once the installation commits, back when it is undone),
+// a folder refuses the installation, which is undone around it.
+TEST(InstallEngine, WhatAppearsAtATargetAfterPlanningIsSetAsideOrRefused) {
+    const struct {
+        bool folder;
+        bool cancel;
+        InstallOutcome outcome;
+        const char* left; // d.sh's contents after, or the file inside the folder
+    } cases[] = {{false, false, InstallOutcome::Installed, "#!/bin/sh\n"},
+                 {false, true, InstallOutcome::Cancelled, "mine"},
+                 {true, false, InstallOutcome::FailedUndone, "inside"}};
+    for (const auto& c : cases) {
+        Machine m;
+        const InstallPlan plan = m.Plan();
+        if (c.folder) {
+            std::filesystem::create_directory(m / "root/inst/d.sh");
+            WriteFile(m / "root/inst/d.sh/x", "inside");
+        } else {
+            WriteFile(m / "root/inst/d.sh", "mine");
+        }
+        const TreeSnapshot before = m.Tree();
+        int calls = 0;
+        {
+            StopAt count(1 << 30, false);
+            Machine other;
+            std::optional<InstallLock> lock;
+            RunInstallation(other.Setup(), other.Plan(), count, lock);
+            calls = count.Calls();
+        }
+        // Cancelled at the last question: after every file is in place.
+        StopAt stop(c.cancel ? calls : 1 << 30, false);
+        std::optional<InstallLock> lock;
+        const InstallResult r = RunInstallation(m.Setup(), plan, stop, lock);
+        EXPECT_EQ(r.Outcome, c.outcome) << c.folder << c.cancel;
+        EXPECT_EQ(ReadFile(m / (c.folder ? "root/inst/d.sh/x" : "root/inst/d.sh")), c.left);
+        if (c.folder) {
+            ASSERT_TRUE(r.Failure);
+            EXPECT_EQ(r.Failure->Reason(), "is a folder");
+            EXPECT_EQ(r.Failure->Path(), m / "root/inst/d.sh");
+        }
+        if (c.outcome != InstallOutcome::Installed) {
+            EXPECT_EQ(SnapshotDifference(before, m.Tree()), "");
+        }
+        for (const auto& [path, what] : m.Tree())
+            for (const char* left : {".kavelo-part", ".kavelo-keep", ".kavelo-journal"})
+                EXPECT_EQ(path.find(left), std::string::npos) << path;
+    }
+}
+
 TEST(InstallEngine, AJournalNotTheUsersOwnIsNotActedOn) {
     Machine m;
     WriteFile(m / "root/inst/.kavelo-journal",

@@ -3,6 +3,7 @@
 #include "install/SafeWrite.h"
 
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 
 #include <filesystem>
@@ -97,6 +98,23 @@ TEST(WriteBelow, RefusesLinksAndFilesOnTheWay) {
         }
     }
     EXPECT_FALSE(std::filesystem::exists(dir / "escaped.txt"));
+}
+
+// Renamed only where nothing is: what is there stays, and so does the
+// temporary file, for the caller to decide.
+TEST(RenameNoReplace, RenamesOnlyWhereNothingIs) {
+    TempDir dir;
+    WriteFile(dir / "temp", "new");
+    WriteFile(dir / "taken", "old");
+    const FolderHandle folder(::open(dir.Path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    ASSERT_TRUE(folder.IsOpen());
+    EXPECT_FALSE(RenameNoReplace(folder, "temp", "taken", dir / "taken"));
+    EXPECT_EQ(ReadFile(dir / "taken"), "old");
+    EXPECT_EQ(ReadFile(dir / "temp"), "new");
+    EXPECT_TRUE(RenameNoReplace(folder, "temp", "free", dir / "free"));
+    EXPECT_EQ(ReadFile(dir / "free"), "new");
+    EXPECT_FALSE(std::filesystem::exists(dir / "temp"));
+    EXPECT_THROW(RenameNoReplace(folder, "missing", "other", dir / "other"), IoError);
 }
 
 } // namespace

@@ -41,6 +41,17 @@ std::pair<std::string, std::string> DamageOf(const EntryRecord& record) {
     return {"no error", ""};
 }
 
+// The same for the frame decoded straight into a buffer of the record's size.
+std::pair<std::string, std::string> DamageIntoBufferOf(const EntryRecord& record) {
+    std::string out(record.Size, '\0');
+    try {
+        DecompressZstdInto(record.Stored, out.data(), out.size(), "docs\\guide.txt");
+    } catch (const DamagedInput& e) {
+        return {e.Reason(), e.Path()};
+    }
+    return {"no error", ""};
+}
+
 EntryRecord ZstdRecord(const std::string& stored, uint32_t size) {
     EntryRecord r;
     r.Flags = CompressedFlags(EntryCodec::Zstd);
@@ -115,11 +126,19 @@ TEST(ZstdEntries, DamagedFramesAreDamagedInputNamingTheEntry) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        const auto [reason, path] = DamageOf(c.record);
-        EXPECT_NE(reason, "no error");
-        EXPECT_NE(reason.find("docs\\guide.txt"), std::string::npos) << reason;
-        EXPECT_EQ(path, "docs\\guide.txt");
+        for (const auto& [reason, path] : {DamageOf(c.record), DamageIntoBufferOf(c.record)}) {
+            EXPECT_NE(reason, "no error");
+            EXPECT_NE(reason.find("docs\\guide.txt"), std::string::npos) << reason;
+            EXPECT_EQ(path, "docs\\guide.txt");
+        }
     }
+}
+
+TEST(ZstdEntries, AFrameDecodedIntoABufferGivesTheSameContents) {
+    const std::string text = Text(3000) + Noise(20000, 3);
+    std::string out(text.size(), '\0');
+    DecompressZstdInto(CompressZstd(text), out.data(), out.size(), "big.bin");
+    EXPECT_EQ(out, text);
 }
 
 TEST(ZstdEntries, AClaimOfFourGigabytesIsRefusedBeforeDecoding) {

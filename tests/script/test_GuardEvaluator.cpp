@@ -153,16 +153,22 @@ TEST(NumberValue, ReadsLeniently) {
         const char* text;
         double value;
     } cases[] = {
-        {"", 0},       {"abc", 0},    {"12", 12},    {"  12", 12},   {"3 2", 32},    {"-5", -5},
-        {"- 5", -5},   {"+7", 7},     {"1.5", 1.5},  {"1.5.3", 1.5}, {".25", 0.25},  {"12abc", 12},
-        {"1e3", 1000}, {"1E+2", 100}, {"2e-1", 0.2}, {"1e", 1},      {"\t4\n2", 42}, {"--3", 0},
-        {"1,5", 1},    {"7]", 7},     {"0009", 9},   {"1 e 2", 100}, {"\r5", 0},
+        {"", 0},       {"abc", 0},          {"12", 12},    {"  12", 12},    {"3 2", 32},
+        {"-5", -5},    {"- 5", -5},         {"+7", 7},     {"1.5", 1.5},    {"1.5.3", 1.5},
+        {".25", 0.25}, {"12abc", 12},       {"1e3", 1000}, {"1E+2", 100},   {"2e-1", 0.2},
+        {"1e", 1},     {"\t4\n2", 42},      {"--3", 0},    {"1,5", 1},      {"7]", 7},
+        {"0009", 9},   {"1 e 2", 100},      {"\r5", 0},    {"12.5e1", 125}, {"0.0001e4", 1},
+        {"5.", 5},     {"1.25e-2", 0.0125},
     };
     for (const auto& c : cases)
         EXPECT_DOUBLE_EQ(NumberValue(c.text), c.value) << c.text;
     EXPECT_TRUE(std::isinf(NumberValue("1e999")));
     EXPECT_EQ(NumberValue("1e-999"), 0.0);
     EXPECT_TRUE(std::isinf(NumberValue(std::string(400, '9'))));
+    // Exact: correctly rounded, and the smallest doubles kept, not flushed to 0.
+    EXPECT_EQ(NumberValue("0.30000000000000004"), 0.1 + 0.2);
+    EXPECT_EQ(NumberValue("1e-310"), 1e-310);
+    EXPECT_EQ(NumberValue("0." + std::string(330, '0') + "1e330"), 0.1);
 }
 
 TEST(NumberValue, RoundsHalfToEven) {
