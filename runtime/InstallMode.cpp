@@ -59,9 +59,11 @@ int DryRun(SetupRun& run, const std::string& folder) {
     try {
         plan = run.Plan(folder);
     } catch (const KaveloError& e) {
+        if (const int status = run.Checked()) return status;
         run.SayRefusal("The installation could not go ahead: ", e);
         return kExitFailed;
     }
+    if (const int status = run.Checked()) return status;
     log.Say("An installation into " + Shown(folder) + " would do this (nothing is written now):");
     PrintPlan(plan, log);
     if (!plan.LaunchProgram.empty() && !run.Setup().Line(LineLaunchText).empty() &&
@@ -132,7 +134,8 @@ int RunInstallMode(int argc, char** argv, const std::string& self, const WizardR
         return options.Dir.empty() ? kExitFailed : kExitUsage;
     }
     if (options.DryRun) return DryRun(run, folder);
-    if (!run.LicenseName().empty() && !options.AcceptLicense) return RefuseWithoutLicence(run);
+    if (!run.LicenseName().empty() && !options.AcceptLicense)
+        return run.Checked() ? run.Checked() : RefuseWithoutLicence(run);
     return Unattended(run, folder);
 }
 

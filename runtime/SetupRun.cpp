@@ -156,9 +156,11 @@ int SetupRun::Load() {
             log_.Say(Shown(self_) + ": this setup carries no package", true);
             return kExitFailed;
         }
-        // Every entry is checked before anything is written.
-        if (!VerifyPackageChecksums(setup_->File, setup_->RuntimeLength, setup_->Entries))
-            log_.Say("Note: this setup carries no checksums; its files are not verified.");
+        // Every entry is checked before anything is written (Checked), on
+        // a thread of its own while the setup is read and planned.
+        checking_ = std::async(std::launch::async, [this] {
+            return VerifyPackageChecksums(setup_->File, setup_->RuntimeLength, setup_->Entries);
+        });
         const std::vector<std::string> strings = setup_->StringsList();
         panel_.LoadScript(setup_->Script, strings, kMaxStrings);
         selection_ = panel_.GetScriptValues();
@@ -185,6 +187,20 @@ int SetupRun::Load() {
         return kExitFailed;
     }
     return 0;
+}
+
+int SetupRun::Checked() {
+    if (checked_) return *checked_;
+    if (!checking_.valid()) return *(checked_ = kExitFailed); // never loaded
+    try {
+        checked_ = 0;
+        if (!checking_.get())
+            log_.Say("Note: this setup carries no checksums; its files are not verified.");
+    } catch (const KaveloError& e) {
+        log_.Say(Shown(self_) + ": damaged setup: " + e.what(), true);
+        checked_ = kExitFailed;
+    }
+    return *checked_;
 }
 
 std::string SetupRun::Selection() const {
@@ -243,14 +259,17 @@ int SetupRun::Prepare(const std::string& folder, std::optional<InstallPlan>& pla
     try {
         plan = Plan(folder);
     } catch (const KaveloError& e) {
+        // A damaged setup is told as such, whatever planning stumbled on.
+        if (const int status = Checked()) return status;
         SayRefusal("The installation cannot go ahead: ", e);
         log_.Say("Nothing was written.", true);
         return kExitFailed;
     }
-    return 0;
+    return Checked();
 }
 
 int SetupRun::Install(const InstallPlan& plan, InstallProgress& progress, InstallResult& result) {
+    if (const int status = Checked()) return status;
     result = start_.Run(*setup_, plan, progress);
     for (const std::string& folder : result.KeptFolders)
         log_.Say("Kept the folder " + Shown(folder) + ": other files are in it");

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdio>
+#include <future>
 #include <memory>
 #include <optional>
 #include <string>
@@ -66,9 +67,14 @@ class SetupRun {
   public:
     SetupRun(const std::string& self, InstallOptions options, RunLog& log);
 
-    // Reads the setup and builds the panel with --select applied. The exit
+    // Reads the setup and builds the panel with --select applied, and starts
+    // checking the setup's checksums on a thread of their own. The exit
     // status on failure (reported), 0 otherwise.
     int Load();
+    // Waits for the check of the checksums (once): the exit status when a
+    // checksum differs (reported), 0 otherwise. Nothing of the setup is
+    // written before it says 0; planning, which only reads, goes on beside it.
+    int Checked();
 
     const SetupPackage& Setup() const { return *setup_; }
     ScriptPanelModel& Panel() { return panel_; }
@@ -121,6 +127,8 @@ class SetupRun {
     std::string licenseName_;
     std::string licenseText_;
     InstallStart start_;
+    std::future<bool> checking_; // the checksums' check, until Checked takes it
+    std::optional<int> checked_; // its exit status, once taken
 };
 
 // The plan's lines as --dry-run prints them, with the space it needs.

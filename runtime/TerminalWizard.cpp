@@ -340,6 +340,8 @@ int RunWizard(const std::string& self, const InstallOptions& options) {
     }
     SetupRun run(self, options, log);
     if (const int status = run.Load()) return status;
+    // A damaged setup is refused before the wizard asks anything.
+    if (const int status = run.Checked()) return status;
     Wizard wizard(run);
     return wizard.Run();
 }

@@ -466,10 +466,19 @@ uint64_t HuffmanPieceEncoder::Plan(std::string& header) {
 void HuffmanPieceEncoder::Encode(std::string_view piece, std::string& out) {
     State& s = *s_;
     const auto* in = reinterpret_cast<const uint8_t*>(piece.data());
-    ::Count(in, piece.size(), s.encoded);
+    // The piece's own counts size its bytes exactly (a piece held in a queue
+    // holds no more than it needs), then join the counts of the pieces before.
+    uint32_t counts[4][256] = {};
+    ::Count(in, piece.size(), counts);
+    uint64_t bits = s.bits;
+    for (int v = 0; v < 256; ++v) {
+        const uint32_t c = counts[0][v] + counts[1][v] + counts[2][v] + counts[3][v];
+        s.encoded[0][v] += c;
+        bits += uint64_t{c} * s.codes.length[v];
+    }
     const size_t at = out.size();
-    // Every code is at most maxLength bits; 8 bytes of room past the end.
-    out.resize(at + (piece.size() * s.codes.maxLength + 7) / 8 + 16);
+    // 8 bytes of room past the end for the last store.
+    out.resize(at + bits / 8 + 16);
     BitWriter writer(reinterpret_cast<uint8_t*>(out.data()) + at, s.acc, s.bits);
     const uint8_t* end = in + piece.size();
     if (s.codes.maxLength <= 14)

@@ -56,11 +56,14 @@ class Decoder {
   public:
     // out has room for capacity bytes and 8 more. Decoding starts at bit
     // start of data; table may be null (every symbol walked bit by bit).
+    // With hand, the result is handed to it in order instead of being
+    // gathered in out, which then only serves as room to decode in.
     Decoder(const CodeTree& tree, const huffman::LookupTable* table, const uint8_t* data,
             uint64_t bytes, uint64_t start, uint8_t* out, uint64_t capacity, uint32_t n,
-            const ReportPoints& report, const FinishedBytes* finished)
+            const ReportPoints& report, const FinishedBytes* finished,
+            const DecodedPiece* hand = nullptr)
         : tree_(tree), table_(table), data_(data), bits_(8 * bytes), out_(out), capacity_(capacity),
-          n_(n), report_(report), finished_(finished),
+          n_(n), report_(report), finished_(finished), hand_(hand),
           nextReport_(report.scale != 0 ? kReportEvery - 1 : UINT64_MAX),
           safeEnd_(bytes >= 8 ? 8 * (bytes - 8) : 0), minDepth_(tree.MinLeafDepth()),
           lengthStep_(tree.LengthStep()), pos_(start) {}
@@ -82,6 +85,7 @@ class Decoder {
             out_[count_++] = DecodeOne();
             Report();
         }
+        if (hand_) HandOn();
     }
 
     // The bit the next symbol starts at.
@@ -89,12 +93,19 @@ class Decoder {
 
   private:
     static constexpr uint64_t kFinishedEvery = uint64_t{1} << 20;
-    static constexpr int kLanes = 4;
-    static constexpr uint64_t kLaneBits = 8 * 16384;
-    static constexpr int kBounds = 48;
+    static constexpr int kLanes = 6;
+    static constexpr uint64_t kLaneBits = 8 * 32768;
+    static constexpr int kBounds = 96;
     // Room left past the window for lookups that run over its end and for a
     // long code taken bit by bit (at most 511 bits with 512 nodes).
     static constexpr uint64_t kMargin = 1024;
+
+    // Hands on the bytes decoded in place since the last handing.
+    void HandOn() {
+        if (count_ > handed_)
+            (*hand_)(reinterpret_cast<const char*>(out_ + handed_), count_ - handed_);
+        handed_ = count_;
+    }
 
     void Report() {
         while (count_ >= nextReport_) {
@@ -255,7 +266,14 @@ class Decoder {
             if (k == l.bounded) continue;
             const uint64_t from = l.bounds[k].out;
             const uint64_t len = static_cast<uint64_t>(l.out - l.first) - from;
-            if (j != 0) std::memmove(out_ + count_, l.first + from, len);
+            if (j != 0 && hand_) {
+                // Handed on where the lane left it, which saves moving it.
+                HandOn();
+                (*hand_)(reinterpret_cast<const char*>(l.first + from), len);
+                handed_ = count_ + len;
+            } else if (j != 0) {
+                std::memmove(out_ + count_, l.first + from, len);
+            }
             count_ += len;
             pos_ = l.pos;
             Report();
@@ -319,35 +337,44 @@ class Decoder {
             pos[j] = lanes[j].pos;
             out[j] = lanes[j].out;
         }
+        const uint64_t groupBits = static_cast<uint64_t>(K) * width_;
         for (;;) {
-            // Every lane inside its stretch, told by the sign of pos - end
-            // (positions stay far below 2^63) rather than by a test per lane.
-            uint64_t outside = 0;
+            // The groups that every lane can take without leaving its
+            // stretch, so that the groups themselves test nothing of it.
+            uint64_t room = UINT64_MAX;
             for (int j = 0; j < kLanes; ++j)
-                outside |= ~(pos[j] - lanes[j].end);
-            if (outside >> 63) break;
-            uint64_t bits[kLanes];
-            uint32_t used[kLanes] = {};
+                room = std::min(room, pos[j] < lanes[j].end ? lanes[j].end - pos[j] : 0);
+            uint64_t groups = room / groupBits;
+            if (groups == 0) break;
+            uint64_t stuck = 0;
             LookupEntry e[kLanes];
-            for (int j = 0; j < kLanes; ++j)
-                bits[j] = Bits(pos[j]);
-            for (int k = 0; k < K; ++k) {
-                for (int j = 0; j < kLanes; ++j) {
-                    e[j] = table[bits[j] >> shift];
-                    std::memcpy(out[j], &e[j], 4);
-                    out[j] += EntryCount(e[j]);
-                    bits[j] <<= EntryBits(e[j]);
-                    used[j] += EntryBits(e[j]);
+            do {
+                uint64_t bits[kLanes];
+                // An entry's top byte is its bits plus 64 times its count,
+                // and a group takes fewer than 64 bits, so one sum keeps
+                // both: the bits taken below 64 and the symbols put out above.
+                uint32_t taken[kLanes] = {};
+                for (int j = 0; j < kLanes; ++j)
+                    bits[j] = Bits(pos[j]);
+                for (int k = 0; k < K; ++k) {
+                    for (int j = 0; j < kLanes; ++j) {
+                        e[j] = table[bits[j] >> shift];
+                        std::memcpy(out[j] + (taken[j] >> 6), &e[j], 4);
+                        const uint32_t top = e[j] >> 24;
+                        bits[j] <<= top & 63;
+                        taken[j] += top;
+                    }
                 }
-            }
-            // A lane whose last lookup held no whole symbol: a count of 0
-            // less 1 is the only one with the top bit set.
-            uint32_t stuck = 0;
-            for (int j = 0; j < kLanes; ++j) {
-                pos[j] += used[j];
-                stuck |= EntryCount(e[j]) - 1;
-            }
-            if (stuck >> 31) [[unlikely]] {
+                // A lane whose last lookup held no whole symbol: its entry
+                // is below 2^30, the only ones whose difference is negative.
+                for (int j = 0; j < kLanes; ++j) {
+                    pos[j] += taken[j] & 63;
+                    out[j] += taken[j] >> 6;
+                    stuck |= uint64_t{e[j]} - (uint64_t{1} << 30);
+                }
+            } while (--groups != 0 && static_cast<int64_t>(stuck) >= 0);
+            if (static_cast<int64_t>(stuck) < 0) [[unlikely]] {
+                // A long code moves its lane on by more than a group.
                 bool run = true;
                 for (int j = 0; j < kLanes; ++j) {
                     if (EntryCount(e[j]) != 0 || !run) continue;
@@ -375,6 +402,8 @@ class Decoder {
     uint32_t n_;
     ReportPoints report_;
     const FinishedBytes* finished_;
+    const DecodedPiece* hand_;
+    uint64_t handed_ = 0;
     uint64_t nextReport_;
     uint64_t safeEnd_;
     int minDepth_;
@@ -416,15 +445,16 @@ void Decompress(std::string_view input, ProgressSink* progress, int32_t progress
     const uint64_t possible = minDepth == 0 ? 0 : 8 * dataBytes / minDepth;
     const uint64_t room = std::min<uint64_t>(h.n, possible);
 
-    ResizeForFill(out, room + 8);
     // Sized by what the data can hold, not by what a damaged N claims.
     huffman::LookupTable table;
     const bool useTable = BuildTable(h.tree, room, table);
-    Decoder decoder(h.tree, useTable ? &table : nullptr, in + h.dataStart, dataBytes, 0,
-                    reinterpret_cast<uint8_t*>(out.data()), room, h.n,
-                    {progress, progressBase, progressScale, spanLeft, h.n}, finished);
-    decoder.Run();
-    out.resize(h.n);
+    FillFresh(out, room + 8, [&](char* data, size_t) {
+        Decoder decoder(h.tree, useTable ? &table : nullptr, in + h.dataStart, dataBytes, 0,
+                        reinterpret_cast<uint8_t*>(data), room, h.n,
+                        {progress, progressBase, progressScale, spanLeft, h.n}, finished);
+        decoder.Run();
+        return size_t{h.n};
+    });
 }
 
 } // namespace
@@ -466,10 +496,11 @@ struct InputWindow {
     bool AtEnd() const { return base + held == size; }
 
     // Keeps the bytes from offset at on and reads more behind them, once
-    // less than half the window is left to decode.
+    // less than an eighth of the window is left to decode: the bytes kept
+    // are moved, so the less is kept the less is moved.
     void Slide(uint64_t at) {
         const size_t keep = held - static_cast<size_t>(at - base);
-        if (AtEnd() || keep >= bytes.size() / 2) return;
+        if (AtEnd() || keep >= bytes.size() / 8) return;
         std::memmove(bytes.data(), bytes.data() + (at - base), keep);
         base = at;
         held = static_cast<size_t>(std::min<uint64_t>(bytes.size(), size - base));
@@ -508,9 +539,8 @@ void DecompressHuffmanInPieces(uint64_t size, const StreamBytes& read, const Dec
         if (!window.AtEnd()) count = std::min(count, (8 * bytes - bit) / walkBits);
         Decoder decoder(h.tree, useTable ? &table : nullptr, in + offset, bytes, bit,
                         reinterpret_cast<uint8_t*>(piece.data()), count,
-                        static_cast<uint32_t>(count), {nullptr, 0, 0, 0, 0}, nullptr);
+                        static_cast<uint32_t>(count), {nullptr, 0, 0, 0, 0}, nullptr, &out);
         decoder.Run();
-        out(piece.data(), count);
         left -= count;
         at += decoder.Position() / 8;
         bit = decoder.Position() % 8;

@@ -10,16 +10,40 @@
 #include <sys/mman.h>
 #endif
 
-inline void ResizeForFill(std::string& s, size_t size) {
+inline void AdviseHugePages(char* data, size_t size) {
 #if defined(__linux__)
     constexpr uintptr_t kHuge = uintptr_t{2} << 20;
-    if (size >= 4 * kHuge && s.capacity() < size) {
-        s.reserve(size);
-        const auto start = reinterpret_cast<uintptr_t>(s.data());
+    if (size >= 4 * kHuge) {
+        const auto start = reinterpret_cast<uintptr_t>(data);
         const uintptr_t from = (start + kHuge - 1) & ~(kHuge - 1);
         const uintptr_t to = (start + size) & ~(kHuge - 1);
         if (to > from) madvise(reinterpret_cast<void*>(from), to - from, MADV_HUGEPAGE);
     }
+#else
+    (void)data;
+    (void)size;
 #endif
+}
+
+inline void ResizeForFill(std::string& s, size_t size) {
+    if (s.capacity() < size) {
+        s.reserve(size);
+        AdviseHugePages(s.data(), size);
+    }
     s.resize(size);
+}
+
+// Makes s size bytes long and has fill write them (fill(data, size) returns
+// how many to keep), without first zeroing them where the library allows.
+template <class Fill> void FillFresh(std::string& s, size_t size, Fill&& fill) {
+#if defined(__cpp_lib_string_resize_and_overwrite)
+    s.clear();
+    s.resize_and_overwrite(size, [&](char* data, size_t n) {
+        AdviseHugePages(data, n);
+        return fill(data, n);
+    });
+#else
+    ResizeForFill(s, size);
+    s.resize(fill(s.data(), size));
+#endif
 }

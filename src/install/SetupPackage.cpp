@@ -1,6 +1,5 @@
 #include "install/SetupPackage.h"
 
-#include "common/AsciiCase.h"
 #include "common/Errors.h"
 #include "common/TextLines.h"
 #include "package/PackageReader.h"
@@ -21,11 +20,26 @@ std::string SetupPackage::Line(int index) const {
     return SetupLineText(Lines, index);
 }
 
-const DirectoryEntry* SetupPackage::FindUserFile(const std::string& lowerName) const {
-    for (const DirectoryEntry& e : Entries) {
-        const std::string name = LowerAscii(e.Name);
-        if (!name.starts_with(kSetupFolderPrefix) && name == lowerName) return &e;
+namespace {
+
+// Whether name, lower-cased, is lower: without making a lower-cased copy,
+// as a script of many lines looks up every file by name.
+bool LowersTo(std::string_view name, std::string_view lower) {
+    if (name.size() != lower.size()) return false;
+    for (size_t i = 0; i < name.size(); ++i) {
+        const char c = name[i];
+        if ((c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c) != lower[i]) return false;
     }
+    return true;
+}
+
+} // namespace
+
+const DirectoryEntry* SetupPackage::FindUserFile(const std::string& lowerName) const {
+    // The setup's own files are not the user's: no user file is named like one.
+    if (lowerName.starts_with(kSetupFolderPrefix)) return nullptr;
+    for (const DirectoryEntry& e : Entries)
+        if (LowersTo(e.Name, lowerName)) return &e;
     return nullptr;
 }
 

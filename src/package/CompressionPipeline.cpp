@@ -14,6 +14,9 @@ constexpr int64_t kPiece = 1 << 20;
 // after the one being written.
 constexpr size_t kItemQueue = 8 << 20;
 constexpr size_t kAllQueued = 16 << 20;
+// Contents counted ahead of the coding: little enough that they are still in
+// the page cache when they are read again.
+constexpr int64_t kCountAhead = int64_t{256} << 20;
 
 // The stream is kept when strictly shorter than the limit and not empty (the
 // Huffman compressor gives no stream for a single byte).
@@ -24,9 +27,20 @@ bool Pays(uint64_t streamLength, int64_t size, int32_t thresholdPercent) {
 
 } // namespace
 
+struct CompressionPipeline::Plan {
+    HuffmanPieceEncoder Encoder;
+    std::string Head;
+    uint64_t Length = 0;
+    bool Counted = false;
+    bool Failed = false; // the first pass ended the job with an error
+};
+
 CompressionPipeline::CompressionPipeline(std::vector<Job> jobs, EntryCodec codec,
                                          int32_t thresholdPercent, int workers)
-    : jobs_(std::move(jobs)), codec_(codec), threshold_(thresholdPercent), out_(jobs_.size()) {
+    : jobs_(std::move(jobs)), codec_(codec), threshold_(thresholdPercent), out_(jobs_.size()),
+      plans_(codec == EntryCodec::Huffman ? jobs_.size() : 0) {
+    for (auto& plan : plans_)
+        plan = std::make_unique<Plan>();
     const int count = std::max(1, std::min<int>(workers, static_cast<int>(jobs_.size())));
     if (jobs_.empty()) return;
     for (int i = 0; i < count; ++i)
@@ -85,33 +99,79 @@ bool CompressionPipeline::Put(size_t k, Piece piece) {
 }
 
 void CompressionPipeline::Work() {
+    size_t k;
+    bool counting;
+    while (NextTask(k, counting))
+        RunTask(k, counting);
+}
+
+bool CompressionPipeline::NextTask(size_t& k, bool& counting) {
+    const bool twoPasses = codec_ == EntryCodec::Huffman;
+    std::unique_lock lock(mutex_);
     for (;;) {
-        size_t k;
-        {
-            std::lock_guard lock(mutex_);
-            if (stopping_ || nextJob_ >= jobs_.size()) return;
+        if (stopping_ || nextJob_ >= jobs_.size()) return false;
+        // The job after the one being written is coded as soon as it can
+        // be, so that the writer finds it ready; further ones are counted
+        // ahead meanwhile, and coded once nothing is left to count.
+        const bool codable = !twoPasses || plans_[nextJob_]->Counted;
+        const bool countable = twoPasses && nextCount_ < jobs_.size() &&
+                               (nextCount_ == nextJob_ || countedAhead_ < kCountAhead);
+        if (codable && (nextJob_ <= current_ + 1 || !countable)) {
             k = nextJob_++;
+            counting = false;
+            if (twoPasses) countedAhead_ -= jobs_[k].Size;
+            return true;
         }
-        std::exception_ptr error;
-        uint8_t flags = 0;
-        try {
-            flags = RunJob(k);
-        } catch (...) {
-            error = std::current_exception();
+        if (countable) {
+            k = nextCount_++;
+            counting = true;
+            countedAhead_ += jobs_[k].Size;
+            return true;
         }
-        {
-            std::lock_guard lock(mutex_);
-            out_[k].Ended = true;
-            out_[k].Flags = flags;
-            out_[k].Error = error;
-        }
-        changed_.notify_all();
+        changed_.wait(lock);
     }
 }
 
-uint8_t CompressionPipeline::RunJob(size_t k) {
-    if (codec_ == EntryCodec::Zstd) return CompressZstd(k);
-    return CompressHuffman(k);
+void CompressionPipeline::RunTask(size_t k, bool counting) {
+    std::exception_ptr error;
+    uint8_t flags = 0;
+    try {
+        if (counting) {
+            CountHuffman(k);
+        } else if (codec_ == EntryCodec::Zstd) {
+            flags = CompressZstd(k);
+        } else if (!plans_[k]->Failed) {
+            flags = CompressHuffman(k);
+            plans_[k].reset();
+        } else {
+            return; // its first pass ended it
+        }
+    } catch (...) {
+        error = std::current_exception();
+    }
+    if (counting && !error) {
+        {
+            std::lock_guard lock(mutex_);
+            plans_[k]->Counted = true;
+        }
+        changed_.notify_all();
+        return;
+    }
+    if (counting) {
+        std::lock_guard lock(mutex_);
+        plans_[k]->Counted = plans_[k]->Failed = true;
+    }
+    End(k, flags, error);
+}
+
+void CompressionPipeline::End(size_t k, uint8_t flags, std::exception_ptr error) {
+    {
+        std::lock_guard lock(mutex_);
+        out_[k].Ended = true;
+        out_[k].Flags = flags;
+        out_[k].Error = error;
+    }
+    changed_.notify_all();
 }
 
 // Reads piece number `at / kPiece` of job k into buffer.
@@ -125,25 +185,33 @@ std::string_view CompressionPipeline::Read(size_t k, int64_t at, std::string& bu
 // Huffman needs the counts of the whole contents before the first code: one
 // pass counts, a second codes. The stream's length is known after the first,
 // so contents that do not pay are never coded.
-uint8_t CompressionPipeline::CompressHuffman(size_t k) {
+uint8_t CompressionPipeline::CountHuffman(size_t k) {
     const Job& job = jobs_[k];
-    HuffmanPieceEncoder encoder;
+    Plan& plan = *plans_[k];
     std::string buffer;
     for (int64_t at = 0; at < job.Size; at += kPiece)
-        encoder.Count(Read(k, at, buffer));
+        plan.Encoder.Count(Read(k, at, buffer));
+    plan.Length = plan.Encoder.Plan(plan.Head);
+    return 0;
+}
+
+uint8_t CompressionPipeline::CompressHuffman(size_t k) {
+    const Job& job = jobs_[k];
+    Plan& plan = *plans_[k];
+    if (!Pays(plan.Length, job.Size, threshold_)) return StoreRaw(k, false);
     Piece head;
-    const uint64_t length = encoder.Plan(head.Bytes);
-    if (!Pays(length, job.Size, threshold_)) return StoreRaw(k, false);
+    head.Bytes = std::move(plan.Head);
     if (!Put(k, std::move(head))) return 0;
+    std::string buffer;
     for (int64_t at = 0; at < job.Size; at += kPiece) {
         Piece piece;
-        encoder.Encode(Read(k, at, buffer), piece.Bytes);
+        plan.Encoder.Encode(Read(k, at, buffer), piece.Bytes);
         piece.Taken = at + static_cast<int64_t>(buffer.size());
         if (!Put(k, std::move(piece))) return 0;
     }
     Piece last;
     last.Taken = job.Size;
-    if (!encoder.Finish(last.Bytes))
+    if (!plan.Encoder.Finish(last.Bytes))
         throw KaveloError("the file changed while it was read", job.Source->Name());
     Put(k, std::move(last));
     return CompressedFlags(EntryCodec::Huffman);

@@ -1,13 +1,17 @@
 // Compressing a write's items on worker threads while the caller writes them
 // in order: each item is read in pieces and its stored bytes come back in
-// pieces, so memory stays bounded whatever the files' sizes. The workers
-// never report or yield; the caller does both between pieces.
+// pieces, so memory stays bounded whatever the files' sizes. A Huffman item
+// is read twice (its counts come before its first code); the first passes
+// of later items run while earlier ones are coded, so the writer seldom
+// waits. The workers never report or yield; the caller does both between
+// pieces.
 #pragma once
 
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
 #include <exception>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <string_view>
@@ -61,10 +65,17 @@ class CompressionPipeline {
         uint8_t Flags = 0;
         std::exception_ptr Error;
     };
+    // A Huffman job's first pass, made before its second: the counts, the
+    // stream's head and length.
+    struct Plan;
 
     void Work();
+    // Takes the next task: a job's first pass (counting) when that may run
+    // ahead, else the next job's coding; false when there is none left.
+    bool NextTask(size_t& k, bool& counting);
+    void RunTask(size_t k, bool counting);
     // Each returns the item's flags (0: stored raw).
-    uint8_t RunJob(size_t k);
+    uint8_t CountHuffman(size_t k);
     uint8_t CompressHuffman(size_t k);
     uint8_t CompressZstd(size_t k);
     uint8_t StoreRaw(size_t k, bool restart);
@@ -72,16 +83,20 @@ class CompressionPipeline {
     // Hands a piece to the writer, waiting while job k's queue is full;
     // false when the pipeline is stopping.
     bool Put(size_t k, Piece piece);
+    void End(size_t k, uint8_t flags, std::exception_ptr error);
 
     const std::vector<Job> jobs_;
     const EntryCodec codec_;
     const int32_t threshold_;
     std::vector<Output> out_;
+    std::vector<std::unique_ptr<Plan>> plans_;
     std::mutex mutex_;
     std::condition_variable changed_;
-    size_t nextJob_ = 0;
-    size_t current_ = 0; // the job the writer takes pieces of
-    size_t queued_ = 0;  // bytes in every Output's Pieces
+    size_t nextJob_ = 0;       // the next job to code (or to store)
+    size_t nextCount_ = 0;     // the next job to count
+    int64_t countedAhead_ = 0; // contents counted of jobs not yet taken to code
+    size_t current_ = 0;       // the job the writer takes pieces of
+    size_t queued_ = 0;        // bytes in every Output's Pieces
     bool stopping_ = false;
     std::vector<std::thread> workers_;
 };

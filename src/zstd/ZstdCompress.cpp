@@ -1,5 +1,6 @@
 #include "zstd/ZstdCompress.h"
 
+#define ZSTD_STATIC_LINKING_ONLY // ZSTD_getCParams, for the level's tables
 #include <zstd.h>
 
 #include "common/Errors.h"
@@ -19,10 +20,18 @@ size_t Checked(size_t result) {
     return result;
 }
 
-void SetParameters(ZSTD_CCtx* cctx) {
+// size: the input's length, which sizes the level's tables.
+void SetParameters(ZSTD_CCtx* cctx, unsigned long long size) {
     if (!cctx) throw std::bad_alloc();
     Checked(ZSTD_CCtx_setParameter(cctx, ZSTD_c_compressionLevel, kZstdLevel));
     Checked(ZSTD_CCtx_setParameter(cctx, ZSTD_c_windowLog, kZstdWindowLog));
+    // Only tables larger than the caps are changed, so a small input is
+    // compressed exactly as the level alone would.
+    const ZSTD_compressionParameters level = ZSTD_getCParams(kZstdLevel, size, 0);
+    if (level.chainLog > static_cast<unsigned>(kZstdChainLogMax))
+        Checked(ZSTD_CCtx_setParameter(cctx, ZSTD_c_chainLog, kZstdChainLogMax));
+    if (level.hashLog > static_cast<unsigned>(kZstdHashLogMax))
+        Checked(ZSTD_CCtx_setParameter(cctx, ZSTD_c_hashLog, kZstdHashLogMax));
     Checked(ZSTD_CCtx_setParameter(cctx, ZSTD_c_checksumFlag, 1));
     Checked(ZSTD_CCtx_setParameter(cctx, ZSTD_c_contentSizeFlag, 1));
 }
@@ -31,7 +40,7 @@ void SetParameters(ZSTD_CCtx* cctx) {
 
 std::string CompressZstd(std::string_view input) {
     ZstdFrameWriter::Context context;
-    SetParameters(context.cctx);
+    SetParameters(context.cctx, input.size());
     std::string out(ZSTD_compressBound(input.size()), '\0');
     out.resize(
         Checked(ZSTD_compress2(context.cctx, out.data(), out.size(), input.data(), input.size())));
@@ -43,7 +52,7 @@ ZstdFrameWriter::~ZstdFrameWriter() = default;
 
 void ZstdFrameWriter::Begin(unsigned long long size) {
     Checked(ZSTD_CCtx_reset(context_->cctx, ZSTD_reset_session_and_parameters));
-    SetParameters(context_->cctx);
+    SetParameters(context_->cctx, size);
     Checked(ZSTD_CCtx_setPledgedSrcSize(context_->cctx, size));
 }
 

@@ -230,6 +230,30 @@ TEST(RuntimeInstall, ZstdSetupInstallsItsFiles) {
     EXPECT_EQ(ReadFile(box / "inst/small.txt"), "small");
 }
 
+// One byte of a stored file changed after the setup was written: the check
+// of the checksums (beside the planning) refuses it before anything is
+// written, for an installation and a dry run alike.
+TEST(RuntimeInstall, ADamagedSetupIsRefusedBeforeAnythingIsWritten) {
+    Sandbox box;
+    const std::string setup = box.MakeSetup(
+        kKavelo, "d", {{"small.txt", "small"}, {"other.txt", "other"}},
+        CrLf({"[Install]", "Copy small.txt,1,,small.txt", "Copy other.txt,1,,other.txt"}),
+        kStrings);
+    std::string bytes = ReadFile(setup);
+    const size_t data = bytes.rfind("small");
+    ASSERT_NE(data, std::string::npos);
+    bytes[data] = 'S';
+    WriteFile(setup, bytes);
+    box.HandOver();
+    for (const char* mode : {"--unattended", "--dry-run"}) {
+        const RunResult r = box.Run({setup, mode, "--dir", box / "inst", "--no-launch"});
+        EXPECT_EQ(r.status, 1) << mode << r.out;
+        EXPECT_TRUE(Contains(r.out, "the data of \"small.txt\" does not match its checksum"))
+            << mode << r.out;
+        EXPECT_FALSE(std::filesystem::exists(box / "inst")) << mode;
+    }
+}
+
 TEST(RuntimeInstall, OptionsLicenceAndExitStatuses) {
     Sandbox box;
     const std::string setup = box.MakeSetup(
