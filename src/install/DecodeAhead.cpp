@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <optional>
 
 #include "common/Errors.h"
 #include "install/TreeIndex.h"
@@ -17,17 +18,10 @@ constexpr size_t kPiece = size_t{1} << 20;
 // written, at most 10 MB.
 constexpr size_t kQueued = 8;
 
-// Whether the decoding thread hashes the entry's files: zstd and stored
-// contents come faster than the installing thread writes them; Huffman's
-// decoding is the slower side, and the installing thread hashes those.
-bool HashedAhead(const DirectoryEntry& entry) {
-    return !entry.Compressed() || entry.Zstd();
-}
-
 } // namespace
 
-DecodeAhead::DecodeAhead(const ByteSource& source, std::vector<DecodeItem> order)
-    : source_(source), order_(std::move(order)) {
+DecodeAhead::DecodeAhead(const ByteSource& source, std::vector<DecodeItem> order, Hashing hashing)
+    : source_(source), order_(std::move(order)), hashingMode_(hashing) {
     if (!order_.empty()) thread_ = std::thread([this] { Decode(); });
 }
 
@@ -79,10 +73,22 @@ DecodeAhead::Piece DecodeAhead::Pop() {
     return piece;
 }
 
-void DecodeAhead::StartFile(Piece& piece, const DirectoryEntry& source) {
+void DecodeAhead::NewPart(Piece& piece) {
     piece.Lengths.push_back(0);
-    hashing_ = HashedAhead(source);
+    piece.Ahead.push_back(hashing_);
+}
+
+// A file begins: hashed here when the queue is at least half full, that is
+// when the writing is the slower side (Huffman's decoding seldom is faster).
+void DecodeAhead::StartFile(Piece& piece) {
+    if (hashingMode_ == Hashing::Balanced) {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        hashing_ = queue_.size() >= kQueued / 2;
+    } else {
+        hashing_ = hashingMode_ == Hashing::Ahead;
+    }
     if (hashing_) hash_ = Sha256();
+    NewPart(piece);
 }
 
 void DecodeAhead::EndFile(Piece& piece) {
@@ -95,7 +101,7 @@ void DecodeAhead::Append(Piece& piece, const char* data, size_t count) {
     while (count > 0) {
         if (piece.Bytes.size() == kPiece) {
             Push(piece);
-            piece.Lengths.push_back(0);
+            NewPart(piece);
         }
         const size_t take = std::min(count, kPiece - piece.Bytes.size());
         piece.Bytes.append(data, take);
@@ -106,7 +112,7 @@ void DecodeAhead::Append(Piece& piece, const char* data, size_t count) {
 }
 
 void DecodeAhead::DecodeEntry(const DirectoryEntry& entry, Piece& piece) {
-    StartFile(piece, entry);
+    StartFile(piece);
     ExtractEntryInPieces(source_, entry,
                          [&](const char* data, size_t count) { Append(piece, data, count); });
     EndFile(piece);
@@ -157,7 +163,7 @@ size_t DecodeAhead::DecodeTreeFiles(size_t first, Piece& piece) {
     size_t next = first;
     WantedFiles files([&](size_t file) { return next < end && order_[next].File == file; },
                       [&](bool first, bool last, const char* data, size_t count) {
-                          if (first) StartFile(piece, tree);
+                          if (first) StartFile(piece);
                           Append(piece, data, count);
                           if (!last) return;
                           EndFile(piece);
@@ -200,7 +206,7 @@ std::string DecodeAhead::Take(const DecodeItem& item, const ContentPieces& out) 
         throw InvalidRequest("the entry is not the next one decoded",
                              item.Source ? item.Source->Name : std::string());
     broken_ = true;
-    const bool hashHere = !HashedAhead(*item.Source);
+    std::optional<bool> hashHere; // known at the item's first part
     Sha256 hash;
     std::string digest;
     for (;;) {
@@ -218,13 +224,14 @@ std::string DecodeAhead::Take(const DecodeItem& item, const ContentPieces& out) 
         }
         const size_t length = current_.Lengths[part_];
         const std::string_view bytes(current_.Bytes.data() + offset_, length);
-        if (hashHere) hash.Update(bytes);
+        if (!hashHere) hashHere = !current_.Ahead[part_];
+        if (*hashHere) hash.Update(bytes);
         if (length > 0) out(bytes.data(), length);
         offset_ += length;
         const bool last = ends_ < current_.Ends.size() && current_.Ends[ends_] == part_;
         ++part_;
         if (last) {
-            digest = hashHere ? hash.FinishHex() : std::move(current_.Digests[ends_]);
+            digest = *hashHere ? hash.FinishHex() : std::move(current_.Digests[ends_]);
             ++ends_;
             break;
         }

@@ -2,9 +2,9 @@
 // and the files of its trees, in the order the installation writes them,
 // into a bounded queue of pieces, while the installing thread writes them.
 // Each file's SHA-256 is computed on whichever thread has the time: on the
-// decoding one for zstd and stored entries, on the installing one for
-// Huffman entries, whose decoding is the slower side. The memory it holds is bounded (a few pieces
-// of 1 MB and one decoder's window) whatever the sizes of the entries and trees.
+// decoding one when the queue is at least half full as the file begins (the
+// writing is the slower side), else on the installing one. The memory it holds is bounded (a few
+// pieces of 1 MB and one decoder's window) whatever the sizes of the entries and trees.
 #pragma once
 
 #include <condition_variable>
@@ -33,9 +33,14 @@ struct DecodeItem {
 
 class DecodeAhead {
   public:
+    // Which thread hashes a file: the one with the time, or always one side
+    // (for tests).
+    enum class Hashing { Balanced, Ahead, Behind };
+
     // Starts decoding order, one item after another; source and the entries
     // must outlive the object.
-    DecodeAhead(const ByteSource& source, std::vector<DecodeItem> order);
+    DecodeAhead(const ByteSource& source, std::vector<DecodeItem> order,
+                Hashing hashing = Hashing::Balanced);
     // Stops the decoding thread, wherever it stands, and waits for it.
     ~DecodeAhead();
     DecodeAhead(const DecodeAhead&) = delete;
@@ -54,6 +59,7 @@ class DecodeAhead {
     struct Piece {
         std::string Bytes;
         std::vector<size_t> Lengths;
+        std::vector<char> Ahead; // for each part: its file is hashed by the decoding thread
         std::vector<size_t> Ends;
         std::vector<std::string> Digests; // one for each of Ends: hashed ahead, or empty
         std::exception_ptr Error;         // after the parts: what ended the decoding
@@ -63,7 +69,8 @@ class DecodeAhead {
     void DecodeEntry(const DirectoryEntry& entry, Piece& piece);
     size_t DecodeTreeFiles(size_t first, Piece& piece);
     void Append(Piece& piece, const char* data, size_t count);
-    void StartFile(Piece& piece, const DirectoryEntry& source);
+    void StartFile(Piece& piece);
+    void NewPart(Piece& piece);
     void EndFile(Piece& piece);
     void Push(Piece& piece);
     Piece Pop();
@@ -71,6 +78,7 @@ class DecodeAhead {
 
     const ByteSource& source_;
     const std::vector<DecodeItem> order_;
+    const Hashing hashingMode_;
     // The decoding thread's: the file being decoded, when it hashes it.
     bool hashing_ = false;
     Sha256 hash_;

@@ -47,6 +47,10 @@ std::string Text(size_t n, unsigned seed) {
     return s;
 }
 
+// Either thread hashes, or the one with the time.
+constexpr DecodeAhead::Hashing kHashings[] = {
+    DecodeAhead::Hashing::Ahead, DecodeAhead::Hashing::Behind, DecodeAhead::Hashing::Balanced};
+
 std::vector<DecodeItem> Order(const Area& area) {
     std::vector<DecodeItem> order;
     for (const DirectoryEntry& e : area.Entries)
@@ -67,17 +71,20 @@ TEST(DecodeAhead, EveryCodecComesOutWholeInOrderInBoundedPieces) {
         area.Add(s);
     area.Bytes += std::string(kTrailerSize, '\0');
     const MemorySource source(area.Bytes, "setup");
-    DecodeAhead ahead(source, Order(area));
-    for (size_t k = 0; k < stored.size(); ++k) {
-        std::string out;
-        size_t largest = 0;
-        const std::string digest = ahead.Take({&area.Entries[k]}, [&](const char* data, size_t n) {
-            largest = std::max(largest, n);
-            out.append(data, n);
-        });
-        EXPECT_TRUE(out == stored[k].Contents) << k;
-        EXPECT_EQ(digest, Sha256Hex(stored[k].Contents)) << k;
-        EXPECT_LE(largest, 1u << 20) << k;
+    for (const auto hashing : kHashings) {
+        DecodeAhead ahead(source, Order(area), hashing);
+        for (size_t k = 0; k < stored.size(); ++k) {
+            std::string out;
+            size_t largest = 0;
+            const std::string digest =
+                ahead.Take({&area.Entries[k]}, [&](const char* data, size_t n) {
+                    largest = std::max(largest, n);
+                    out.append(data, n);
+                });
+            EXPECT_TRUE(out == stored[k].Contents) << k;
+            EXPECT_EQ(digest, Sha256Hex(stored[k].Contents)) << k;
+            EXPECT_LE(largest, 1u << 20) << k;
+        }
     }
 }
 
@@ -132,14 +139,16 @@ TEST(DecodeAhead, TreeFilesComeOutOneByOne) {
         const MemorySource source(area.Bytes, "setup");
         const DirectoryEntry* t = &area.Entries[0];
         const std::vector<DecodeItem> order = {{t, 1}, {t, 2}, {t, 4}, {t, 1}, {&area.Entries[1]}};
-        DecodeAhead ahead(source, order);
         const std::string expected[] = {big, "", "#!/bin/sh\n", big, "whole"};
-        for (size_t k = 0; k < order.size(); ++k) {
-            std::string out;
-            const std::string digest =
-                ahead.Take(order[k], [&](const char* data, size_t n) { out.append(data, n); });
-            EXPECT_TRUE(out == expected[k]) << k;
-            EXPECT_EQ(digest, Sha256Hex(expected[k])) << zstd << k;
+        for (const auto hashing : kHashings) {
+            DecodeAhead ahead(source, order, hashing);
+            for (size_t k = 0; k < order.size(); ++k) {
+                std::string out;
+                const std::string digest =
+                    ahead.Take(order[k], [&](const char* data, size_t n) { out.append(data, n); });
+                EXPECT_TRUE(out == expected[k]) << k;
+                EXPECT_EQ(digest, Sha256Hex(expected[k])) << zstd << k;
+            }
         }
     }
 }
