@@ -476,22 +476,23 @@ void HuffmanPieceEncoder::Encode(std::string_view piece, std::string& out) {
         s.encoded[0][v] += c;
         bits += uint64_t{c} * s.codes.length[v];
     }
-    const size_t at = out.size();
     // 8 bytes of room past the end for the last store.
-    out.resize(at + bits / 8 + 16);
-    BitWriter writer(reinterpret_cast<uint8_t*>(out.data()) + at, s.acc, s.bits);
-    const uint8_t* end = in + piece.size();
-    if (s.codes.maxLength <= 14)
-        EncodeRun<4>(in, end, s.packed, writer);
-    else if (s.codes.maxLength <= 18)
-        EncodeRun<3>(in, end, s.packed, writer);
-    else if (s.codes.maxLength <= 28)
-        EncodeRun<2>(in, end, s.packed, writer);
-    else
-        EncodeRun<1>(in, end, s.packed, writer);
-    s.acc = writer.Acc();
-    s.bits = writer.Bits();
-    out.resize(static_cast<size_t>(writer.Position() - reinterpret_cast<uint8_t*>(out.data())));
+    AppendFresh(out, bits / 8 + 16, [&](char* data, size_t) {
+        auto* start = reinterpret_cast<uint8_t*>(data);
+        BitWriter writer(start, s.acc, s.bits);
+        const uint8_t* end = in + piece.size();
+        if (s.codes.maxLength <= 14)
+            EncodeRun<4>(in, end, s.packed, writer);
+        else if (s.codes.maxLength <= 18)
+            EncodeRun<3>(in, end, s.packed, writer);
+        else if (s.codes.maxLength <= 28)
+            EncodeRun<2>(in, end, s.packed, writer);
+        else
+            EncodeRun<1>(in, end, s.packed, writer);
+        s.acc = writer.Acc();
+        s.bits = writer.Bits();
+        return static_cast<size_t>(writer.Position() - start);
+    });
 }
 
 bool HuffmanPieceEncoder::Finish(std::string& out) {

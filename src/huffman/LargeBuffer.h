@@ -47,3 +47,17 @@ template <class Fill> void FillFresh(std::string& s, size_t size, Fill&& fill) {
     s.resize(fill(s.data(), size));
 #endif
 }
+
+// Appends up to extra bytes to s that fill writes (fill(data, extra)
+// returns how many to keep), without first zeroing them where the library
+// allows.
+template <class Fill> void AppendFresh(std::string& s, size_t extra, Fill&& fill) {
+    const size_t at = s.size();
+#if defined(__cpp_lib_string_resize_and_overwrite)
+    s.resize_and_overwrite(at + extra,
+                           [&](char* data, size_t) { return at + fill(data + at, extra); });
+#else
+    s.resize(at + extra);
+    s.resize(at + fill(s.data() + at, extra));
+#endif
+}
