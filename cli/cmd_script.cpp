@@ -3,6 +3,7 @@
 // as the test window does and applies the clicks given in order; panel prints
 // the panel, simulate what the test window's Install button would print, and
 // check (as simulate --strict) fails on what the simulation passes over.
+#include <algorithm>
 #include <array>
 #include <map>
 #include <cstdio>
@@ -14,6 +15,8 @@
 #include "PanelReport.h"
 #include "common/TextLines.h"
 #include "install/ReportFolders.h"
+#include "install/TreeIndex.h"
+#include "project/ProjectFileBytes.h"
 #include "project/ProjectTrees.h"
 #include "project/Session.h"
 #include "script/ComponentPanel.h"
@@ -82,6 +85,26 @@ struct Simulation {
     std::vector<std::string> Problems;
 };
 
+// A tree's entries as a reader tells them, with the first bytes of the PNG
+// and SVG files the installer's index keeps: what tells an icon.
+class TreeIcons : public TreeReader::Events {
+  public:
+    explicit TreeIcons(Tree& tree) : tree_(tree) {}
+    void Begin(const TreeEntry& entry, uint32_t) override {
+        tree_.Entries.push_back(entry);
+        keep_ = KeptInTreeIndex(entry);
+    }
+    void Contents(const char* data, size_t count) override {
+        std::string& head = tree_.Entries.back().Data;
+        if (keep_ && head.size() < kIconHeadSize)
+            head.append(data, std::min(count, kIconHeadSize - head.size()));
+    }
+
+  private:
+    Tree& tree_;
+    bool keep_ = false;
+};
+
 // The paths --paths and --as ask for, and the mapping they show (none for
 // the Windows examples); false with a usage error.
 bool ChoosePaths(const Invocation& call, const SetupProject& project, ReportPaths& paths,
@@ -125,15 +148,25 @@ int Simulate(const Invocation& call, Simulation& result) {
     std::string error;
     if (!ChoosePaths(call, project, paths, shown, error)) return call.UsageError(error);
     const auto hasFile = [&](const std::string& name) { return project.FindFile(name) >= 0; };
-    // Each tree a line names is read once, its names only, as it is decoded.
+    const auto fileNamed = [&](const std::string& name) -> const ProjectFile& {
+        return project.Files[static_cast<size_t>(project.FindFile(name))];
+    };
+    // Each tree a line names is read once as it is decoded: its names, and
+    // its icons as the installer's index keeps them.
     std::map<std::string, Tree> trees;
-    const SetupContents setup{hasFile, [&](const std::string& name) -> const Tree& {
-                                  if (const auto at = trees.find(name); at != trees.end())
-                                      return at->second;
-                                  const ProjectFile& file =
-                                      project.Files[static_cast<size_t>(project.FindFile(name))];
-                                  return trees[name] = ReadProjectTreeNames(project.Source, file);
-                              }};
+    const SetupContents setup{
+        hasFile,
+        [&](const std::string& name) -> const Tree& {
+            if (const auto at = trees.find(name); at != trees.end()) return at->second;
+            Tree tree;
+            TreeIcons icons(tree);
+            tree.RootName = ReadProjectTree(project.Source, fileNamed(name), icons).RootName;
+            return trees[name] = std::move(tree);
+        },
+        [&](const std::string& name) {
+            ProjectFileBytes bytes(project.Source, fileNamed(name));
+            return DecodePrefix(bytes.Stored(), kIconHeadSize);
+        }};
     const InstallSource source{project.ScriptText, project.StringsText, hasFile};
     const std::vector<ReportLine> report = SimulateInstallLines(source, selection, paths);
     for (const ReportLine& line : report)

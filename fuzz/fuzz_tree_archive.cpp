@@ -1,18 +1,47 @@
 // The tree container on fuzzed bytes: DecodeTree must end in DamagedInput or
 // give a tree that encodes back to exactly the same bytes (a reader that
 // accepts more than the writer can write is a finding), with every name and
-// link inside the tree.
+// link inside the tree. The reading in pieces of a stored tree must agree:
+// it refuses what DecodeTree refuses, tells the same entries, and its header
+// read from the first bytes alone is the tree's.
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <string_view>
 
 #include "common/Errors.h"
+#include "package/StoredTree.h"
 #include "package/TreeArchive.h"
+
+namespace {
+
+StoredContents Raw(std::string_view bytes) {
+    const auto size = static_cast<uint32_t>(bytes.size());
+    return {0, size, size, "fuzz.tree", [bytes](uint64_t at, char* data, size_t n) {
+                std::memcpy(data, bytes.data() + at, n);
+            }};
+}
+
+bool SameNames(const Tree& whole, const Tree& names) {
+    if (whole.Entries.size() != names.Entries.size()) return false;
+    for (size_t k = 0; k < whole.Entries.size(); ++k) {
+        const TreeEntry& a = whole.Entries[k];
+        const TreeEntry& b = names.Entries[k];
+        const std::string kept = a.Kind == TreeKind::Link ? a.Data : std::string();
+        if (a.Kind != b.Kind || a.Name != b.Name || b.Data != kept) return false;
+    }
+    return whole.RootName == names.RootName;
+}
+
+} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string_view bytes(reinterpret_cast<const char*>(data), size);
+    bool whole = false;
+    Tree tree;
     try {
-        const Tree tree = DecodeTree(bytes);
+        tree = DecodeTree(bytes);
+        whole = true;
         if (EncodeTree(tree) != bytes) std::abort();
         for (const TreeEntry& e : tree.Entries) {
             if (!TreeNameProblem(e.Name).empty()) std::abort();
@@ -20,6 +49,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                 std::abort();
         }
     } catch (const DamagedInput&) {
+    }
+    try {
+        const Tree names = ReadStoredTreeNames(Raw(bytes));
+        if (!whole || !SameNames(tree, names)) std::abort();
+        const TreeSummary head = ReadTreeSummary(Raw(bytes));
+        if (head.RootName != tree.RootName || head.EntryCount != tree.Entries.size()) std::abort();
+    } catch (const DamagedInput&) {
+        if (whole) std::abort();
     }
     return 0;
 }

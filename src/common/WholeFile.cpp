@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 
 #include "common/Errors.h"
@@ -75,4 +76,27 @@ std::string ReadWholeFile(const std::string& path, uint64_t maxSize) {
     if (done != bytes.size() || grew || StatOrThrow(fd.Get(), path).st_size != before.st_size)
         throw KaveloError("the file changed its size while it was read", path);
     return bytes;
+}
+
+void ReadFileInPieces(const std::string& path, uint64_t size,
+                      const std::function<void(const char* data, size_t count)>& out) {
+    struct stat before {};
+    const FileDescriptor fd = OpenChecked(path, size, before);
+    std::string buffer(static_cast<size_t>(std::min<uint64_t>(size, 1u << 20)), '\0');
+    uint64_t done = 0;
+    while (done < size) {
+        const size_t want = static_cast<size_t>(std::min<uint64_t>(buffer.size(), size - done));
+        const ssize_t n = ::pread(fd.Get(), buffer.data(), want, static_cast<off_t>(done));
+        if (n < 0) {
+            if (errno == EINTR || errno == EAGAIN) continue;
+            throw IoError(errno, path, "cannot read");
+        }
+        if (n == 0) break;
+        out(buffer.data(), static_cast<size_t>(n));
+        done += static_cast<uint64_t>(n);
+    }
+    char extra;
+    const bool grew = ::pread(fd.Get(), &extra, 1, static_cast<off_t>(done)) > 0;
+    if (done != size || grew || StatOrThrow(fd.Get(), path).st_size != before.st_size)
+        throw KaveloError("the file changed its size while it was read", path);
 }

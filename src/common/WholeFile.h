@@ -4,7 +4,9 @@
 // is refused rather than kept cut off.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <limits>
 #include <string>
 
@@ -28,3 +30,9 @@ struct FileStamp {
 // What ReadWholeFile checks, with the same errors, without reading the
 // file: for a file to be read later.
 FileStamp CheckReadableFile(const std::string& path, uint64_t maxSize = kNoSizeLimit);
+
+// The bytes of the file at path handed to out in pieces of at most 1 MB, in
+// bounded memory: the file must still have size bytes, and keep them while
+// it is read. The errors of ReadWholeFile; an error thrown by out ends it.
+void ReadFileInPieces(const std::string& path, uint64_t size,
+                      const std::function<void(const char* data, size_t count)>& out);

@@ -21,6 +21,7 @@
 #include "install/SafeWrite.h"
 #include "install/ScriptRefusals.h"
 #include "install/TreeIndex.h"
+#include "package/EntryPieces.h"
 #include "package/PackageReader.h"
 
 namespace {
@@ -657,6 +658,11 @@ void Planner::Command(const SelectedCommand& s) {
             },
             [this](const std::string& name) -> const Tree& {
                 return TreeOf(name, *request_.Setup->FindUserFile(name))->Entries;
+            },
+            [this](const std::string& name) {
+                return DecodePrefix(
+                    StoredInSource(request_.Setup->File, *request_.Setup->FindUserFile(name)),
+                    kIconHeadSize);
             }};
         CheckCommandLine(c, setup);
         if (c.Kind == InstallCheck)

@@ -27,13 +27,16 @@ bool Allowed(const LinuxFolders& f, const std::string& path, bool launcher) {
     return launcher && !f.Desktop.empty() && IsBelow(path, f.Desktop);
 }
 
-// Whether the tree holds an entry named inside of one of kinds.
-bool Holds(const Tree& tree, const std::string& inside, std::initializer_list<TreeKind> kinds) {
+// The entry of the tree named inside when it is of one of kinds, or null.
+const TreeEntry* Held(const Tree& tree, const std::string& inside,
+                      std::initializer_list<TreeKind> kinds) {
     const auto at =
         std::lower_bound(tree.Entries.begin(), tree.Entries.end(), inside,
                          [](const TreeEntry& e, const std::string& name) { return e.Name < name; });
-    return at != tree.Entries.end() && at->Name == inside &&
-           std::find(kinds.begin(), kinds.end(), at->Kind) != kinds.end();
+    if (at == tree.Entries.end() || at->Name != inside ||
+        std::find(kinds.begin(), kinds.end(), at->Kind) == kinds.end())
+        return nullptr;
+    return &*at;
 }
 
 void CheckIcon(const std::string& icon, const SetupContents& setup) {
@@ -44,8 +47,12 @@ void CheckIcon(const std::string& icon, const SetupContents& setup) {
     if (!setup.Has(tree ? tree->Tree : lower))
         throw InvalidRequest("the setup carries no icon file \"" + Shown(icon) + "\"");
     // An icon's bytes are installed, so a link inside the tree will not do.
-    if (tree && !Holds(setup.TreeOf(tree->Tree), tree->Inside, {TreeKind::File, TreeKind::Program}))
-        throw InvalidRequest("the tree holds no such file", icon);
+    const TreeEntry* inTree =
+        tree ? Held(setup.TreeOf(tree->Tree), tree->Inside, {TreeKind::File, TreeKind::Program})
+             : nullptr;
+    if (tree && !inTree) throw InvalidRequest("the tree holds no such file", icon);
+    if (IconThemePath("icon", lower, inTree ? inTree->Data : setup.Head(lower)).empty())
+        throw InvalidRequest("is neither an SVG file nor a square PNG of 16 to 1024 pixels", icon);
 }
 
 // A Link line naming a file inside a tree: its launchers and command point
@@ -55,8 +62,8 @@ void CheckLinkTarget(const std::string& file, const SetupContents& setup) {
     if (!tree || tree->Inside.empty()) return;
     if (!setup.Has(tree->Tree))
         throw InvalidRequest("the setup carries no file \"" + Shown(file) + "\"");
-    if (!Holds(setup.TreeOf(tree->Tree), tree->Inside,
-               {TreeKind::File, TreeKind::Program, TreeKind::Link}))
+    if (!Held(setup.TreeOf(tree->Tree), tree->Inside,
+              {TreeKind::File, TreeKind::Program, TreeKind::Link}))
         throw InvalidRequest("the tree holds no such file", file);
 }
 

@@ -26,20 +26,26 @@ enum class TargetUse { Write, Launcher, Own };
 std::optional<Refused> RefusedTarget(const LinuxFolders& folders, const std::string& path,
                                      TargetUse use);
 
-// What the checks ask of the setup: whether it carries a file of a
-// lower-case name, and what a tree it carries holds (its entries' kinds and
-// names and its links' targets; file contents are not needed). TreeOf is
-// asked only for a name Has found, and may throw DamagedInput.
+// The first bytes of a picture, which tell whether a launcher can show it.
+inline constexpr size_t kIconHeadSize = 64;
+
+// What the checks ask of the setup, by lower-case name: whether it carries
+// a file, the first kIconHeadSize bytes of one (an icon; fewer when it is
+// shorter), and what a tree it carries holds (its entries' kinds and names,
+// its links' targets, and at least the first kIconHeadSize bytes of its PNG
+// and SVG files, which may be icons). Head and TreeOf are asked only for a
+// name Has found, and may throw DamagedInput.
 struct SetupContents {
     std::function<bool(const std::string&)> Has;
     std::function<const Tree&(const std::string&)> TreeOf;
+    std::function<std::string(const std::string&)> Head;
 };
 
 // The checks of one command line that need not the machine: base folder 99
 // with an empty third field, a Copy of a path inside a tree, launcher
-// categories, an icon file the setup does not carry or that is no PNG or
-// SVG, and a launcher or icon naming a file inside a tree that the tree does
-// not hold. Throws InvalidRequest.
+// categories, an icon file the setup does not carry, that is no PNG or SVG
+// or no picture a launcher can show, and a launcher or icon naming a file
+// inside a tree that the tree does not hold. Throws InvalidRequest.
 void CheckCommandLine(const InstallCommand& command, const SetupContents& setup);
 
 // Why an installation with folders does not copy tree into folder: the

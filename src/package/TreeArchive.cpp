@@ -200,42 +200,70 @@ std::string LinkTargetProblem(std::string_view linkName, std::string_view target
     return {};
 }
 
-std::string EncodeTree(Tree tree) {
-    std::sort(tree.Entries.begin(), tree.Entries.end(),
-              [](const TreeEntry& a, const TreeEntry& b) { return a.Name < b.Name; });
-    if (tree.RootName.empty() || tree.RootName.find('/') != std::string::npos ||
-        !TreeNameProblem(tree.RootName).empty())
-        throw InvalidRequest("a tree's folder name must be one name", tree.RootName);
-    if (tree.Entries.size() > kMaxTreeEntries)
-        throw InvalidRequest("more than " + std::to_string(kMaxTreeEntries) + " entries",
-                             tree.RootName);
+void EncodeTreeInPieces(const std::string& rootName, const std::vector<TreeEntry>& entries,
+                        const std::vector<uint64_t>& sizes, const TreeFileContents& contents,
+                        const TreeBytes& out) {
+    std::vector<size_t> order(entries.size());
+    for (size_t k = 0; k < order.size(); ++k)
+        order[k] = k;
+    std::sort(order.begin(), order.end(),
+              [&](size_t a, size_t b) { return entries[a].Name < entries[b].Name; });
+    if (rootName.empty() || rootName.find('/') != std::string::npos ||
+        !TreeNameProblem(rootName).empty())
+        throw InvalidRequest("a tree's folder name must be one name", rootName);
+    if (entries.size() > kMaxTreeEntries)
+        throw InvalidRequest("more than " + std::to_string(kMaxTreeEntries) + " entries", rootName);
     uint64_t data = 0;
     std::unordered_set<std::string> folders;
-    for (size_t i = 0; i < tree.Entries.size(); ++i) {
-        const TreeEntry& e = tree.Entries[i];
-        const std::string_view previous = i ? std::string_view(tree.Entries[i - 1].Name) : "";
+    for (size_t i = 0; i < order.size(); ++i) {
+        const TreeEntry& e = entries[order[i]];
+        const std::string_view previous = i ? std::string_view(entries[order[i - 1]].Name) : "";
         if (std::string why = TreeEntryProblem(e, previous, i == 0, folders); !why.empty())
             throw InvalidRequest(why, e.Name);
         if (e.Kind == TreeKind::Folder) folders.insert(e.Name);
-        data += e.Data.size();
+        const bool file = e.Kind == TreeKind::File || e.Kind == TreeKind::Program;
+        data += file ? sizes[order[i]] : e.Data.size();
     }
     if (data > kMaxTreeBytes)
-        throw InvalidRequest("more than " + std::to_string(kMaxTreeBytes) + " bytes",
-                             tree.RootName);
+        throw InvalidRequest("more than " + std::to_string(kMaxTreeBytes) + " bytes", rootName);
+    out(std::string(kMagic) + Short(kVersion) + Short(static_cast<uint16_t>(rootName.size())) +
+        LongToChars(static_cast<uint32_t>(entries.size())) +
+        LongToChars(static_cast<uint32_t>(data)) + rootName);
+    for (const size_t k : order) {
+        const TreeEntry& e = entries[k];
+        const bool file = e.Kind == TreeKind::File || e.Kind == TreeKind::Program;
+        const uint64_t size = file ? sizes[k] : e.Data.size();
+        out(std::string(1, static_cast<char>(e.Kind)) +
+            Short(static_cast<uint16_t>(e.Name.size())) + LongToChars(static_cast<uint32_t>(size)) +
+            e.Name + (file ? std::string() : e.Data));
+        if (!file) continue;
+        uint64_t given = 0;
+        contents(k, [&](std::string_view piece) {
+            given += piece.size();
+            if (given > size) return;
+            out(piece);
+        });
+        if (given != size)
+            throw InvalidRequest("gave " + std::to_string(given) + " bytes of contents, not " +
+                                     std::to_string(size),
+                                 e.Name);
+    }
+}
+
+std::string EncodeTree(Tree tree) {
+    std::vector<uint64_t> sizes;
+    uint64_t data = 0;
+    for (const TreeEntry& e : tree.Entries) {
+        sizes.push_back(e.Data.size());
+        data += e.Data.size();
+    }
     std::string out;
     out.reserve(kHeaderSize + tree.RootName.size() + data +
                 tree.Entries.size() * (kRecordHead + 32));
-    out += kMagic;
-    out += Short(kVersion) + Short(static_cast<uint16_t>(tree.RootName.size()));
-    out += LongToChars(static_cast<uint32_t>(tree.Entries.size()));
-    out += LongToChars(static_cast<uint32_t>(data)) + tree.RootName;
-    for (const TreeEntry& e : tree.Entries) {
-        out += static_cast<char>(e.Kind);
-        out += Short(static_cast<uint16_t>(e.Name.size()));
-        out += LongToChars(static_cast<uint32_t>(e.Data.size()));
-        out += e.Name;
-        out += e.Data;
-    }
+    EncodeTreeInPieces(
+        tree.RootName, tree.Entries, sizes,
+        [&](size_t k, const TreeBytes& put) { put(tree.Entries[k].Data); },
+        [&](std::string_view bytes) { out.append(bytes); });
     return out;
 }
 

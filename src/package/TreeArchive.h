@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <unordered_set>
@@ -55,6 +56,16 @@ std::string LinkTargetProblem(std::string_view linkName, std::string_view target
 // The tree as bytes. The entries are sorted by name; throws InvalidRequest
 // when an entry breaks a rule that DecodeTree checks.
 std::string EncodeTree(Tree tree);
+// EncodeTree in pieces, for a tree whose files are not held: entries carry
+// no file contents (a link's target they do), sizes[k] is the length of file
+// entry k's contents (other entries' sizes are not read), and contents(k, put) puts exactly that
+// many bytes of them. out takes the container's bytes in order. Throws InvalidRequest as EncodeTree
+// does, and for contents of another length (the bytes already put are then not a tree).
+using TreeBytes = std::function<void(std::string_view bytes)>;
+using TreeFileContents = std::function<void(size_t k, const TreeBytes& put)>;
+void EncodeTreeInPieces(const std::string& rootName, const std::vector<TreeEntry>& entries,
+                        const std::vector<uint64_t>& sizes, const TreeFileContents& contents,
+                        const TreeBytes& out);
 // The tree in bytes. Throws DamagedInput, naming the entry, for anything
 // EncodeTree could not have written: a wrong magic or version, a count or
 // size larger than the bytes left, an unsafe name, a duplicate, an entry

@@ -44,7 +44,7 @@ std::variant<std::string, EntryRecord, FileOnDisk> IntakeData(const std::string&
     // The path is made absolute: the save may run in another folder.
     std::error_code ec;
     const std::filesystem::path absolute = std::filesystem::absolute(path, ec);
-    return FileOnDisk{ec ? path : absolute.string(), stamp.Size, stamp.ModifiedNs};
+    return FileOnDisk{ec ? path : absolute.string(), stamp.Size, stamp.ModifiedNs, nullptr};
 }
 
 DropResult DropFiles(SetupProject& project, const std::vector<std::string>& paths,

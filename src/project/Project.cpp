@@ -8,6 +8,8 @@
 #include "common/Errors.h"
 #include "common/Sha256.h"
 #include "package/PackageReader.h"
+#include "project/ContentsBuilder.h"
+#include "project/ProjectFileBytes.h"
 
 int32_t SetupProject::FindFile(std::string_view name) const {
     for (size_t k = 0; k < Files.size(); ++k)
@@ -38,10 +40,15 @@ std::string SetupProject::JoinedSetupLines() const {
 void SetupProject::ChangeCodec(EntryCodec codec) {
     if (codec == Codec) return;
     Codec = codec;
-    for (ProjectFile& f : Files)
-        if (f.Packed() && f.Record().Compressed() &&
-            f.Record().Zstd() != (codec == EntryCodec::Zstd))
-            f.Data = ExtractEntry(LoadedRecord(f), f.Name);
+    for (ProjectFile& f : Files) {
+        if (!f.Packed() || !f.Record().Compressed() ||
+            f.Record().Zstd() == (codec == EntryCodec::Zstd))
+            continue;
+        // Decoded in pieces: a large file goes to a scratch file, not memory.
+        ContentsBuilder contents;
+        ReadProjectFile(Source, f, [&](const char* data, size_t n) { contents.Append({data, n}); });
+        f.Data = contents.Finish();
+    }
 }
 
 namespace {

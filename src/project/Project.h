@@ -15,6 +15,7 @@
 #include "package/BinaryFile.h"
 #include "package/PackageRecords.h"
 #include "package/SetupEntries.h"
+#include "project/ScratchFile.h"
 
 inline constexpr int kMaxFiles = 512; // files a project holds
 
@@ -25,6 +26,9 @@ struct FileOnDisk {
     std::string Path;
     uint64_t Size = 0;
     int64_t ModifiedNs = 0;
+    // Set when the file is one the project wrote for itself (a large tree,
+    // a file unpacked for another codec): it lives while this refers to it.
+    std::shared_ptr<const ScratchFile> Scratch;
     bool operator==(const FileOnDisk&) const = default;
 };
 

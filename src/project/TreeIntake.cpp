@@ -6,6 +6,7 @@
 
 #include "common/Errors.h"
 #include "common/WholeFile.h"
+#include "project/ContentsBuilder.h"
 
 namespace fs = std::filesystem;
 
@@ -13,32 +14,18 @@ namespace {
 
 struct Walk {
     FolderRead Out;
-    uint64_t Bytes = 0;
-    ProgressSink* Progress = nullptr;
-    uint64_t Total = 0; // bytes of the regular files found beforehand
+    uint64_t Bytes = 0; // of the files' contents and link targets
 
     void Problem(const fs::path& path, std::string why) {
         Out.Problems.push_back({path.string(), std::move(why)});
     }
-    void Report() const {
-        if (Progress && Total > 0)
-            Progress->ValueSet(static_cast<float>(
-                std::min<double>(1.0, static_cast<double>(Bytes) / static_cast<double>(Total))));
+    void Add(TreeEntry e, const std::string& path, uint64_t size) {
+        Bytes += size;
+        Out.Contents.Entries.push_back(std::move(e));
+        Out.Paths.push_back(path);
+        Out.Sizes.push_back(size);
     }
 };
-
-// The bytes of the regular files below folder, links not followed: the
-// whole that progress is told shares of. Errors are the reading's to report.
-uint64_t BytesBelow(const std::string& folder) {
-    uint64_t total = 0;
-    std::error_code ec;
-    for (fs::recursive_directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
-        std::error_code ignored;
-        if (it->symlink_status(ignored).type() == fs::file_type::regular)
-            total += it->file_size(ignored);
-    }
-    return total;
-}
 
 // Tells progress its share: part k of n.
 class ShareOf : public ProgressSink {
@@ -94,7 +81,7 @@ void ReadEntry(Walk& w, const fs::directory_entry& item, const std::string& name
     switch (status.type()) {
     case fs::file_type::directory:
         e.Kind = TreeKind::Folder;
-        w.Out.Contents.Entries.push_back(std::move(e));
+        w.Add(std::move(e), path.string(), 0);
         return ReadFolder(w, path, name);
     case fs::file_type::symlink: {
         e.Kind = TreeKind::Link;
@@ -102,23 +89,22 @@ void ReadEntry(Walk& w, const fs::directory_entry& item, const std::string& name
         if (ec) return w.Problem(path, ec.message());
         if (std::string why = LinkTargetProblem(name, e.Data); !why.empty())
             return w.Problem(path, why);
-        break;
+        const uint64_t size = e.Data.size();
+        return w.Add(std::move(e), path.string(), size);
     }
     case fs::file_type::regular:
         if ((status.permissions() & fs::perms::owner_exec) != fs::perms::none)
             e.Kind = TreeKind::Program;
         try {
-            e.Data = ReadWholeFile(path.string(), kMaxTreeBytes);
+            // Read when the tree is written; readable now.
+            const FileStamp stamp = CheckReadableFile(path.string(), kMaxTreeBytes);
+            return w.Add(std::move(e), path.string(), stamp.Size);
         } catch (const KaveloError& err) {
             return w.Problem(path, err.Reason());
         }
-        break;
     default:
         return w.Problem(path, KindProblem(status.type()));
     }
-    w.Bytes += e.Data.size();
-    w.Report();
-    w.Out.Contents.Entries.push_back(std::move(e));
 }
 
 // The folder's own name as written, without trailing "/" ("." and ".." are
@@ -132,10 +118,8 @@ std::string FolderName(const std::string& folder) {
 
 } // namespace
 
-FolderRead ReadFolderTree(const std::string& folder, ProgressSink* progress) {
+FolderRead ScanFolderTree(const std::string& folder) {
     Walk w;
-    w.Progress = progress;
-    if (progress) w.Total = BytesBelow(folder);
     w.Out.Contents.RootName = FolderName(folder);
     if (std::string why = TreeNameProblem(w.Out.Contents.RootName);
         w.Out.Contents.RootName.empty() || !why.empty()) {
@@ -153,15 +137,48 @@ FolderRead ReadFolderTree(const std::string& folder, ProgressSink* progress) {
     return std::move(w.Out);
 }
 
+FolderRead ReadFolderTree(const std::string& folder) {
+    FolderRead read = ScanFolderTree(folder);
+    for (size_t k = 0; k < read.Contents.Entries.size() && read.Problems.empty(); ++k) {
+        TreeEntry& e = read.Contents.Entries[k];
+        if (e.Kind != TreeKind::File && e.Kind != TreeKind::Program) continue;
+        try {
+            e.Data = ReadWholeFile(read.Paths[k], kMaxTreeBytes);
+        } catch (const KaveloError& err) {
+            read.Problems.push_back({read.Paths[k], err.Reason()});
+        }
+    }
+    return read;
+}
+
+std::variant<std::string, EntryRecord, FileOnDisk> WriteFolderTree(const FolderRead& scan,
+                                                                   ProgressSink* progress) {
+    uint64_t total = 0;
+    uint64_t done = 0;
+    for (size_t k = 0; k < scan.Sizes.size(); ++k)
+        if (scan.Contents.Entries[k].Kind != TreeKind::Link) total += scan.Sizes[k];
+    ContentsBuilder container;
+    const auto fileContents = [&](size_t k, const TreeBytes& put) {
+        ReadFileInPieces(scan.Paths[k], scan.Sizes[k], [&](const char* data, size_t n) {
+            put({data, n});
+            done += n;
+            if (progress && total > 0)
+                progress->ValueSet(
+                    static_cast<float>(static_cast<double>(done) / static_cast<double>(total)));
+        });
+    };
+    EncodeTreeInPieces(scan.Contents.RootName, scan.Contents.Entries, scan.Sizes, fileContents,
+                       [&](std::string_view bytes) { container.Append(bytes); });
+    return container.Finish();
+}
+
 DropResult DropFolders(SetupProject& project, const std::vector<std::string>& folders,
                        ProgressSink* progress) {
     DropResult result;
     std::map<std::string, std::string> byName;
-    std::vector<std::pair<std::string, Tree>> read;
-    for (size_t k = 0; k < folders.size(); ++k) {
-        const std::string& folder = folders[k];
-        ShareOf share(progress, k, folders.size());
-        FolderRead r = ReadFolderTree(folder, progress ? &share : nullptr);
+    std::vector<std::pair<std::string, FolderRead>> scanned;
+    for (const std::string& folder : folders) {
+        FolderRead r = ScanFolderTree(folder);
         const std::string name = TreeProjectName(r.Contents.RootName);
         const auto [it, fresh] = byName.emplace(name, folder);
         if (!fresh)
@@ -171,10 +188,10 @@ DropResult DropFolders(SetupProject& project, const std::vector<std::string>& fo
             result.Skipped.push_back(p.Path);
             result.Problems.push_back(std::move(p));
         }
-        read.emplace_back(name, std::move(r.Contents));
+        scanned.emplace_back(name, std::move(r));
     }
     int fresh = 0;
-    for (const auto& [name, tree] : read)
+    for (const auto& [name, scan] : scanned)
         if (project.FindFile(name) < 0) ++fresh;
     if (result.Problems.empty() && project.FileCount() + fresh > kMaxFiles)
         for (const std::string& folder : folders) {
@@ -183,13 +200,27 @@ DropResult DropFolders(SetupProject& project, const std::vector<std::string>& fo
                 {folder, "the setup already holds " + std::to_string(kMaxFiles) + " files"});
         }
     if (!result.Problems.empty()) return result;
-    for (auto& [name, tree] : read) {
-        std::string bytes = EncodeTree(std::move(tree));
-        if (const int32_t k = project.FindFile(name); k >= 0) {
-            project.Files[static_cast<size_t>(k)].Data = std::move(bytes);
+    // Each tree is written file by file; a file that cannot be read now
+    // refuses the whole drop, as a problem found by the scan does.
+    std::vector<std::variant<std::string, EntryRecord, FileOnDisk>> written;
+    for (size_t k = 0; k < scanned.size(); ++k) {
+        ShareOf share(progress, k, scanned.size());
+        try {
+            written.push_back(WriteFolderTree(scanned[k].second, progress ? &share : nullptr));
+        } catch (const KaveloError& e) {
+            const std::string path = e.Path().empty() ? folders[k] : e.Path();
+            result.Skipped.push_back(path);
+            result.Problems.push_back({path, e.Reason()});
+            return result;
+        }
+    }
+    for (size_t k = 0; k < scanned.size(); ++k) {
+        const std::string& name = scanned[k].first;
+        if (const int32_t at = project.FindFile(name); at >= 0) {
+            project.Files[static_cast<size_t>(at)].Data = std::move(written[k]);
             ++result.Replaced;
         } else {
-            project.AddFile({name, std::move(bytes)});
+            project.AddFile({name, std::move(written[k])});
             ++result.Added;
         }
     }

@@ -1,5 +1,6 @@
-// Folders entering the project as trees: a folder is read whole into one
-// Tree, and added under its TreeProjectName. Anything a tree cannot carry
+// Folders entering the project as trees: a folder is scanned, then written
+// as one tree container file by file, never held whole, and added under its
+// TreeProjectName. Anything a tree cannot carry
 // (devices, sockets, FIFOs, absolute or escaping links, unreadable files,
 // names the target cannot hold) refuses the folder, each path with its reason.
 #pragma once
@@ -11,18 +12,33 @@
 #include "package/TreeArchive.h"
 #include "project/FileIntake.h"
 
-// A folder read from disk: the tree, or the problems that refuse it.
+// A folder read from disk: the tree, or the problems that refuse it. A scan
+// leaves the files' contents on disk: Paths and Sizes (by entry) say where
+// they are and how long.
 struct FolderRead {
     Tree Contents;
     std::vector<DropProblem> Problems;
+    std::vector<std::string> Paths;
+    std::vector<uint64_t> Sizes;
 };
 
-// Reads every file, folder and link below folder (links are not followed).
-// progress, when given, is told the share of the files' bytes read.
-FolderRead ReadFolderTree(const std::string& folder, ProgressSink* progress = nullptr);
+// Finds every file, folder and link below folder (links are not followed),
+// each file checked to be readable but not read.
+FolderRead ScanFolderTree(const std::string& folder);
 
-// Adds each folder as a tree (raw container bytes, packed by the next save
-// with the project's codec); a tree of the same name is replaced in place.
+// ScanFolderTree, with every file's contents read into the tree.
+FolderRead ReadFolderTree(const std::string& folder);
+
+// The container of a scanned folder, its files read in pieces as they are
+// written, in bounded memory (a large tree goes to a scratch file). progress,
+// when given, is told the share of the files' bytes read. Throws KaveloError
+// naming the file that cannot be read or changed since the scan.
+std::variant<std::string, EntryRecord, FileOnDisk>
+WriteFolderTree(const FolderRead& scan, ProgressSink* progress = nullptr);
+
+// Adds each folder as a tree (container bytes, in memory or in a scratch
+// file, packed by the next save with the project's codec); a tree of the
+// same name is replaced in place.
 // When any folder has a problem, two folders would get the same name, or the
 // project is full, nothing is added and Problems says why. progress, when
 // given, is told the share read, each folder an equal part.

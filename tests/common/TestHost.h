@@ -50,6 +50,20 @@ class TempDir {
     std::filesystem::path path_;
 };
 
+// TMPDIR names folder until the object goes (scratch files go there).
+class TemporaryFolderVariable {
+  public:
+    explicit TemporaryFolderVariable(const std::string& folder)
+        : had_(std::getenv("TMPDIR") != nullptr), old_(had_ ? std::getenv("TMPDIR") : "") {
+        setenv("TMPDIR", folder.c_str(), 1);
+    }
+    ~TemporaryFolderVariable() { had_ ? setenv("TMPDIR", old_.c_str(), 1) : unsetenv("TMPDIR"); }
+
+  private:
+    bool had_;
+    std::string old_;
+};
+
 inline void WriteFile(const std::string& path, const std::string& bytes) {
     std::ofstream(path, std::ios::binary | std::ios::trunc)
         .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));

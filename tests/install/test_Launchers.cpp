@@ -10,6 +10,8 @@
 #include "install/DisplayText.h"
 #include "install/ReportFolders.h"
 #include "install/ScriptRefusals.h"
+#include "install/TreeIndex.h"
+#include "package/PackageReader.h"
 #include "package/StoredTree.h"
 #include "package/TreeArchive.h"
 
@@ -25,14 +27,18 @@ std::vector<RawEntry> IconEntries() {
     tree.RootName = "App";
     tree.Entries = {{TreeKind::Folder, "share", ""},
                     {TreeKind::File, "share/App.svg", "<svg/>"},
-                    {TreeKind::Link, "share/Link.svg", "App.svg"}};
+                    {TreeKind::Link, "share/Link.svg", "App.svg"},
+                    {TreeKind::File, "share/tiny.png", Png(8)}};
     // A tree holding the names an installation keeps for its own files.
     Tree own;
     own.RootName = "Own";
     own.Entries = {{TreeKind::Folder, "lib", ""},
                    {TreeKind::File, "lib/.kavelo-journal", "x"},
                    {TreeKind::File, "uninstall", "y"}};
+    std::string wide = Png(100);
+    wide[18] = 1; // 356 pixels wide, 100 high
     return {{"logo.png", Png(100)},
+            {"wide.png", wide},
             {"app.tree", EncodeTree(tree)},
             {"own.tree", EncodeTree(own)},
             {"notes.txt", "n"}};
@@ -128,6 +134,8 @@ TEST(ScriptRefusals, CheckTellsWhatTheFirstPassRefusesInItsWords) {
         {"Link App.tree/bin/app,1,,,S 1", "App.tree/bin/app: the tree holds no such file"},
         {"Link app.tree/share,1,,,S 1", "app.tree/share: the tree holds no such file"},
         {"Link gone.tree/bin/app,1,,,S 1", "the setup carries no file \"gone.tree/bin/app\""},
+        {"Copy d.sh,1,,d.sh,S 1,wide.png", "wide.png: is neither an SVG file nor a square PNG"},
+        {"Copy d.sh,1,,d.sh,S 1,app.tree/share/tiny.png", "tiny.png: is neither an SVG file"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.line);
@@ -145,8 +153,12 @@ TEST(ScriptRefusals, CheckTellsWhatTheFirstPassRefusesInItsWords) {
         const SetupContents setup{
             [&](const std::string& name) { return m.Setup().FindUserFile(name) != nullptr; },
             [&](const std::string& name) -> const Tree& {
-                return trees[name] = ReadStoredTreeNames(
-                           StoredInSource(m.Setup().File, *m.Setup().FindUserFile(name)));
+                return trees[name] =
+                           ReadTreeIndex(m.Setup().File, *m.Setup().FindUserFile(name)).Entries;
+            },
+            [&](const std::string& name) {
+                return ReadEntryContents(m.Setup().File, *m.Setup().FindUserFile(name))
+                    .substr(0, kIconHeadSize);
             }};
         const std::vector<ScriptProblem> told =
             RefusedScriptLines(m.Setup().Script, "", m.Folders(), setup);

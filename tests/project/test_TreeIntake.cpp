@@ -12,6 +12,8 @@
 #include <filesystem>
 
 #include "TestHost.h"
+#include "common/Errors.h"
+#include "project/ContentsBuilder.h"
 
 namespace fs = std::filesystem;
 
@@ -116,6 +118,33 @@ TEST(TreeIntake, DropAddsOneFileAndReplacesItAgain) {
     EXPECT_EQ(r.Replaced, 1);
     ASSERT_EQ(project.FileCount(), 1);
     EXPECT_EQ(Find(DecodeTree(project.Files[0].Raw()), "lib/libQt6Core.so.6.4"), nullptr);
+}
+
+// A folder is written into its tree file by file: a large one into a
+// scratch file, the same bytes as the tree read whole; a file that changed
+// since the scan refuses it, naming the file.
+TEST(TreeIntake, ALargeFolderIsWrittenFileByFileIntoAScratchFile) {
+    TempDir dir;
+    const TemporaryFolderVariable tmp(dir.Path());
+    const std::string root = MakeApp(dir);
+    std::string big(ContentsBuilder::kHeldInMemory, '\0');
+    for (size_t i = 0; i < big.size(); ++i)
+        big[i] = static_cast<char>(i % 253);
+    WriteFile(root + "/lib/big.bin", big);
+    const FolderRead scan = ScanFolderTree(root);
+    ASSERT_TRUE(scan.Problems.empty());
+    const auto written = WriteFolderTree(scan);
+    ASSERT_TRUE(std::holds_alternative<FileOnDisk>(written));
+    EXPECT_EQ(ReadFile(std::get<FileOnDisk>(written).Path),
+              EncodeTree(ReadFolderTree(root).Contents));
+
+    WriteFile(root + "/lib/big.bin", big + "more");
+    try {
+        WriteFolderTree(scan);
+        ADD_FAILURE() << "written";
+    } catch (const KaveloError& e) {
+        EXPECT_EQ(e.Path(), root + "/lib/big.bin");
+    }
 }
 
 TEST(TreeIntake, RefusedDropChangesNothing) {

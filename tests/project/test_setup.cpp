@@ -19,11 +19,13 @@
 #include "PackageBuilder.h"
 #include "TestHost.h"
 #include "common/Errors.h"
+#include "common/WholeFile.h"
 #include "package/BinaryFile.h"
 #include "package/PackageChecksums.h"
 #include "package/PackageReader.h"
 #include "package/PackageWriter.h"
 #include "project/AppPaths.h"
+#include "project/ContentsBuilder.h"
 #include "project/FileIntake.h"
 #include "project/ProjectTrees.h"
 #include "project/SaveSetup.h"
@@ -243,6 +245,37 @@ TEST_F(SetupTest, ATreeIsReadInPiecesWhereItLiesInTheSetup) {
             EXPECT_THROW(ReadProjectTreeNames(gProject.Source, file), DamagedInput);
         }
     }
+}
+
+// A codec change unpacks a large file in pieces into a scratch file, not
+// into memory; the save packs it from there with the new codec, and the
+// scratch file is gone once the project no longer needs it.
+TEST_F(SetupTest, ACodecChangeUnpacksALargeFileToAScratchFileThatGoes) {
+    const TemporaryFolderVariable tmp(dir.Path()); // scratch files go there
+    std::string big;
+    for (int i = 0; big.size() <= ContentsBuilder::kHeldInMemory; ++i)
+        big += "line " + std::to_string(i % 1000) + " of a large text\r\n";
+    NewProject(false);
+    gProject.ProjectPath = dir / "c.exe";
+    ASSERT_TRUE(AddFile("big.txt", big));
+    ASSERT_TRUE(AddFile("small.txt", "small text, small text, small text"));
+    ASSERT_TRUE(SaveSetup());
+    ASSERT_TRUE(Open(dir / "c.exe"));
+
+    gProject.ChangeCodec(EntryCodec::Zstd);
+    ASSERT_TRUE(gProject.Files[0].OnDisk());
+    const std::weak_ptr<const ScratchFile> scratch = gProject.Files[0].Disk().Scratch;
+    ASSERT_FALSE(scratch.expired());
+    EXPECT_EQ(ReadWholeFile(gProject.Files[0].Disk().Path), big);
+    EXPECT_FALSE(gProject.Files[1].OnDisk()); // small: held in memory
+    ASSERT_TRUE(SaveSetup());
+    EXPECT_TRUE(scratch.expired());
+    ASSERT_TRUE(Open(dir / "c.exe"));
+    EXPECT_TRUE(gProject.Files[0].Record().Zstd());
+    EXPECT_EQ(ExtractEntry(gProject.LoadedRecord(gProject.Files[0])), big);
+    // Nothing of the scratch file stays in the temporary folder.
+    for (const auto& e : std::filesystem::directory_iterator(dir.Path()))
+        EXPECT_FALSE(e.path().filename().string().starts_with("kavelo-")) << e.path();
 }
 
 TEST_F(SetupTest, FileThatDoesNotShrinkIsStoredRaw) {
