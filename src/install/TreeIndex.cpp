@@ -2,7 +2,7 @@
 
 #include "common/AsciiCase.h"
 #include "common/Errors.h"
-#include "package/PackageReader.h"
+#include "package/StoredTree.h"
 #include "package/TreeReader.h"
 
 namespace {
@@ -34,19 +34,7 @@ bool KeptInTreeIndex(const TreeEntry& entry) {
 
 void ReadTreeEntry(const ByteSource& source, const DirectoryEntry& entry,
                    TreeReader::Events& events) {
-    try {
-        TreeReader reader(entry.Size, events);
-        uint64_t read = 0;
-        ExtractEntryInPieces(source, entry, [&](const char* data, size_t count) {
-            if (count > entry.Size - read)
-                throw DamagedInput("unpacks to more than " + std::to_string(entry.Size) + " bytes");
-            read += count;
-            reader.Add(data, count);
-        });
-        reader.Finish();
-    } catch (const DamagedInput& e) {
-        throw DamagedInput("the tree " + entry.Name + " is damaged: " + e.Reason(), e.Path());
-    }
+    ReadStoredTree(StoredInSource(source, entry), events);
 }
 
 TreeIndex ReadTreeIndex(const ByteSource& source, const DirectoryEntry& entry) {
