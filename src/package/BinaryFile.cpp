@@ -135,6 +135,16 @@ void BinaryFile::Flush() {
     if (::fsync(fd_.Get()) != 0 && errno != EINVAL) ThrowError();
 }
 
+void BinaryFile::StartWriteback(int64_t offset, int64_t length) const {
+#if defined(__linux__)
+    if (fd_.IsOpen() && length > 0)
+        (void)::sync_file_range(fd_.Get(), offset, length, SYNC_FILE_RANGE_WRITE);
+#else
+    (void)offset;
+    (void)length;
+#endif
+}
+
 void BinaryFile::Close() {
     if (!fd_.IsOpen()) return;
     writable_ = false;

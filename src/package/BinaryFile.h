@@ -51,6 +51,10 @@ class BinaryFile : public ByteSource {
     void Resize(int64_t length);
     // Pushes written data to the disk (fsync).
     void Flush();
+    // Starts writing [offset, offset + length) to the disk without waiting
+    // for it, so that a Flush at the end has less left to wait for. Only a
+    // hint: it never fails.
+    void StartWriteback(int64_t offset, int64_t length) const;
     // Closes the handle; safe to call twice. Errors on close are thrown.
     void Close();
 

@@ -109,6 +109,9 @@ class PackageWrite {
     int64_t CopyStored(const PackageItem::Packed& packed, const std::string& name, Sized& sized,
                        int64_t writeAt);
     void StartPipeline();
+    // Has the disk start on what was written before end, every few tens of
+    // megabytes, so that the save's final flush waits for little.
+    void StartWriteback(int64_t end);
     int64_t WritePipelined(size_t job, Sized& sized, int64_t writeAt, uint8_t& flags);
     void WriteHeadAndTrailer(const std::vector<DirectoryEntry>& newEntries, ChecksumBlock checksums,
                              int64_t dataTotal, int64_t writeAt);
@@ -131,6 +134,7 @@ class PackageWrite {
     std::vector<std::unique_ptr<ByteSource>> jobSources_;
     std::vector<std::optional<size_t>> jobOf_;
     std::unique_ptr<CompressionPipeline> pipeline_;
+    int64_t writebackFrom_ = -1;
 };
 
 // Sizes, from the last item to the first; an unreadable item ends the call
@@ -344,11 +348,20 @@ void PackageWrite::StartPipeline() {
         std::move(jobs), options_.Codec, options_.RawThresholdPercent, options_.Workers);
 }
 
+void PackageWrite::StartWriteback(int64_t end) {
+    constexpr int64_t kWritebackEvery = int64_t{32} << 20;
+    if (end < writebackFrom_) writebackFrom_ = end; // the item started again raw
+    if (end - writebackFrom_ < kWritebackEvery) return;
+    target_.StartWriteback(writebackFrom_, end - writebackFrom_);
+    writebackFrom_ = end;
+}
+
 // Writes the pieces the pipeline makes of an item, in order; a restart
 // (the stream did not pay) writes the raw contents from the item's start.
 int64_t PackageWrite::WritePipelined(size_t job, Sized& sized, int64_t writeAt, uint8_t& flags) {
     Sha256 hash;
     int64_t written = 0;
+    if (writebackFrom_ < 0) writebackFrom_ = writeAt;
     CompressionPipeline::Piece piece;
     while (pipeline_->Next(job, piece, flags)) {
         if (piece.Restart) {
@@ -358,6 +371,7 @@ int64_t PackageWrite::WritePipelined(size_t job, Sized& sized, int64_t writeAt, 
         target_.WriteAt(writeAt + written, piece.Bytes);
         hash.Update(piece.Bytes);
         written += static_cast<int64_t>(piece.Bytes.size());
+        StartWriteback(writeAt + written);
         if (options_.Packing) options_.Packing(sized.item->Name, piece.Taken);
     }
     sized.digest = hash.Finish();
