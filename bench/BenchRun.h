@@ -83,15 +83,20 @@ inline std::string BenchTempFolder(const std::string& prefix) {
 // Installing setup into fresh folders (--unattended --dir) against
 // tar --zstd -xf of tarball into fresh folders, in turn, from a warm cache:
 // the wall times, their ratio and the installation's peak memory as the
-// state's counters; the iteration time is the installation's.
+// state's counters; the iteration time is the installation's. The folders
+// of every round stay until the last: ext4 skips the inodes of files
+// deleted in the last minute when it places new ones, slowly, so removing
+// the last round's thousands of files just before a run would time that
+// instead, for whichever of the two it happened to hit.
 inline void InstallVsTarZstd(benchmark::State& state, const std::string& setup,
                              const std::string& tarball, const std::string& work,
                              const std::string& home) {
-    const std::string installed = work + "/installed", unpacked = work + "/unpacked";
     std::vector<double> install, tar, ratio, peak;
+    int round = 0;
     for (auto _ : state) {
-        std::filesystem::remove_all(installed);
-        std::filesystem::remove_all(unpacked);
+        const std::string number = std::to_string(++round);
+        const std::string installed = work + "/installed" + number;
+        const std::string unpacked = work + "/unpacked" + number;
         std::filesystem::create_directories(unpacked);
         const RunFigures a =
             RunMeasured({setup, "--unattended", "--dir", installed, "--no-launch"}, home);
@@ -108,8 +113,10 @@ inline void InstallVsTarZstd(benchmark::State& state, const std::string& setup,
     state.counters["install_per_tar"] = Median(ratio);
     state.counters["install_peak_MB"] = *std::max_element(peak.begin(), peak.end());
     state.counters["bench_rss_MB"] = ResidentMb();
-    std::filesystem::remove_all(installed);
-    std::filesystem::remove_all(unpacked);
+    for (int k = 1; k <= round; ++k) {
+        std::filesystem::remove_all(work + "/installed" + std::to_string(k));
+        std::filesystem::remove_all(work + "/unpacked" + std::to_string(k));
+    }
 }
 
 // Runs the benchmarks the command line selects, then removes folder (the

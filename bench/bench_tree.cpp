@@ -140,6 +140,7 @@ void BM_TreeInstallVsTar(benchmark::State& state) {
     const std::string d = Dir();
     const std::string kavelo = KAVELO_PATH;
     std::ofstream(d + "/script.txt", std::ios::binary) << "[Install]\r\nCopy app.tree,1,,\r\n";
+    fs::remove(d + "/i.run"); // the other codec's, which kavelo new would not replace
     if (Shell(NewSetup(state, d + "/i.run") + " && '" + kavelo + "' add '" + d + "/i.run' '" + d +
               "/App' && '" + kavelo + "' script '" + d + "/i.run' --set '" + d +
               "/script.txt' && tar --zstd -cf '" + d + "/app.tar.zst' -C '" + d + "' App") < 0)

@@ -45,9 +45,18 @@ void SetupProject::ChangeCodec(EntryCodec codec) {
             f.Record().Zstd() == (codec == EntryCodec::Zstd))
             continue;
         // Decoded in pieces: a large file goes to a scratch file, not memory.
-        ContentsBuilder contents;
-        ReadProjectFile(Source, f, [&](const char* data, size_t n) { contents.Append({data, n}); });
-        f.Data = contents.Finish();
+        // One that cannot be read now keeps its stored bytes, which stay
+        // valid with their codec; a save then tells what is wrong with the
+        // setup it was read from.
+        try {
+            ContentsBuilder contents;
+            ReadProjectFile(Source, f, [&](const char* data, size_t n) {
+                contents.Append({data, n});
+            });
+            f.Data = contents.Finish();
+        } catch (const KaveloError&) {
+            continue;
+        }
     }
 }
 

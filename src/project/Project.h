@@ -99,8 +99,11 @@ struct SetupProject {
     // The seven setup lines joined with CR LF, no line break after the last,
     // and the codec's line when it is not Huffman.
     std::string JoinedSetupLines() const;
-    // Sets the codec; packed files stored with the other codec are unpacked,
-    // so that the next save packs them with this one.
+    // Sets the codec; packed files stored with the other codec are unpacked
+    // (a large one into a scratch file), so that the next save packs them
+    // with this one. Never throws: a file that cannot be unpacked now (the
+    // setup changed since it was read, no room for a scratch file) stays
+    // packed with its codec, which every reader reads.
     void ChangeCodec(EntryCodec codec);
     // The record of file with its stored bytes in memory, read from Source
     // when they lie there. Throws KaveloError when Source has changed since,

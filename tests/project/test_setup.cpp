@@ -276,6 +276,13 @@ TEST_F(SetupTest, ACodecChangeUnpacksALargeFileToAScratchFileThatGoes) {
     // Nothing of the scratch file stays in the temporary folder.
     for (const auto& e : std::filesystem::directory_iterator(dir.Path()))
         EXPECT_FALSE(e.path().filename().string().starts_with("kavelo-")) << e.path();
+
+    // A setup changed since it was read leaves the file packed as it was.
+    const timespec later[2] = {{0, UTIME_OMIT}, {12345, 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, (dir / "c.exe").c_str(), later, 0), 0);
+    gProject.ChangeCodec(EntryCodec::Huffman);
+    EXPECT_TRUE(gProject.Files[0].InSetupFile());
+    EXPECT_FALSE(SaveSetup());
 }
 
 TEST_F(SetupTest, FileThatDoesNotShrinkIsStoredRaw) {
