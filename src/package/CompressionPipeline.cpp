@@ -37,13 +37,13 @@ struct CompressionPipeline::Plan {
 
 CompressionPipeline::CompressionPipeline(std::vector<Job> jobs, EntryCodec codec,
                                          int32_t thresholdPercent, int workers)
-    : jobs_(std::move(jobs)), codec_(codec), threshold_(thresholdPercent), out_(jobs_.size()),
-      plans_(codec == EntryCodec::Huffman ? jobs_.size() : 0) {
+    : jobs_(std::move(jobs)), codec_(codec), threshold_(thresholdPercent),
+      workerCount_(std::max(1, std::min<int>(workers, static_cast<int>(jobs_.size())))),
+      out_(jobs_.size()), plans_(codec == EntryCodec::Huffman ? jobs_.size() : 0) {
     for (auto& plan : plans_)
         plan = std::make_unique<Plan>();
-    const int count = std::max(1, std::min<int>(workers, static_cast<int>(jobs_.size())));
     if (jobs_.empty()) return;
-    for (int i = 0; i < count; ++i)
+    for (int i = 0; i < workerCount_; ++i)
         workers_.emplace_back([this] { Work(); });
 }
 
@@ -223,7 +223,9 @@ uint8_t CompressionPipeline::CompressZstd(size_t k) {
     const Job& job = jobs_[k];
     const double limit = static_cast<double>(job.Size) * threshold_ / 100.0;
     ZstdFrameWriter writer;
-    writer.Begin(static_cast<unsigned long long>(job.Size));
+    // A lone compressor (a save of one item, a tree) may use the level's
+    // whole tables and still stay within the save's memory.
+    writer.Begin(static_cast<unsigned long long>(job.Size), workerCount_ > 1);
     std::string buffer;
     uint64_t made = 0;
     for (int64_t at = 0; at < job.Size; at += kPiece) {

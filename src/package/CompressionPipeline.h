@@ -88,6 +88,7 @@ class CompressionPipeline {
     const std::vector<Job> jobs_;
     const EntryCodec codec_;
     const int32_t threshold_;
+    const int workerCount_;
     std::vector<Output> out_;
     std::vector<std::unique_ptr<Plan>> plans_;
     std::mutex mutex_;

@@ -21,16 +21,16 @@ size_t Checked(size_t result) {
 }
 
 // size: the input's length, which sizes the level's tables.
-void SetParameters(ZSTD_CCtx* cctx, unsigned long long size) {
+void SetParameters(ZSTD_CCtx* cctx, unsigned long long size, bool boundTables = true) {
     if (!cctx) throw std::bad_alloc();
     Checked(ZSTD_CCtx_setParameter(cctx, ZSTD_c_compressionLevel, kZstdLevel));
     Checked(ZSTD_CCtx_setParameter(cctx, ZSTD_c_windowLog, kZstdWindowLog));
     // Only tables larger than the caps are changed, so a small input is
     // compressed exactly as the level alone would.
     const ZSTD_compressionParameters level = ZSTD_getCParams(kZstdLevel, size, 0);
-    if (level.chainLog > static_cast<unsigned>(kZstdChainLogMax))
+    if (boundTables && level.chainLog > static_cast<unsigned>(kZstdChainLogMax))
         Checked(ZSTD_CCtx_setParameter(cctx, ZSTD_c_chainLog, kZstdChainLogMax));
-    if (level.hashLog > static_cast<unsigned>(kZstdHashLogMax))
+    if (boundTables && level.hashLog > static_cast<unsigned>(kZstdHashLogMax))
         Checked(ZSTD_CCtx_setParameter(cctx, ZSTD_c_hashLog, kZstdHashLogMax));
     Checked(ZSTD_CCtx_setParameter(cctx, ZSTD_c_checksumFlag, 1));
     Checked(ZSTD_CCtx_setParameter(cctx, ZSTD_c_contentSizeFlag, 1));
@@ -50,9 +50,9 @@ std::string CompressZstd(std::string_view input) {
 ZstdFrameWriter::ZstdFrameWriter() : context_(std::make_unique<Context>()) {}
 ZstdFrameWriter::~ZstdFrameWriter() = default;
 
-void ZstdFrameWriter::Begin(unsigned long long size) {
+void ZstdFrameWriter::Begin(unsigned long long size, bool boundTables) {
     Checked(ZSTD_CCtx_reset(context_->cctx, ZSTD_reset_session_and_parameters));
-    SetParameters(context_->cctx, size);
+    SetParameters(context_->cctx, size, boundTables);
     Checked(ZSTD_CCtx_setPledgedSrcSize(context_->cctx, size));
 }
 

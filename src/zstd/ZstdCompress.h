@@ -20,7 +20,9 @@ class ZstdFrameWriter {
     ZstdFrameWriter(const ZstdFrameWriter&) = delete;
     ZstdFrameWriter& operator=(const ZstdFrameWriter&) = delete;
 
-    void Begin(unsigned long long size);
+    // boundTables caps the compressor's search tables (see
+    // ZstdParameters.h), for when two compressors run at once.
+    void Begin(unsigned long long size, bool boundTables = true);
     void Add(std::string_view piece, std::string& out);
     void Finish(std::string& out);
 

@@ -12,8 +12,9 @@ inline constexpr int kZstdLevel = 19;
 // frames that ask for more.
 inline constexpr int kZstdWindowLog = 23;
 // Level 19 searches a large input with a 64 MB chain table and a 16 MB hash
-// table, about 100 MB per compressor; capped at 16 MB and 8 MB, a save with
-// two workers stays within 128 MB, for about 1 % more bytes on files of
-// 8 MB and more (smaller inputs get smaller tables anyway, unchanged).
+// table, about 100 MB per compressor; capped at 16 MB and 8 MB when two
+// compressors run at once, a save with two workers stays within 128 MB, for
+// about 1 % more bytes on files of 8 MB and more (smaller inputs get smaller
+// tables anyway, unchanged). A lone compressor keeps the level's tables.
 inline constexpr int kZstdChainLogMax = 22;
 inline constexpr int kZstdHashLogMax = 21;
