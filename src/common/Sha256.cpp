@@ -127,6 +127,8 @@ void Sha256::Blocks(const uint8_t* data, size_t count) {
 }
 
 void Sha256::Update(std::string_view bytes) {
+    // An empty view may carry no pointer at all, which memcpy must not see.
+    if (bytes.empty()) return;
     const auto* p = reinterpret_cast<const uint8_t*>(bytes.data());
     size_t n = bytes.size();
     length_ += n;
