@@ -71,12 +71,7 @@ std::string AtomicFile::OpenPath() const {
 }
 
 void AtomicFile::Write(std::string_view bytes) {
-    while (!bytes.empty()) {
-        const ssize_t n = ::write(fd_.Get(), bytes.data(), bytes.size());
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) throw IoError(errno, target_, "cannot write");
-        bytes.remove_prefix(static_cast<size_t>(n));
-    }
+    WriteAll(fd_.Get(), bytes, target_, "cannot write");
 }
 
 // Links the unnamed file into the folder under a temporary name, just before

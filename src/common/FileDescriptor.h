@@ -2,6 +2,8 @@
 // when moved. Every class that keeps a descriptor open keeps it in one.
 #pragma once
 
+#include <string>
+#include <string_view>
 #include <utility>
 
 class FileDescriptor {
@@ -30,3 +32,8 @@ class FileDescriptor {
   private:
     int fd_ = -1;
 };
+
+// Writes every byte to fd, again after an interruption. A failure throws
+// IoError naming path and, when given, what was being done.
+void WriteAll(int fd, std::string_view bytes, const std::string& path,
+              const std::string& doing = {});

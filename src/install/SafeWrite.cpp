@@ -160,17 +160,6 @@ FileHandle CreateFileIn(const FolderHandle& folder, const std::string& temp,
     return file;
 }
 
-void WriteAll(int fd, std::string_view contents, const std::string& shown) {
-    while (!contents.empty()) {
-        const ssize_t n = ::write(fd, contents.data(), contents.size());
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            throw IoError(errno, shown);
-        }
-        contents.remove_prefix(static_cast<size_t>(n));
-    }
-}
-
 void FinishFile(const FolderHandle& folder, const std::string& temp, FileHandle& file,
                 std::optional<mode_t> mode, const std::string& shown) {
     const int moded = !mode || ::fchmod(file.Get(), *mode) == 0 ? 0 : errno;

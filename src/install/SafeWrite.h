@@ -109,9 +109,6 @@ std::optional<struct stat> StatIn(const FolderHandle& folder, const std::string&
 FileHandle CreateFileIn(const FolderHandle& folder, const std::string& temp,
                         const std::string& shown, mode_t mode = 0600);
 
-// Writes every byte to fd; throws IoError naming shown.
-void WriteAll(int fd, std::string_view contents, const std::string& shown);
-
 // Gives the file its mode (none: it keeps the one it has) and closes it; on
 // failure removes temp from folder and throws IoError.
 void FinishFile(const FolderHandle& folder, const std::string& temp, FileHandle& file,

@@ -30,11 +30,6 @@ ScratchFile::~ScratchFile() {
 }
 
 void ScratchFile::Append(std::string_view bytes) {
-    while (!bytes.empty()) {
-        const ssize_t n = ::write(fd_.Get(), bytes.data(), bytes.size());
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) throw IoError(errno, path_, "cannot write a scratch file");
-        bytes.remove_prefix(static_cast<size_t>(n));
-        size_ += static_cast<uint64_t>(n);
-    }
+    WriteAll(fd_.Get(), bytes, path_, "cannot write a scratch file");
+    size_ += bytes.size();
 }
