@@ -163,6 +163,7 @@ int Simulate(const Invocation& call, Simulation& result) {
             tree.RootName = ReadProjectTree(project.Source, fileNamed(name), icons).RootName;
             return trees[name] = std::move(tree);
         },
+        [](const std::string&, const TreeEntry& entry) { return entry.Data; },
         [&](const std::string& name) {
             ProjectFileBytes bytes(project.Source, fileNamed(name));
             return DecodePrefix(bytes.Stored(), kIconHeadSize);

@@ -82,7 +82,12 @@ class Planner {
     void Shortcuts(const SelectedCommand& s, const std::string& program);
     void CommandLink(const std::string& program);
     void DeleteCommandLink(const std::string& program);
+    struct IconFile;
     void NoteIcon(const std::string& path, const std::string& bytes);
+    void NoteTreeIcon(const std::string& path, const std::shared_ptr<const TreeIndex>& tree,
+                      const DirectoryEntry& source, size_t k);
+    const std::string& IconBytes(const IconFile& icon);
+    const std::string& TreeFile(const TreeIndex& tree, const DirectoryEntry& source, size_t k);
     std::string LauncherIcon(const std::string& name, const std::string& program);
     std::string NamedIcon(const std::string& name, const std::string& icon);
     std::string IconStep(const std::string& source, const std::string& bytes,
@@ -118,10 +123,19 @@ class Planner {
     std::map<std::string, const ManifestFile*> previous_; // by absolute path
     std::set<std::string> written_; // files that will belong to the installation
     std::set<std::string> deleted_;
-    // PNG and SVG files this installation writes, by path: a launcher whose
-    // target has the same stem shows it.
-    std::map<std::string, const std::string*> icons_;
+    // A PNG or SVG file this installation writes: its bytes, or the tree
+    // file that holds them, read when a launcher shows it.
+    struct IconFile {
+        const std::string* Bytes = nullptr;
+        std::shared_ptr<const TreeIndex> Tree;
+        const DirectoryEntry* Source = nullptr;
+        size_t Entry = 0;
+    };
+    // By path: a launcher whose target has the same stem shows it.
+    std::map<std::string, IconFile> icons_;
     std::vector<std::unique_ptr<std::string>> iconBytes_;
+    // Files of version 2 trees read while planning (icons), by tree and entry.
+    std::map<std::pair<const DirectoryEntry*, size_t>, std::string> treeFiles_;
     std::map<std::string, std::shared_ptr<const TreeIndex>> trees_; // read, by project name
     std::map<std::pair<int, std::string>, WalkedFolder> walked_;
     std::map<dev_t, std::pair<std::string, uint64_t>> space_; // folder and bytes needed
@@ -341,7 +355,24 @@ void Planner::DeleteCommandLink(const std::string& program) {
 }
 
 void Planner::NoteIcon(const std::string& path, const std::string& bytes) {
-    if (path.ends_with(".png") || path.ends_with(".svg")) icons_[path] = &bytes;
+    if (path.ends_with(".png") || path.ends_with(".svg")) icons_[path] = {&bytes, {}, nullptr, 0};
+}
+
+void Planner::NoteTreeIcon(const std::string& path, const std::shared_ptr<const TreeIndex>& tree,
+                           const DirectoryEntry& source, size_t k) {
+    if (path.ends_with(".png") || path.ends_with(".svg"))
+        icons_[path] = {nullptr, tree, &source, k};
+}
+
+const std::string& Planner::IconBytes(const IconFile& icon) {
+    return icon.Bytes ? *icon.Bytes : TreeFile(*icon.Tree, *icon.Source, icon.Entry);
+}
+
+const std::string& Planner::TreeFile(const TreeIndex& tree, const DirectoryEntry& source,
+                                     size_t k) {
+    const auto [at, fresh] = treeFiles_.try_emplace({&source, k});
+    if (fresh) at->second = ReadTreeFile(request_.Setup->File, source, tree, k);
+    return at->second;
 }
 
 // The icon a launcher of program gets: a PNG or SVG beside it with its stem,
@@ -355,8 +386,9 @@ std::string Planner::LauncherIcon(const std::string& name, const std::string& pr
     for (const char* ext : {".svg", ".png"}) {
         const auto icon = icons_.find(stem + ext);
         if (icon == icons_.end()) continue;
-        const std::string theme = IconThemePath(name, icon->first, *icon->second);
-        if (!theme.empty()) return IconStep(icon->first, *icon->second, theme);
+        const std::string& bytes = IconBytes(icon->second);
+        const std::string theme = IconThemePath(name, icon->first, bytes);
+        if (!theme.empty()) return IconStep(icon->first, bytes, theme);
     }
     return "application-x-executable";
 }
@@ -371,10 +403,12 @@ std::string Planner::NamedIcon(const std::string& name, const std::string& icon)
     const std::string* bytes = nullptr;
     if (reference) {
         const std::shared_ptr<const TreeIndex> tree = TreeOf(project, *source);
-        for (const TreeEntry& e : tree->Entries.Entries)
-            if (e.Name == reference->Inside &&
-                (e.Kind == TreeKind::File || e.Kind == TreeKind::Program))
-                bytes = &e.Data;
+        const auto& entries = tree->Entries.Entries;
+        for (size_t k = 0; k < entries.size() && !bytes; ++k)
+            if (entries[k].Name == reference->Inside &&
+                (entries[k].Kind == TreeKind::File || entries[k].Kind == TreeKind::Program)) {
+                bytes = &TreeFile(*tree, *source, k);
+            }
         if (!bytes) throw InvalidRequest("the tree holds no such file", icon);
     } else {
         iconBytes_.push_back(
@@ -542,7 +576,7 @@ void Planner::CopyTree(const SelectedCommand& s, const DirectoryEntry& source) {
             step.Entry = &e;
             step.Source = &source;
             if (e.Kind == TreeKind::Link) step.Contents = e.Data;
-            if (e.Kind != TreeKind::Link) NoteIcon(path, e.Data);
+            if (e.Kind != TreeKind::Link) NoteTreeIcon(path, index, source, k);
             step.Size = size;
             step.Version = c.Version;
             step.Text = Verb(e.Kind == TreeKind::Link ? "Link" : "Copy") + Shown(e.Name) + " -> " +
@@ -658,6 +692,12 @@ void Planner::Command(const SelectedCommand& s) {
             },
             [this](const std::string& name) -> const Tree& {
                 return TreeOf(name, *request_.Setup->FindUserFile(name))->Entries;
+            },
+            [this](const std::string& name, const TreeEntry& entry) -> std::string {
+                const DirectoryEntry& source = *request_.Setup->FindUserFile(name);
+                const std::shared_ptr<const TreeIndex> tree = TreeOf(name, source);
+                const size_t k = static_cast<size_t>(&entry - tree->Entries.Entries.data());
+                return TreeFile(*tree, source, k).substr(0, kIconHeadSize);
             },
             [this](const std::string& name) {
                 return DecodePrefix(

@@ -51,7 +51,8 @@ void CheckIcon(const std::string& icon, const SetupContents& setup) {
         tree ? Held(setup.TreeOf(tree->Tree), tree->Inside, {TreeKind::File, TreeKind::Program})
              : nullptr;
     if (tree && !inTree) throw InvalidRequest("the tree holds no such file", icon);
-    if (IconThemePath("icon", lower, inTree ? inTree->Data : setup.Head(lower)).empty())
+    const std::string head = inTree ? setup.TreeHead(tree->Tree, *inTree) : setup.Head(lower);
+    if (IconThemePath("icon", lower, head).empty())
         throw InvalidRequest("is neither an SVG file nor a square PNG of 16 to 1024 pixels", icon);
 }
 

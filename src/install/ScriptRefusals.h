@@ -31,13 +31,14 @@ inline constexpr size_t kIconHeadSize = 64;
 
 // What the checks ask of the setup, by lower-case name: whether it carries
 // a file, the first kIconHeadSize bytes of one (an icon; fewer when it is
-// shorter), and what a tree it carries holds (its entries' kinds and names,
-// its links' targets, and at least the first kIconHeadSize bytes of its PNG
-// and SVG files, which may be icons). Head and TreeOf are asked only for a
-// name Has found, and may throw DamagedInput.
+// shorter), what a tree it carries holds (its entries' kinds and names, its
+// links' targets), and the first kIconHeadSize bytes of a file entry of one
+// of TreeOf's trees. Head, TreeOf and TreeHead are asked only for a name Has
+// found, and may throw DamagedInput.
 struct SetupContents {
     std::function<bool(const std::string&)> Has;
     std::function<const Tree&(const std::string&)> TreeOf;
+    std::function<std::string(const std::string&, const TreeEntry&)> TreeHead;
     std::function<std::string(const std::string&)> Head;
 };
 

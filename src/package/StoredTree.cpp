@@ -6,30 +6,40 @@
 
 TreeSummary ReadTreeSummary(const StoredContents& stored) {
     // The header and the longest folder name a header can announce.
-    const size_t most = kTreeHeadSize + std::numeric_limits<uint16_t>::max();
+    const size_t most = kTreeMostHeadSize + std::numeric_limits<uint16_t>::max();
     const std::string prefix = DecodePrefix(stored, most);
     if (prefix.size() < kTreeHeadSize)
         throw DamagedInput(TreeCutShort("the header", kTreeHeadSize, prefix.size()));
-    const std::string_view head(prefix.data(), kTreeHeadSize);
+    const size_t headSize = TreeHeadSize(prefix);
+    if (prefix.size() < headSize)
+        throw DamagedInput(TreeCutShort("the header", headSize, prefix.size()));
+    const std::string_view head(prefix.data(), headSize);
     const uint16_t rootLength = CheckTreeHead(head);
-    const size_t left = prefix.size() - kTreeHeadSize;
+    const size_t left = prefix.size() - headSize;
     if (rootLength > left) throw DamagedInput(TreeCutShort("the folder's name", rootLength, left));
     const uint64_t after =
-        stored.Size >= kTreeHeadSize + rootLength ? stored.Size - kTreeHeadSize - rootLength : 0;
-    return ReadTreeHeader(head, std::string_view(prefix).substr(kTreeHeadSize, rootLength), after);
+        stored.Size >= headSize + rootLength ? stored.Size - headSize - rootLength : 0;
+    return ReadTreeHeader(head, std::string_view(prefix).substr(headSize, rootLength), after);
 }
 
-TreeSummary ReadStoredTree(const StoredContents& stored, TreeReader::Events& events) {
+namespace {
+
+// Reads the tree as the entry is decoded, up to limit bytes of it.
+TreeSummary ReadDecoded(const StoredContents& stored, TreeReader::Events& events,
+                        TreeReader::Reading reading, uint64_t limit) {
     try {
-        TreeReader reader(stored.Size, events);
+        TreeReader reader(stored.Size, events, reading);
         uint64_t read = 0;
-        DecodeInPieces(stored, [&](const char* data, size_t count) {
-            if (count > stored.Size - read)
-                throw DamagedInput("unpacks to more than " + std::to_string(stored.Size) +
-                                   " bytes");
-            read += count;
-            reader.Add(data, count);
-        });
+        DecodeInPieces(
+            stored,
+            [&](const char* data, size_t count) {
+                if (count > stored.Size - read)
+                    throw DamagedInput("unpacks to more than " + std::to_string(stored.Size) +
+                                       " bytes");
+                read += count;
+                reader.Add(data, count);
+            },
+            limit);
         reader.Finish();
         return reader.Summary();
     } catch (const DamagedInput& e) {
@@ -37,9 +47,28 @@ TreeSummary ReadStoredTree(const StoredContents& stored, TreeReader::Events& eve
     }
 }
 
+} // namespace
+
+TreeSummary ReadStoredTree(const StoredContents& stored, TreeReader::Events& events) {
+    return ReadDecoded(stored, events, TreeReader::Reading::Whole, UINT64_MAX);
+}
+
+// The header tells where a version 2 tree's index ends; only that much of
+// the entry is decoded.
+TreeSummary ReadStoredTreeIndex(const StoredContents& stored, TreeReader::Events& events) {
+    uint64_t limit = UINT64_MAX;
+    try {
+        if (const TreeSummary head = ReadTreeSummary(stored); head.Version != 1)
+            limit = head.IndexEnd();
+    } catch (const DamagedInput& e) {
+        throw DamagedInput("the tree " + stored.Name + " is damaged: " + e.Reason(), e.Path());
+    }
+    return ReadDecoded(stored, events, TreeReader::Reading::IndexOnly, limit);
+}
+
 Tree ReadStoredTreeNames(const StoredContents& stored) {
     Tree tree;
     TreeNameList names(tree);
-    tree.RootName = ReadStoredTree(stored, names).RootName;
+    tree.RootName = ReadStoredTreeIndex(stored, names).RootName;
     return tree;
 }

@@ -19,6 +19,12 @@ TreeSummary ReadTreeSummary(const StoredContents& stored);
 // damaged: why", for a damaged tree or stream.
 TreeSummary ReadStoredTree(const StoredContents& stored, TreeReader::Events& events);
 
+// What reading names, sizes and links' targets needs, read as ReadStoredTree
+// reads it: of a version 2 tree only its header and index are decoded (the
+// files' contents, and damage within them, are not seen), every entry told
+// without contents; a version 1 tree is read whole.
+TreeSummary ReadStoredTreeIndex(const StoredContents& stored, TreeReader::Events& events);
+
 // Keeps the entries a reader tells without the files' contents (a link's
 // target is kept): what checking names against a tree needs.
 class TreeNameList : public TreeReader::Events {
@@ -31,5 +37,5 @@ class TreeNameList : public TreeReader::Events {
     Tree& tree_;
 };
 
-// ReadStoredTree keeping only the entries' kinds, names and links' targets.
+// ReadStoredTreeIndex keeping only the entries' kinds, names and links' targets.
 Tree ReadStoredTreeNames(const StoredContents& stored);

@@ -10,10 +10,11 @@
 
 namespace {
 
-// The header: magic and version, root name length, entry count, data size.
+// The header: magic and version, root name length, entry count, data size
+// and, from version 2, the index's length. Writers write version 2.
 constexpr std::string_view kMagic = "KVTREE";
-constexpr uint16_t kVersion = 1;
-constexpr size_t kHeaderSize = kTreeHeadSize;
+constexpr uint16_t kVersion1 = 1;
+constexpr uint16_t kVersion = 2;
 constexpr size_t kRecordHead = kTreeRecordHeadSize;
 
 std::string Short(uint16_t v) {
@@ -97,18 +98,53 @@ std::string TreeCutShort(const char* what, uint64_t needs, uint64_t left) {
            " bytes, " + std::to_string(left) + " are left";
 }
 
-uint16_t CheckTreeHead(std::string_view head) {
-    if (head.substr(0, kMagic.size()) != kMagic) throw DamagedInput("not a tree");
-    if (const uint16_t v = ShortAt(head, 6); v != kVersion)
+size_t TreeHeadSize(std::string_view magic) {
+    if (magic.substr(0, kMagic.size()) != kMagic) throw DamagedInput("not a tree");
+    const uint16_t v = ShortAt(magic, 6);
+    if (v != kVersion1 && v != kVersion)
         throw DamagedInput("a tree of version " + std::to_string(v) + "; this program reads " +
-                           std::to_string(kVersion));
+                           "versions 1 and 2");
+    return v == kVersion1 ? kTreeHeadSize : kTreeHeadSizeV2;
+}
+
+uint16_t CheckTreeHead(std::string_view head) {
+    TreeHeadSize(head);
     return ShortAt(head, 8);
 }
 
+uint64_t TreeSummary::IndexEnd() const {
+    return Version == kVersion1 ? UINT64_MAX : kTreeHeadSizeV2 + RootName.size() + IndexSize;
+}
+
+namespace {
+
+// A version 2 tree's index, against the bytes left after the folder's name:
+// at most kMaxTreeIndex, and there; every record takes its head and one
+// byte of name; the files' contents, which follow it, are part of the data.
+void CheckIndexSize(const TreeSummary& s, uint64_t left) {
+    if (s.IndexSize > kMaxTreeIndex)
+        throw DamagedInput("the tree claims an index of " + std::to_string(s.IndexSize) +
+                           " bytes, more than the " + std::to_string(kMaxTreeIndex) + " allowed");
+    if (s.IndexSize > left)
+        throw DamagedInput("the tree claims an index of " + std::to_string(s.IndexSize) +
+                           " bytes; only " + std::to_string(left) + " bytes follow");
+    if (uint64_t{s.EntryCount} * (kRecordHead + 1) > s.IndexSize)
+        throw DamagedInput("the tree claims " + std::to_string(s.EntryCount) +
+                           " entries; its index of " + std::to_string(s.IndexSize) +
+                           " bytes cannot hold them");
+    if (left - s.IndexSize > s.DataSize)
+        throw DamagedInput(std::to_string(left - s.IndexSize) + " bytes follow the tree's index; " +
+                           "its entries claim " + std::to_string(s.DataSize));
+}
+
+} // namespace
+
 TreeSummary ReadTreeHeader(std::string_view head, std::string_view rootName, uint64_t left) {
     TreeSummary s;
+    s.Version = ShortAt(head, 6);
     s.EntryCount = CharsToLong(head, 10);
     s.DataSize = CharsToLong(head, 14);
+    if (s.Version != kVersion1) s.IndexSize = CharsToLong(head, 18);
     s.RootName = std::string(rootName);
     if (s.RootName.empty() || s.RootName.find('/') != std::string::npos ||
         !TreeNameProblem(s.RootName).empty())
@@ -119,6 +155,10 @@ TreeSummary ReadTreeHeader(std::string_view head, std::string_view rootName, uin
     if (s.DataSize > kMaxTreeBytes)
         throw DamagedInput("the tree claims " + std::to_string(s.DataSize) + " bytes, more than " +
                            "the " + std::to_string(kMaxTreeBytes) + " allowed");
+    if (s.Version != kVersion1) {
+        CheckIndexSize(s, left);
+        return s;
+    }
     // Every entry takes its record head and at least one byte of name.
     if (uint64_t{s.EntryCount} * (kRecordHead + 1) + s.DataSize > left)
         throw DamagedInput("the tree claims " + std::to_string(s.EntryCount) + " entries and " +
@@ -143,7 +183,9 @@ struct Cursor {
 };
 
 TreeSummary ReadHeader(Cursor& in) {
-    const std::string_view head = in.Take(kHeaderSize, "the header");
+    const size_t headSize = TreeHeadSize(in.Take(kTreeMagicSize, "the header"));
+    in.At = 0;
+    const std::string_view head = in.Take(headSize, "the header");
     const uint16_t rootLength = CheckTreeHead(head);
     const std::string_view rootName = in.Take(rootLength, "the folder's name");
     return ReadTreeHeader(head, rootName, in.Left());
@@ -200,43 +242,81 @@ std::string LinkTargetProblem(std::string_view linkName, std::string_view target
     return {};
 }
 
-void EncodeTreeInPieces(const std::string& rootName, const std::vector<TreeEntry>& entries,
-                        const std::vector<uint64_t>& sizes, const TreeFileContents& contents,
-                        const TreeBytes& out) {
-    std::vector<size_t> order(entries.size());
-    for (size_t k = 0; k < order.size(); ++k)
-        order[k] = k;
-    std::sort(order.begin(), order.end(),
+namespace {
+
+bool IsFile(const TreeEntry& e) {
+    return e.Kind == TreeKind::File || e.Kind == TreeKind::Program;
+}
+
+// The entries' order by name, checked as DecodeTree checks them; the sizes
+// of their data and of the index they take.
+struct EncodePlan {
+    std::vector<size_t> Order;
+    uint64_t Data = 0;
+    uint64_t Index = 0;
+};
+
+EncodePlan PlanEncoding(const std::string& rootName, const std::vector<TreeEntry>& entries,
+                        const std::vector<uint64_t>& sizes) {
+    EncodePlan plan;
+    plan.Order.resize(entries.size());
+    for (size_t k = 0; k < plan.Order.size(); ++k)
+        plan.Order[k] = k;
+    std::sort(plan.Order.begin(), plan.Order.end(),
               [&](size_t a, size_t b) { return entries[a].Name < entries[b].Name; });
     if (rootName.empty() || rootName.find('/') != std::string::npos ||
         !TreeNameProblem(rootName).empty())
         throw InvalidRequest("a tree's folder name must be one name", rootName);
     if (entries.size() > kMaxTreeEntries)
         throw InvalidRequest("more than " + std::to_string(kMaxTreeEntries) + " entries", rootName);
-    uint64_t data = 0;
     std::unordered_set<std::string> folders;
-    for (size_t i = 0; i < order.size(); ++i) {
-        const TreeEntry& e = entries[order[i]];
-        const std::string_view previous = i ? std::string_view(entries[order[i - 1]].Name) : "";
+    for (size_t i = 0; i < plan.Order.size(); ++i) {
+        const TreeEntry& e = entries[plan.Order[i]];
+        const std::string_view previous =
+            i ? std::string_view(entries[plan.Order[i - 1]].Name) : "";
         if (std::string why = TreeEntryProblem(e, previous, i == 0, folders); !why.empty())
             throw InvalidRequest(why, e.Name);
         if (e.Kind == TreeKind::Folder) folders.insert(e.Name);
-        const bool file = e.Kind == TreeKind::File || e.Kind == TreeKind::Program;
-        data += file ? sizes[order[i]] : e.Data.size();
+        plan.Data += IsFile(e) ? sizes[plan.Order[i]] : e.Data.size();
+        plan.Index += kRecordHead + e.Name.size() + (IsFile(e) ? 0 : e.Data.size());
     }
-    if (data > kMaxTreeBytes)
+    if (plan.Data > kMaxTreeBytes)
         throw InvalidRequest("more than " + std::to_string(kMaxTreeBytes) + " bytes", rootName);
+    if (plan.Index > kMaxTreeIndex)
+        throw InvalidRequest("the names and link targets take " + std::to_string(plan.Index) +
+                                 " bytes, more than the " + std::to_string(kMaxTreeIndex) +
+                                 " a tree's index holds",
+                             rootName);
+    return plan;
+}
+
+} // namespace
+
+// Version 2: the header, the index (every record, with a link's target but
+// no file's contents), then the files' contents in the index's order.
+void EncodeTreeInPieces(const std::string& rootName, const std::vector<TreeEntry>& entries,
+                        const std::vector<uint64_t>& sizes, const TreeFileContents& contents,
+                        const TreeBytes& out) {
+    const EncodePlan plan = PlanEncoding(rootName, entries, sizes);
+    std::string index;
+    index.reserve(static_cast<size_t>(plan.Index));
+    for (const size_t k : plan.Order) {
+        const TreeEntry& e = entries[k];
+        const uint64_t size = IsFile(e) ? sizes[k] : e.Data.size();
+        index += std::string(1, static_cast<char>(e.Kind)) +
+                 Short(static_cast<uint16_t>(e.Name.size())) +
+                 LongToChars(static_cast<uint32_t>(size)) + e.Name +
+                 (IsFile(e) ? std::string() : e.Data);
+    }
     out(std::string(kMagic) + Short(kVersion) + Short(static_cast<uint16_t>(rootName.size())) +
         LongToChars(static_cast<uint32_t>(entries.size())) +
-        LongToChars(static_cast<uint32_t>(data)) + rootName);
-    for (const size_t k : order) {
+        LongToChars(static_cast<uint32_t>(plan.Data)) +
+        LongToChars(static_cast<uint32_t>(plan.Index)) + rootName);
+    out(index);
+    for (const size_t k : plan.Order) {
         const TreeEntry& e = entries[k];
-        const bool file = e.Kind == TreeKind::File || e.Kind == TreeKind::Program;
-        const uint64_t size = file ? sizes[k] : e.Data.size();
-        out(std::string(1, static_cast<char>(e.Kind)) +
-            Short(static_cast<uint16_t>(e.Name.size())) + LongToChars(static_cast<uint32_t>(size)) +
-            e.Name + (file ? std::string() : e.Data));
-        if (!file) continue;
+        if (!IsFile(e)) continue;
+        const uint64_t size = sizes[k];
         uint64_t given = 0;
         contents(k, [&](std::string_view piece) {
             given += piece.size();
@@ -258,7 +338,7 @@ std::string EncodeTree(Tree tree) {
         data += e.Data.size();
     }
     std::string out;
-    out.reserve(kHeaderSize + tree.RootName.size() + data +
+    out.reserve(kTreeHeadSizeV2 + tree.RootName.size() + data +
                 tree.Entries.size() * (kRecordHead + 32));
     EncodeTreeInPieces(
         tree.RootName, tree.Entries, sizes,

@@ -18,6 +18,8 @@ inline constexpr uint32_t kMaxTreeEntries = 100000;          // files, folders a
 inline constexpr uint64_t kMaxTreeBytes = uint64_t{1} << 30; // contents and link targets
 inline constexpr size_t kMaxTreePath = 4095;                 // bytes of a name or link target
 inline constexpr size_t kMaxTreeComponent = 255;             // bytes of one part of a name
+// Bytes of a version 2 tree's index (its records: names and link targets).
+inline constexpr uint32_t kMaxTreeIndex = uint32_t{16} << 20;
 
 enum class TreeKind : uint8_t { File = 0, Program = 1, Folder = 2, Link = 3 };
 
@@ -53,8 +55,9 @@ std::string TreeNameProblem(std::string_view name);
 // and no more of them than the folders above the link.
 std::string LinkTargetProblem(std::string_view linkName, std::string_view target);
 
-// The tree as bytes. The entries are sorted by name; throws InvalidRequest
-// when an entry breaks a rule that DecodeTree checks.
+// The tree as bytes, in the container's version 2 (its index first). The
+// entries are sorted by name; throws InvalidRequest when an entry breaks a
+// rule that DecodeTree checks, or the index would pass kMaxTreeIndex.
 std::string EncodeTree(Tree tree);
 // EncodeTree in pieces, for a tree whose files are not held: entries carry
 // no file contents (a link's target they do), sizes[k] is the length of file
@@ -66,7 +69,7 @@ using TreeFileContents = std::function<void(size_t k, const TreeBytes& put)>;
 void EncodeTreeInPieces(const std::string& rootName, const std::vector<TreeEntry>& entries,
                         const std::vector<uint64_t>& sizes, const TreeFileContents& contents,
                         const TreeBytes& out);
-// The tree in bytes. Throws DamagedInput, naming the entry, for anything
+// The tree in bytes, of version 1 or 2. Throws DamagedInput, naming the entry, for anything
 // EncodeTree could not have written: a wrong magic or version, a count or
 // size larger than the bytes left, an unsafe name, a duplicate, an entry
 // whose folder is not a folder entry before it, an escaping link, bytes left
@@ -77,15 +80,27 @@ struct TreeSummary {
     std::string RootName;
     uint32_t EntryCount = 0;
     uint64_t DataSize = 0;
+    uint16_t Version = 0;
+    uint32_t IndexSize = 0; // version 2: the index's length
+    // The container's bytes up to the end of the index (version 2): all
+    // that names, sizes and link targets need.
+    uint64_t IndexEnd() const;
 };
 TreeSummary PeekTree(std::string_view bytes);
 
-// What DecodeTree and TreeReader share. The header's length before the
-// folder's name, and a record's head (kind, name length, data length).
+// What DecodeTree and TreeReader share. The magic and version; the header's
+// length before the folder's name (version 1, version 2 and the longest);
+// a record's head (kind, name length, data length).
+inline constexpr size_t kTreeMagicSize = 8;
 inline constexpr size_t kTreeHeadSize = 18;
+inline constexpr size_t kTreeHeadSizeV2 = 22;
+inline constexpr size_t kTreeMostHeadSize = kTreeHeadSizeV2;
 inline constexpr size_t kTreeRecordHeadSize = 7;
-// Checks the magic and version of the header's first kTreeHeadSize bytes
-// and gives the folder name's length.
+// Checks the magic and version of the header's first kTreeMagicSize bytes
+// and gives the header's length before the folder's name.
+size_t TreeHeadSize(std::string_view magic);
+// Checks the magic and version of the whole header (TreeHeadSize bytes) and
+// gives the folder name's length.
 uint16_t CheckTreeHead(std::string_view head);
 // The header, checked, with left the bytes that follow the folder's name.
 TreeSummary ReadTreeHeader(std::string_view head, std::string_view rootName, uint64_t left);

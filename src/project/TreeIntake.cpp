@@ -1,5 +1,8 @@
 #include "project/TreeIntake.h"
 
+#include <sys/stat.h>
+
+#include <cerrno>
 #include <filesystem>
 #include <map>
 #include <system_error>
@@ -116,6 +119,18 @@ std::string FolderName(const std::string& folder) {
     return p.filename().string();
 }
 
+// The index, written first, holds every file's kind and size as the scan
+// found them: a file that is no longer that refuses the folder.
+void CheckUnchanged(const FolderRead& scan, size_t k) {
+    const std::string& path = scan.Paths[k];
+    struct stat st {}; // a file gone is a file changed
+    if (::lstat(path.c_str(), &st) != 0 && errno != ENOENT) throw IoError(errno, path);
+    const bool program = (st.st_mode & S_IXUSR) != 0;
+    if (!S_ISREG(st.st_mode) || static_cast<uint64_t>(st.st_size) != scan.Sizes[k] ||
+        program != (scan.Contents.Entries[k].Kind == TreeKind::Program))
+        throw KaveloError("changed while it was being added", path);
+}
+
 } // namespace
 
 FolderRead ScanFolderTree(const std::string& folder) {
@@ -159,6 +174,7 @@ std::variant<std::string, EntryRecord, FileOnDisk> WriteFolderTree(const FolderR
         if (scan.Contents.Entries[k].Kind != TreeKind::Link) total += scan.Sizes[k];
     ContentsBuilder container;
     const auto fileContents = [&](size_t k, const TreeBytes& put) {
+        CheckUnchanged(scan, k);
         ReadFileInPieces(scan.Paths[k], scan.Sizes[k], [&](const char* data, size_t n) {
             put({data, n});
             done += n;

@@ -156,6 +156,13 @@ TEST(ScriptRefusals, CheckTellsWhatTheFirstPassRefusesInItsWords) {
                 return trees[name] =
                            ReadTreeIndex(m.Setup().File, *m.Setup().FindUserFile(name)).Entries;
             },
+            [&](const std::string& name, const TreeEntry& entry) {
+                const Tree whole =
+                    DecodeTree(ReadEntryContents(m.Setup().File, *m.Setup().FindUserFile(name)));
+                for (const TreeEntry& e : whole.Entries)
+                    if (e.Name == entry.Name) return e.Data.substr(0, kIconHeadSize);
+                return std::string();
+            },
             [&](const std::string& name) {
                 return ReadEntryContents(m.Setup().File, *m.Setup().FindUserFile(name))
                     .substr(0, kIconHeadSize);

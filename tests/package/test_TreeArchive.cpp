@@ -1,6 +1,7 @@
-// The tree container: a round trip keeps every entry exactly, and every
-// hostile container (lying counts and sizes, unsafe names, duplicates,
-// escaping links, left-over bytes) is refused as damaged input.
+// The tree container: a round trip keeps every entry exactly, version 1
+// containers still read, and every hostile container of either version
+// (lying counts and sizes, unsafe names, duplicates, escaping links,
+// left-over bytes, an index that lies) is refused as damaged input.
 #include <gtest/gtest.h>
 
 #include "common/BigEndian.h"
@@ -36,6 +37,16 @@ std::string Header(uint32_t count, uint32_t data, const std::string& root = "r")
            LongToChars(count) + LongToChars(data) + root;
 }
 
+// Version 2: index is the index's length; a file's record is its head alone.
+std::string Header2(uint32_t count, uint32_t data, uint32_t index) {
+    return "KVTREE" + std::string("\0\2\0\1", 4) + LongToChars(count) + LongToChars(data) +
+           LongToChars(index) + "r";
+}
+
+std::string FileHead(const std::string& name, uint32_t size) {
+    return Record(TreeKind::File, name, "").substr(0, 3) + LongToChars(size) + name;
+}
+
 } // namespace
 
 TEST(TreeArchive, RoundTripKeepsNamesKindsAndContentsInNameOrder) {
@@ -52,10 +63,21 @@ TEST(TreeArchive, RoundTripKeepsNamesKindsAndContentsInNameOrder) {
     EXPECT_EQ(s.RootName, "MyApp");
 }
 
-TEST(TreeArchive, HandWrittenContainerReadsAsWritten) {
-    const std::string bytes =
-        Header(2, 2) + Record(TreeKind::Folder, "a", "") + Record(TreeKind::File, "a/b", "hi");
-    EXPECT_EQ(EncodeTree(DecodeTree(bytes)), bytes);
+// Version 2 is what is written: the index, then the files' contents. A
+// version 1 container of the same tree reads as the same tree.
+TEST(TreeArchive, HandWrittenContainersOfBothVersionsRead) {
+    const std::string v2 = Header2(4, 6, 39) + Record(TreeKind::Folder, "a", "") +
+                           FileHead("a/b", 2) + Record(TreeKind::Link, "a/c", "b") +
+                           FileHead("a/d", 3) + "hi" + "you";
+    EXPECT_EQ(EncodeTree(DecodeTree(v2)), v2);
+    const std::string v1 =
+        Header(4, 6) + Record(TreeKind::Folder, "a", "") + Record(TreeKind::File, "a/b", "hi") +
+        Record(TreeKind::Link, "a/c", "b") + Record(TreeKind::File, "a/d", "you");
+    const Tree tree = DecodeTree(v1);
+    EXPECT_EQ(tree.Entries, DecodeTree(v2).Entries);
+    EXPECT_EQ(tree.Entries[3].Data, "you");
+    EXPECT_EQ(PeekTree(v1).Version, 1u);
+    EXPECT_EQ(PeekTree(v2).IndexSize, 39u);
 }
 
 TEST(TreeArchive, HostileContainersAreRefused) {
@@ -66,7 +88,7 @@ TEST(TreeArchive, HostileContainersAreRefused) {
     } cases[] = {
         {"empty", ""},
         {"wrong magic", "KVTROO" + Header(0, 0).substr(6)},
-        {"version 2", "KVTREE" + std::string("\0\2\0\1\0\0\0\0\0\0\0\0r", 13)},
+        {"version 3", "KVTREE" + std::string("\0\3\0\1\0\0\0\0\0\0\0\0\0\0\0\0r", 17)},
         {"root name with a slash", Header(0, 0, "a/b")},
         {"root name ..", Header(0, 0, "..")},
         {"count larger than the bytes", Header(1000000, 0) + file},
@@ -98,6 +120,22 @@ TEST(TreeArchive, HostileContainersAreRefused) {
         {"link climbing after a name", Header(2, 9) + Record(TreeKind::Folder, "d", "") +
                                            Record(TreeKind::Link, "d/l", "x/../../y")},
         {"empty link", Header(1, 0) + Record(TreeKind::Link, "l", "")},
+        // Version 2: the index's length, the data lengths and the count
+        // against the index and the bytes after it.
+        {"v2 index longer than its records", Header2(1, 2, 9) + FileHead("f", 2) + "xy"},
+        {"v2 index shorter than its records", Header2(1, 2, 7) + FileHead("f", 2) + "xy"},
+        {"v2 index past the end", Header2(1, 2, 100) + FileHead("f", 2) + "xy"},
+        {"v2 index over the limit", Header2(1, 2, kMaxTreeIndex + 1) + FileHead("f", 2) + "xy"},
+        {"v2 data size that lies high", Header2(1, 3, 8) + FileHead("f", 3) + "xy"},
+        {"v2 data size that lies low", Header2(1, 2, 8) + FileHead("f", 3) + "xy"},
+        {"v2 contents longer than the data", Header2(1, 2, 8) + FileHead("f", 2) + "xyz"},
+        {"v2 contents cut short", Header2(1, 2, 8) + FileHead("f", 2) + "x"},
+        {"v2 count larger than the index", Header2(5000, 2, 8) + FileHead("f", 2) + "xy"},
+        {"v2 a record past the index", Header2(2, 2, 8) + FileHead("f", 2) + "xy"},
+        {"v2 link target past the index",
+         Header2(1, 3, 8) + FileHead("l", 3).replace(0, 1, "\3") + "abc"},
+        {"v2 escaping link", Header2(1, 2, 10) + Record(TreeKind::Link, "l", "..")},
+        {"v2 dot-dot name", Header2(1, 0, 11) + FileHead("../x", 0)},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);

@@ -1,6 +1,7 @@
 // The tree container read as it arrives: fed in pieces of any size it gives
-// what DecodeTree gives, refuses what DecodeTree refuses, and hands a file's
-// contents on in the pieces it was given, after the entry is checked.
+// what DecodeTree gives, the same for versions 1 and 2, refuses what
+// DecodeTree refuses, and hands a file's contents on in the pieces it was
+// given, after the entry (in version 2, the whole index) is checked.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -11,6 +12,7 @@
 #include "common/Errors.h"
 #include "package/TreeArchive.h"
 #include "package/TreeReader.h"
+#include "TreeV1.h"
 
 namespace {
 
@@ -25,9 +27,10 @@ struct Collect : TreeReader::Events {
 };
 
 // The entries read from bytes fed step bytes at a time, or the error's reason.
-std::string ReadInSteps(const std::string& bytes, size_t step, Collect& into) {
+std::string ReadInSteps(const std::string& bytes, size_t step, Collect& into,
+                        TreeReader::Reading reading = TreeReader::Reading::Whole) {
     try {
-        TreeReader reader(bytes.size(), into);
+        TreeReader reader(bytes.size(), into, reading);
         for (size_t at = 0; at < bytes.size(); at += step)
             reader.Add(bytes.data() + at, std::min(step, bytes.size() - at));
         reader.Finish();
@@ -66,14 +69,28 @@ TEST(TreeReader, PiecesOfAnySizeGiveWhatDecodeTreeGives) {
                      {TreeKind::Link, "bin/x", "run"},
                      {TreeKind::File, "big", big},
                      {TreeKind::File, "empty", ""}}};
-    const std::string bytes = EncodeTree(tree);
-    for (size_t step : {size_t{1}, size_t{7}, size_t{4096}, bytes.size()}) {
-        SCOPED_TRACE(step);
-        Collect got;
-        ASSERT_EQ(ReadInSteps(bytes, step, got), "ok");
-        EXPECT_EQ(got.entries, DecodeTree(bytes).Entries);
-        EXPECT_LE(got.largest, step);
+    const std::string v2 = EncodeTree(tree);
+    const std::string v1 = EncodeTreeV1(tree);
+    for (const std::string& bytes : {v1, v2}) {
+        for (size_t step : {size_t{1}, size_t{7}, size_t{4096}, bytes.size()}) {
+            SCOPED_TRACE(step);
+            Collect got;
+            ASSERT_EQ(ReadInSteps(bytes, step, got), "ok");
+            EXPECT_EQ(got.entries, DecodeTree(v2).Entries);
+            EXPECT_LE(got.largest, step);
+        }
     }
+    // Reading only the index of a version 2 tree: every entry without
+    // contents, and nothing read past the index.
+    Collect names;
+    const size_t indexEnd = PeekTree(v2).IndexEnd();
+    TreeReader reader(v2.size(), names, TreeReader::Reading::IndexOnly);
+    reader.Add(v2.data(), indexEnd);
+    EXPECT_TRUE(reader.Done());
+    reader.Finish();
+    ASSERT_EQ(names.entries.size(), 5u);
+    EXPECT_EQ(names.entries[0], (TreeEntry{TreeKind::File, "big", ""}));
+    EXPECT_EQ(names.entries[3], (TreeEntry{TreeKind::Link, "bin/x", "run"}));
 }
 
 TEST(TreeReader, RefusesWhatDecodeTreeRefusesWhateverThePieces) {
@@ -97,6 +114,12 @@ TEST(TreeReader, RefusesWhatDecodeTreeRefusesWhateverThePieces) {
             EXPECT_EQ(ReadInSteps(bytes, step, got), "damaged") << step;
         }
     }
+    // A version 2 tree tells nothing before its whole index is checked.
+    Collect none;
+    const Tree two{"r", {{TreeKind::File, "a", "ab"}, {TreeKind::File, "c", "cd"}}};
+    // The header, the folder's name and the first record come before "c".
+    EXPECT_EQ(ReadInSteps(EncodeTree(two).replace(22 + 1 + 8 + 7, 1, "\\"), 1, none), "damaged");
+    EXPECT_TRUE(none.entries.empty());
     // A file's contents go on only after its entry has been checked.
     Collect got;
     ReadInSteps(Header(2, 4) + Record(TreeKind::File, "g", "ab") +

@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <functional>
 
 #include "TestHost.h"
 #include "common/Errors.h"
@@ -138,12 +139,37 @@ TEST(TreeIntake, ALargeFolderIsWrittenFileByFileIntoAScratchFile) {
     EXPECT_EQ(ReadFile(std::get<FileOnDisk>(written).Path),
               EncodeTree(ReadFolderTree(root).Contents));
 
-    WriteFile(root + "/lib/big.bin", big + "more");
-    try {
-        WriteFolderTree(scan);
-        ADD_FAILURE() << "written";
-    } catch (const KaveloError& e) {
-        EXPECT_EQ(e.Path(), root + "/lib/big.bin");
+    // The index is written first: a file whose size or kind is no longer
+    // the scan's refuses the folder, and a drop adds nothing.
+    const struct {
+        const char* what;
+        std::function<void()> change;
+    } changes[] = {
+        {"grew", [&] { WriteFile(root + "/lib/big.bin", big + "more"); }},
+        {"became a program",
+         [&] {
+             fs::permissions(root + "/lib/big.bin", fs::perms::owner_exec, fs::perm_options::add);
+         }},
+        {"became a folder",
+         [&] {
+             fs::remove(root + "/lib/big.bin");
+             fs::create_directory(root + "/lib/big.bin");
+         }},
+        {"went", [&] { fs::remove(root + "/lib/big.bin"); }},
+    };
+    for (const auto& c : changes) {
+        SCOPED_TRACE(c.what);
+        fs::remove_all(root + "/lib/big.bin");
+        WriteFile(root + "/lib/big.bin", big);
+        const FolderRead before = ScanFolderTree(root);
+        c.change();
+        try {
+            WriteFolderTree(before);
+            ADD_FAILURE() << "written";
+        } catch (const KaveloError& e) {
+            EXPECT_EQ(e.Path(), root + "/lib/big.bin");
+            EXPECT_EQ(e.Reason(), "changed while it was being added");
+        }
     }
 }
 
