@@ -93,6 +93,8 @@ void CheckCommandLine(const InstallCommand& c, const SetupContents& setup) {
         const auto tree = ReadTreeReference(c.FileName);
         if (tree && !tree->Inside.empty())
             throw InvalidRequest("Copy takes a whole tree; a Link line names a file inside one");
+        if (!setup.Has(LowerAscii(c.FileName)))
+            throw InvalidRequest("the setup carries no file \"" + Shown(c.FileName) + "\"");
     }
     if (c.Kind == InstallLink) CheckLinkTarget(c.FileName, setup);
     if (c.ShortcutText.empty()) return;

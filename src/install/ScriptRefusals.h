@@ -43,7 +43,8 @@ struct SetupContents {
 };
 
 // The checks of one command line that need not the machine: base folder 99
-// with an empty third field, a Copy of a path inside a tree, launcher
+// with an empty third field, a Copy of a file or tree the setup does not
+// carry or of a path inside a tree, launcher
 // categories, an icon file the setup does not carry, that is no PNG or SVG
 // or no picture a launcher can show, and a launcher or icon naming a file
 // inside a tree that the tree does not hold. Throws InvalidRequest.

@@ -149,7 +149,8 @@ TEST_F(CliTable, Errors) {
         {"$K script t.exe --set unclear.txt && $K simulate t.exe --json", 0,
          "\"warnings\": [\"### Warning: Reference to missing file: gone.txt\"], \"problems\": "
          "[\"### Warning: Reference to missing file: gone.txt\", \"###      Copy gone.txt,1\", "
-         "\"line not understood: Cpy readme,1\", \"guard not understood: {val(1) =}\"]}\n",
+         "\"line not understood: Cpy readme,1\", \"guard not understood: {val(1) =}\", "
+         "\"Copy gone.txt,1: the setup carries no file \\\"gone.txt\\\"\"]}\n",
          "", false},
         // JSON is UTF-8: a UTF-8 name as it is, a Latin-1 name read as Windows-1252.
         {"printf x > 'caf\xC3\xA9.txt' && $K add t.exe 'caf\xC3\xA9.txt' && $K list t.exe --json",

@@ -134,6 +134,8 @@ TEST(ScriptRefusals, CheckTellsWhatTheFirstPassRefusesInItsWords) {
         {"Link App.tree/bin/app,1,,,S 1", "App.tree/bin/app: the tree holds no such file"},
         {"Link app.tree/share,1,,,S 1", "app.tree/share: the tree holds no such file"},
         {"Link gone.tree/bin/app,1,,,S 1", "the setup carries no file \"gone.tree/bin/app\""},
+        {"Copy gone.tree,1,,", "the setup carries no file \"gone.tree\""},
+        {"Copy Gone.txt,1,,", "the setup carries no file \"Gone.txt\""},
         {"Copy d.sh,1,,d.sh,S 1,wide.png", "wide.png: is neither an SVG file nor a square PNG"},
         {"Copy d.sh,1,,d.sh,S 1,app.tree/share/tiny.png", "tiny.png: is neither an SVG file"},
     };
