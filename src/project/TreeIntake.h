@@ -1,6 +1,6 @@
-// Folders entering the project as trees: a folder is scanned, then written
-// as one tree container file by file, never held whole, and added under its
-// TreeProjectName. Anything a tree cannot carry
+// Folders entering the project as trees: a folder is scanned (every name
+// and size known), then written as one tree container, its index first and
+// then file by file, never held whole, and added under its TreeProjectName. Anything a tree cannot carry
 // (devices, sockets, FIFOs, absolute or escaping links, unreadable files,
 // names the target cannot hold) refuses the folder, each path with its reason.
 #pragma once
@@ -32,7 +32,8 @@ FolderRead ReadFolderTree(const std::string& folder);
 // The container of a scanned folder, its files read in pieces as they are
 // written, in bounded memory (a large tree goes to a scratch file). progress,
 // when given, is told the share of the files' bytes read. Throws KaveloError
-// naming the file that cannot be read or changed since the scan.
+// naming the file that cannot be read, or that "changed while it was being
+// added" (its size or kind is not the scan's).
 std::variant<std::string, EntryRecord, FileOnDisk>
 WriteFolderTree(const FolderRead& scan, ProgressSink* progress = nullptr);
 
