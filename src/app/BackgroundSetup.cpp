@@ -47,12 +47,8 @@ class LentProject {
         // The packed picture is kept when the picture is still the one packed.
         if (!live_.PicturePacked && live_.Picture == work_.Picture)
             live_.PicturePacked = std::move(work_.PicturePacked);
-        // A codec chosen meanwhile unpacks what the save packed with the other.
-        if (live_.Codec != work_.Codec) {
-            const EntryCodec chosen = live_.Codec;
-            live_.Codec = work_.Codec;
-            live_.ChangeCodec(chosen);
-        }
+        // A codec chosen meanwhile stays chosen: the next save repacks
+        // what this one packed with the other.
     }
 
     SetupProject& live_;

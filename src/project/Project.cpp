@@ -37,26 +37,15 @@ std::string SetupProject::JoinedSetupLines() const {
     return joined + CodecLine(Codec);
 }
 
-void SetupProject::ChangeCodec(EntryCodec codec) {
-    if (codec == Codec) return;
-    Codec = codec;
+void SetupProject::UnpackOtherCodec() {
     for (ProjectFile& f : Files) {
         if (!f.Packed() || !f.Record().Compressed() ||
-            f.Record().Zstd() == (codec == EntryCodec::Zstd))
+            f.Record().Zstd() == (Codec == EntryCodec::Zstd))
             continue;
         // Decoded in pieces: a large file goes to a scratch file, not memory.
-        // One that cannot be read now keeps its stored bytes, which stay
-        // valid with their codec; a save then tells what is wrong with the
-        // setup it was read from.
-        try {
-            ContentsBuilder contents;
-            ReadProjectFile(Source, f, [&](const char* data, size_t n) {
-                contents.Append({data, n});
-            });
-            f.Data = contents.Finish();
-        } catch (const KaveloError&) {
-            continue;
-        }
+        ContentsBuilder contents;
+        ReadProjectFile(Source, f, [&](const char* data, size_t n) { contents.Append({data, n}); });
+        f.Data = contents.Finish();
     }
 }
 

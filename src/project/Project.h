@@ -99,12 +99,15 @@ struct SetupProject {
     // The seven setup lines joined with CR LF, no line break after the last,
     // and the codec's line when it is not Huffman.
     std::string JoinedSetupLines() const;
-    // Sets the codec; packed files stored with the other codec are unpacked
-    // (a large one into a scratch file), so that the next save packs them
-    // with this one. Never throws: a file that cannot be unpacked now (the
-    // setup changed since it was read, no room for a scratch file) stays
-    // packed with its codec, which every reader reads.
-    void ChangeCodec(EntryCodec codec);
+    // Chooses the codec the next save packs with. Files stored with the
+    // other codec stay as they are, which every reader reads, until that
+    // save unpacks them (UnpackOtherCodec) on its worker.
+    void ChangeCodec(EntryCodec codec) { Codec = codec; }
+    // Unpacks every packed file compressed with the codec not chosen (a large
+    // one into a scratch file), so that it is packed with the chosen one.
+    // Throws KaveloError naming the file when one cannot be read (the setup
+    // changed since it was read, no room for a scratch file).
+    void UnpackOtherCodec();
     // The record of file with its stored bytes in memory, read from Source
     // when they lie there. Throws KaveloError when Source has changed since,
     // IoError or DamagedInput when it cannot be read.

@@ -237,6 +237,7 @@ std::vector<ProjectFile> WriteSetupFile(SetupProject& project, Host& host,
     file.WriteAt(0, runtime);
     const int64_t P = PreparePackage(file, true);
     PackingWindow window(host);
+    project.UnpackOtherCodec();
     ProjectPacker(project, host, window.Bar()).Write(file, P);
     std::vector<ProjectFile> written = WrittenFiles(project, file, P);
     file.Flush();

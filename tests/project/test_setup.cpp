@@ -247,9 +247,9 @@ TEST_F(SetupTest, ATreeIsReadInPiecesWhereItLiesInTheSetup) {
     }
 }
 
-// A codec change unpacks a large file in pieces into a scratch file, not
-// into memory; the save packs it from there with the new codec, and the
-// scratch file is gone once the project no longer needs it.
+// A codec change only chooses; the save unpacks a large file in pieces into
+// a scratch file, not into memory, packs it from there with the new codec,
+// and the scratch file is gone once the project no longer needs it.
 TEST_F(SetupTest, ACodecChangeUnpacksALargeFileToAScratchFileThatGoes) {
     const TemporaryFolderVariable tmp(dir.Path()); // scratch files go there
     std::string big;
@@ -263,6 +263,8 @@ TEST_F(SetupTest, ACodecChangeUnpacksALargeFileToAScratchFileThatGoes) {
     ASSERT_TRUE(Open(dir / "c.exe"));
 
     gProject.ChangeCodec(EntryCodec::Zstd);
+    EXPECT_TRUE(gProject.Files[0].InSetupFile()); // nothing is read on the window's thread
+    gProject.UnpackOtherCodec();                  // as the save does on its worker
     ASSERT_TRUE(gProject.Files[0].OnDisk());
     const std::weak_ptr<const ScratchFile> scratch = gProject.Files[0].Disk().Scratch;
     ASSERT_FALSE(scratch.expired());
@@ -277,12 +279,14 @@ TEST_F(SetupTest, ACodecChangeUnpacksALargeFileToAScratchFileThatGoes) {
     for (const auto& e : std::filesystem::directory_iterator(dir.Path()))
         EXPECT_FALSE(e.path().filename().string().starts_with("kavelo-")) << e.path();
 
-    // A setup changed since it was read leaves the file packed as it was.
+    // A setup changed since it was read: the save that would repack the file
+    // fails, and the file stays packed as it was.
     const timespec later[2] = {{0, UTIME_OMIT}, {12345, 0}};
     ASSERT_EQ(::utimensat(AT_FDCWD, (dir / "c.exe").c_str(), later, 0), 0);
     gProject.ChangeCodec(EntryCodec::Huffman);
-    EXPECT_TRUE(gProject.Files[0].InSetupFile());
+    EXPECT_THROW(gProject.UnpackOtherCodec(), KaveloError);
     EXPECT_FALSE(SaveSetup());
+    EXPECT_TRUE(gProject.Files[0].InSetupFile());
 }
 
 TEST_F(SetupTest, FileThatDoesNotShrinkIsStoredRaw) {
