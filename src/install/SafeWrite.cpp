@@ -4,6 +4,7 @@
 #include <sys/random.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -241,24 +242,49 @@ mode_t FileModeFor(std::string_view contents) {
     return ProgramMode(contents) & ~CurrentUmask();
 }
 
-bool WriteBelow(const std::filesystem::path& dir, const std::filesystem::path& relative,
-                std::string_view contents, mode_t mode) {
+namespace {
+
+// Writes what fill hands over to dir / relative under a temporary name, then
+// gives it the mode modeFor tells from the first bytes and renames it into
+// place. True when a file of that name was there.
+bool WriteInPiecesBelow(const std::filesystem::path& dir, const std::filesystem::path& relative,
+                        const std::function<void(const PieceSink&)>& fill,
+                        const std::function<mode_t(std::string_view head)>& modeFor) {
     const FolderHandle folder = OpenFolderBelow(dir, relative.parent_path(), FolderWalk::Create);
     const std::string shown = (dir / relative).string();
     const std::string temp = PrivateName("part");
     FileHandle file = CreateFileIn(folder, temp, shown);
+    std::string head; // enough of the start to tell a program
     try {
-        WriteAll(file.Get(), contents, shown);
-    } catch (const IoError&) {
+        fill([&](const char* data, size_t count) {
+            if (head.size() < 4) head.append(data, std::min(count, 4 - head.size()));
+            WriteAll(file.Get(), {data, count}, shown);
+        });
+    } catch (...) {
         // No temporary file stays behind; the error goes on to the caller.
         ::unlinkat(folder.Get(), temp.c_str(), 0);
         throw;
     }
-    FinishFile(folder, temp, file, mode, shown);
+    FinishFile(folder, temp, file, modeFor(head), shown);
     return RenameIntoPlace(folder, temp, relative.filename().string(), shown);
+}
+
+} // namespace
+
+bool WriteBelow(const std::filesystem::path& dir, const std::filesystem::path& relative,
+                std::string_view contents, mode_t mode) {
+    return WriteInPiecesBelow(
+        dir, relative, [&](const PieceSink& sink) { sink(contents.data(), contents.size()); },
+        [mode](std::string_view) { return mode; });
 }
 
 bool WriteEntryBelow(const std::filesystem::path& dir, const std::filesystem::path& relative,
                      std::string_view contents) {
     return WriteBelow(dir, relative, contents, FileModeFor(contents));
+}
+
+bool WriteEntryBelowInPieces(const std::filesystem::path& dir,
+                             const std::filesystem::path& relative,
+                             const std::function<void(const PieceSink& sink)>& fill) {
+    return WriteInPiecesBelow(dir, relative, fill, FileModeFor);
 }

@@ -145,3 +145,14 @@ bool WriteBelow(const std::filesystem::path& dir, const std::filesystem::path& r
 // WriteBelow with the mode FileModeFor gives the contents.
 bool WriteEntryBelow(const std::filesystem::path& dir, const std::filesystem::path& relative,
                      std::string_view contents);
+
+// Takes the pieces of a file's contents, in order.
+using PieceSink = std::function<void(const char* data, size_t count)>;
+
+// WriteEntryBelow with the contents handed over in pieces by fill, which is
+// called once with the sink to give them to; the file is never held whole.
+// The mode comes from the first bytes. When fill or a write throws, the
+// exception goes on to the caller and no temporary file stays.
+bool WriteEntryBelowInPieces(const std::filesystem::path& dir,
+                             const std::filesystem::path& relative,
+                             const std::function<void(const PieceSink& sink)>& fill);

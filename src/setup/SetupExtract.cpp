@@ -131,19 +131,28 @@ int ExtractSetup(const ByteSource& source, const std::vector<DirectoryEntry>& en
             failures += ExtractTree(source, *p.Entry, dir, options);
             continue;
         }
-        std::string contents;
-        try {
-            contents = ReadEntryContents(source, *p.Entry);
-        } catch (const KaveloError& e) {
-            Say(options, "\"" + p.Entry->Name + "\": " + e.Reason() + ", skipped");
-            ++failures;
-            continue;
-        }
+        // Decoded in pieces as it is written: a large file is never held whole.
         bool replaced = false;
+        bool unreadable = false;
         try {
-            replaced = WriteEntryBelow(dir, p.Relative, contents);
+            replaced = WriteEntryBelowInPieces(dir, p.Relative, [&](const PieceSink& sink) {
+                bool writing = false;
+                try {
+                    ExtractEntryInPieces(source, *p.Entry, [&](const char* data, size_t n) {
+                        writing = true;
+                        sink(data, n);
+                        writing = false;
+                    });
+                } catch (const KaveloError&) {
+                    unreadable = !writing;
+                    throw;
+                }
+            });
         } catch (const KaveloError& e) {
-            Say(options, e.what());
+            // A damaged entry is told by its name; a file that cannot be
+            // written by its path.
+            Say(options, unreadable ? "\"" + p.Entry->Name + "\": " + e.Reason() + ", skipped"
+                                    : std::string(e.what()));
             ++failures;
             continue;
         }

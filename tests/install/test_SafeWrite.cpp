@@ -79,6 +79,33 @@ TEST(WriteBelow, GivesProgramsTheExecuteBitAndReplacesHardLinksInsteadOfWritingT
     umask(mask);
 }
 
+// In pieces: the mode comes from the first bytes even when they arrive one
+// by one, and a failure while the pieces arrive leaves nothing behind.
+TEST(WriteBelow, InPiecesTakesTheModeFromTheFirstBytesAndLeavesNothingOnFailure) {
+    TempDir dir;
+    const mode_t mask = umask(022);
+    const std::string script = "#!/bin/sh\necho in pieces\n";
+    EXPECT_FALSE(WriteEntryBelowInPieces(dir / "target", "bin/run", [&](const PieceSink& sink) {
+        for (const char c : script)
+            sink(&c, 1);
+    }));
+    EXPECT_EQ(ReadFile(dir / "target/bin/run"), script);
+    struct stat st {};
+    ASSERT_EQ(stat((dir / "target/bin/run").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0755u);
+    umask(mask);
+
+    EXPECT_THROW(WriteEntryBelowInPieces(dir / "target", "bin/cut",
+                                         [](const PieceSink& sink) {
+                                             sink("partial", 7);
+                                             throw DamagedInput("the stream ends early", "cut");
+                                         }),
+                 DamagedInput);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir / "target/bin"),
+                            std::filesystem::directory_iterator()),
+              1); // run alone: neither cut nor its temporary file
+}
+
 TEST(WriteBelow, RefusesLinksAndFilesOnTheWay) {
     TempDir dir;
     std::filesystem::create_directory(dir / "target");
