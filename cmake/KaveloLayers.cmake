@@ -27,10 +27,11 @@ function(kavelo_setup_lto_code target)
   endif()
 endfunction()
 
-# Links program (the runtime, the wizard) with link-time optimisation.
+# Links program (the runtime, the wizard) with link-time optimisation; its
+# own files are linked into nothing else, so they need no ordinary code.
 function(kavelo_setup_lto_link program)
   if(KAVELO_SETUP_LTO)
-    target_compile_options(${program} PRIVATE -flto=auto -ffat-lto-objects)
+    target_compile_options(${program} PRIVATE -flto=auto)
     target_link_options(${program} PRIVATE -flto=auto)
   endif()
 endfunction()

@@ -65,8 +65,7 @@ std::string ReadTreeFile(const ByteSource& source, const DirectoryEntry& entry,
     if (index.Offsets.empty()) return index.Entries.Entries[k].Data;
     const uint64_t begin = index.Offsets[k];
     const uint64_t end = begin + index.Sizes[k];
-    std::string contents;
-    contents.reserve(index.Sizes[k]); // checked against the bytes after the index
+    std::string contents; // grown as bytes come, never from the index's size
     uint64_t at = 0;
     try {
         DecodeInPieces(

@@ -1,8 +1,9 @@
 // Folders entering the project as trees: a folder is scanned (every name
 // and size known), then written as one tree container, its index first and
-// then file by file, never held whole, and added under its TreeProjectName. Anything a tree cannot carry
-// (devices, sockets, FIFOs, absolute or escaping links, unreadable files,
-// names the target cannot hold) refuses the folder, each path with its reason.
+// then file by file, never held whole, and added under its TreeProjectName.
+// Anything a tree cannot carry (devices, sockets, FIFOs, absolute or escaping
+// links, unreadable files, names the target cannot hold) refuses the folder,
+// each path with its reason.
 #pragma once
 
 #include <string>
