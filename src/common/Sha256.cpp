@@ -77,6 +77,7 @@ __attribute__((target("sha,sse4.1,ssse3"))) void ShaNiBlocks(uint32_t* state, co
         const __m128i abef = state0;
         const __m128i cdgh = state1;
         __m128i m[4];
+        #pragma GCC unroll 16
         for (int i = 0; i < 16; ++i) {
             if (i < 4)
                 m[i] = _mm_shuffle_epi8(
