@@ -93,6 +93,35 @@ TEST(PackageChecksums, EveryFlippedByteIsNamed) {
     }
 }
 
+// A package large enough to be checked on two threads names every damaged
+// entry of both halves, in directory order, and the first one when verified.
+TEST(PackageChecksums, LargePackageNamesDamageOfBothHalvesInOrder) {
+    ScratchDir dir;
+    WriteBytes(dir.File("big.exe"), "HOST");
+    BinaryFile f = BinaryFile::OpenReadWrite(dir.File("big.exe"));
+    const int64_t P = PreparePackage(f, true);
+    std::vector<std::string> contents;
+    for (char c = 'a'; c < 'g'; ++c)
+        contents.push_back(std::string(1 << 20, c));
+    std::vector<PackageItem> items;
+    for (size_t k = 0; k < contents.size(); ++k)
+        items.push_back({"f" + std::to_string(k), PackageItem::Inline{contents[k]}});
+    ASSERT_EQ(WritePackage(f, P, items), 6);
+    f.Close();
+    std::string bytes = ReadBytes(dir.File("big.exe"));
+    const std::vector<DirectoryEntry> entries = ReadDirectory(MemorySource(bytes), P);
+    for (size_t k : {1, 4, 5})
+        bytes[static_cast<size_t>(entries[k].Offset + 1000)] ^= 1;
+    const MemorySource source(bytes, "big.exe");
+    EXPECT_EQ(CheckPackageChecksums(source, P, entries).Mismatched, (std::vector<size_t>{1, 4, 5}));
+    try {
+        VerifyPackageChecksums(source, P, entries);
+        ADD_FAILURE() << "the damage was not found";
+    } catch (const DamagedInput& e) {
+        EXPECT_EQ(e.Reason(), "the data of \"f1\" does not match its checksum");
+    }
+}
+
 // Packages written before checksums, also with bytes of an earlier package
 // before the trailer, have none; a block that does not fit is damage.
 TEST(PackageChecksums, OldPackagesHaveNoneAndMisfitBlocksAreDamage) {
