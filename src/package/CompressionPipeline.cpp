@@ -36,9 +36,11 @@ struct CompressionPipeline::Plan {
 };
 
 CompressionPipeline::CompressionPipeline(std::vector<Job> jobs, EntryCodec codec,
-                                         int32_t thresholdPercent, int workers)
+                                         int32_t thresholdPercent, int workers,
+                                         int64_t wholeTablesFrom)
     : jobs_(std::move(jobs)), codec_(codec), threshold_(thresholdPercent),
       workerCount_(std::max(1, std::min<int>(workers, static_cast<int>(jobs_.size())))),
+      wholeTablesFrom_(wholeTablesFrom),
       out_(jobs_.size()), plans_(codec == EntryCodec::Huffman ? jobs_.size() : 0) {
     for (auto& plan : plans_)
         plan = std::make_unique<Plan>();
@@ -112,14 +114,19 @@ bool CompressionPipeline::NextTask(size_t& k, bool& counting) {
         if (stopping_ || nextJob_ >= jobs_.size()) return false;
         // The job after the one being written is coded as soon as it can
         // be, so that the writer finds it ready; further ones are counted
-        // ahead meanwhile, and coded once nothing is left to count.
-        const bool codable = !twoPasses || plans_[nextJob_]->Counted;
+        // ahead meanwhile, and coded once nothing is left to count. A job
+        // that needs the whole tables waits until it can run alone, and
+        // nothing starts beside it.
+        const bool codable = (!twoPasses || plans_[nextJob_]->Counted) && !alone_ &&
+                             (!WholeTables(nextJob_) || running_ == 0);
         const bool countable = twoPasses && nextCount_ < jobs_.size() &&
                                (nextCount_ == nextJob_ || countedAhead_ < kCountAhead);
         if (codable && (nextJob_ <= current_ + 1 || !countable)) {
             k = nextJob_++;
             counting = false;
             if (twoPasses) countedAhead_ -= jobs_[k].Size;
+            ++running_;
+            alone_ = WholeTables(k);
             return true;
         }
         if (countable) {
@@ -133,6 +140,20 @@ bool CompressionPipeline::NextTask(size_t& k, bool& counting) {
 }
 
 void CompressionPipeline::RunTask(size_t k, bool counting) {
+    // A coding task, however it ends, lets the next job start.
+    struct Done {
+        CompressionPipeline* pipeline;
+        size_t k;
+        ~Done() {
+            if (!pipeline) return;
+            {
+                std::lock_guard lock(pipeline->mutex_);
+                --pipeline->running_;
+                if (pipeline->WholeTables(k)) pipeline->alone_ = false;
+            }
+            pipeline->changed_.notify_all();
+        }
+    } done{counting ? nullptr : this, k};
     std::exception_ptr error;
     uint8_t flags = 0;
     try {
@@ -162,6 +183,10 @@ void CompressionPipeline::RunTask(size_t k, bool counting) {
         plans_[k]->Counted = plans_[k]->Failed = true;
     }
     End(k, flags, error);
+}
+
+bool CompressionPipeline::WholeTables(size_t k) const {
+    return codec_ == EntryCodec::Zstd && workerCount_ > 1 && jobs_[k].Size >= wholeTablesFrom_;
 }
 
 void CompressionPipeline::End(size_t k, uint8_t flags, std::exception_ptr error) {
@@ -223,9 +248,9 @@ uint8_t CompressionPipeline::CompressZstd(size_t k) {
     const Job& job = jobs_[k];
     const double limit = static_cast<double>(job.Size) * threshold_ / 100.0;
     ZstdFrameWriter writer;
-    // A lone compressor (a save of one item, a tree) may use the level's
-    // whole tables and still stay within the save's memory.
-    writer.Begin(static_cast<unsigned long long>(job.Size), workerCount_ > 1);
+    // A lone compressor (a save of one item, a large item) may use the
+    // level's whole tables and still stay within the save's memory.
+    writer.Begin(static_cast<unsigned long long>(job.Size), workerCount_ > 1 && !WholeTables(k));
     std::string buffer;
     uint64_t made = 0;
     for (int64_t at = 0; at < job.Size; at += kPiece) {

@@ -39,11 +39,17 @@ class CompressionPipeline {
         int64_t Taken = 0; // contents read so far for this item
     };
 
+    // From this size a zstd job is coded alone, with the level's whole
+    // search tables (about 94 MB), for about 0.5 % fewer bytes than the
+    // capped tables two compressors side by side use; a tree of an
+    // application is typically such a job.
+    static constexpr int64_t kWholeTablesFrom = int64_t{32} << 20;
+
     // Starts workers on jobs in order. A stream is kept when it is strictly
     // shorter than Size * thresholdPercent / 100 (and not empty), else the
     // item is stored raw.
     CompressionPipeline(std::vector<Job> jobs, EntryCodec codec, int32_t thresholdPercent,
-                        int workers);
+                        int workers, int64_t wholeTablesFrom = kWholeTablesFrom);
     // Stops the workers (an unfinished write abandons what they make).
     ~CompressionPipeline();
     CompressionPipeline(const CompressionPipeline&) = delete;
@@ -79,6 +85,8 @@ class CompressionPipeline {
     uint8_t CompressHuffman(size_t k);
     uint8_t CompressZstd(size_t k);
     uint8_t StoreRaw(size_t k, bool restart);
+    // Job k is coded alone with the whole tables (see kWholeTablesFrom).
+    bool WholeTables(size_t k) const;
     std::string_view Read(size_t k, int64_t at, std::string& buffer) const;
     // Hands a piece to the writer, waiting while job k's queue is full;
     // false when the pipeline is stopping.
@@ -89,6 +97,7 @@ class CompressionPipeline {
     const EntryCodec codec_;
     const int32_t threshold_;
     const int workerCount_;
+    const int64_t wholeTablesFrom_;
     std::vector<Output> out_;
     std::vector<std::unique_ptr<Plan>> plans_;
     std::mutex mutex_;
@@ -98,6 +107,8 @@ class CompressionPipeline {
     int64_t countedAhead_ = 0; // contents counted of jobs not yet taken to code
     size_t current_ = 0;       // the job the writer takes pieces of
     size_t queued_ = 0;        // bytes in every Output's Pieces
+    int running_ = 0;          // jobs being coded or stored
+    bool alone_ = false;       // the job being coded runs alone (WholeTables)
     bool stopping_ = false;
     std::vector<std::thread> workers_;
 };

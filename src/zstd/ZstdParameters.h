@@ -15,6 +15,7 @@ inline constexpr int kZstdWindowLog = 23;
 // table, about 100 MB per compressor; capped at 16 MB and 8 MB when two
 // compressors run at once, a save with two workers stays within 128 MB, for
 // about 1 % more bytes on files of 8 MB and more (smaller inputs get smaller
-// tables anyway, unchanged). A lone compressor keeps the level's tables.
+// tables anyway, unchanged). A lone compressor keeps the level's tables, and
+// so does one for an item of 32 MB or more, which the save then codes alone.
 inline constexpr int kZstdChainLogMax = 22;
 inline constexpr int kZstdHashLogMax = 21;
