@@ -24,7 +24,7 @@ void DecompressZstdInto(std::string_view frame, char* out, uint64_t size, const 
 // A frame decoded as its stored bytes arrive in pieces: every Add hands the
 // bytes made so far to out, in chunks of at most 128 KB; Finish checks that
 // the frame ended with exactly size bytes. The memory used is bounded by the
-// window (8 MB) whatever the size.
+// window (16 MB) whatever the size.
 class ZstdFrameReader {
   public:
     using Output = std::function<void(const char* data, size_t count)>;
