@@ -87,7 +87,10 @@ inline std::string BenchTempFolder(const std::string& prefix) {
 // of every round stay until the last: ext4 skips the inodes of files
 // deleted in the last minute when it places new ones, slowly, so removing
 // the last round's thousands of files just before a run would time that
-// instead, for whichever of the two it happened to hit.
+// instead, for whichever of the two it happened to hit. Each run starts
+// with nothing left to write (a sync before it, not timed): the
+// installation's flush before its commit would otherwise write the last
+// round's unpacked files too, tar's work on the installation's clock.
 inline void InstallVsTarZstd(benchmark::State& state, const std::string& setup,
                              const std::string& tarball, const std::string& work,
                              const std::string& home) {
@@ -98,8 +101,10 @@ inline void InstallVsTarZstd(benchmark::State& state, const std::string& setup,
         const std::string installed = work + "/installed" + number;
         const std::string unpacked = work + "/unpacked" + number;
         std::filesystem::create_directories(unpacked);
+        ::sync();
         const RunFigures a =
             RunMeasured({setup, "--unattended", "--dir", installed, "--no-launch"}, home);
+        ::sync();
         const double b = RunTimed({"tar", "--zstd", "-xf", tarball, "-C", unpacked}, home);
         if (a.Seconds < 0 || b < 0) return state.SkipWithError("installing or unpacking failed");
         state.SetIterationTime(a.Seconds);
