@@ -1,5 +1,6 @@
 #include "TreeReport.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "common/AsciiCase.h"
@@ -31,12 +32,16 @@ void TreeListing::Begin(const TreeEntry& e, uint32_t size) {
     if (e.Kind == TreeKind::Folder) line += "/";
     if (e.Kind == TreeKind::Link) line += " -> " + PrintableText(e.Data);
     line += "\n";
-    std::fwrite(line.data(), 1, line.size(), out_);
+    lines_.emplace_back(e.Name, std::move(line));
     if (e.Kind != TreeKind::Folder) ++files_;
     if (file) bytes_ += size;
 }
 
 void TreeListing::End(const std::string& rootName) {
+    std::sort(lines_.begin(), lines_.end());
+    for (const auto& [name, text] : lines_)
+        std::fwrite(text.data(), 1, text.size(), out_);
+    lines_ = {};
     const std::string line = std::to_string(files_) + " files, " + std::to_string(bytes_) +
                              " bytes, in \"" + PrintableText(rootName) + "\"\n";
     std::fwrite(line.data(), 1, line.size(), out_);

@@ -4,6 +4,8 @@
 
 #include <cstdio>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "package/ByteSource.h"
 #include "package/PackageRecords.h"
@@ -16,9 +18,10 @@
 // any other entry.
 std::string TreeNote(const ByteSource& source, const DirectoryEntry& entry);
 
-// kavelo tree's listing, written to out as the tree is read: one line per
-// entry (kind letter, size, name; "/" after a folder, "->" and the target
-// after a link), then, from End, the file count, size and folder name.
+// kavelo tree's listing, written to out by End once the tree's index has
+// been read: one line per entry in name order (kind letter, size, name; "/"
+// after a folder, "->" and the target after a link), then the file count,
+// size and folder name.
 class TreeListing : public TreeReader::Events {
   public:
     explicit TreeListing(std::FILE* out) : out_(out) {}
@@ -28,6 +31,7 @@ class TreeListing : public TreeReader::Events {
 
   private:
     std::FILE* out_;
+    std::vector<std::pair<std::string, std::string>> lines_; // name, line
     uint64_t files_ = 0;
     uint64_t bytes_ = 0;
 };

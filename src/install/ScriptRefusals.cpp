@@ -28,11 +28,11 @@ bool Allowed(const LinuxFolders& f, const std::string& path, bool launcher) {
 }
 
 // The entry of the tree named inside when it is of one of kinds, or null.
+// (A tree's entries are in the container's order, not by name.)
 const TreeEntry* Held(const Tree& tree, const std::string& inside,
                       std::initializer_list<TreeKind> kinds) {
-    const auto at =
-        std::lower_bound(tree.Entries.begin(), tree.Entries.end(), inside,
-                         [](const TreeEntry& e, const std::string& name) { return e.Name < name; });
+    const auto at = std::find_if(tree.Entries.begin(), tree.Entries.end(),
+                                 [&](const TreeEntry& e) { return e.Name == inside; });
     if (at == tree.Entries.end() || at->Name != inside ||
         std::find(kinds.begin(), kinds.end(), at->Kind) == kinds.end())
         return nullptr;

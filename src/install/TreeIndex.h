@@ -1,6 +1,6 @@
 // What planning needs of a tree the setup carries, without holding the tree
 // whole: every entry's kind and name, a link's target and the size of every
-// file. Of a version 2 tree only the header and the index are decoded; a
+// file. Of a version 2 or 3 tree only the header and the index are decoded; a
 // version 1 tree is decoded whole, and its PNG and SVG files (a launcher may
 // show one) are kept on the way. Installing takes the other contents from
 // the setup again, as it writes them.

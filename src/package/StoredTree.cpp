@@ -1,5 +1,6 @@
 #include "package/StoredTree.h"
 
+#include <algorithm>
 #include <limits>
 
 #include "common/Errors.h"
@@ -70,5 +71,7 @@ Tree ReadStoredTreeNames(const StoredContents& stored) {
     Tree tree;
     TreeNameList names(tree);
     tree.RootName = ReadStoredTreeIndex(stored, names).RootName;
+    std::sort(tree.Entries.begin(), tree.Entries.end(),
+              [](const TreeEntry& a, const TreeEntry& b) { return a.Name < b.Name; });
     return tree;
 }

@@ -20,7 +20,7 @@ TreeSummary ReadTreeSummary(const StoredContents& stored);
 TreeSummary ReadStoredTree(const StoredContents& stored, TreeReader::Events& events);
 
 // What reading names, sizes and links' targets needs, read as ReadStoredTree
-// reads it: of a version 2 tree only its header and index are decoded (the
+// reads it: of a version 2 or 3 tree only its header and index are decoded (the
 // files' contents, and damage within them, are not seen), every entry told
 // without contents; a version 1 tree is read whole.
 TreeSummary ReadStoredTreeIndex(const StoredContents& stored, TreeReader::Events& events);
@@ -37,5 +37,6 @@ class TreeNameList : public TreeReader::Events {
     Tree& tree_;
 };
 
-// ReadStoredTreeIndex keeping only the entries' kinds, names and links' targets.
+// ReadStoredTreeIndex keeping only the entries' kinds, names and links'
+// targets, in name order.
 Tree ReadStoredTreeNames(const StoredContents& stored);

@@ -11,10 +11,12 @@
 namespace {
 
 // The header: magic and version, root name length, entry count, data size
-// and, from version 2, the index's length. Writers write version 2.
+// and, from version 2, the index's length. Writers write version 3, which is
+// version 2 with its entries in an order of the writer's choosing (names
+// unique rather than increasing).
 constexpr std::string_view kMagic = "KVTREE";
 constexpr uint16_t kVersion1 = 1;
-constexpr uint16_t kVersion = 2;
+constexpr uint16_t kVersion = 3;
 constexpr size_t kRecordHead = kTreeRecordHeadSize;
 
 std::string Short(uint16_t v) {
@@ -101,9 +103,9 @@ std::string TreeCutShort(const char* what, uint64_t needs, uint64_t left) {
 size_t TreeHeadSize(std::string_view magic) {
     if (magic.substr(0, kMagic.size()) != kMagic) throw DamagedInput("not a tree");
     const uint16_t v = ShortAt(magic, 6);
-    if (v != kVersion1 && v != kVersion)
+    if (v < kVersion1 || v > kVersion)
         throw DamagedInput("a tree of version " + std::to_string(v) + "; this program reads " +
-                           "versions 1 and 2");
+                           "versions 1 to 3");
     return v == kVersion1 ? kTreeHeadSize : kTreeHeadSizeV2;
 }
 
@@ -118,7 +120,7 @@ uint64_t TreeSummary::IndexEnd() const {
 
 namespace {
 
-// A version 2 tree's index, against the bytes left after the folder's name:
+// A version 2 or 3 tree's index, against the bytes left after the folder's name:
 // at most kMaxTreeIndex, and there; every record takes its head and one
 // byte of name; the files' contents, which follow it, are part of the data.
 void CheckIndexSize(const TreeSummary& s, uint64_t left) {
@@ -248,8 +250,36 @@ bool IsFile(const TreeEntry& e) {
     return e.Kind == TreeKind::File || e.Kind == TreeKind::Program;
 }
 
-// The entries' order by name, checked as DecodeTree checks them; the sizes
-// of their data and of the index they take.
+// Which files a file's contents sit among, from its first bytes: 0 text, 1
+// programs and libraries, 2 other binary data, 3 data already compressed
+// (images, archives, fonts, sound).
+int ContentGroup(std::string_view head) {
+    static constexpr std::string_view kPacked[] = {
+        "\x89PNG", "\xff\xd8\xff", "GIF8", "PK\x03\x04", "\x1f\x8b", "\xfd" "7zXZ",
+        "\x28\xb5\x2f\xfd", "BZh", "wOF2", "wOFF", "OggS", "RIFF", "ID3", "fLaC"};
+    if (head.starts_with("\x7f" "ELF")) return 1;
+    for (const std::string_view magic : kPacked)
+        if (head.starts_with(magic)) return 3;
+    size_t control = 0;
+    for (const char c : head) {
+        if (c == '\0') return 2;
+        if (static_cast<unsigned char>(c) < 0x20 && c != '\t' && c != '\n' && c != '\r' &&
+            c != '\f')
+            ++control;
+    }
+    return control * 32 > head.size() ? 2 : 0;
+}
+
+// The leaf name's extension, lower-cased ("" for none).
+std::string Extension(std::string_view name) {
+    const std::string_view leaf = name.substr(name.rfind('/') + 1);
+    const size_t dot = leaf.rfind('.');
+    return dot == std::string_view::npos || dot == 0 ? std::string()
+                                                     : LowerAscii(std::string(leaf.substr(dot)));
+}
+
+// The entries' order in the container, the sizes of their data and of the
+// index they take, checked in name order as DecodeTree checks them.
 struct EncodePlan {
     std::vector<size_t> Order;
     uint64_t Data = 0;
@@ -257,7 +287,7 @@ struct EncodePlan {
 };
 
 EncodePlan PlanEncoding(const std::string& rootName, const std::vector<TreeEntry>& entries,
-                        const std::vector<uint64_t>& sizes) {
+                        const std::vector<uint64_t>& sizes, const std::vector<std::string>& heads) {
     EncodePlan plan;
     plan.Order.resize(entries.size());
     for (size_t k = 0; k < plan.Order.size(); ++k)
@@ -287,17 +317,31 @@ EncodePlan PlanEncoding(const std::string& rootName, const std::vector<TreeEntry
                                  " bytes, more than the " + std::to_string(kMaxTreeIndex) +
                                  " a tree's index holds",
                              rootName);
+    // Folders first (each before what it holds), then links, then the files
+    // alike together; by name within each.
+    std::vector<std::pair<int, std::string>> keys(entries.size());
+    for (size_t k = 0; k < entries.size(); ++k) {
+        const TreeEntry& e = entries[k];
+        if (!IsFile(e)) {
+            keys[k] = {e.Kind == TreeKind::Folder ? 0 : 1, std::string()};
+            continue;
+        }
+        const std::string_view head = k < heads.size() ? std::string_view(heads[k]) : "";
+        keys[k] = {2 + ContentGroup(head), Extension(e.Name)};
+    }
+    std::stable_sort(plan.Order.begin(), plan.Order.end(),
+                     [&](size_t a, size_t b) { return keys[a] < keys[b]; });
     return plan;
 }
 
 } // namespace
 
-// Version 2: the header, the index (every record, with a link's target but
+// Version 3: the header, the index (every record, with a link's target but
 // no file's contents), then the files' contents in the index's order.
 void EncodeTreeInPieces(const std::string& rootName, const std::vector<TreeEntry>& entries,
                         const std::vector<uint64_t>& sizes, const TreeFileContents& contents,
-                        const TreeBytes& out) {
-    const EncodePlan plan = PlanEncoding(rootName, entries, sizes);
+                        const TreeBytes& out, const std::vector<std::string>& heads) {
+    const EncodePlan plan = PlanEncoding(rootName, entries, sizes, heads);
     std::string index;
     index.reserve(static_cast<size_t>(plan.Index));
     for (const size_t k : plan.Order) {
@@ -332,9 +376,11 @@ void EncodeTreeInPieces(const std::string& rootName, const std::vector<TreeEntry
 
 std::string EncodeTree(Tree tree) {
     std::vector<uint64_t> sizes;
+    std::vector<std::string> heads;
     uint64_t data = 0;
     for (const TreeEntry& e : tree.Entries) {
         sizes.push_back(e.Data.size());
+        heads.push_back(e.Data.substr(0, kTreeHeadSample));
         data += e.Data.size();
     }
     std::string out;
@@ -343,7 +389,7 @@ std::string EncodeTree(Tree tree) {
     EncodeTreeInPieces(
         tree.RootName, tree.Entries, sizes,
         [&](size_t k, const TreeBytes& put) { put(tree.Entries[k].Data); },
-        [&](std::string_view bytes) { out.append(bytes); });
+        [&](std::string_view bytes) { out.append(bytes); }, heads);
     return out;
 }
 
@@ -379,5 +425,7 @@ Tree DecodeTree(std::string_view bytes) {
     reader.Add(bytes.data(), bytes.size());
     reader.Finish();
     tree.RootName = reader.Summary().RootName;
+    std::sort(tree.Entries.begin(), tree.Entries.end(),
+              [](const TreeEntry& a, const TreeEntry& b) { return a.Name < b.Name; });
     return tree;
 }

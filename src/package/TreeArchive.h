@@ -18,7 +18,7 @@ inline constexpr uint32_t kMaxTreeEntries = 100000;          // files, folders a
 inline constexpr uint64_t kMaxTreeBytes = uint64_t{1} << 30; // contents and link targets
 inline constexpr size_t kMaxTreePath = 4095;                 // bytes of a name or link target
 inline constexpr size_t kMaxTreeComponent = 255;             // bytes of one part of a name
-// Bytes of a version 2 tree's index (its records: names and link targets).
+// Bytes of a version 2 or 3 tree's index (its records: names and link targets).
 inline constexpr uint32_t kMaxTreeIndex = uint32_t{16} << 20;
 
 enum class TreeKind : uint8_t { File = 0, Program = 1, Folder = 2, Link = 3 };
@@ -55,21 +55,31 @@ std::string TreeNameProblem(std::string_view name);
 // and no more of them than the folders above the link.
 std::string LinkTargetProblem(std::string_view linkName, std::string_view target);
 
-// The tree as bytes, in the container's version 2 (its index first). The
-// entries are sorted by name; throws InvalidRequest when an entry breaks a
-// rule that DecodeTree checks, or the index would pass kMaxTreeIndex.
+// How many of a file's first bytes decide where its contents go in the
+// container (files alike are written one after another).
+inline constexpr size_t kTreeHeadSample = 512;
+
+// The tree as bytes, in the container's version 3 (its index first): the
+// folders by name, then the links by name, then the files, those alike (text,
+// programs, other binary data, data already compressed; then by extension)
+// together, so that the compressor's statistics carry from one to the next.
+// Throws InvalidRequest when an entry breaks a rule that DecodeTree checks,
+// or the index would pass kMaxTreeIndex.
 std::string EncodeTree(Tree tree);
 // EncodeTree in pieces, for a tree whose files are not held: entries carry
 // no file contents (a link's target they do), sizes[k] is the length of file
-// entry k's contents (other entries' sizes are not read), and contents(k, put) puts exactly that
-// many bytes of them. out takes the container's bytes in order. Throws InvalidRequest as EncodeTree
-// does, and for contents of another length (the bytes already put are then not a tree).
+// entry k's contents (other entries' sizes are not read), heads[k] its first
+// bytes (up to kTreeHeadSample; none given: all files alike), and
+// contents(k, put) puts exactly sizes[k] bytes of them. out takes the
+// container's bytes in order. Throws InvalidRequest as EncodeTree does, and
+// for contents of another length (the bytes already put are then not a tree).
 using TreeBytes = std::function<void(std::string_view bytes)>;
 using TreeFileContents = std::function<void(size_t k, const TreeBytes& put)>;
 void EncodeTreeInPieces(const std::string& rootName, const std::vector<TreeEntry>& entries,
                         const std::vector<uint64_t>& sizes, const TreeFileContents& contents,
-                        const TreeBytes& out);
-// The tree in bytes, of version 1 or 2. Throws DamagedInput, naming the entry, for anything
+                        const TreeBytes& out, const std::vector<std::string>& heads = {});
+// The tree in bytes, of version 1, 2 or 3, its entries in name order. Throws
+// DamagedInput, naming the entry, for anything
 // EncodeTree could not have written: a wrong magic or version, a count or
 // size larger than the bytes left, an unsafe name, a duplicate, an entry
 // whose folder is not a folder entry before it, an escaping link, bytes left
@@ -81,9 +91,9 @@ struct TreeSummary {
     uint32_t EntryCount = 0;
     uint64_t DataSize = 0;
     uint16_t Version = 0;
-    uint32_t IndexSize = 0; // version 2: the index's length
-    // The container's bytes up to the end of the index (version 2): all
-    // that names, sizes and link targets need.
+    uint32_t IndexSize = 0; // versions 2 and 3: the index's length
+    // The container's bytes up to the end of the index (versions 2 and 3):
+    // all that names, sizes and link targets need.
     uint64_t IndexEnd() const;
 };
 TreeSummary PeekTree(std::string_view bytes);
@@ -105,7 +115,8 @@ uint16_t CheckTreeHead(std::string_view head);
 // The header, checked, with left the bytes that follow the folder's name.
 TreeSummary ReadTreeHeader(std::string_view head, std::string_view rootName, uint64_t left);
 // Why entry cannot follow the entries before it (empty when it can): its own
-// rules, its order after previous (unless first), and its folder among
+// rules, its order after previous (unless first: the first entry, or any of
+// a version 3 tree, whose names are checked apart), and its folder among
 // folders, the folder entries before it.
 std::string TreeEntryProblem(const TreeEntry& entry, std::string_view previous, bool first,
                              const std::unordered_set<std::string>& folders);

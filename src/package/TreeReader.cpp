@@ -168,8 +168,11 @@ void TreeReader::NameRead() {
     part_ = Part::Contents;
 }
 
+// A version 3 tree's names are in the writer's order: they are checked to
+// be unique once the index has been read.
 void TreeReader::Check() {
-    const std::string why = TreeEntryProblem(entry_, previous_, entriesRead_ == 0, folders_);
+    const bool unordered = entriesRead_ == 0 || summary_.Version >= 3;
+    const std::string why = TreeEntryProblem(entry_, previous_, unordered, folders_);
     if (!why.empty()) throw DamagedInput(why, entry_.Name);
 }
 
@@ -203,7 +206,7 @@ void TreeReader::StartNext() {
     part_ = Part::Done;
 }
 
-// Version 2: every record has been read. The index holds them exactly, and
+// Versions 2 and 3: every record has been read. The index holds them exactly, and
 // the files' contents take every byte after it.
 void TreeReader::IndexRead() {
     if (at_ != indexEnd_)
@@ -213,6 +216,20 @@ void TreeReader::IndexRead() {
     if (fileBytes_ != size_ - indexEnd_)
         throw DamagedInput("the files' contents take " + std::to_string(fileBytes_) + " bytes; " +
                            std::to_string(size_ - indexEnd_) + " follow the tree's index");
+    if (summary_.Version >= 3) {
+        std::vector<uint32_t> byName(indexEntries_.size());
+        for (uint32_t k = 0; k < byName.size(); ++k)
+            byName[k] = k;
+        const auto name = [&](uint32_t k) -> const std::string& {
+            return indexEntries_[k].first.Name;
+        };
+        std::sort(byName.begin(), byName.end(),
+                  [&](uint32_t a, uint32_t b) { return name(a) < name(b); });
+        const auto twice = std::adjacent_find(
+            byName.begin(), byName.end(), [&](uint32_t a, uint32_t b) { return name(a) == name(b); });
+        if (twice != byName.end())
+            throw DamagedInput("a second entry of this name", name(*twice));
+    }
     if (reading_ == Reading::IndexOnly) {
         for (const auto& [entry, size] : indexEntries_)
             events_.Begin(entry, size);
@@ -223,7 +240,7 @@ void TreeReader::IndexRead() {
     TellIndexed();
 }
 
-// Version 2: tells the entries from told_ on, up to a file whose contents
+// Versions 2 and 3: tells the entries from told_ on, up to a file whose contents
 // come next.
 void TreeReader::TellIndexed() {
     for (; told_ < indexEntries_.size(); ++told_) {

@@ -1,9 +1,11 @@
 // A tree container (docs/tree-format.md) read as its bytes arrive, in pieces
 // of any size, in bounded memory: the rules and errors of DecodeTree, each
 // entry checked before any of its contents are handed on, so that a large
-// tree is never held whole. Versions 1 and 2 give the same events; a version
-// 2 tree's index (names, sizes, link targets: at most kMaxTreeIndex bytes) is
-// held until its files' contents have come.
+// tree is never held whole. Versions 1 to 3 give the same events, in the
+// container's order; a version 2 or 3 tree's index (names, sizes, link
+// targets: at most kMaxTreeIndex bytes) is held until its files' contents
+// have come. What is said of version 2 below holds for version 3, which
+// differs only in its order.
 #pragma once
 
 #include <cstddef>

@@ -1,13 +1,17 @@
 #include "project/TreeIntake.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <filesystem>
 #include <map>
 #include <system_error>
 
 #include "common/Errors.h"
+#include "common/FileDescriptor.h"
 #include "common/WholeFile.h"
 #include "project/ContentsBuilder.h"
 
@@ -22,11 +26,12 @@ struct Walk {
     void Problem(const fs::path& path, std::string why) {
         Out.Problems.push_back({path.string(), std::move(why)});
     }
-    void Add(TreeEntry e, const std::string& path, uint64_t size) {
+    void Add(TreeEntry e, const std::string& path, uint64_t size, std::string head = {}) {
         Bytes += size;
         Out.Contents.Entries.push_back(std::move(e));
         Out.Paths.push_back(path);
         Out.Sizes.push_back(size);
+        Out.Heads.push_back(std::move(head));
     }
 };
 
@@ -60,6 +65,18 @@ std::string KindProblem(fs::file_type type) {
 }
 
 void ReadEntry(Walk& w, const fs::directory_entry& item, const std::string& name);
+
+// A file's first bytes (up to kTreeHeadSample), or fewer: a file that cannot
+// be read now is refused when the tree is written.
+std::string FileHead(const std::string& path) {
+    std::string head(kTreeHeadSample, '\0');
+    const FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
+    ssize_t n = 0;
+    while (fd.IsOpen() && (n = ::read(fd.Get(), head.data(), head.size())) < 0 && errno == EINTR) {
+    }
+    head.resize(static_cast<size_t>(std::max<ssize_t>(n, 0)));
+    return head;
+}
 
 void ReadFolder(Walk& w, const fs::path& folder, const std::string& prefix) {
     std::error_code ec;
@@ -101,7 +118,7 @@ void ReadEntry(Walk& w, const fs::directory_entry& item, const std::string& name
         try {
             // Read when the tree is written; readable now.
             const FileStamp stamp = CheckReadableFile(path.string(), kMaxTreeBytes);
-            return w.Add(std::move(e), path.string(), stamp.Size);
+            return w.Add(std::move(e), path.string(), stamp.Size, FileHead(path.string()));
         } catch (const KaveloError& err) {
             return w.Problem(path, err.Reason());
         }
@@ -183,8 +200,9 @@ std::variant<std::string, EntryRecord, FileOnDisk> WriteFolderTree(const FolderR
                     static_cast<float>(static_cast<double>(done) / static_cast<double>(total)));
         });
     };
-    EncodeTreeInPieces(scan.Contents.RootName, scan.Contents.Entries, scan.Sizes, fileContents,
-                       [&](std::string_view bytes) { container.Append(bytes); });
+    EncodeTreeInPieces(
+        scan.Contents.RootName, scan.Contents.Entries, scan.Sizes, fileContents,
+        [&](std::string_view bytes) { container.Append(bytes); }, scan.Heads);
     return container.Finish();
 }
 

@@ -138,7 +138,8 @@ TEST(DecodeAhead, TreeFilesComeOutOneByOne) {
         area.Bytes += std::string(kTrailerSize, '\0');
         const MemorySource source(area.Bytes, "setup");
         const DirectoryEntry* t = &area.Entries[0];
-        const std::vector<DecodeItem> order = {{t, 1}, {t, 2}, {t, 4}, {t, 1}, {&area.Entries[1]}};
+        // Entries in the container's order: a, a/link, then a/big, a/empty, a/run.
+        const std::vector<DecodeItem> order = {{t, 2}, {t, 3}, {t, 4}, {t, 2}, {&area.Entries[1]}};
         const std::string expected[] = {big, "", "#!/bin/sh\n", big, "whole"};
         for (const auto hashing : kHashings) {
             DecodeAhead ahead(source, order, hashing);

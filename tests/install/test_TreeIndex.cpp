@@ -48,8 +48,9 @@ TEST(TreeIndex, PlanningReadsOnlyAVersion2TreesIndex) {
     for (const char* name : {"bin", "bin/app", "run", "z.txt"})
         EXPECT_TRUE(Planned(plan, m / "root/inst/app/" + name)) << name;
     const TreeIndex index = ReadTreeIndex(m.Setup().File, *m.Setup().FindUserFile("app.tree"));
-    EXPECT_EQ(index.Sizes, (std::vector<uint32_t>{0, 1 << 20, 7, 4}));
-    EXPECT_EQ(index.Entries.Entries[2].Data, "bin/app");
+    // In the container's order: bin, run, bin/app, z.txt.
+    EXPECT_EQ(index.Sizes, (std::vector<uint32_t>{0, 7, 1 << 20, 4}));
+    EXPECT_EQ(index.Entries.Entries[1].Data, "bin/app");
 
     const TreeSnapshot before = m.Tree();
     StopAt never(1 << 30, false);

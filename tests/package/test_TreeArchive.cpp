@@ -1,12 +1,14 @@
-// The tree container: a round trip keeps every entry exactly, version 1
-// containers still read, and every hostile container of either version
-// (lying counts and sizes, unsafe names, duplicates, escaping links,
-// left-over bytes, an index that lies) is refused as damaged input.
+// The tree container: a round trip keeps every entry exactly, files alike go
+// together, containers of versions 1 and 2 still read, and every hostile
+// container of any version (lying counts and sizes, unsafe names,
+// duplicates, escaping links, left-over bytes, an index that lies) is
+// refused as damaged input.
 #include <gtest/gtest.h>
 
 #include "common/BigEndian.h"
 #include "common/Errors.h"
 #include "package/TreeArchive.h"
+#include "package/TreeReader.h"
 
 namespace {
 
@@ -37,10 +39,11 @@ std::string Header(uint32_t count, uint32_t data, const std::string& root = "r")
            LongToChars(count) + LongToChars(data) + root;
 }
 
-// Version 2: index is the index's length; a file's record is its head alone.
-std::string Header2(uint32_t count, uint32_t data, uint32_t index) {
-    return "KVTREE" + std::string("\0\2\0\1", 4) + LongToChars(count) + LongToChars(data) +
-           LongToChars(index) + "r";
+// Versions 2 and 3: index is the index's length; a file's record is its
+// head alone.
+std::string Header2(uint32_t count, uint32_t data, uint32_t index, char version = 2) {
+    return "KVTREE" + std::string(1, '\0') + version + std::string("\0\1", 2) +
+           LongToChars(count) + LongToChars(data) + LongToChars(index) + "r";
 }
 
 std::string FileHead(const std::string& name, uint32_t size) {
@@ -63,21 +66,56 @@ TEST(TreeArchive, RoundTripKeepsNamesKindsAndContentsInNameOrder) {
     EXPECT_EQ(s.RootName, "MyApp");
 }
 
-// Version 2 is what is written: the index, then the files' contents. A
-// version 1 container of the same tree reads as the same tree.
-TEST(TreeArchive, HandWrittenContainersOfBothVersionsRead) {
+// Version 3 is what is written: the index (folders, links, then files),
+// then the files' contents. Version 1 and 2 containers of the same tree read
+// as the same tree.
+TEST(TreeArchive, HandWrittenContainersOfEveryVersionRead) {
+    const std::string v3 = Header2(4, 6, 39, 3) + Record(TreeKind::Folder, "a", "") +
+                           Record(TreeKind::Link, "a/c", "b") + FileHead("a/b", 2) +
+                           FileHead("a/d", 3) + "hi" + "you";
     const std::string v2 = Header2(4, 6, 39) + Record(TreeKind::Folder, "a", "") +
                            FileHead("a/b", 2) + Record(TreeKind::Link, "a/c", "b") +
                            FileHead("a/d", 3) + "hi" + "you";
-    EXPECT_EQ(EncodeTree(DecodeTree(v2)), v2);
+    EXPECT_EQ(EncodeTree(DecodeTree(v2)), v3);
     const std::string v1 =
         Header(4, 6) + Record(TreeKind::Folder, "a", "") + Record(TreeKind::File, "a/b", "hi") +
         Record(TreeKind::Link, "a/c", "b") + Record(TreeKind::File, "a/d", "you");
     const Tree tree = DecodeTree(v1);
     EXPECT_EQ(tree.Entries, DecodeTree(v2).Entries);
+    EXPECT_EQ(tree.Entries, DecodeTree(v3).Entries);
     EXPECT_EQ(tree.Entries[3].Data, "you");
     EXPECT_EQ(PeekTree(v1).Version, 1u);
     EXPECT_EQ(PeekTree(v2).IndexSize, 39u);
+}
+
+// The files' contents go text first, then programs and libraries, other
+// binary data, and data already compressed; by extension, then name, within
+// each: the compressor's statistics carry from one file to the next alike.
+TEST(TreeArchive, FilesAlikeGoTogether) {
+    const std::string elf("\x7f" "ELF\2\1\1\0", 8);
+    const std::string png("\x89PNG\r\n\x1a\n", 8);
+    const std::string binary("\1\0\2\0", 4);
+    const Tree tree{"r",
+                    {{TreeKind::File, "a.png", png},
+                     {TreeKind::File, "b.so", elf},
+                     {TreeKind::File, "c.txt", "text\n"},
+                     {TreeKind::File, "d.dat", binary},
+                     {TreeKind::File, "e.md", "more text"},
+                     {TreeKind::Program, "f", elf},
+                     {TreeKind::File, "g.txt", "text"},
+                     {TreeKind::Folder, "z", ""},
+                     {TreeKind::Link, "y", "c.txt"}}};
+    struct Order : TreeReader::Events {
+        std::vector<std::string> Names;
+        void Begin(const TreeEntry& e, uint32_t) override { Names.push_back(e.Name); }
+        void Contents(const char*, size_t) override {}
+    } order;
+    const std::string bytes = EncodeTree(tree);
+    TreeReader reader(bytes.size(), order);
+    reader.Add(bytes.data(), bytes.size());
+    reader.Finish();
+    EXPECT_EQ(order.Names, (std::vector<std::string>{"z", "y", "e.md", "c.txt", "g.txt", "f",
+                                                     "b.so", "d.dat", "a.png"}));
 }
 
 TEST(TreeArchive, HostileContainersAreRefused) {
@@ -88,7 +126,7 @@ TEST(TreeArchive, HostileContainersAreRefused) {
     } cases[] = {
         {"empty", ""},
         {"wrong magic", "KVTROO" + Header(0, 0).substr(6)},
-        {"version 3", "KVTREE" + std::string("\0\3\0\1\0\0\0\0\0\0\0\0\0\0\0\0r", 17)},
+        {"version 4", "KVTREE" + std::string("\0\4\0\1\0\0\0\0\0\0\0\0\0\0\0\0r", 17)},
         {"root name with a slash", Header(0, 0, "a/b")},
         {"root name ..", Header(0, 0, "..")},
         {"count larger than the bytes", Header(1000000, 0) + file},
@@ -136,6 +174,11 @@ TEST(TreeArchive, HostileContainersAreRefused) {
          Header2(1, 3, 8) + FileHead("l", 3).replace(0, 1, "\3") + "abc"},
         {"v2 escaping link", Header2(1, 2, 10) + Record(TreeKind::Link, "l", "..")},
         {"v2 dot-dot name", Header2(1, 0, 11) + FileHead("../x", 0)},
+        // Version 3: any order, but each name once and each folder first.
+        {"v3 duplicate apart", Header2(3, 0, 24, 3) + FileHead("f", 0) + FileHead("g", 0) +
+                                   FileHead("f", 0)},
+        {"v3 folder after its file", Header2(2, 0, 18, 3) + FileHead("a/b", 0) +
+                                         Record(TreeKind::Folder, "a", "")},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
