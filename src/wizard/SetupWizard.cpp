@@ -19,6 +19,7 @@
 #include <QStackedWidget>
 #include <QStandardPaths>
 #include <QStorageInfo>
+#include <QTimer>
 
 #include <unistd.h>
 
@@ -98,7 +99,7 @@ std::string ExistingPart(std::string path) {
 
 } // namespace
 
-SetupWizard::SetupWizard(const WizardArguments& args, QWidget* parent)
+SetupWizard::SetupWizard(const WizardArguments& args, QWidget* parent, WizardBuild build)
     : QDialog(parent), args_(args), setup_(args.Setup) {
     setObjectName(QStringLiteral("SetupWizard"));
     setWindowTitle(BytesToLine(setup_.Setup().Line(LineCaption)).replace(u'\n', u' '));
@@ -108,12 +109,22 @@ SetupWizard::SetupWizard(const WizardArguments& args, QWidget* parent)
     ePic->setGeometry(6, 6, 132, 324);
     ePic->ShowPicture(setup_.Picture());
     Named(ePic, QStringLiteral("Side picture"));
-    elevator_ = QStandardPaths::findExecutable(QStringLiteral("pkexec"));
 
     stack_ = new QStackedWidget(this);
     stack_->setGeometry(kPageArea);
     pages_.push_back(WizardPage::Welcome);
     stack_->addWidget(buildWelcome());
+    buildButtons();
+    if (build == WizardBuild::Whole) CompletePages();
+    showPage(0);
+}
+
+SetupWizard::~SetupWizard() = default;
+
+void SetupWizard::CompletePages() {
+    if (complete_) return;
+    complete_ = true;
+    elevator_ = QStandardPaths::findExecutable(QStringLiteral("pkexec"));
     if (setup_.HasLicense()) {
         pages_.push_back(WizardPage::Licence);
         stack_->addWidget(buildLicence());
@@ -131,11 +142,21 @@ SetupWizard::SetupWizard(const WizardArguments& args, QWidget* parent)
         pages_.push_back(page);
         stack_->addWidget(widget);
     }
-    buildButtons();
-    showPage(0);
+    // The buttons were made first: the tab order goes round the page, then
+    // the buttons, whichever was made first.
+    QWidget::setTabOrder(eLaunch, eButton[0]);
+    QWidget::setTabOrder(eButton[0], eButton[1]);
+    QWidget::setTabOrder(eButton[1], eButton[2]);
 }
 
-SetupWizard::~SetupWizard() = default;
+// The first frame shows the welcome page; the others are built on the next
+// turn of the event loop, before anything the person does is handled.
+void SetupWizard::paintEvent(QPaintEvent* event) {
+    QDialog::paintEvent(event);
+    if (complete_ || completing_) return;
+    completing_ = true;
+    QTimer::singleShot(0, this, &SetupWizard::CompletePages);
+}
 
 QWidget* SetupWizard::buildWelcome() {
     eWelcome = TextLabel(BytesToText(setup_.Setup().Line(LineStartText)), nullptr);
@@ -286,6 +307,7 @@ void SetupWizard::showPage(int index) {
 }
 
 void SetupWizard::ShowPage(WizardPage page) {
+    CompletePages();
     for (size_t i = 0; i < pages_.size(); ++i)
         if (pages_[i] == page) showPage(static_cast<int>(i));
 }
@@ -307,10 +329,12 @@ void SetupWizard::updateButtons() {
 }
 
 void SetupWizard::goBack() {
+    CompletePages();
     if (at_ > 0 && CurrentPage() != WizardPage::Installing) showPage(at_ - 1);
 }
 
 void SetupWizard::goNext() {
+    CompletePages();
     if (!eButton[1]->isEnabled()) return;
     switch (CurrentPage()) {
     case WizardPage::Folder:

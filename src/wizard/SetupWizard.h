@@ -29,15 +29,26 @@ class qkScriptSetupA;
 
 enum class WizardPage { Welcome, Licence, Components, Folder, Installing, Finish };
 
+// What the constructor builds: every page, or the welcome page first and the
+// others once it has been painted (or when the wizard leaves it), so that
+// the first frame waits for no page it does not show.
+enum class WizardBuild { Whole, WelcomeFirst };
+
 class SetupWizard : public QDialog {
     Q_OBJECT
 
   public:
     // Reads the setup args names. Throws KaveloError when it cannot be read.
-    explicit SetupWizard(const WizardArguments& args, QWidget* parent = nullptr);
+    explicit SetupWizard(const WizardArguments& args, QWidget* parent = nullptr,
+                         WizardBuild build = WizardBuild::Whole);
     ~SetupWizard() override;
 
-    // The pages this setup shows, in order, and the one shown now.
+    // Builds the pages a WelcomeFirst wizard has not built yet (the licence,
+    // the components, which runs the component script, and the rest).
+    void CompletePages();
+    bool PagesComplete() const { return complete_; }
+    // The pages this setup shows, in order, and the one shown now (the
+    // welcome page alone until the pages are complete).
     const std::vector<WizardPage>& Pages() const { return pages_; }
     WizardPage CurrentPage() const { return pages_[static_cast<size_t>(at_)]; }
     // The exit status for the runtime: 0 installed, 1 failed with nothing
@@ -75,6 +86,9 @@ class SetupWizard : public QDialog {
     // installation under way).
     void reject() override;
 
+  protected:
+    void paintEvent(QPaintEvent* event) override;
+
   private:
     QWidget* buildWelcome();
     QWidget* buildLicence();
@@ -104,6 +118,8 @@ class SetupWizard : public QDialog {
     int status_ = 4;
     bool installing_ = false;
     bool cancelRequested_ = false;
+    bool complete_ = false;
+    bool completing_ = false; // the pages' completion is on its way
     QString elevator_; // pkexec's path; empty when there is none
     std::optional<InstallPlan> plan_;
     std::string installed_;

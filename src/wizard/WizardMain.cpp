@@ -115,7 +115,7 @@ int WizardMain(int argc, char** argv) {
     QApplication::setApplicationName(QStringLiteral("setup"));
     std::unique_ptr<SetupWizard> wizard;
     try {
-        wizard = std::make_unique<SetupWizard>(args);
+        wizard = std::make_unique<SetupWizard>(args, nullptr, WizardBuild::WelcomeFirst);
     } catch (const KaveloError& e) {
         std::fprintf(stderr, "setup wizard: %s\n", e.what());
         SayReady(args.ReadyFd); // the wizard ran; the setup itself is at fault

@@ -114,6 +114,25 @@ TEST_F(WizardTest, PagesFollowTheLicenceAndTheComponents) {
     }
 }
 
+// As the setup starts it: the welcome page alone until it has been painted
+// or left, then every page, in the same order.
+TEST_F(WizardTest, TheWelcomePageComesFirstAndTheOthersRightAfter) {
+    WizardArguments args;
+    args.Setup = Make(true, true);
+    SetupWizard painted(args, nullptr, WizardBuild::WelcomeFirst);
+    EXPECT_EQ(painted.Pages(), std::vector<WizardPage>{WizardPage::Welcome});
+    EXPECT_EQ(painted.eFolder, nullptr);
+    painted.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&painted));
+    QTRY_VERIFY(painted.PagesComplete());
+    EXPECT_EQ(painted.Pages().size(), 6u);
+
+    SetupWizard left(args, nullptr, WizardBuild::WelcomeFirst);
+    left.eButton[1]->click();
+    EXPECT_EQ(left.CurrentPage(), WizardPage::Licence);
+    EXPECT_EQ(left.Pages(), painted.Pages());
+}
+
 TEST_F(WizardTest, TheLicenceMustBeAcceptedAndEnterGoesOn) {
     auto w = Open(Make(true, false));
     EXPECT_FALSE(w->eButton[0]->isEnabled());
