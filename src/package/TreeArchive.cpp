@@ -250,10 +250,10 @@ bool IsFile(const TreeEntry& e) {
     return e.Kind == TreeKind::File || e.Kind == TreeKind::Program;
 }
 
-// Which files a file's contents sit among, from its first bytes: 0 text, 1
-// programs and libraries, 2 other binary data, 3 data already compressed
-// (images, archives, fonts, sound).
-int ContentGroup(std::string_view head) {
+} // namespace
+
+uint8_t TreeFileGroup(std::string_view head) {
+    head = head.substr(0, kTreeHeadSample);
     static constexpr std::string_view kPacked[] = {
         "\x89PNG", "\xff\xd8\xff", "GIF8", "PK\x03\x04", "\x1f\x8b", "\xfd" "7zXZ",
         "\x28\xb5\x2f\xfd", "BZh", "wOF2", "wOFF", "OggS", "RIFF", "ID3", "fLaC"};
@@ -269,6 +269,8 @@ int ContentGroup(std::string_view head) {
     }
     return control * 32 > head.size() ? 2 : 0;
 }
+
+namespace {
 
 // The leaf name's extension, lower-cased ("" for none).
 std::string Extension(std::string_view name) {
@@ -287,7 +289,7 @@ struct EncodePlan {
 };
 
 EncodePlan PlanEncoding(const std::string& rootName, const std::vector<TreeEntry>& entries,
-                        const std::vector<uint64_t>& sizes, const std::vector<std::string>& heads) {
+                        const std::vector<uint64_t>& sizes, const std::vector<uint8_t>& groups) {
     EncodePlan plan;
     plan.Order.resize(entries.size());
     for (size_t k = 0; k < plan.Order.size(); ++k)
@@ -326,8 +328,7 @@ EncodePlan PlanEncoding(const std::string& rootName, const std::vector<TreeEntry
             keys[k] = {e.Kind == TreeKind::Folder ? 0 : 1, std::string()};
             continue;
         }
-        const std::string_view head = k < heads.size() ? std::string_view(heads[k]) : "";
-        keys[k] = {2 + ContentGroup(head), Extension(e.Name)};
+        keys[k] = {2 + (k < groups.size() ? groups[k] : 0), Extension(e.Name)};
     }
     std::stable_sort(plan.Order.begin(), plan.Order.end(),
                      [&](size_t a, size_t b) { return keys[a] < keys[b]; });
@@ -340,8 +341,8 @@ EncodePlan PlanEncoding(const std::string& rootName, const std::vector<TreeEntry
 // no file's contents), then the files' contents in the index's order.
 void EncodeTreeInPieces(const std::string& rootName, const std::vector<TreeEntry>& entries,
                         const std::vector<uint64_t>& sizes, const TreeFileContents& contents,
-                        const TreeBytes& out, const std::vector<std::string>& heads) {
-    const EncodePlan plan = PlanEncoding(rootName, entries, sizes, heads);
+                        const TreeBytes& out, const std::vector<uint8_t>& groups) {
+    const EncodePlan plan = PlanEncoding(rootName, entries, sizes, groups);
     std::string index;
     index.reserve(static_cast<size_t>(plan.Index));
     for (const size_t k : plan.Order) {
@@ -376,11 +377,11 @@ void EncodeTreeInPieces(const std::string& rootName, const std::vector<TreeEntry
 
 std::string EncodeTree(Tree tree) {
     std::vector<uint64_t> sizes;
-    std::vector<std::string> heads;
+    std::vector<uint8_t> groups;
     uint64_t data = 0;
     for (const TreeEntry& e : tree.Entries) {
         sizes.push_back(e.Data.size());
-        heads.push_back(e.Data.substr(0, kTreeHeadSample));
+        groups.push_back(TreeFileGroup(e.Data));
         data += e.Data.size();
     }
     std::string out;
@@ -389,7 +390,7 @@ std::string EncodeTree(Tree tree) {
     EncodeTreeInPieces(
         tree.RootName, tree.Entries, sizes,
         [&](size_t k, const TreeBytes& put) { put(tree.Entries[k].Data); },
-        [&](std::string_view bytes) { out.append(bytes); }, heads);
+        [&](std::string_view bytes) { out.append(bytes); }, groups);
     return out;
 }
 

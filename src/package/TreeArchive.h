@@ -58,6 +58,10 @@ std::string LinkTargetProblem(std::string_view linkName, std::string_view target
 // How many of a file's first bytes decide where its contents go in the
 // container (files alike are written one after another).
 inline constexpr size_t kTreeHeadSample = 512;
+// Which files a file's contents sit among, from its first bytes (up to
+// kTreeHeadSample): 0 text, 1 programs and libraries, 2 other binary data, 3
+// data already compressed (images, archives, fonts, sound).
+uint8_t TreeFileGroup(std::string_view head);
 
 // The tree as bytes, in the container's version 3 (its index first): the
 // folders by name, then the links by name, then the files, those alike (text,
@@ -68,16 +72,16 @@ inline constexpr size_t kTreeHeadSample = 512;
 std::string EncodeTree(Tree tree);
 // EncodeTree in pieces, for a tree whose files are not held: entries carry
 // no file contents (a link's target they do), sizes[k] is the length of file
-// entry k's contents (other entries' sizes are not read), heads[k] its first
-// bytes (up to kTreeHeadSample; none given: all files alike), and
-// contents(k, put) puts exactly sizes[k] bytes of them. out takes the
+// entry k's contents (other entries' sizes are not read), groups[k] its
+// TreeFileGroup (none given: all files alike), and contents(k, put) puts
+// exactly sizes[k] bytes of them. out takes the
 // container's bytes in order. Throws InvalidRequest as EncodeTree does, and
 // for contents of another length (the bytes already put are then not a tree).
 using TreeBytes = std::function<void(std::string_view bytes)>;
 using TreeFileContents = std::function<void(size_t k, const TreeBytes& put)>;
 void EncodeTreeInPieces(const std::string& rootName, const std::vector<TreeEntry>& entries,
                         const std::vector<uint64_t>& sizes, const TreeFileContents& contents,
-                        const TreeBytes& out, const std::vector<std::string>& heads = {});
+                        const TreeBytes& out, const std::vector<uint8_t>& groups = {});
 // The tree in bytes, of version 1, 2 or 3, its entries in name order. Throws
 // DamagedInput, naming the entry, for anything
 // EncodeTree could not have written: a wrong magic or version, a count or

@@ -26,12 +26,12 @@ struct Walk {
     void Problem(const fs::path& path, std::string why) {
         Out.Problems.push_back({path.string(), std::move(why)});
     }
-    void Add(TreeEntry e, const std::string& path, uint64_t size, std::string head = {}) {
+    void Add(TreeEntry e, const std::string& path, uint64_t size, uint8_t group = 0) {
         Bytes += size;
         Out.Contents.Entries.push_back(std::move(e));
         Out.Paths.push_back(path);
         Out.Sizes.push_back(size);
-        Out.Heads.push_back(std::move(head));
+        Out.Groups.push_back(group);
     }
 };
 
@@ -66,16 +66,15 @@ std::string KindProblem(fs::file_type type) {
 
 void ReadEntry(Walk& w, const fs::directory_entry& item, const std::string& name);
 
-// A file's first bytes (up to kTreeHeadSample), or fewer: a file that cannot
-// be read now is refused when the tree is written.
-std::string FileHead(const std::string& path) {
-    std::string head(kTreeHeadSample, '\0');
+// The group of a file's first bytes: a file that cannot be read now is
+// refused when the tree is written.
+uint8_t FileGroup(const std::string& path) {
+    char head[kTreeHeadSample];
     const FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
     ssize_t n = 0;
-    while (fd.IsOpen() && (n = ::read(fd.Get(), head.data(), head.size())) < 0 && errno == EINTR) {
+    while (fd.IsOpen() && (n = ::read(fd.Get(), head, sizeof head)) < 0 && errno == EINTR) {
     }
-    head.resize(static_cast<size_t>(std::max<ssize_t>(n, 0)));
-    return head;
+    return TreeFileGroup({head, static_cast<size_t>(std::max<ssize_t>(n, 0))});
 }
 
 void ReadFolder(Walk& w, const fs::path& folder, const std::string& prefix) {
@@ -118,7 +117,7 @@ void ReadEntry(Walk& w, const fs::directory_entry& item, const std::string& name
         try {
             // Read when the tree is written; readable now.
             const FileStamp stamp = CheckReadableFile(path.string(), kMaxTreeBytes);
-            return w.Add(std::move(e), path.string(), stamp.Size, FileHead(path.string()));
+            return w.Add(std::move(e), path.string(), stamp.Size, FileGroup(path.string()));
         } catch (const KaveloError& err) {
             return w.Problem(path, err.Reason());
         }
@@ -202,7 +201,7 @@ std::variant<std::string, EntryRecord, FileOnDisk> WriteFolderTree(const FolderR
     };
     EncodeTreeInPieces(
         scan.Contents.RootName, scan.Contents.Entries, scan.Sizes, fileContents,
-        [&](std::string_view bytes) { container.Append(bytes); }, scan.Heads);
+        [&](std::string_view bytes) { container.Append(bytes); }, scan.Groups);
     return container.Finish();
 }
 

@@ -15,14 +15,14 @@
 
 // A folder read from disk: the tree, or the problems that refuse it. A scan
 // leaves the files' contents on disk: Paths and Sizes (by entry) say where
-// they are and how long, Heads what their first bytes are (up to
-// kTreeHeadSample: what decides where a file goes in the container).
+// they are and how long, Groups which files each sits among in the
+// container (TreeFileGroup of its first bytes).
 struct FolderRead {
     Tree Contents;
     std::vector<DropProblem> Problems;
     std::vector<std::string> Paths;
     std::vector<uint64_t> Sizes;
-    std::vector<std::string> Heads;
+    std::vector<uint8_t> Groups;
 };
 
 // Finds every file, folder and link below folder (links are not followed),
