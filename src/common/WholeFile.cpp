@@ -41,9 +41,15 @@ FileDescriptor OpenChecked(const std::string& path, uint64_t maxSize, struct sta
 
 } // namespace
 
-FileStamp CheckReadableFile(const std::string& path, uint64_t maxSize) {
+FileStamp CheckReadableFile(const std::string& path, uint64_t maxSize, std::string* head) {
     struct stat st {};
     const FileDescriptor fd = OpenChecked(path, maxSize, st);
+    if (head) {
+        ssize_t n;
+        while ((n = ::pread(fd.Get(), head->data(), head->size(), 0)) < 0 && errno == EINTR) {
+        }
+        head->resize(static_cast<size_t>(std::max<ssize_t>(n, 0)));
+    }
     // A file that holds more or less than its size says (as the kernel's
     // files under /proc and /sys do) cannot be read by its size.
     char byte;

@@ -28,8 +28,10 @@ struct FileStamp {
 };
 
 // What ReadWholeFile checks, with the same errors, without reading the
-// file: for a file to be read later.
-FileStamp CheckReadableFile(const std::string& path, uint64_t maxSize = kNoSizeLimit);
+// file: for a file to be read later. head, when given, gets the file's first
+// bytes, up to its size on entry.
+FileStamp CheckReadableFile(const std::string& path, uint64_t maxSize = kNoSizeLimit,
+                            std::string* head = nullptr);
 
 // The bytes of the file at path handed to out in pieces of at most 1 MB, in
 // bounded memory: the file must still have size bytes, and keep them while

@@ -1,17 +1,13 @@
 #include "project/TreeIntake.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <filesystem>
 #include <map>
 #include <system_error>
 
 #include "common/Errors.h"
-#include "common/FileDescriptor.h"
 #include "common/WholeFile.h"
 #include "project/ContentsBuilder.h"
 
@@ -66,17 +62,6 @@ std::string KindProblem(fs::file_type type) {
 
 void ReadEntry(Walk& w, const fs::directory_entry& item, const std::string& name);
 
-// The group of a file's first bytes: a file that cannot be read now is
-// refused when the tree is written.
-uint8_t FileGroup(const std::string& path) {
-    char head[kTreeHeadSample];
-    const FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
-    ssize_t n = 0;
-    while (fd.IsOpen() && (n = ::read(fd.Get(), head, sizeof head)) < 0 && errno == EINTR) {
-    }
-    return TreeFileGroup({head, static_cast<size_t>(std::max<ssize_t>(n, 0))});
-}
-
 void ReadFolder(Walk& w, const fs::path& folder, const std::string& prefix) {
     std::error_code ec;
     fs::directory_iterator it(folder, ec);
@@ -115,9 +100,11 @@ void ReadEntry(Walk& w, const fs::directory_entry& item, const std::string& name
         if ((status.permissions() & fs::perms::owner_exec) != fs::perms::none)
             e.Kind = TreeKind::Program;
         try {
-            // Read when the tree is written; readable now.
-            const FileStamp stamp = CheckReadableFile(path.string(), kMaxTreeBytes);
-            return w.Add(std::move(e), path.string(), stamp.Size, FileGroup(path.string()));
+            // Read when the tree is written; readable now. Its first bytes
+            // place it among files alike.
+            std::string head(kTreeHeadSample, '\0');
+            const FileStamp stamp = CheckReadableFile(path.string(), kMaxTreeBytes, &head);
+            return w.Add(std::move(e), path.string(), stamp.Size, TreeFileGroup(head));
         } catch (const KaveloError& err) {
             return w.Problem(path, err.Reason());
         }
