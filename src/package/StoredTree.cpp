@@ -1,6 +1,5 @@
 #include "package/StoredTree.h"
 
-#include <algorithm>
 #include <limits>
 
 #include "common/Errors.h"
@@ -71,7 +70,6 @@ Tree ReadStoredTreeNames(const StoredContents& stored) {
     Tree tree;
     TreeNameList names(tree);
     tree.RootName = ReadStoredTreeIndex(stored, names).RootName;
-    std::sort(tree.Entries.begin(), tree.Entries.end(),
-              [](const TreeEntry& a, const TreeEntry& b) { return a.Name < b.Name; });
+    SortTreeEntries(tree.Entries);
     return tree;
 }

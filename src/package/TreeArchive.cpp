@@ -426,7 +426,11 @@ Tree DecodeTree(std::string_view bytes) {
     reader.Add(bytes.data(), bytes.size());
     reader.Finish();
     tree.RootName = reader.Summary().RootName;
-    std::sort(tree.Entries.begin(), tree.Entries.end(),
-              [](const TreeEntry& a, const TreeEntry& b) { return a.Name < b.Name; });
+    SortTreeEntries(tree.Entries);
     return tree;
+}
+
+void SortTreeEntries(std::vector<TreeEntry>& entries) {
+    std::sort(entries.begin(), entries.end(),
+              [](const TreeEntry& a, const TreeEntry& b) { return a.Name < b.Name; });
 }

@@ -89,6 +89,8 @@ void EncodeTreeInPieces(const std::string& rootName, const std::vector<TreeEntry
 // whose folder is not a folder entry before it, an escaping link, bytes left
 // over.
 Tree DecodeTree(std::string_view bytes);
+// Puts entries in name order (as DecodeTree gives them).
+void SortTreeEntries(std::vector<TreeEntry>& entries);
 // The root name, file count and content size from the header alone.
 struct TreeSummary {
     std::string RootName;
