@@ -33,8 +33,7 @@ const TreeEntry* Held(const Tree& tree, const std::string& inside,
                       std::initializer_list<TreeKind> kinds) {
     const auto at = std::find_if(tree.Entries.begin(), tree.Entries.end(),
                                  [&](const TreeEntry& e) { return e.Name == inside; });
-    if (at == tree.Entries.end() || at->Name != inside ||
-        std::find(kinds.begin(), kinds.end(), at->Kind) == kinds.end())
+    if (at == tree.Entries.end() || std::find(kinds.begin(), kinds.end(), at->Kind) == kinds.end())
         return nullptr;
     return &*at;
 }

@@ -329,7 +329,6 @@ void SetupWizard::updateButtons() {
 }
 
 void SetupWizard::goBack() {
-    CompletePages();
     if (at_ > 0 && CurrentPage() != WizardPage::Installing) showPage(at_ - 1);
 }
 
