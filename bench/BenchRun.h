@@ -22,10 +22,13 @@ struct RunFigures {
     // The child's peak resident memory (ru_maxrss), which counts from the
     // calling process's own at the fork.
     long PeakKb = 0;
+    // The processor time of the child and of the children it waited for
+    // (tar's zstd among them), user and system, on all cores.
+    double CpuSeconds = 0;
 };
 
 // Runs words (through the PATH) with HOME set to home and no display: its
-// wall time and peak memory.
+// wall time, peak memory and processor time.
 inline RunFigures RunMeasured(std::vector<std::string> words, const std::string& home) {
     std::vector<char*> argv;
     for (std::string& w : words)
@@ -50,6 +53,10 @@ inline RunFigures RunMeasured(std::vector<std::string> words, const std::string&
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     if (WIFEXITED(status) && WEXITSTATUS(status) == 0) figures.Seconds = seconds;
     figures.PeakKb = usage.ru_maxrss;
+    const auto secondsOf = [](const timeval& t) {
+        return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6;
+    };
+    figures.CpuSeconds = secondsOf(usage.ru_utime) + secondsOf(usage.ru_stime);
     return figures;
 }
 
@@ -82,9 +89,9 @@ inline std::string BenchTempFolder(const std::string& prefix) {
 
 // Installing setup into fresh folders (--unattended --dir) against
 // tar --zstd -xf of tarball into fresh folders, in turn, from a warm cache:
-// the wall times, their ratio and the installation's peak memory as the
-// state's counters; the iteration time is the installation's. The folders
-// of every round stay until the last: ext4 skips the inodes of files
+// the wall times, their ratio, the processor time of each (both use two
+// cores) and the installation's peak memory as the state's counters; the iteration time is the
+// installation's. The folders of every round stay until the last: ext4 skips the inodes of files
 // deleted in the last minute when it places new ones, slowly, so removing
 // the last round's thousands of files just before a run would time that
 // instead, for whichever of the two it happened to hit. Each run starts
@@ -94,7 +101,7 @@ inline std::string BenchTempFolder(const std::string& prefix) {
 inline void InstallVsTarZstd(benchmark::State& state, const std::string& setup,
                              const std::string& tarball, const std::string& work,
                              const std::string& home) {
-    std::vector<double> install, tar, ratio, peak;
+    std::vector<double> install, tar, ratio, peak, installCpu, tarCpu;
     int round = 0;
     for (auto _ : state) {
         const std::string number = std::to_string(++round);
@@ -105,17 +112,22 @@ inline void InstallVsTarZstd(benchmark::State& state, const std::string& setup,
         const RunFigures a =
             RunMeasured({setup, "--unattended", "--dir", installed, "--no-launch"}, home);
         ::sync();
-        const double b = RunTimed({"tar", "--zstd", "-xf", tarball, "-C", unpacked}, home);
-        if (a.Seconds < 0 || b < 0) return state.SkipWithError("installing or unpacking failed");
+        const RunFigures b = RunMeasured({"tar", "--zstd", "-xf", tarball, "-C", unpacked}, home);
+        if (a.Seconds < 0 || b.Seconds < 0)
+            return state.SkipWithError("installing or unpacking failed");
         state.SetIterationTime(a.Seconds);
         install.push_back(a.Seconds);
-        tar.push_back(b);
-        ratio.push_back(a.Seconds / b);
+        tar.push_back(b.Seconds);
+        ratio.push_back(a.Seconds / b.Seconds);
+        installCpu.push_back(a.CpuSeconds);
+        tarCpu.push_back(b.CpuSeconds);
         peak.push_back(static_cast<double>(a.PeakKb) / 1024);
     }
     state.counters["install_s"] = Median(install);
     state.counters["tar_zstd_xf_s"] = Median(tar);
     state.counters["install_per_tar"] = Median(ratio);
+    state.counters["install_cpu_s"] = Median(installCpu);
+    state.counters["tar_cpu_s"] = Median(tarCpu);
     state.counters["install_peak_MB"] = *std::max_element(peak.begin(), peak.end());
     state.counters["bench_rss_MB"] = ResidentMb();
     for (int k = 1; k <= round; ++k) {
