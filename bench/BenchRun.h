@@ -90,14 +90,15 @@ inline std::string BenchTempFolder(const std::string& prefix) {
 // Installing setup into fresh folders (--unattended --dir) against
 // tar --zstd -xf of tarball into fresh folders, in turn, from a warm cache:
 // the wall times, their ratio, the processor time of each (both use two
-// cores) and the installation's peak memory as the state's counters; the iteration time is the
-// installation's. The folders of every round stay until the last: ext4 skips the inodes of files
-// deleted in the last minute when it places new ones, slowly, so removing
-// the last round's thousands of files just before a run would time that
-// instead, for whichever of the two it happened to hit. Each run starts
-// with nothing left to write (a sync before it, not timed): the
-// installation's flush before its commit would otherwise write the last
-// round's unpacked files too, tar's work on the installation's clock.
+// cores) and the installation's peak memory as the state's counters; the
+// iteration time is the installation's. The folders of every round stay
+// until the last: ext4 skips the inodes of files deleted in the last minute
+// when it places new ones, slowly, so removing the last round's thousands of
+// files just before a run would time that instead, for whichever of the two
+// it happened to hit. Each run starts with nothing left to write (a sync
+// before it, not timed): the installation's flush before its commit would
+// otherwise write the last round's unpacked files too, tar's work on the
+// installation's clock.
 inline void InstallVsTarZstd(benchmark::State& state, const std::string& setup,
                              const std::string& tarball, const std::string& work,
                              const std::string& home) {
