@@ -88,33 +88,42 @@ inline std::string BenchTempFolder(const std::string& prefix) {
 }
 
 // Installing setup into fresh folders (--unattended --dir) against
-// tar --zstd -xf of tarball into fresh folders, in turn, from a warm cache:
-// the wall times, their ratio, the processor time of each (both use two
-// cores) and the installation's peak memory as the state's counters; the
-// iteration time is the installation's. The folders of every round stay
-// until the last: ext4 skips the inodes of files deleted in the last minute
-// when it places new ones, slowly, so removing the last round's thousands of
-// files just before a run would time that instead, for whichever of the two
-// it happened to hit. Each run starts with nothing left to write (a sync
-// before it, not timed): the installation's flush before its commit would
-// otherwise write the last round's unpacked files too, tar's work on the
-// installation's clock.
+// tar --zstd -xf of tarball into fresh folders, in turn, from a warm cache,
+// and against the same followed by sync -f (tar's files flushed to the disk
+// as the installation flushes its own): the wall times, their ratios, the
+// processor time of each (both use two cores) and the installation's peak
+// memory as the state's counters; the iteration time is the installation's.
+// The folders of every round stay until the last: ext4 skips the inodes of
+// files deleted in the last minute when it places new ones, slowly, so
+// removing the last round's thousands of files just before a run would time
+// that instead, for whichever of the two it happened to hit. Each run starts
+// with nothing left to write (a sync before it, not timed): the
+// installation's flush before its commit would otherwise write the last
+// round's unpacked files too, tar's work on the installation's clock.
 inline void InstallVsTarZstd(benchmark::State& state, const std::string& setup,
                              const std::string& tarball, const std::string& work,
                              const std::string& home) {
-    std::vector<double> install, tar, ratio, peak, installCpu, tarCpu;
+    std::vector<double> install, tar, ratio, peak, installCpu, tarCpu, synced, syncedRatio;
     int round = 0;
     for (auto _ : state) {
         const std::string number = std::to_string(++round);
         const std::string installed = work + "/installed" + number;
         const std::string unpacked = work + "/unpacked" + number;
+        const std::string flushed = work + "/flushed" + number;
         std::filesystem::create_directories(unpacked);
+        std::filesystem::create_directories(flushed);
         ::sync();
         const RunFigures a =
             RunMeasured({setup, "--unattended", "--dir", installed, "--no-launch"}, home);
         ::sync();
         const RunFigures b = RunMeasured({"tar", "--zstd", "-xf", tarball, "-C", unpacked}, home);
-        if (a.Seconds < 0 || b.Seconds < 0)
+        ::sync();
+        // The same with its files flushed to the disk, as the installation's are.
+        const RunFigures c =
+            RunMeasured({"sh", "-c", "tar --zstd -xf \"$1\" -C \"$2\" && exec sync -f \"$2\"", "sh",
+                         tarball, flushed},
+                        home);
+        if (a.Seconds < 0 || b.Seconds < 0 || c.Seconds < 0)
             return state.SkipWithError("installing or unpacking failed");
         state.SetIterationTime(a.Seconds);
         install.push_back(a.Seconds);
@@ -122,6 +131,8 @@ inline void InstallVsTarZstd(benchmark::State& state, const std::string& setup,
         ratio.push_back(a.Seconds / b.Seconds);
         installCpu.push_back(a.CpuSeconds);
         tarCpu.push_back(b.CpuSeconds);
+        synced.push_back(c.Seconds);
+        syncedRatio.push_back(a.Seconds / c.Seconds);
         peak.push_back(static_cast<double>(a.PeakKb) / 1024);
     }
     state.counters["install_s"] = Median(install);
@@ -129,11 +140,14 @@ inline void InstallVsTarZstd(benchmark::State& state, const std::string& setup,
     state.counters["install_per_tar"] = Median(ratio);
     state.counters["install_cpu_s"] = Median(installCpu);
     state.counters["tar_cpu_s"] = Median(tarCpu);
+    state.counters["tar_then_sync_s"] = Median(synced);
+    state.counters["install_per_tar_then_sync"] = Median(syncedRatio);
     state.counters["install_peak_MB"] = *std::max_element(peak.begin(), peak.end());
     state.counters["bench_rss_MB"] = ResidentMb();
     for (int k = 1; k <= round; ++k) {
         std::filesystem::remove_all(work + "/installed" + std::to_string(k));
         std::filesystem::remove_all(work + "/unpacked" + std::to_string(k));
+        std::filesystem::remove_all(work + "/flushed" + std::to_string(k));
     }
 }
 

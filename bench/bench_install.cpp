@@ -237,7 +237,7 @@ void BM_FlushSyncfsVsFdatasync(benchmark::State& state) {
 
 } // namespace
 
-BENCHMARK(BM_InstallVsTarZstd)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(BM_InstallVsTarZstd)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(9);
 BENCHMARK(BM_FlushSyncfsVsFdatasync)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_InstallLargeFilePeakMemory)
     ->UseManualTime()
