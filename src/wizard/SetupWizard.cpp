@@ -214,21 +214,23 @@ QWidget* SetupWizard::buildFolder() {
     eForMe = new QRadioButton(tr("For &me only"), page);
     eForMe->setGeometry(0, 160, kPageArea.width(), 21);
     Named(eForMe, QStringLiteral("Install for me only"));
-    eForAll = new QRadioButton(tr("For &all users (asks for the administrator's password)"), page);
+    // The choice's own line is short; what it asks for, or why it cannot
+    // be made, goes on the lines below it, which wrap.
+    eForAll = new QRadioButton(tr("For &all users"), page);
     eForAll->setGeometry(0, 184, kPageArea.width(), 21);
     Named(eForAll, QStringLiteral("Install for all users"));
     eForAllReason = TextLabel(QString(), page);
     eForAllReason->setGeometry(18, 206, kPageArea.width() - 18, 34);
-    Named(eForAllReason, QStringLiteral("Why not for all users"));
+    Named(eForAllReason, QStringLiteral("About installing for all users"));
     eForMe->setChecked(true);
     const bool root = setup_.Environment().Root;
     eForMe->setVisible(!root);
     eForAll->setVisible(!root);
     eForAll->setEnabled(!elevator_.isEmpty());
-    eForAllReason->setVisible(!root && elevator_.isEmpty());
-    if (elevator_.isEmpty())
-        eForAllReason->setText(
-            tr("Installing for all users needs pkexec, which is not installed."));
+    eForAllReason->setVisible(!root);
+    eForAllReason->setText(
+        elevator_.isEmpty() ? tr("Installing for all users needs pkexec, which is not installed.")
+                            : tr("Asks for the administrator's password."));
     try {
         eFolder->setText(BytesToLine(args_.Dir.empty() ? setup_.DefaultFolder(false)
                                                        : WizardInstall::ChosenFolder(args_.Dir)));

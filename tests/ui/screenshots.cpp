@@ -13,6 +13,7 @@
 #include "ui/qkMenuA.h"
 #include "ui/qkProgressA.h"
 #include <QCheckBox>
+#include <QRadioButton>
 #include <QLabel>
 #include "ui/Captions.h"
 #include "ui/ProjectEvents.h"
@@ -331,6 +332,13 @@ Builder WizardAt(WizardPage page) {
         auto wizard = std::make_unique<SetupWizard>(args);
         wizard->ShowPage(page);
         if (page == WizardPage::Licence) wizard->eAccept->setChecked(true);
+        // As a user sees it, whoever makes the pictures: root has no choice
+        // of whom to install for.
+        if (page == WizardPage::Folder) {
+            wizard->eForMe->setVisible(true);
+            wizard->eForAll->setVisible(true);
+            wizard->eForAllReason->setVisible(true);
+        }
         if (page == WizardPage::Finish) {
             wizard->eLaunch->setVisible(true);
             wizard->eLaunch->setChecked(true);
