@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <future>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -300,7 +301,9 @@ int64_t PackageWrite::WriteItemData(DirectoryEntry& record, Sized& sized, int64_
 
 // Copies stored bytes from their source file, hashing them on the way; bytes
 // that differ from the digest the caller knows are refused, so a damaged
-// entry is never written back under a checksum of its own.
+// entry is never written back under a checksum of its own. A block is hashed
+// on a second thread while it is written and the next one is read: the
+// hashing takes as long as the copying.
 int64_t PackageWrite::CopyStored(const PackageItem::Packed& packed, const std::string& name,
                                  Sized& sized, int64_t writeAt) {
     std::optional<BinaryFile> opened;
@@ -309,15 +312,24 @@ int64_t PackageWrite::CopyStored(const PackageItem::Packed& packed, const std::s
     const int64_t from = packed.Record->SourceOffset;
     source.RequireRange(from, static_cast<uint64_t>(sized.size));
     Sha256 hash;
-    std::string block;
-    for (int64_t done = 0; done < sized.size;) {
+    std::string blocks[2];
+    // Declared last: on an error it waits for the hashing before the
+    // blocks go.
+    std::future<void> hashing;
+    for (int64_t done = 0, k = 0; done < sized.size; ++k) {
         const int64_t n = std::min<int64_t>(kMoveBlockSize, sized.size - done);
+        std::string& block = blocks[k % 2];
         block.resize(static_cast<size_t>(n));
         source.ReadAt(from + done, block.data(), block.size());
-        hash.Update(block);
+        if (hashing.valid()) hashing.get(); // the block before, whose buffer is read next
+        if (n < sized.size)
+            hashing = std::async(std::launch::async, [&hash, &block] { hash.Update(block); });
+        else
+            hash.Update(block);
         target_.WriteAt(writeAt + done, block);
         done += n;
     }
+    if (hashing.valid()) hashing.get();
     sized.digest = hash.Finish();
     if (!packed.Digest.empty() && sized.digest != packed.Digest)
         throw DamagedInput("the data of \"" + name + "\" does not match its checksum",

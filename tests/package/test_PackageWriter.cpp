@@ -662,29 +662,34 @@ TEST(WritePackage, WorkersCompressLargeItemsInPiecesInOrder) {
 }
 
 // Stored bytes copied from their source, a file or bytes in memory, are
-// checked against the digest their caller knows.
+// checked against the digest their caller knows: a short entry, and one of
+// several blocks (hashed on a second thread as it is copied).
 TEST(WritePackage, CopiedBytesThatDifferFromTheirDigestAreRefused) {
-    ScratchDir dir;
-    const std::string stored = "the stored bytes";
-    const std::string held = std::string(100, '#') + stored;
-    WriteBytes(dir.File("src.bin"), held);
-    const BinaryFile file = BinaryFile::OpenRead(dir.File("src.bin"));
-    const MemorySource memory(held, "memory");
-    EntryRecord record;
-    record.SourceOffset = 100;
-    record.StoredSize = record.Size = static_cast<uint32_t>(stored.size());
-    for (const ByteSource* source :
-         {static_cast<const ByteSource*>(&file), static_cast<const ByteSource*>(&memory)}) {
-        BinaryFile f = BinaryFile::CreateEmpty(dir.File("out.bin"));
-        std::vector<PackageItem> items = {
-            {"copied", PackageItem::Packed{&record, {}, source, Sha256Digest(stored)}}};
-        ASSERT_EQ(WritePackage(f, PreparePackage(f, true), items), 1);
-        const std::vector<DirectoryEntry> read = ReadDirectory(f, 0);
-        EXPECT_EQ(ReadEntryContents(f, read[0]), stored);
-        EXPECT_TRUE(VerifyPackageChecksums(f, 0, read));
+    std::string large(static_cast<size_t>(2 * kMoveBlockSize + 5), '\0');
+    for (size_t i = 0; i < large.size(); ++i)
+        large[i] = static_cast<char>((i * 2654435761u) >> 13);
+    for (const std::string& stored : {std::string("the stored bytes"), large}) {
+        ScratchDir dir;
+        const std::string held = std::string(100, '#') + stored;
+        WriteBytes(dir.File("src.bin"), held);
+        const BinaryFile file = BinaryFile::OpenRead(dir.File("src.bin"));
+        const MemorySource memory(held, "memory");
+        EntryRecord record;
+        record.SourceOffset = 100;
+        record.StoredSize = record.Size = static_cast<uint32_t>(stored.size());
+        for (const ByteSource* source :
+             {static_cast<const ByteSource*>(&file), static_cast<const ByteSource*>(&memory)}) {
+            BinaryFile f = BinaryFile::CreateEmpty(dir.File("out.bin"));
+            std::vector<PackageItem> items = {
+                {"copied", PackageItem::Packed{&record, {}, source, Sha256Digest(stored)}}};
+            ASSERT_EQ(WritePackage(f, PreparePackage(f, true), items), 1);
+            const std::vector<DirectoryEntry> read = ReadDirectory(f, 0);
+            EXPECT_TRUE(ReadEntryContents(f, read[0]) == stored);
+            EXPECT_TRUE(VerifyPackageChecksums(f, 0, read));
 
-        BinaryFile g = BinaryFile::CreateEmpty(dir.File("refused.bin"));
-        items[0] = {"copied", PackageItem::Packed{&record, {}, source, Sha256Digest("other")}};
-        EXPECT_THROW(WritePackage(g, PreparePackage(g, true), items), DamagedInput);
+            BinaryFile g = BinaryFile::CreateEmpty(dir.File("refused.bin"));
+            items[0] = {"copied", PackageItem::Packed{&record, {}, source, Sha256Digest("other")}};
+            EXPECT_THROW(WritePackage(g, PreparePackage(g, true), items), DamagedInput);
+        }
     }
 }
